@@ -1,0 +1,93 @@
+# Settings and helpers shared by every component.
+
+add_library(login_options INTERFACE)
+target_include_directories(login_options INTERFACE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/host)
+
+if(WIN32)
+  target_compile_definitions(login_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  # Only system DLLs may be imported: the runtimes are linked in.
+  target_link_options(login_options INTERFACE -static-libgcc -static-libstdc++
+                      -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive,-Bdynamic)
+else()
+  target_compile_options(login_options INTERFACE -Wall -Wextra)
+  find_package(Threads REQUIRED)
+  target_link_libraries(login_options INTERFACE Threads::Threads ${CMAKE_DL_LIBS})
+endif()
+
+if(LOGIN_SANITIZE AND NOT WIN32)
+  list(JOIN LOGIN_SANITIZE "," _san)
+  target_compile_options(login_options INTERFACE -fsanitize=${_san} -fno-omit-frame-pointer
+                         -fno-sanitize-recover=all)
+  target_link_options(login_options INTERFACE -fsanitize=${_san})
+endif()
+
+if(LOGIN_FUZZ)
+  set(LOGIN_BENCH OFF)
+  target_compile_options(login_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+
+# GoogleTest: the distribution's build natively; built from the distribution's sources for MinGW.
+if(CMAKE_CROSSCOMPILING)
+  if(EXISTS /usr/src/googletest/CMakeLists.txt)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    foreach(t gtest gtest_main gmock gmock_main)
+      target_link_libraries(${t} PUBLIC login_options)
+      add_library(GTest::${t} ALIAS ${t})
+    endforeach()
+    set(LOGIN_HAVE_GTEST ON)
+  endif()
+else()
+  find_package(GTest)
+  if(GTest_FOUND)
+    set(LOGIN_HAVE_GTEST ON)
+  endif()
+endif()
+
+include(GoogleTest)
+
+# login_add_gtest(NAME SOURCES ... [LIBS ...] [LABELS ...] [WORKING_DIRECTORY dir])
+# One GoogleTest program; natively each test case is a CTest test, under Wine the program is one.
+function(login_add_gtest name)
+  cmake_parse_arguments(A "" "WORKING_DIRECTORY" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT LOGIN_HAVE_GTEST)
+    return()
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gmock GTest::gtest_main login_options)
+  if(NOT A_WORKING_DIRECTORY)
+    set(A_WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  endif()
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${A_WORKING_DIRECTORY})
+    set_tests_properties(${name} PROPERTIES LABELS "windows;${A_LABELS}"
+                         ENVIRONMENT "WINEDEBUG=-all")
+  else()
+    gtest_discover_tests(${name} WORKING_DIRECTORY ${A_WORKING_DIRECTORY}
+                         DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                         PROPERTIES LABELS "${A_LABELS}")
+  endif()
+endfunction()
+
+# login_add_fuzzer(NAME SOURCES ... [LIBS ...] CORPUS dir): a libFuzzer target, and a 30-second run.
+function(login_add_fuzzer name)
+  cmake_parse_arguments(A "" "CORPUS;SECONDS" "SOURCES;LIBS" ${ARGN})
+  if(NOT LOGIN_FUZZ)
+    return()
+  endif()
+  if(NOT A_SECONDS)
+    set(A_SECONDS 30)
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${A_LIBS} login_options)
+  # Runs on a copy of the corpus so that CI never rewrites the tree.
+  set(work ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
+  add_test(NAME ${name}
+           COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
+                   sh -c "mkdir -p '${work}' && cp -r '${A_CORPUS}'/. '${work}'/ 2>/dev/null; exec \"$0\" -max_total_time=${A_SECONDS} -timeout=10 -rss_limit_mb=2048 '${work}'"
+                   $<TARGET_FILE:${name}>)
+  set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 300)
+endfunction()
