@@ -1,0 +1,24 @@
+// Result objects handed to the host after a successful login (interface numbers 3 and 2).
+// Each is owned by the host and destroyed by its Release.
+#pragma once
+
+#include <string>
+
+#include "IBaseInterface.h"
+
+class ILoginResponse : public IBaseInterface {
+public:
+    virtual std::string GetEncodeKey() = 0;
+    virtual std::string GetSessionID() = 0;
+
+protected:
+    ~ILoginResponse() = default;
+};
+
+class IRegResponse : public IBaseInterface {
+public:
+    virtual std::string GetPassword() = 0;
+
+protected:
+    ~IRegResponse() = default;
+};

@@ -1,0 +1,15 @@
+// The host's container: hands out the interfaces of every loaded plug-in.
+#pragma once
+
+#include "IBaseInterface.h"
+
+class IPluginContainer {
+public:
+    // pluginId is a 36-character GUID text. *ppInterface is null beforehand and stays null when
+    // nothing is served; the caller releases what it gets right after one use.
+    virtual bool QueryInterface(const char* pluginId, int32_t number,
+                                IBaseInterface** ppInterface) = 0;
+
+protected:
+    ~IPluginContainer() = default;
+};

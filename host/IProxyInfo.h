@@ -1,0 +1,24 @@
+// The user's proxy choice (interface number 4).
+#pragma once
+
+#include <string>
+
+#include "IBaseInterface.h"
+
+// Proxy type codes.
+constexpr int32_t PROXY_TYPE_NONE = 0;
+constexpr int32_t PROXY_TYPE_USER = 1;
+constexpr int32_t PROXY_TYPE_BROWSER = 2;
+
+class IProxyInfo : public IBaseInterface {
+public:
+    virtual int32_t GetProxyType() = 0;
+    virtual std::string GetProxyAddress() = 0;
+    virtual std::string GetProxyPort() = 0;
+    virtual std::string GetProxyUser() = 0;
+    // Already deciphered.
+    virtual std::string GetProxyPassword() = 0;
+
+protected:
+    ~IProxyInfo() = default;
+};

@@ -1,0 +1,8 @@
+// The OS-specific last resort of JThread::Kill.
+#pragma once
+
+#include <thread>
+
+// Ends the use of a thread that is still running. Returns true when the thread was terminated,
+// false when it was only detached and keeps running on its own.
+bool TerminateOrAbandon(std::thread& thread);

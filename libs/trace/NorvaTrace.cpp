@@ -1,0 +1,114 @@
+#include "NorvaTrace.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+// Tracers live for the whole process: a trace may come from any thread at any time, even while
+// static objects are being destroyed, so they are never freed.
+std::mutex& RegistryMutex() {
+    static auto* m = new std::mutex;
+    return *m;
+}
+
+std::map<std::string, CNorvaTrace*>& Registry() {
+    static auto* r = new std::map<std::string, CNorvaTrace*>;
+    return *r;
+}
+
+std::string TimeStamp() {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t t = system_clock::to_time_t(now);
+    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm tmLocal{};
+#if defined(_WIN32)
+    localtime_s(&tmLocal, &t);
+#else
+    localtime_r(&t, &tmLocal);
+#endif
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", tmLocal.tm_year + 1900,
+                  tmLocal.tm_mon + 1, tmLocal.tm_mday, tmLocal.tm_hour, tmLocal.tm_min,
+                  tmLocal.tm_sec, static_cast<int>(ms));
+    return buf;
+}
+
+}  // namespace
+
+CNorvaTrace::CNorvaTrace(std::string fileName) : m_strFileName(std::move(fileName)) {}
+
+CNorvaTrace* CNorvaTrace::instance(const std::string& fileName) {
+    std::lock_guard<std::mutex> lock(RegistryMutex());
+    auto& registry = Registry();
+    auto it = registry.find(fileName);
+    if (it != registry.end()) return it->second;
+    auto* tracer = new CNorvaTrace(fileName);
+    registry.emplace(fileName, tracer);
+    return tracer;
+}
+
+const char* CNorvaTrace::LevelName(int level) {
+    switch (level) {
+        case 1:
+            return "CRIT";
+        case 2:
+            return "ERRO";
+        case 3:
+            return "WARN";
+        case 4:
+            return "INFO";
+        default:
+            return "????";
+    }
+}
+
+void CNorvaTrace::Traceout(int level, const std::string& module, const std::string& source,
+                           int line, const std::string& message) {
+    std::ostringstream tid;
+    tid << std::this_thread::get_id();
+    const std::string text = TimeStamp() + " [" + tid.str() + "] " + LevelName(level) + " " +
+                             module + " " + source + ":" + std::to_string(line) + " " + message +
+                             "\n";
+    std::vector<std::pair<int, Sink>> sinks;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_pFile && !m_bOpenFailed) {
+            m_pFile = std::fopen(m_strFileName.c_str(), "ab");
+            m_bOpenFailed = (m_pFile == nullptr);
+        }
+        if (m_pFile) {
+            std::fwrite(text.data(), 1, text.size(), m_pFile);
+            std::fflush(m_pFile);
+        }
+        sinks = m_sinks;
+    }
+    // Sinks are called outside the lock so that a sink may trace or remove itself.
+    if (!sinks.empty()) {
+        const TraceRecord record{level, module, source, line, message};
+        for (auto& entry : sinks) entry.second(record);
+    }
+}
+
+int CNorvaTrace::AddSink(Sink sink) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const int id = m_nNextSink++;
+    m_sinks.emplace_back(id, std::move(sink));
+    return id;
+}
+
+void CNorvaTrace::RemoveSink(int id) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto it = m_sinks.begin(); it != m_sinks.end(); ++it) {
+        if (it->first == id) {
+            m_sinks.erase(it);
+            return;
+        }
+    }
+}

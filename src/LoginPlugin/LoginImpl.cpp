@@ -1,0 +1,216 @@
+// The login object itself: construction, the interface slots, device events and stopping.
+#include "LoginImpl.h"
+
+#include <algorithm>
+
+#include "ProxyInfoImpl.h"
+#include "global/Trace.h"
+
+namespace {
+const char* const kSource = "src\\LoginPlugin\\LoginImpl";
+// Most records say "LoginPlguin"; the device-event path and a few others say "LoginPlugin".
+const char* const kModule = "LoginPlguin";
+const char* const kEventModule = "LoginPlugin";
+
+// "设备可用!" (device available!), GBK.
+const char* const kDeviceAvailable = "\xC9\xE8\xB1\xB8\xBF\xC9\xD3\xC3!";
+// "检查SIM卡品牌，发送换肤消息!" (check the SIM brand, send the skin-change message), GBK.
+const char* const kCheckBrand =
+    "\xBC\xEC\xB2\xE9SIM\xBF\xA8\xC6\xB7\xC5\xC6\xA3\xAC\xB7\xA2\xCB\xCD\xBB\xBB\xB7\xF4\xCF\xFB"
+    "\xCF\xA2!";
+
+constexpr int kStopBudgetSeconds = 5;
+constexpr uint32_t kStopPollMs = 20;
+}  // namespace
+
+#define LOGIN_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
+#define EVENT_TRACE(level, message) NORVA_TRACE(level, kEventModule, kSource, message)
+
+CLoginImpl::CLoginImpl(IPluginContainer* pContainer, LoginEnvironment env)
+    : m_pPluginContainer(pContainer), m_pClock(env.clock ? env.clock : MakeRealClock()) {
+    try {
+        m_pEasyUseInterface = new CEasyUseInterface(pContainer);
+        if (!m_LoginMutex.IsInitialized()) m_LoginMutex.Init();
+        if (!m_StateMutex.IsInitialized()) m_StateMutex.Init();
+    } catch (...) {
+    }
+    try {
+        CreateKeyFile();
+    } catch (...) {
+        LOGIN_TRACE(TRACE_CRIT, "CreateKeyFile() exception!");
+    }
+    try {
+        m_pProxyInfo = new CProxyInfoImpl(pContainer);
+    } catch (...) {
+        LOGIN_TRACE(TRACE_CRIT, "Proxy allocte exception!");
+    }
+    try {
+        InitSimBrandSetting(std::string());
+    } catch (...) {
+        LOGIN_TRACE(TRACE_CRIT, "InitSimBrandSetting() exception!");
+    }
+    RefreshPluginList();
+}
+
+CLoginImpl::~CLoginImpl() {
+    try {
+        StopThread();
+    } catch (...) {
+        LOGIN_TRACE(TRACE_CRIT, "~CLoginImpl() exception!");
+    }
+    delete m_pProxyInfo;
+    m_pProxyInfo = nullptr;
+    delete m_pEasyUseInterface;
+    m_pEasyUseInterface = nullptr;
+}
+
+void CLoginImpl::Release() {}
+
+int32_t CLoginImpl::GetErrorCode() { return m_iError; }
+
+bool CLoginImpl::StartLogin() {
+    try {
+        if (m_bLogining) return true;
+        SetLoginSuccess(false);
+        if (!IsRunning()) Start();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool CLoginImpl::IsLoginSuccess() { return m_bLoginSuccess; }
+
+bool CLoginImpl::IsPluginUnlisted(std::string clsid) {
+    try {
+        if (clsid.empty()) return false;
+        std::lock_guard<std::mutex> lock(m_PluginGuard);
+        return std::none_of(m_vecPlugins.begin(), m_vecPlugins.end(),
+                            [&](const PluginRecord& r) { return r.clsid == clsid; });
+    } catch (...) {
+        return false;
+    }
+}
+
+bool CLoginImpl::SetEventHandler(ISkinControlEvent* pHandler) {
+    if (!pHandler) return false;
+    try {
+        std::lock_guard<std::mutex> lock(m_HandlerGuard);
+        m_lstEventHandler.push_back(pHandler);
+        return true;
+    } catch (...) {
+        EVENT_TRACE(TRACE_CRIT, "CLoginImpl::SetEventHandler() exception!");
+        return false;
+    }
+}
+
+bool CLoginImpl::RemoveEventHandler(ISkinControlEvent* pHandler) {
+    if (!pHandler) return false;
+    std::lock_guard<std::mutex> lock(m_HandlerGuard);
+    m_lstEventHandler.remove(pHandler);
+    return true;
+}
+
+std::vector<ISkinControlEvent*> CLoginImpl::EventHandlers() const {
+    // A snapshot, so that a listener may add or remove listeners while it is being told.
+    std::lock_guard<std::mutex> lock(m_HandlerGuard);
+    return {m_lstEventHandler.begin(), m_lstEventHandler.end()};
+}
+
+int32_t CLoginImpl::DetectIsLogining() {
+    try {
+        return (m_bLogining && IsRunning()) ? 0 : 1;
+    } catch (...) {
+        LOGIN_TRACE(TRACE_CRIT, "DetectIsLogining() Exception!");
+        return 1;
+    }
+}
+
+bool CLoginImpl::OnDeviceEvent(int32_t code, void* pData) {
+    if (!m_pEasyUseInterface || !pData) return false;
+    if (code == DEVICE_EVENT_AVAILABLE) {
+        EVENT_TRACE(TRACE_INFO, kDeviceAvailable);
+        if (m_nDeviceState.exchange(DEVICE_EVENT_AVAILABLE) != DEVICE_EVENT_AVAILABLE) {
+            EVENT_TRACE(TRACE_INFO, kCheckBrand);
+            CheckSimCardType(std::string());
+            ReGetATIMSI();
+        }
+        return true;
+    }
+    if (code == DEVICE_EVENT_CHANGED) {
+        if (m_nDeviceState.exchange(DEVICE_EVENT_CHANGED) != DEVICE_EVENT_CHANGED) ReGetATIMSI();
+        return true;
+    }
+    return true;
+}
+
+void CLoginImpl::RegisterDeviceEvent() {
+    if (!m_pEasyUseInterface) return;
+    ICheckDeviceType* pDevice = m_pEasyUseInterface->GetCheckDeviceType();
+    if (!pDevice) return;
+    try {
+        pDevice->AddDeviceEvent(static_cast<ICheckDeviceEvent*>(this), 1);
+    } catch (...) {
+    }
+    try {
+        pDevice->Release();
+    } catch (...) {
+    }
+}
+
+void CLoginImpl::UnregisterDeviceEvent() {
+    if (!m_pEasyUseInterface) return;
+    ICheckDeviceType* pDevice = m_pEasyUseInterface->GetCheckDeviceType();
+    if (!pDevice) return;
+    try {
+        pDevice->RemoveDeviceEvent(static_cast<ICheckDeviceEvent*>(this), 1);
+    } catch (...) {
+    }
+    try {
+        pDevice->Release();
+    } catch (...) {
+    }
+}
+
+bool CLoginImpl::StopThread() {
+    try {
+        m_bStopThread = true;
+        // Every wait of the worker ends at once from here on; the exchange sees the stop too.
+        m_pClock->Stop();
+        CancelExchange();
+        const int64_t start = m_pClock->Now();
+        while (IsRunning() && m_pClock->Now() - start < kStopBudgetSeconds)
+            m_pClock->Pause(kStopPollMs);
+        if (IsRunning()) Kill();
+        return true;
+    } catch (...) {
+        EVENT_TRACE(TRACE_CRIT, "CLoginImpl::StopThread() exception!");
+        return false;
+    }
+}
+
+std::string CLoginImpl::GetPassword() const {
+    std::lock_guard<std::mutex> lock(m_ResultGuard);
+    return m_strPwd;
+}
+
+LoginResult CLoginImpl::GetLoginResult() const {
+    std::lock_guard<std::mutex> lock(m_ResultGuard);
+    return m_LoginResult;
+}
+
+std::string CLoginImpl::CachedIMSI() const {
+    std::lock_guard<std::mutex> lock(m_IMSIGuard);
+    return m_strIMSI;
+}
+
+void CLoginImpl::SetCachedIMSI(const std::string& imsi) {
+    std::lock_guard<std::mutex> lock(m_IMSIGuard);
+    m_strIMSI = imsi;
+}
+
+void CLoginImpl::SetLoginSuccess(bool bSuccess) {
+    m_StateMutex.Lock();
+    m_bLoginSuccess = bSuccess;
+    m_StateMutex.Unlock();
+}

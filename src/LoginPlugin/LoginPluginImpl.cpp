@@ -1,0 +1,216 @@
+#include "LoginPluginImpl.h"
+
+#include <atomic>
+#include <new>
+
+#include "LoginImpl.h"
+#include "LoginResponseImpl.h"
+#include "ProxyInfoImpl.h"
+#include "RegResponseImpl.h"
+#include "SettingUIImpl.h"
+#include "global/Trace.h"
+
+namespace {
+
+const char* const kModule = "LoginPlguin";
+const char* const kSource = "src\\LoginPlugin\\LoginPluginImpl";
+
+#define PLUGIN_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
+
+std::atomic<CLoginPluginImpl*> g_pPlugin{nullptr};
+std::atomic<int> g_nFailCreations{0};
+
+}  // namespace
+
+void SetCreatePluginFailuresForTest(int count) { g_nFailCreations = count; }
+
+CLoginPluginImpl* CLoginPluginImpl::Singleton() { return g_pPlugin.load(); }
+
+extern "C" IBasePlugin* CreatePlugin() {
+    try {
+        if (CLoginPluginImpl* existing = g_pPlugin.load()) return existing;
+        if (g_nFailCreations > 0) {
+            --g_nFailCreations;
+            throw std::bad_alloc();
+        }
+        auto* plugin = new CLoginPluginImpl();
+        g_pPlugin = plugin;
+        return plugin;
+    } catch (...) {
+        // The singleton stays null so that a later call tries again.
+        return nullptr;
+    }
+}
+
+CLoginPluginImpl::~CLoginPluginImpl() = default;
+
+void CLoginPluginImpl::Release() {
+    try {
+        if (m_pLoginImpl) {
+            m_pLoginImpl->StopThread();
+            if (m_pLoginImpl->IsAbandoned()) {
+                // The worker would not stop and could not be ended: it keeps the login object
+                // it runs on, so that it never touches freed memory.
+                PLUGIN_TRACE(TRACE_CRIT, "Release(): login worker abandoned, login object kept!");
+            } else {
+                delete m_pLoginImpl;
+            }
+            m_pLoginImpl = nullptr;
+        }
+        if (m_pProxyInfo) {
+            delete m_pProxyInfo;
+            m_pProxyInfo = nullptr;
+        }
+        if (m_pSettingUI) {
+            delete m_pSettingUI;
+            m_pSettingUI = nullptr;
+        }
+    } catch (...) {
+        PLUGIN_TRACE(TRACE_CRIT, "OnDestroy() exception!");
+    }
+    delete this;
+}
+
+int32_t CLoginPluginImpl::GetErrorCode() { return m_nErrorCode; }
+
+void CLoginPluginImpl::SetPluginContainer(IPluginContainer* pContainer) {
+    m_pPluginContainer = pContainer;
+}
+
+bool CLoginPluginImpl::Initialize() {
+    m_bInitialized = true;
+    m_nErrorCode = 0;
+    return true;
+}
+
+uint32_t CLoginPluginImpl::GetPluginType() {
+    m_nErrorCode = 0;
+    return LOGIN_PLUGIN_TYPE;
+}
+
+const char* CLoginPluginImpl::GetPluginID() {
+    m_nErrorCode = 0;
+    return LOGIN_PLUGIN_ID;
+}
+
+uint32_t CLoginPluginImpl::GetPluginVersion() {
+    m_nErrorCode = 0;
+    return LOGIN_PLUGIN_VERSION;
+}
+
+const char* CLoginPluginImpl::GetPluginName() {
+    m_nErrorCode = 0;
+    return LOGIN_PLUGIN_NAME;
+}
+
+bool CLoginPluginImpl::IsAvailable() { return true; }
+
+void CLoginPluginImpl::OnDestroy() {
+    if (m_pLoginImpl) m_pLoginImpl->UnregisterDeviceEvent();
+}
+
+bool CLoginPluginImpl::QueryInterface(int32_t number, IBaseInterface** ppInterface) {
+    try {
+        switch (number) {
+            case 1:
+            case 5:
+                return QueryLogin(ppInterface);
+            case 2:
+                return QueryRegResponse(ppInterface);
+            case 3:
+                return QueryLoginResponse(ppInterface);
+            case 4:
+                return QueryProxyInfo(ppInterface);
+            case 20498:
+                return QuerySettingUI(ppInterface);
+            default:
+                PLUGIN_TRACE(TRACE_INFO, "default!");
+                *ppInterface = nullptr;
+                m_nErrorCode = -1;
+                return false;
+        }
+    } catch (...) {
+        if (ppInterface) *ppInterface = nullptr;
+        m_nErrorCode = -1;
+        return false;
+    }
+}
+
+bool CLoginPluginImpl::QueryLogin(IBaseInterface** ppInterface) {
+    try {
+        if (!m_pPluginContainer) {
+            PLUGIN_TRACE(TRACE_ERRO, "m_pPluginContainer is NULL!");
+            return false;
+        }
+        if (!m_pLoginImpl) {
+            PLUGIN_TRACE(TRACE_INFO, "QueryInterface() m_pLoginImpl is NULL!, Create a new one");
+            m_pLoginImpl = new CLoginImpl(m_pPluginContainer);
+            m_pLoginImpl->RegisterDeviceEvent();
+        }
+        *ppInterface = static_cast<ILogin2*>(m_pLoginImpl);
+        m_nErrorCode = 0;
+        return true;
+    } catch (...) {
+        PLUGIN_TRACE(TRACE_CRIT, "Query ILogin interface exception!");
+        m_nErrorCode = -1;
+        return false;
+    }
+}
+
+bool CLoginPluginImpl::QueryRegResponse(IBaseInterface** ppInterface) {
+    try {
+        PLUGIN_TRACE(TRACE_INFO, "Query IRegResponse interface!");
+        if (!m_pLoginImpl) {
+            PLUGIN_TRACE(TRACE_ERRO, "m_pLoginImpl is NULL!");
+            return false;
+        }
+        if (!m_pLoginImpl->IsLoginSuccess()) {
+            PLUGIN_TRACE(TRACE_ERRO, "m_pLoginImpl->IsLoginSuccess() failed!");
+            return false;
+        }
+        *ppInterface = new (std::nothrow) CRegResponseImpl(m_pLoginImpl->GetPassword());
+        m_nErrorCode = 0;
+        return true;
+    } catch (...) {
+        PLUGIN_TRACE(TRACE_CRIT, "Query IRegResponse interface exception!");
+        m_nErrorCode = -1;
+        return false;
+    }
+}
+
+bool CLoginPluginImpl::QueryLoginResponse(IBaseInterface** ppInterface) {
+    try {
+        PLUGIN_TRACE(TRACE_INFO, "Query ILoginResponse interface!");
+        if (!m_pLoginImpl || !m_pLoginImpl->IsLoginSuccess()) return false;
+        const LoginResult result = m_pLoginImpl->GetLoginResult();
+        *ppInterface =
+            new (std::nothrow) CLoginResponseImpl(result.strEncodeKey, result.strSessionId);
+        m_nErrorCode = 0;
+        return true;
+    } catch (...) {
+        PLUGIN_TRACE(TRACE_CRIT, "Query ILoginResponse interface exception!");
+        m_nErrorCode = -1;
+        return false;
+    }
+}
+
+bool CLoginPluginImpl::QueryProxyInfo(IBaseInterface** ppInterface) {
+    if (!m_pProxyInfo) m_pProxyInfo = new CProxyInfoImpl(m_pPluginContainer);
+    *ppInterface = m_pProxyInfo;
+    m_nErrorCode = 0;
+    return true;
+}
+
+bool CLoginPluginImpl::QuerySettingUI(IBaseInterface** ppInterface) {
+    try {
+        PLUGIN_TRACE(TRACE_INFO, "Query ISettingUI interface!");
+        if (!m_pSettingUI) m_pSettingUI = new CSettingUIImpl(m_pPluginContainer);
+        *ppInterface = m_pSettingUI;
+        m_nErrorCode = 0;
+        return true;
+    } catch (...) {
+        PLUGIN_TRACE(TRACE_CRIT, "Query ISettingUI interface exception!");
+        m_nErrorCode = -1;
+        return false;
+    }
+}

@@ -1,0 +1,63 @@
+// The plug-in object: the library's face towards the host. It identifies the plug-in, hands out
+// its interfaces by number and owns the long-lived objects behind them.
+#pragma once
+
+#include "IBasePlugin.h"
+#include "IPluginContainer.h"
+
+class CLoginImpl;
+class CProxyInfoImpl;
+class CSettingUIImpl;
+
+#define LOGIN_PLUGIN_ID "A5954E3B-5493-46ae-953A-2F1EE2571B7A"
+// "登录" (log in), GBK.
+#define LOGIN_PLUGIN_NAME "\xB5\xC7\xC2\xBC"
+constexpr uint32_t LOGIN_PLUGIN_TYPE = 1;
+constexpr uint32_t LOGIN_PLUGIN_VERSION = 0x0101;
+
+class CLoginPluginImpl : public IBasePlugin, public IDestroyEvent {
+public:
+    CLoginPluginImpl() = default;
+    CLoginPluginImpl(const CLoginPluginImpl&) = delete;
+    CLoginPluginImpl& operator=(const CLoginPluginImpl&) = delete;
+
+    // IBasePlugin, in slot order.
+    void Release() override;
+    int32_t GetErrorCode() override;
+    void SetPluginContainer(IPluginContainer* pContainer) override;
+    bool Initialize() override;
+    bool QueryInterface(int32_t number, IBaseInterface** ppInterface) override;
+    uint32_t GetPluginType() override;
+    const char* GetPluginID() override;
+    uint32_t GetPluginVersion() override;
+    const char* GetPluginName() override;
+    bool IsAvailable() override;
+
+    // IDestroyEvent.
+    void OnDestroy() override;
+
+    // The process-wide object; null until the first successful CreatePlugin.
+    static CLoginPluginImpl* Singleton();
+
+private:
+    virtual ~CLoginPluginImpl();
+
+    bool QueryLogin(IBaseInterface** ppInterface);
+    bool QueryRegResponse(IBaseInterface** ppInterface);
+    bool QueryLoginResponse(IBaseInterface** ppInterface);
+    bool QueryProxyInfo(IBaseInterface** ppInterface);
+    bool QuerySettingUI(IBaseInterface** ppInterface);
+
+    bool m_bInitialized = false;
+    IPluginContainer* m_pPluginContainer = nullptr;
+    int32_t m_nErrorCode = 0;
+    CLoginImpl* m_pLoginImpl = nullptr;
+    CProxyInfoImpl* m_pProxyInfo = nullptr;
+    CSettingUIImpl* m_pSettingUI = nullptr;
+};
+
+// The library's one export.
+extern "C" IBasePlugin* CreatePlugin();
+
+// Test seam: makes the next CreatePlugin attempts fail as an allocation failure would.
+void SetCreatePluginFailuresForTest(int count);

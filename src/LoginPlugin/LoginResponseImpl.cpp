@@ -1,0 +1,33 @@
+#include "LoginResponseImpl.h"
+
+#include "global/Trace.h"
+
+namespace {
+const char* const kModule = "LoginPlguin";
+const char* const kSource = "src\\LoginPlugin\\LoginResponseImpl";
+}  // namespace
+
+#define RESPONSE_TRACE(message) NORVA_TRACE(TRACE_INFO, kModule, kSource, message)
+
+CLoginResponseImpl::CLoginResponseImpl(const std::string& encodeKey, const std::string& sessionId) {
+    RESPONSE_TRACE("Enter CLoginResponseImpl()!");
+    m_strEncodeKey = encodeKey;
+    m_strSessionId = sessionId;
+    RESPONSE_TRACE("Leave CLoginResponseImpl()!");
+}
+
+CLoginResponseImpl::~CLoginResponseImpl() {
+    RESPONSE_TRACE("Enter ~CLoginResponseImpl()!");
+    RESPONSE_TRACE("Leave ~CLoginResponseImpl()!");
+}
+
+void CLoginResponseImpl::Release() {
+    RESPONSE_TRACE("Enter Release()!");
+    try {
+        delete this;
+    } catch (...) {
+        RESPONSE_TRACE("delete this occur exception!");
+    }
+    // No member may be touched from here on: the object is gone.
+    RESPONSE_TRACE("Leave Release()!");
+}

@@ -1,0 +1,32 @@
+#include "RegResponseImpl.h"
+
+#include "global/Trace.h"
+
+namespace {
+const char* const kModule = "LoginPlguin";
+const char* const kSource = "src\\LoginPlugin\\RegResponseImpl";
+}  // namespace
+
+#define RESPONSE_TRACE(message) NORVA_TRACE(TRACE_INFO, kModule, kSource, message)
+
+CRegResponseImpl::CRegResponseImpl(const std::string& password) {
+    RESPONSE_TRACE("Enter CRegResponseImpl()!");
+    m_strPassword = password;
+    RESPONSE_TRACE("Leave CRegResponseImpl()!");
+}
+
+CRegResponseImpl::~CRegResponseImpl() {
+    RESPONSE_TRACE("Enter ~CRegResponseImpl()!");
+    RESPONSE_TRACE("Leave ~CRegResponseImpl()!");
+}
+
+void CRegResponseImpl::Release() {
+    RESPONSE_TRACE("Enter Release()!");
+    try {
+        delete this;
+    } catch (...) {
+        RESPONSE_TRACE("delete this occur exception!");
+    }
+    // No member may be touched from here on: the object is gone.
+    RESPONSE_TRACE("Leave Release()!");
+}

@@ -1,0 +1,8 @@
+#include "SettingUIImpl.h"
+
+CSettingUIImpl::~CSettingUIImpl() {
+    try {
+        DestroyDialog();
+    } catch (...) {
+    }
+}
