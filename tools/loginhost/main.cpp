@@ -1,59 +1,19 @@
 // loginhost: the reference host of the login plug-in.
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
 
-#include "HostContainer.h"
-#include "PluginSession.h"
-#include "platform/textcodec.h"
+#include "Commands.h"
 
 namespace {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: loginhost run [--profile DIR] [--plugin PATH]\n"
-                 "       loginhost demo\n");
+                 "usage: loginhost run --profile DIR [--plugin PATH] [--script FILE]"
+                 " [--timeout SECONDS] [--json]\n"
+                 "       loginhost demo [--json]\n"
+                 "       loginhost encode-table IN OUT --profile DIR\n"
+                 "       loginhost settings --profile DIR\n");
     return 2;
-}
-
-struct RunOptions {
-    std::string profile;
-    std::string plugin;
-};
-
-bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if ((a == "--profile" || a == "--plugin") && i + 1 < args.size()) {
-            (a == "--profile" ? options.profile : options.plugin) = args[++i];
-        } else {
-            std::fprintf(stderr, "loginhost: unknown argument '%s'\n", a.c_str());
-            return false;
-        }
-    }
-    return true;
-}
-
-int Run(const RunOptions& options) {
-    const std::string path = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
-    PluginSession session;
-    if (!session.Load(path)) {
-        std::fprintf(stderr, "loginhost: %s\n", session.Error().c_str());
-        return 2;
-    }
-    HostContainer container;
-    IBasePlugin* plugin = session.Plugin();
-    plugin->SetPluginContainer(&container);
-    plugin->Initialize();
-    std::printf("plugin   %s\n", path.c_str());
-    std::printf("id       %s\n", plugin->GetPluginID());
-    std::printf("name     %s\n", GbkToUtf8(plugin->GetPluginName()).c_str());
-    std::printf("type     %u\n", static_cast<unsigned>(plugin->GetPluginType()));
-    std::printf("version  0x%04X\n", static_cast<unsigned>(plugin->GetPluginVersion()));
-    std::printf("available %s\n", plugin->IsAvailable() ? "yes" : "no");
-    session.Shutdown();
-    return 0;
 }
 
 }  // namespace
@@ -62,15 +22,10 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc < 2) return Usage();
     const std::string command = argv[1];
-    std::vector<std::string> args(argv + 2, argv + argc);
-    if (command == "run") {
-        RunOptions options;
-        if (!ParseRunOptions(args, options)) return 2;
-        return Run(options);
-    }
-    if (command == "demo") {
-        std::printf("loginhost demo: not yet\n");
-        return 0;
-    }
+    const Args args(argv + 2, argv + argc);
+    if (command == "run") return CommandRun(args);
+    if (command == "demo") return CommandDemo(args);
+    if (command == "encode-table") return CommandEncodeTable(args);
+    if (command == "settings") return CommandSettings(args);
     return Usage();
 }
