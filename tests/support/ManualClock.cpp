@@ -1,0 +1,63 @@
+#include "ManualClock.h"
+
+#include <chrono>
+
+namespace {
+// Only a broken test waits this long; it then fails instead of hanging.
+constexpr auto kSafetyLimit = std::chrono::seconds(20);
+}  // namespace
+
+int64_t ManualClock::Now() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nowMs / 1000;
+}
+
+void ManualClock::Sleep(uint32_t ms) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_bStopped) return;
+    const int64_t deadline = m_nowMs + ms;
+    ++m_nSleeps;
+    ++m_nSleeping;
+    m_cv.notify_all();
+    m_cv.wait(lock, [&] { return m_bStopped || m_nowMs >= deadline; });
+    --m_nSleeping;
+}
+
+void ManualClock::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bStopped = true;
+    }
+    m_cv.notify_all();
+}
+
+bool ManualClock::IsStopped() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bStopped;
+}
+
+void ManualClock::Advance(uint32_t ms) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_nowMs += ms;
+    }
+    m_cv.notify_all();
+}
+
+bool ManualClock::WaitForSleep(uint64_t afterSleeps) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_cv.wait_for(lock, kSafetyLimit, [&] {
+        return m_bStopped || (m_nSleeps > afterSleeps && m_nSleeping > 0);
+    });
+}
+
+uint64_t ManualClock::Sleeps() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nSleeps;
+}
+
+bool ManualClock::Step(uint32_t ms) {
+    const uint64_t before = Sleeps();
+    Advance(ms);
+    return WaitForSleep(before);
+}
