@@ -1,0 +1,30 @@
+// Splitting a URL into what a connection needs, with the results of MFC's AfxParseURL: service
+// type, server, object (path with query, "/" when the URL names none) and port (the scheme's
+// default when the URL names none).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace inet {
+
+// Service types as AfxParseURL reports them.
+constexpr uint32_t AFX_INET_SERVICE_FTP = 1;
+constexpr uint32_t AFX_INET_SERVICE_HTTP = 3;
+constexpr uint32_t AFX_INET_SERVICE_HTTPS = 0x100B;  // 4107
+
+}  // namespace inet
+
+struct ParsedUrl {
+    uint32_t serviceType = 0;
+    std::string strServer;  // an IPv6 literal without its brackets
+    std::string strObject;
+    uint16_t port = 0;
+};
+
+// Nothing when the URL is empty, has no scheme this splitter knows (http, https, ftp), no server
+// or a port outside 1..65535. Surrounding white space is ignored, user name and password are
+// dropped, and so is a fragment, which is never sent. The path loses its "." and ".." segments
+// and has spaces, control and non-ASCII bytes percent-encoded; the query is kept as written.
+std::optional<ParsedUrl> ParseUrl(const std::string& url);
