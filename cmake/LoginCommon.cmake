@@ -23,6 +23,8 @@ endif()
 
 if(LOGIN_FUZZ)
   set(LOGIN_BENCH OFF)
+  # ./run builds only the fuzzers in the fuzz preset.
+  add_custom_target(fuzzers)
   target_compile_options(login_options INTERFACE -fsanitize=fuzzer-no-link)
 endif()
 
@@ -85,6 +87,7 @@ function(login_add_fuzzer name)
   add_executable(${name} ${A_SOURCES})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${A_LIBS} login_options)
+  add_dependencies(fuzzers ${name})
   # Runs on a copy of the corpus so that CI never rewrites the tree.
   set(work ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
   add_test(NAME ${name}
