@@ -1,0 +1,190 @@
+// Synchronous HTTP(S) requests in the shape of WinINet: open, connect, open a request, send (again
+// after setting options), query the status and length, read, close. WinINet itself on Windows,
+// libcurl with OpenSSL elsewhere. Failures are WinINet error numbers on both.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+// WinINet's numbers under WinINet's names. The names are macros in <wininet.h>: a file that
+// includes both must include this header first and not use these names after <wininet.h>.
+namespace inet {
+
+// InternetOpen access types.
+constexpr uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0;  // the system's proxy settings
+constexpr uint32_t INTERNET_OPEN_TYPE_DIRECT = 1;
+constexpr uint32_t INTERNET_OPEN_TYPE_PROXY = 3;
+
+// HttpOpenRequest flags.
+constexpr uint32_t INTERNET_FLAG_SECURE = 0x00800000;
+
+// InternetSetOption options.
+constexpr uint32_t INTERNET_OPTION_SECURITY_FLAGS = 31;  // 4-byte number
+constexpr uint32_t INTERNET_OPTION_PROXY_USERNAME = 43;  // text
+constexpr uint32_t INTERNET_OPTION_PROXY_PASSWORD = 44;  // text
+
+// Values of INTERNET_OPTION_SECURITY_FLAGS: each relaxes one certificate check.
+constexpr uint32_t SECURITY_FLAG_IGNORE_REVOCATION = 0x00000080;
+constexpr uint32_t SECURITY_FLAG_IGNORE_UNKNOWN_CA = 0x00000100;
+constexpr uint32_t SECURITY_FLAG_IGNORE_WRONG_USAGE = 0x00000200;
+constexpr uint32_t SECURITY_FLAG_IGNORE_CERT_CN_INVALID = 0x00001000;
+constexpr uint32_t SECURITY_FLAG_IGNORE_CERT_DATE_INVALID = 0x00002000;
+
+// HttpQueryInfo levels; only numeric queries are offered.
+constexpr uint32_t HTTP_QUERY_FLAG_NUMBER = 0x20000000;
+constexpr uint32_t HTTP_QUERY_CONTENT_LENGTH = 5;
+constexpr uint32_t HTTP_QUERY_STATUS_CODE = 19;
+
+constexpr uint32_t HTTP_STATUS_OK = 200;
+constexpr uint32_t HTTP_STATUS_PROXY_AUTH_REQ = 407;
+
+// Error numbers ("last error").
+constexpr uint32_t ERROR_INTERNET_TIMEOUT = 12002;
+constexpr uint32_t ERROR_INTERNET_INTERNAL_ERROR = 12004;
+constexpr uint32_t ERROR_INTERNET_INVALID_URL = 12005;
+constexpr uint32_t ERROR_INTERNET_UNRECOGNIZED_SCHEME = 12006;
+constexpr uint32_t ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
+constexpr uint32_t ERROR_INTERNET_INVALID_OPTION = 12009;
+constexpr uint32_t ERROR_INTERNET_BAD_OPTION_LENGTH = 12010;
+constexpr uint32_t ERROR_INTERNET_OPERATION_CANCELLED = 12017;
+constexpr uint32_t ERROR_INTERNET_INCORRECT_HANDLE_TYPE = 12018;
+constexpr uint32_t ERROR_INTERNET_INCORRECT_HANDLE_STATE = 12019;
+constexpr uint32_t ERROR_INTERNET_CANNOT_CONNECT = 12029;
+constexpr uint32_t ERROR_INTERNET_CONNECTION_ABORTED = 12030;
+constexpr uint32_t ERROR_INTERNET_CONNECTION_RESET = 12031;
+constexpr uint32_t ERROR_INTERNET_SEC_CERT_DATE_INVALID = 12037;
+constexpr uint32_t ERROR_INTERNET_SEC_CERT_CN_INVALID = 12038;
+constexpr uint32_t ERROR_INTERNET_INVALID_CA = 12045;
+constexpr uint32_t ERROR_HTTP_HEADER_NOT_FOUND = 12150;
+constexpr uint32_t ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
+constexpr uint32_t ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
+constexpr uint32_t ERROR_INTERNET_SEC_INVALID_CERT = 12169;
+constexpr uint32_t ERROR_INTERNET_SEC_CERT_REVOKED = 12170;
+// A certificate not meant for server authentication (no name for it in older <wininet.h>).
+constexpr uint32_t ERROR_INTERNET_SEC_CERT_WRONG_USAGE = 12179;
+
+}  // namespace inet
+
+// A stop request for the blocking calls of IHttpClient. Cancel() may come from any thread, any
+// number of times, and cannot be undone: every call in progress or made later on a client that
+// watches it fails with ERROR_INTERNET_OPERATION_CANCELLED.
+class HttpCancel {
+public:
+    HttpCancel() = default;
+    HttpCancel(const HttpCancel&) = delete;
+    HttpCancel& operator=(const HttpCancel&) = delete;
+
+    void Cancel();
+    bool IsCancelled() const { return m_bCancelled.load(); }
+
+    // For clients: while a Subscription lives, Cancel() runs its action (at once if already
+    // cancelled). Ending a Subscription waits for a running action to return.
+    class Subscription {
+    public:
+        Subscription() = default;
+        Subscription(Subscription&& other) noexcept;
+        Subscription& operator=(Subscription&& other) noexcept;
+        ~Subscription();
+
+    private:
+        friend class HttpCancel;
+        Subscription(HttpCancel* pOwner, uint64_t nId) : m_pOwner(pOwner), m_nId(nId) {}
+        HttpCancel* m_pOwner = nullptr;
+        uint64_t m_nId = 0;
+    };
+    Subscription Subscribe(std::function<void()> action);
+
+private:
+    void Unsubscribe(uint64_t nId);
+
+    std::atomic<bool> m_bCancelled{false};
+    std::mutex m_mutex;  // held while the actions run
+    std::map<uint64_t, std::function<void()>> m_actions;
+    uint64_t m_nNextId = 1;
+};
+
+class IHttpClient;
+
+// An internet, connection or request handle of an IHttpClient; closed when destroyed.
+class HttpHandle {
+public:
+    using Value = std::uintptr_t;
+
+    HttpHandle() = default;
+    HttpHandle(IHttpClient& owner, Value value) : m_pOwner(&owner), m_value(value) {}
+    HttpHandle(HttpHandle&& other) noexcept;
+    HttpHandle& operator=(HttpHandle&& other) noexcept;
+    HttpHandle(const HttpHandle&) = delete;
+    HttpHandle& operator=(const HttpHandle&) = delete;
+    ~HttpHandle() { Close(); }
+
+    explicit operator bool() const { return m_value != 0; }
+    Value Get() const { return m_value; }
+    // InternetCloseHandle now; nothing when empty.
+    void Close();
+
+private:
+    IHttpClient* m_pOwner = nullptr;
+    Value m_value = 0;
+};
+
+// One client serves one thread; only HttpCancel::Cancel() comes from others. Each call mirrors the
+// WinINet call named; a failed call returns false or an empty handle and sets LastError().
+class IHttpClient {
+public:
+    virtual ~IHttpClient() = default;
+
+    // InternetOpenA(agent, accessType, proxy, no bypass list, synchronous). `proxy` is
+    // "host:port" with INTERNET_OPEN_TYPE_PROXY and ignored otherwise.
+    virtual HttpHandle Open(const std::string& agent, uint32_t accessType,
+                            const std::string& proxy) = 0;
+    // InternetConnectA(internet, server, port, no user or password, INTERNET_SERVICE_HTTP).
+    virtual HttpHandle Connect(const HttpHandle& internet, const std::string& server,
+                               uint16_t port) = 0;
+    // HttpOpenRequestA(connection, verb, object, no version, referrer or accept types, flags).
+    virtual HttpHandle OpenRequest(const HttpHandle& connection, const std::string& verb,
+                                   const std::string& object, uint32_t flags) = 0;
+    // HttpSendRequestA. Blocks until the reply's head has arrived. May be repeated on the same
+    // request after setting options; each send replaces the reply of the one before.
+    virtual bool SendRequest(const HttpHandle& request, const std::string& headers,
+                             const std::string& body) = 0;
+    // InternetSetOptionA on a request with a 4-byte number (INTERNET_OPTION_SECURITY_FLAGS).
+    virtual bool SetOption(const HttpHandle& request, uint32_t option, uint32_t value) = 0;
+    // InternetSetOptionA on a request with a text and its length (INTERNET_OPTION_PROXY_USERNAME,
+    // INTERNET_OPTION_PROXY_PASSWORD).
+    virtual bool SetOption(const HttpHandle& request, uint32_t option,
+                           const std::string& value) = 0;
+    // HttpQueryInfoA with HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_STATUS_CODE or
+    // | HTTP_QUERY_CONTENT_LENGTH. A reply without the header fails with
+    // ERROR_HTTP_HEADER_NOT_FOUND.
+    virtual bool QueryInfo(const HttpHandle& request, uint32_t infoLevel, uint32_t& value) = 0;
+    // InternetReadFile: reads until `size` bytes are in `buffer` or the reply has ended (then
+    // `read` < size; 0 at the end).
+    virtual bool Read(const HttpHandle& request, char* buffer, uint32_t size, uint32_t& read) = 0;
+
+    // The WinINet error number of the last failed call.
+    virtual uint32_t LastError() const = 0;
+    // What the layer underneath said about the last failure (its own code and message), for traces.
+    virtual std::string LastErrorDetail() const = 0;
+
+protected:
+    friend class HttpHandle;
+    // InternetCloseHandle. Closing a handle twice, or one the client never gave, does nothing.
+    virtual void CloseHandle(HttpHandle::Value value) = 0;
+};
+
+struct HttpClientOptions {
+    // A PEM file of certificates to trust as issuers, on top of the system's store. Honoured by
+    // the libcurl client (tests trust their loopback server this way); WinINet uses the system's
+    // store only.
+    std::string strTrustedCertificates;
+};
+
+// The platform's client. `cancel` must outlive it.
+std::unique_ptr<IHttpClient> CreateHttpClient(HttpCancel& cancel,
+                                              const HttpClientOptions& options = {});

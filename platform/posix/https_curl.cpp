@@ -1,0 +1,585 @@
+// The WinINet-shaped client over libcurl. Open, Connect and OpenRequest only record settings; the
+// whole exchange runs at SendRequest, and the queries and reads are answered from what it received.
+#include "platform/https.h"
+
+#include <curl/curl.h>
+#include <openssl/ssl.h>
+#include <openssl/x509_vfy.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <optional>
+#include <string_view>
+#include <variant>
+
+namespace {
+
+// Bytes of one reply kept at most; reading past them fails as a broken transfer would.
+constexpr size_t kMaxReplyBytes = 16u << 20;
+
+struct Session {
+    std::string strAgent;
+    uint32_t accessType = inet::INTERNET_OPEN_TYPE_DIRECT;
+    std::string strProxy;
+};
+
+struct Connection {
+    Session session;
+    std::string strServer;
+    uint16_t port = 0;
+};
+
+// What the last send of a request received.
+struct Reply {
+    uint32_t status = 0;
+    std::optional<uint32_t> contentLength;
+    std::string body;
+    size_t readPos = 0;
+    // The transfer broke after the reply's head: reading past what arrived fails with this.
+    uint32_t readError = 0;
+    std::string strReadErrorDetail;
+};
+
+struct Request {
+    Connection connection;
+    std::string strVerb;
+    std::string strObject;
+    uint32_t flags = 0;
+    uint32_t securityFlags = 0;
+    std::optional<std::string> proxyUser;
+    std::optional<std::string> proxyPassword;
+    bool bSent = false;
+    Reply reply;
+};
+
+using Object = std::variant<Session, Connection, Request>;
+
+// State shared with libcurl's callbacks during one send.
+struct Transfer {
+    const HttpCancel* pCancel = nullptr;
+    std::string strHost;
+    uint32_t securityFlags = 0;
+    bool bHeadComplete = false;
+    std::optional<uint32_t> contentLength;
+    std::string body;
+};
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+std::optional<uint32_t> ParseLength(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    uint64_t value = 0;
+    size_t digits = 0;
+    for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits) {
+        value = value * 10 + static_cast<uint64_t>(text[digits] - '0');
+        if (value > UINT32_MAX) return std::nullopt;
+    }
+    if (digits == 0) return std::nullopt;
+    return static_cast<uint32_t>(value);
+}
+
+// Each head starts with a status line; a redirect or an interim reply starts a new one.
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    std::string_view line(data, size * count);
+    if (StartsWithNoCase(line, "HTTP/")) {
+        transfer.bHeadComplete = false;
+        transfer.contentLength.reset();
+    } else if (line == "\r\n" || line == "\n") {
+        transfer.bHeadComplete = true;
+    } else if (StartsWithNoCase(line, "Content-Length:")) {
+        transfer.contentLength = ParseLength(line.substr(std::strlen("Content-Length:")));
+    }
+    return size * count;
+}
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    size_t bytes = size * count;
+    if (transfer.body.size() + bytes > kMaxReplyBytes) return 0;  // ends with CURLE_WRITE_ERROR
+    transfer.body.append(data, bytes);
+    return bytes;
+}
+
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<Transfer*>(user)->pCancel->IsCancelled() ? 1 : 0;
+}
+
+// Whether the security flags waive the certificate check that failed with `error`.
+bool IsWaived(uint32_t securityFlags, int error) {
+    switch (error) {
+        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+        case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+        case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+        case X509_V_ERR_CERT_UNTRUSTED:
+            return securityFlags & inet::SECURITY_FLAG_IGNORE_UNKNOWN_CA;
+        case X509_V_ERR_CERT_HAS_EXPIRED:
+        case X509_V_ERR_CERT_NOT_YET_VALID:
+            return securityFlags & inet::SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
+        case X509_V_ERR_HOSTNAME_MISMATCH:
+        case X509_V_ERR_IP_ADDRESS_MISMATCH:
+            return securityFlags & inet::SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
+        case X509_V_ERR_INVALID_PURPOSE:
+            return securityFlags & inet::SECURITY_FLAG_IGNORE_WRONG_USAGE;
+        case X509_V_ERR_UNABLE_TO_GET_CRL:
+            return securityFlags & inet::SECURITY_FLAG_IGNORE_REVOCATION;
+        default:
+            return false;
+    }
+}
+
+int SecurityFlagsIndex() {
+    static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+// OpenSSL asks once per failed check; a waived check is cleared so that the chain's final
+// result (which libcurl reports) names only the checks that still fail.
+int OnVerify(int ok, X509_STORE_CTX* store) {
+    if (ok) return 1;
+    auto* ssl =
+        static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* transfer =
+        static_cast<Transfer*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), SecurityFlagsIndex()));
+    if (transfer && IsWaived(transfer->securityFlags, X509_STORE_CTX_get_error(store))) {
+        X509_STORE_CTX_set_error(store, X509_V_OK);
+        return 1;
+    }
+    return 0;
+}
+
+// The server's name is checked by OpenSSL with the chain, so that a mismatch is told apart from
+// the other failures (libcurl's own check, which follows, tells only that something failed).
+CURLcode OnSslContext(CURL*, void* context, void* user) {
+    auto* ctx = static_cast<SSL_CTX*>(context);
+    auto* transfer = static_cast<Transfer*>(user);
+    SSL_CTX_set_ex_data(ctx, SecurityFlagsIndex(), transfer);
+    SSL_CTX_set_verify(ctx, SSL_CTX_get_verify_mode(ctx), OnVerify);
+    if (!(transfer->securityFlags & inet::SECURITY_FLAG_IGNORE_CERT_CN_INVALID)) {
+        X509_VERIFY_PARAM* param = SSL_CTX_get0_param(ctx);
+        const std::string& host = transfer->strHost;
+        if (X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str()) != 1 &&
+            X509_VERIFY_PARAM_set1_host(param, host.c_str(), host.size()) != 1) {
+            return CURLE_SSL_CERTPROBLEM;
+        }
+    }
+    return CURLE_OK;
+}
+
+uint32_t ErrorFromVerifyResult(long result) {
+    switch (result) {
+        case X509_V_OK:  // the chain was good: libcurl's own host name check refused it
+        case X509_V_ERR_HOSTNAME_MISMATCH:
+        case X509_V_ERR_IP_ADDRESS_MISMATCH:
+            return inet::ERROR_INTERNET_SEC_CERT_CN_INVALID;
+        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+        case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+        case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+        case X509_V_ERR_CERT_UNTRUSTED:
+            return inet::ERROR_INTERNET_INVALID_CA;
+        case X509_V_ERR_CERT_HAS_EXPIRED:
+        case X509_V_ERR_CERT_NOT_YET_VALID:
+            return inet::ERROR_INTERNET_SEC_CERT_DATE_INVALID;
+        case X509_V_ERR_INVALID_PURPOSE:
+            return inet::ERROR_INTERNET_SEC_CERT_WRONG_USAGE;
+        case X509_V_ERR_CERT_REVOKED:
+            return inet::ERROR_INTERNET_SEC_CERT_REVOKED;
+        default:
+            return inet::ERROR_INTERNET_SEC_INVALID_CERT;
+    }
+}
+
+// libcurl's outcome as the WinINet number the engine acts on. Codes without a counterpart become
+// an internal error; LastErrorDetail() keeps libcurl's own code and message.
+uint32_t ErrorFromCurl(CURLcode code, long verifyResult) {
+    switch (code) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return inet::ERROR_INTERNET_NAME_NOT_RESOLVED;
+        case CURLE_COULDNT_CONNECT:
+            return inet::ERROR_INTERNET_CANNOT_CONNECT;
+        case CURLE_OPERATION_TIMEDOUT:
+            return inet::ERROR_INTERNET_TIMEOUT;
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_GOT_NOTHING:
+        case CURLE_PARTIAL_FILE:
+            return inet::ERROR_INTERNET_CONNECTION_ABORTED;
+        case CURLE_WEIRD_SERVER_REPLY:
+            return inet::ERROR_HTTP_INVALID_SERVER_RESPONSE;
+        case CURLE_ABORTED_BY_CALLBACK:
+            return inet::ERROR_INTERNET_OPERATION_CANCELLED;
+        case CURLE_URL_MALFORMAT:
+            return inet::ERROR_INTERNET_INVALID_URL;
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return inet::ERROR_INTERNET_UNRECOGNIZED_SCHEME;
+        case CURLE_SSL_CONNECT_ERROR:
+            return inet::ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return ErrorFromVerifyResult(verifyResult);
+        default:
+            return inet::ERROR_INTERNET_INTERNAL_ERROR;
+    }
+}
+
+struct EasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+struct SlistDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+using EasyPtr = std::unique_ptr<CURL, EasyDeleter>;
+using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
+using MultiPtr = std::unique_ptr<CURLM, MultiDeleter>;
+
+// The caller's header block ("Name: value\r\n" lines, a blank line allowed at the end) as
+// libcurl's list. "Expect:" keeps libcurl from waiting for 100-continue, which WinINet never does.
+SlistPtr HeaderList(const std::string& headers) {
+    SlistPtr list;
+    auto append = [&list](const std::string& line) {
+        // The head of a list never moves; only the first append gives one.
+        curl_slist* head = curl_slist_append(list.get(), line.c_str());
+        if (head && !list) list.reset(head);
+    };
+    size_t pos = 0;
+    while (pos < headers.size()) {
+        size_t end = headers.find('\n', pos);
+        if (end == std::string::npos) end = headers.size();
+        std::string line = headers.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) append(line);
+        pos = end + 1;
+    }
+    append("Expect:");
+    return list;
+}
+
+std::string RequestUrl(const Request& request) {
+    const Connection& connection = request.connection;
+    bool bSecure = (request.flags & inet::INTERNET_FLAG_SECURE) != 0;
+    std::string host = connection.strServer;
+    if (host.find(':') != std::string::npos) host = "[" + host + "]";  // an IPv6 literal
+    uint16_t port = connection.port != 0 ? connection.port : (bSecure ? 443 : 80);
+    std::string object = request.strObject.empty() ? "/" : request.strObject;
+    if (object.front() != '/') object.insert(object.begin(), '/');
+    return (bSecure ? "https://" : "http://") + host + ":" + std::to_string(port) + object;
+}
+
+class CurlHttpClient final : public IHttpClient {
+public:
+    CurlHttpClient(HttpCancel& cancel, const HttpClientOptions& options)
+        : m_cancel(cancel), m_options(options) {
+        static const CURLcode init = curl_global_init(CURL_GLOBAL_DEFAULT);
+        if (init == CURLE_OK) m_pMulti.reset(curl_multi_init());
+        if (m_pMulti) {
+            m_subscription =
+                cancel.Subscribe([multi = m_pMulti.get()] { curl_multi_wakeup(multi); });
+        }
+    }
+
+    HttpHandle Open(const std::string& agent, uint32_t accessType,
+                    const std::string& proxy) override {
+        if (!Ready()) return {};
+        return Add(Session{agent, accessType, proxy});
+    }
+
+    HttpHandle Connect(const HttpHandle& internet, const std::string& server,
+                       uint16_t port) override {
+        if (!Ready()) return {};
+        auto* session = Find<Session>(internet);
+        if (!session) return {};
+        return Add(Connection{*session, server, port});
+    }
+
+    HttpHandle OpenRequest(const HttpHandle& connection, const std::string& verb,
+                           const std::string& object, uint32_t flags) override {
+        if (!Ready()) return {};
+        auto* owner = Find<Connection>(connection);
+        if (!owner) return {};
+        Request request;
+        request.connection = *owner;
+        request.strVerb = verb.empty() ? "GET" : verb;
+        request.strObject = object;
+        request.flags = flags;
+        return Add(std::move(request));
+    }
+
+    bool SendRequest(const HttpHandle& handle, const std::string& headers,
+                     const std::string& body) override;
+
+    bool SetOption(const HttpHandle& handle, uint32_t option, uint32_t value) override {
+        auto* request = Find<Request>(handle);
+        if (!request) return false;
+        if (option != inet::INTERNET_OPTION_SECURITY_FLAGS) {
+            return Fail(inet::ERROR_INTERNET_INVALID_OPTION, "not a numeric option");
+        }
+        request->securityFlags = value;
+        return true;
+    }
+
+    bool SetOption(const HttpHandle& handle, uint32_t option, const std::string& value) override {
+        auto* request = Find<Request>(handle);
+        if (!request) return false;
+        if (option == inet::INTERNET_OPTION_PROXY_USERNAME) {
+            request->proxyUser = value;
+        } else if (option == inet::INTERNET_OPTION_PROXY_PASSWORD) {
+            request->proxyPassword = value;
+        } else {
+            return Fail(inet::ERROR_INTERNET_INVALID_OPTION, "not a text option");
+        }
+        return true;
+    }
+
+    bool QueryInfo(const HttpHandle& handle, uint32_t infoLevel, uint32_t& value) override {
+        auto* request = Find<Request>(handle);
+        if (!request) return false;
+        if (!request->bSent) return Fail(inet::ERROR_INTERNET_INCORRECT_HANDLE_STATE, "not sent");
+        switch (infoLevel) {
+            case inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_STATUS_CODE:
+                value = request->reply.status;
+                return true;
+            case inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_CONTENT_LENGTH:
+                if (!request->reply.contentLength) {
+                    return Fail(inet::ERROR_HTTP_HEADER_NOT_FOUND, "no Content-Length");
+                }
+                value = *request->reply.contentLength;
+                return true;
+            default:
+                return Fail(inet::ERROR_INTERNET_INVALID_OPTION, "query not offered");
+        }
+    }
+
+    bool Read(const HttpHandle& handle, char* buffer, uint32_t size, uint32_t& read) override {
+        read = 0;
+        if (!Ready()) return false;
+        auto* request = Find<Request>(handle);
+        if (!request) return false;
+        if (!request->bSent) return Fail(inet::ERROR_INTERNET_INCORRECT_HANDLE_STATE, "not sent");
+        Reply& reply = request->reply;
+        size_t count = std::min<size_t>(size, reply.body.size() - reply.readPos);
+        if (count > 0) std::memcpy(buffer, reply.body.data() + reply.readPos, count);
+        reply.readPos += count;
+        read = static_cast<uint32_t>(count);
+        if (count < size && reply.readError != 0) {
+            return Fail(reply.readError, reply.strReadErrorDetail);
+        }
+        return true;
+    }
+
+    uint32_t LastError() const override { return m_lastError; }
+    std::string LastErrorDetail() const override { return m_strLastErrorDetail; }
+
+protected:
+    void CloseHandle(HttpHandle::Value value) override { m_objects.erase(value); }
+
+private:
+    bool Fail(uint32_t error, std::string detail) {
+        m_lastError = error;
+        m_strLastErrorDetail = std::move(detail);
+        return false;
+    }
+
+    // False, with the reason set, once the stop request came or when libcurl did not start.
+    bool Ready() {
+        if (m_cancel.IsCancelled()) {
+            return Fail(inet::ERROR_INTERNET_OPERATION_CANCELLED, "cancelled");
+        }
+        if (!m_pMulti) return Fail(inet::ERROR_INTERNET_INTERNAL_ERROR, "libcurl did not start");
+        return true;
+    }
+
+    HttpHandle Add(Object object) {
+        HttpHandle::Value value = m_nextValue++;
+        m_objects.emplace(value, std::move(object));
+        return HttpHandle(*this, value);
+    }
+
+    template <class T>
+    T* Find(const HttpHandle& handle) {
+        auto it = m_objects.find(handle.Get());
+        T* object = it == m_objects.end() ? nullptr : std::get_if<T>(&it->second);
+        if (!object) Fail(inet::ERROR_INTERNET_INCORRECT_HANDLE_TYPE, "wrong or closed handle");
+        return object;
+    }
+
+    EasyPtr Prepare(const Request& request, const std::string& body, curl_slist* headerList,
+                    Transfer& transfer, char* errorBuffer) const;
+    CURLcode Perform(CURL* easy);
+
+    HttpCancel& m_cancel;
+    HttpClientOptions m_options;
+    MultiPtr m_pMulti;
+    HttpCancel::Subscription m_subscription;  // ends before m_pMulti, which it wakes
+    std::map<HttpHandle::Value, Object> m_objects;
+    HttpHandle::Value m_nextValue = 1;
+    uint32_t m_lastError = 0;
+    std::string m_strLastErrorDetail;
+};
+
+EasyPtr CurlHttpClient::Prepare(const Request& request, const std::string& body,
+                                curl_slist* headerList, Transfer& transfer,
+                                char* errorBuffer) const {
+    EasyPtr easy(curl_easy_init());
+    if (!easy) return easy;
+    CURL* e = easy.get();
+    const Session& session = request.connection.session;
+
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_URL, RequestUrl(request).c_str());
+    curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(e, CURLOPT_USERAGENT, session.strAgent.c_str());
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, headerList);
+    // Every send stands alone, as the options it runs with may have changed since the last.
+    curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);  // WinINet follows redirects by default
+
+    if (request.strVerb == "GET" && body.empty()) {
+        curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+    } else {
+        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl_easy_setopt(e, CURLOPT_COPYPOSTFIELDS, body.data());
+        if (request.strVerb != "POST") {
+            curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, request.strVerb.c_str());
+        }
+    }
+
+    if (session.accessType == inet::INTERNET_OPEN_TYPE_PROXY) {
+        curl_easy_setopt(e, CURLOPT_PROXY, session.strProxy.c_str());
+        if (request.proxyUser || request.proxyPassword) {
+            curl_easy_setopt(e, CURLOPT_PROXYAUTH, CURLAUTH_BASIC);
+            curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, request.proxyUser.value_or("").c_str());
+            curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, request.proxyPassword.value_or("").c_str());
+        }
+    } else if (session.accessType != inet::INTERNET_OPEN_TYPE_PRECONFIG) {
+        curl_easy_setopt(e, CURLOPT_PROXY, "");  // direct, whatever the environment says
+    }
+    // The proxy's own answer to CONNECT is not the reply; a 407 there is told by its code.
+    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(
+        e, CURLOPT_SSL_VERIFYHOST,
+        (request.securityFlags & inet::SECURITY_FLAG_IGNORE_CERT_CN_INVALID) ? 0L : 2L);
+    curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, OnSslContext);
+    curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, &transfer);
+    if (!m_options.strTrustedCertificates.empty()) {
+        curl_easy_setopt(e, CURLOPT_CAINFO, m_options.strTrustedCertificates.c_str());
+    }
+
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &transfer);
+    return easy;
+}
+
+// Runs one transfer to its end. The stop request wakes the wait at once.
+CURLcode CurlHttpClient::Perform(CURL* easy) {
+    CURLM* multi = m_pMulti.get();
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK) return CURLE_FAILED_INIT;
+    CURLcode result = CURLE_OK;
+    bool bDone = false;
+    while (!bDone) {
+        if (m_cancel.IsCancelled()) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+                result = message->data.result;
+                bDone = true;
+            }
+        }
+        if (!bDone && curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi, easy);
+    return result;
+}
+
+bool CurlHttpClient::SendRequest(const HttpHandle& handle, const std::string& headers,
+                                 const std::string& body) {
+    if (!Ready()) return false;
+    auto* request = Find<Request>(handle);
+    if (!request) return false;
+    request->bSent = false;
+    request->reply = Reply();
+
+    Transfer transfer;
+    transfer.pCancel = &m_cancel;
+    transfer.strHost = request->connection.strServer;
+    transfer.securityFlags = request->securityFlags;
+    char errorBuffer[CURL_ERROR_SIZE] = "";
+    SlistPtr headerList = HeaderList(headers);
+    EasyPtr easy = Prepare(*request, body, headerList.get(), transfer, errorBuffer);
+    if (!easy) return Fail(inet::ERROR_INTERNET_INTERNAL_ERROR, "curl_easy_init failed");
+
+    CURLcode code = Perform(easy.get());
+    long status = 0;
+    long connectStatus = 0;
+    long verifyResult = X509_V_OK;
+    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(easy.get(), CURLINFO_HTTP_CONNECTCODE, &connectStatus);
+    curl_easy_getinfo(easy.get(), CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+
+    std::string detail = "libcurl " + std::to_string(code) + ": " +
+                         (errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
+    if (code == CURLE_PEER_FAILED_VERIFICATION) {
+        detail += " (X509 verify result " + std::to_string(verifyResult) + ")";
+    }
+    if (m_cancel.IsCancelled()) return Fail(inet::ERROR_INTERNET_OPERATION_CANCELLED, detail);
+
+    Reply& reply = request->reply;
+    if (code != CURLE_OK && status == 0 && connectStatus >= 300) {
+        // As with WinINet, the proxy's refusal to tunnel (407 without or 401 with wrong
+        // credentials) is a reply whose status the caller reads.
+        reply.status = static_cast<uint32_t>(connectStatus);
+    } else if (code == CURLE_OK || (status != 0 && transfer.bHeadComplete)) {
+        reply.status = static_cast<uint32_t>(status);
+        reply.contentLength = transfer.contentLength;
+        reply.body = std::move(transfer.body);
+        if (code != CURLE_OK) {
+            reply.readError = ErrorFromCurl(code, verifyResult);
+            reply.strReadErrorDetail = detail;
+        }
+    } else {
+        return Fail(ErrorFromCurl(code, verifyResult), detail);
+    }
+    request->bSent = true;
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<IHttpClient> CreateHttpClient(HttpCancel& cancel,
+                                              const HttpClientOptions& options) {
+    return std::make_unique<CurlHttpClient>(cancel, options);
+}
