@@ -1,0 +1,86 @@
+// The reference account server: registration and login over HTTPS on 127.0.0.1, with switches
+// that inject faults. Prints "port N" once it listens; stops on SIGINT or SIGTERM.
+#include <signal.h>
+
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include "accounts.h"
+#include "certificate.h"
+#include "options.h"
+#include "service.h"
+
+namespace {
+
+int Fail(const std::string& message) {
+    std::cerr << "account-server: " << message << std::endl;
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    std::optional<ServerOptions> options = ParseOptions(argc, argv, error);
+    if (!options) {
+        std::cerr << "account-server: " << error << "\n" << kUsage;
+        return 2;
+    }
+
+    // A client that goes away must not end the server; the stop signals are taken by one thread.
+    signal(SIGPIPE, SIG_IGN);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    AccountStore accounts(options->strStateFile);
+    if (!accounts.Load(error)) return Fail(error);
+
+    Credentials credentials;
+    std::unique_ptr<httplib::Server> server;
+    if (options->bPlain) {
+        server = std::make_unique<httplib::Server>();
+    } else {
+        credentials = options->strCertFile.empty()
+                          ? MakeSelfSigned(options->strCertName, options->bCertExpired)
+                          : LoadCredentials(options->strCertFile, options->strKeyFile, error);
+        if (!credentials.cert) {
+            return Fail(error.empty() ? "cannot make a certificate" : error);
+        }
+        if (!options->strCertOut.empty() &&
+            !WriteCertificate(credentials.cert.get(), options->strCertOut)) {
+            return Fail("cannot write " + options->strCertOut);
+        }
+        server =
+            std::make_unique<httplib::SSLServer>(credentials.cert.get(), credentials.key.get());
+    }
+    if (!server->is_valid()) return Fail("cannot set up the server");
+
+    AccountService service(accounts, options->faults);
+    service.Install(*server);
+
+    const char kHost[] = "127.0.0.1";
+    int port = options->port;
+    if (port == 0) {
+        port = server->bind_to_any_port(kHost);
+    } else if (!server->bind_to_port(kHost, port)) {
+        port = -1;
+    }
+    if (port <= 0) return Fail("cannot listen on " + std::string(kHost));
+    std::cout << "port " << port << std::endl;
+
+    std::thread stopper([&] {
+        int signalNumber = 0;
+        sigwait(&stopSignals, &signalNumber);
+        service.Stop();
+        server->stop();
+    });
+    bool bListened = server->listen_after_bind();
+    if (!bListened) std::cerr << "account-server: listening failed" << std::endl;
+    kill(getpid(), SIGTERM);  // the stopper's wait ends, whoever ended the listening
+    stopper.join();
+    return bListened ? 0 : 1;
+}

@@ -1,0 +1,41 @@
+// Command line of the account server.
+#pragma once
+
+#include <optional>
+#include <string>
+
+enum class Framing {
+    kLength,   // Content-Length
+    kChunked,  // chunked transfer coding, no length
+    kClose,    // no length: the reply ends when the connection closes
+};
+
+// Faults the server injects on request.
+struct Faults {
+    std::optional<int> loginCode;  // every login answered with this result code
+    bool bLoginCodeOnce = false;   // ... only the first one
+    std::optional<int> registerCode;
+    int delayMs = 0;       // before each answer
+    bool bNotXml = false;  // a reply that is not well-formed XML
+    size_t padTo = 0;      // replies padded with a trailing comment to this many bytes
+    Framing framing = Framing::kLength;
+    bool bHang = false;   // requests are read and never answered
+    bool bClose = false;  // connections are closed once a request is read
+};
+
+struct ServerOptions {
+    int port = 0;  // 0: any free port
+    bool bPlain = false;
+    std::string strCertFile;
+    std::string strKeyFile;
+    std::string strCertName = "localhost";
+    bool bCertExpired = false;
+    std::string strCertOut;  // where to write the certificate in use
+    std::string strStateFile;
+    Faults faults;
+};
+
+// Nothing, with `error` set, on a usage error.
+std::optional<ServerOptions> ParseOptions(int argc, char** argv, std::string& error);
+
+extern const char kUsage[];

@@ -1,0 +1,208 @@
+#include "service.h"
+
+#include <openssl/ssl.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <iostream>
+
+namespace {
+
+const char kNotXml[] =
+    "<html><head><title>502 Bad Gateway</title></head><body><h1>Bad Gateway</h1>"
+    "<p>The proxy server received an invalid response from an upstream server.";
+
+std::string Element(const std::string& name, const std::string& value) {
+    return "<" + name + ">" + value + "</" + name + ">";
+}
+
+std::string Result(int code, const std::string& rest = {}) {
+    return "<result>" + Element("resultValue", std::to_string(code)) + rest + "</result>";
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string FormDecode(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+                   HexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string Field(const std::map<std::string, std::string>& form, const std::string& name) {
+    auto it = form.find(name);
+    return it == form.end() ? std::string() : it->second;
+}
+
+// The server library files the connection's addresses among the request headers.
+bool IsAddedByServer(const std::string& name) {
+    return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
+           name == "LOCAL_PORT";
+}
+
+int ConnectionOf(const httplib::Request& request) {
+    return request.ssl ? SSL_get_fd(request.ssl) : -1;
+}
+
+bool ClientLeft(int connection) {
+    pollfd entry{connection, POLLIN | POLLRDHUP, 0};
+    return poll(&entry, 1, 0) > 0;  // a waiting client sends nothing more unless it closes
+}
+
+}  // namespace
+
+std::map<std::string, std::string> ParseForm(const std::string& body) {
+    std::map<std::string, std::string> form;
+    size_t pos = 0;
+    while (pos <= body.size()) {
+        size_t end = body.find('&', pos);
+        if (end == std::string::npos) end = body.size();
+        std::string pair = body.substr(pos, end - pos);
+        size_t equals = pair.find('=');
+        if (!pair.empty()) {
+            form.emplace(
+                FormDecode(pair.substr(0, equals)),
+                equals == std::string::npos ? std::string() : FormDecode(pair.substr(equals + 1)));
+        }
+        pos = end + 1;
+    }
+    return form;
+}
+
+void AccountService::Install(httplib::Server& server) {
+    auto route =
+        [this](std::string (AccountService::*handler)(const std::map<std::string, std::string>&)) {
+            return [this, handler](const httplib::Request& request, httplib::Response& response) {
+                if (!BeforeAnswer(request)) return;
+                Answer(response, (this->*handler)(ParseForm(request.body)));
+            };
+        };
+    // A reply without a length ends where its connection does: one request a connection.
+    if (m_faults.framing == Framing::kClose) server.set_keep_alive_max_count(1);
+    server.Post("/register", route(&AccountService::Register));
+    server.Post("/login", route(&AccountService::Login));
+    // What arrived, for tests of the client: request line, headers, a blank line, the body.
+    server.Post("/echo", [this](const httplib::Request& request, httplib::Response& response) {
+        if (!BeforeAnswer(request)) return;
+        std::string text = request.method + " " + request.target + "\n";
+        for (const auto& header : request.headers) {
+            if (IsAddedByServer(header.first)) continue;
+            text += header.first + ": " + header.second + "\n";
+        }
+        response.set_content(text + "\n" + request.body, "text/plain");
+    });
+    server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
+        std::cerr << "account-server: " << request.method << " " << request.target << " ["
+                  << request.body << "] -> " << response.status << std::endl;
+    });
+}
+
+void AccountService::Stop() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bStopping = true;
+    m_wake.notify_all();
+}
+
+std::string AccountService::Register(const std::map<std::string, std::string>& form) {
+    if (m_faults.registerCode) return Result(*m_faults.registerCode);
+    std::string cid = Field(form, "cid");
+    if (cid.empty()) return Result(1);
+    return Result(0, Element("password", m_accounts.Register(cid)));
+}
+
+std::string AccountService::Login(const std::map<std::string, std::string>& form) {
+    int code = 0;
+    if (m_faults.loginCode && !(m_faults.bLoginCodeOnce && m_bLoginCodeUsed.exchange(true))) {
+        code = *m_faults.loginCode;
+    } else if (Field(form, "cid").empty()) {
+        code = 1;
+    } else {
+        switch (m_accounts.Login(Field(form, "cid"), Field(form, "pass"))) {
+            case AccountStore::Check::kAccepted:
+                code = 0;
+                break;
+            case AccountStore::Check::kUnknownIdentity:
+                code = 2;
+                break;
+            case AccountStore::Check::kWrongPassword:
+                code = 3;
+                break;
+        }
+    }
+    if (code != 0) return Result(code);
+    const char* hex = "0123456789abcdef";
+    return Result(0, Element("encodekey", m_accounts.RandomText(16, hex)) +
+                         Element("sessionid", m_accounts.RandomText(32, hex)));
+}
+
+bool AccountService::WaitUnlessStopped(std::chrono::milliseconds duration, int connection) {
+    auto deadline = std::chrono::steady_clock::now() + duration;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_bStopping) {
+        if (connection >= 0 && ClientLeft(connection)) return true;
+        auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        m_wake.wait_for(lock, std::min<std::chrono::steady_clock::duration>(
+                                  deadline - now, std::chrono::milliseconds(100)));
+    }
+    return true;
+}
+
+bool AccountService::BeforeAnswer(const httplib::Request& request) {
+    int connection = ConnectionOf(request);
+    if (m_faults.delayMs > 0 &&
+        WaitUnlessStopped(std::chrono::milliseconds(m_faults.delayMs), -1)) {
+        return false;
+    }
+    if (m_faults.bHang) {
+        std::cerr << "account-server: holding " << request.method << " " << request.target
+                  << " unanswered" << std::endl;
+        WaitUnlessStopped(std::chrono::milliseconds::max() / 2, connection);
+    }
+    if (m_faults.bHang || m_faults.bClose) {
+        if (connection >= 0) shutdown(connection, SHUT_RDWR);
+        std::cerr << "account-server: closed the connection of " << request.method << " "
+                  << request.target << " without an answer" << std::endl;
+        return false;
+    }
+    return true;
+}
+
+void AccountService::Answer(httplib::Response& response, std::string body) const {
+    if (m_faults.bNotXml) body = kNotXml;
+    const size_t kCommentBytes = 7;  // "<!--" and "-->"
+    if (m_faults.padTo > body.size() + kCommentBytes) {
+        body += "<!--" + std::string(m_faults.padTo - body.size() - kCommentBytes, '.') + "-->";
+    }
+    const char* type = m_faults.bNotXml ? "text/html" : "text/xml";
+    if (m_faults.framing == Framing::kLength) {
+        response.set_content(body, type);
+        return;
+    }
+    // Written in pieces, so that a chunked reply has several chunks.
+    auto provider = [body](size_t offset, httplib::DataSink& sink) {
+        size_t piece = std::min<size_t>(4096, body.size() - offset);
+        if (piece > 0 && !sink.write(body.data() + offset, piece)) return false;
+        if (offset + piece == body.size()) sink.done();
+        return true;
+    };
+    if (m_faults.framing == Framing::kChunked) {
+        response.set_chunked_content_provider(type, provider);
+    } else {
+        response.set_content_provider(type, provider);
+    }
+}
