@@ -1,0 +1,50 @@
+// Steps of a form post over IHttpClient, shared by the tests of both clients.
+#pragma once
+
+#include <string>
+
+#include "platform/https.h"
+
+constexpr char kFormHeaders[] =
+    "Accept:*/*\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\n";
+constexpr uint32_t kAllCertificateChecksOff = 0x3380;
+constexpr uint32_t kStatusQuery = inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_STATUS_CODE;
+constexpr uint32_t kLengthQuery = inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_CONTENT_LENGTH;
+
+// The three handles of one request; closed request first.
+struct OpenedRequest {
+    HttpHandle internet;
+    HttpHandle connection;
+    HttpHandle request;
+};
+
+// Opens a secure POST of `object` on 127.0.0.1:port, through `proxy` when one is given.
+inline OpenedRequest OpenPost(IHttpClient& client, uint16_t port, const std::string& object,
+                              const std::string& proxy = {}) {
+    OpenedRequest opened;
+    opened.internet = client.Open(
+        "https-test agent",
+        proxy.empty() ? inet::INTERNET_OPEN_TYPE_DIRECT : inet::INTERNET_OPEN_TYPE_PROXY, proxy);
+    if (opened.internet) opened.connection = client.Connect(opened.internet, "127.0.0.1", port);
+    if (opened.connection) {
+        opened.request =
+            client.OpenRequest(opened.connection, "POST", object, inet::INTERNET_FLAG_SECURE);
+    }
+    return opened;
+}
+
+// One read into a buffer of `size` bytes; what it gave, or "<read failed N>".
+inline std::string ReadOnce(IHttpClient& client, const HttpHandle& request, uint32_t size) {
+    std::string buffer(size, '\0');
+    uint32_t read = 0;
+    if (!client.Read(request, buffer.data(), size, read)) {
+        return "<read failed " + std::to_string(client.LastError()) + ">";
+    }
+    buffer.resize(read);
+    return buffer;
+}
+
+inline uint32_t Query(IHttpClient& client, const HttpHandle& request, uint32_t level) {
+    uint32_t value = 0;
+    return client.QueryInfo(request, level, value) ? value : 0;
+}
