@@ -1,0 +1,318 @@
+#include "SettingDlg.h"
+
+#include <cstdio>
+
+#include "EasyUseInterface.h"
+#include "ICryptPlugin.h"
+#include "MessageBoxes.h"
+#include "PluginIds.h"
+#include "ProxyInfoImpl.h"
+#include "SkinValues.h"
+#include "global/VelkoException.h"
+#include "global/Trace.h"
+#include "resource.h"
+
+#define SETTINGDLG_TRACE(level, message) \
+    NORVA_TRACE(level, "LoginPlguin", "src\\LoginPlugin\\SettingDlg", message)
+
+namespace {
+
+// What the address and port edits take.
+const char kAddressMask[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ://.";
+const char kPortMask[] = "0123456789";
+
+// The skin's background: pure green is cut out of the window.
+constexpr UINT kSkinBackground = 7089;
+constexpr COLORREF kSkinTransparent = RGB(0, 255, 0);
+constexpr UINT kSkinFrameColour = 7191;
+
+// Host strings.
+constexpr int kStrNoTypeCaption = 2000;
+constexpr int kStrOK = 2001;
+constexpr int kStrCancel = 2002;
+constexpr int kStrGroup = 2022;
+constexpr int kStrLabelType = 2023;  // to 2027: type, address, port, user, password
+constexpr int kStrCloseTip = 5999;
+constexpr int kStrNoType = 7001;
+constexpr int kStrTitle = 11003;
+
+// The type list, in this order: host string and the proxy type it stands for.
+struct TypeEntry {
+    int nStringId;
+    int32_t nType;
+};
+constexpr TypeEntry kTypeEntries[] = {
+    {11000, PROXY_TYPE_NONE},
+    {11001, PROXY_TYPE_USER},
+    {11002, PROXY_TYPE_BROWSER},
+};
+
+}  // namespace
+
+CSettingDlg::CSettingDlg(CWnd* pParent) : CBaseSubDlg(IDD_SETTING_DIALOG, pParent) {}
+
+CSettingDlg::~CSettingDlg() {
+    if (m_hSkinLib) FreeLibrary(m_hSkinLib);
+    m_hSkinLib = nullptr;
+    delete m_pProxyInfo;
+    m_pProxyInfo = nullptr;
+}
+
+void CSettingDlg::Init(IPluginContainer* pContainer) {
+    try {
+        SetPluginContainer(pContainer);
+        if (!pContainer) return;
+        SetMessageBoxContainer(pContainer);
+        delete m_pProxyInfo;
+        m_pProxyInfo = nullptr;
+        m_pProxyInfo = new CProxyInfoImpl(m_pPluginContainer);
+    } catch (...) {
+    }
+}
+
+void CSettingDlg::DoDataExchange() {
+    CBaseSubDlg::DoDataExchange();
+    DDX_Control(IDC_PROXY_GROUP, m_grpProxy);
+    DDX_Control(IDC_PROXY_TYPE, m_cbType);
+    DDX_Control(IDC_PROXY_ADDRESS, m_edAddress);
+    DDX_Control(IDC_PROXY_PORT, m_edPort);
+    DDX_Control(IDC_PROXY_USER, m_edUser);
+    DDX_Control(IDC_PROXY_PASSWORD, m_edPassword);
+    DDX_Control(IDOK, m_btnOK);
+    DDX_Control(IDCANCEL, m_btnCancel);
+    DDX_Control(IDC_LABEL_TYPE, m_stType);
+    DDX_Control(IDC_LABEL_ADDRESS, m_stAddress);
+    DDX_Control(IDC_LABEL_PORT, m_stPort);
+    DDX_Control(IDC_LABEL_USER, m_stUser);
+    DDX_Control(IDC_LABEL_PASSWORD, m_stPassword);
+}
+
+bool CSettingDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+    const int id = LOWORD(wParam);
+    const int code = HIWORD(wParam);
+    if (id == IDOK && code == BN_CLICKED) {
+        OnSave();
+        return true;
+    }
+    if (id == IDC_PROXY_TYPE && code == CBN_SELCHANGE) {
+        ApplyProxyType();
+        return true;
+    }
+    if (id == IDC_CLOSE_BUTTON && code == BN_CLICKED) {
+        OnOK();
+        return true;
+    }
+    return CBaseSubDlg::OnCommand(wParam, lParam);
+}
+
+BOOL CSettingDlg::OnInitDialog() {
+    try {
+        CBaseSubDlg::OnInitDialog();
+        LoadSkin();
+        InitTexts();
+        if (m_pProxyInfo) {
+            m_strAddress = m_pProxyInfo->GetProxyAddress();
+            m_strPort = m_pProxyInfo->GetProxyPort();
+            m_strUser = m_pProxyInfo->GetProxyUser();
+            m_strPassword = m_pProxyInfo->GetProxyPassword();
+            const int32_t type = m_pProxyInfo->GetProxyType();
+            const LRESULT count = m_cbType.SendMessage(CB_GETCOUNT);
+            for (LRESULT i = 0; i < count; ++i) {
+                if (m_cbType.SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(i)) == type) {
+                    m_cbType.SendMessage(CB_SETCURSEL, static_cast<WPARAM>(i));
+                    break;
+                }
+            }
+            ApplyProxyType();
+        }
+        m_edAddress.SetMask(kAddressMask);
+        m_edPort.SetMask(kPortMask);
+    } catch (...) {
+    }
+    return TRUE;
+}
+
+void CSettingDlg::LoadSkin() {
+    IStringResMgr* pStrings = nullptr;
+    ISetting* pSetting = nullptr;
+    try {
+        if (m_hSkinLib) {
+            FreeLibrary(m_hSkinLib);
+            m_hSkinLib = nullptr;
+        }
+        CEasyUseInterface host(m_pPluginContainer);
+        pStrings = host.GetStringResMgr();
+        if (!pStrings) return;
+        const std::string directory = GetHostDirectory();
+        pSetting = host.GetSetting();
+        if (!pSetting) throw CVelkoException();
+        std::string skin;
+        pSetting->GetSysSetting("SKIN", "ACTIVE", skin);
+        pSetting->Release();
+        pSetting = nullptr;
+
+        m_hSkinLib = LoadLibraryA((directory + skin).c_str());
+        if (!m_hSkinLib) throw CVelkoException();
+        LoadSkinBitmap(m_hSkinLib, kSkinBackground, kSkinTransparent);
+        SetCloseButton(m_hSkinLib, IDC_CLOSE_BUTTON, pStrings->GetString(kStrCloseTip));
+        SetDragAnywhere(TRUE);
+        m_cbType.SetComboxBmp(m_hSkinLib, 4067, 4066, 4067, 4065);
+        m_btnOK.SetButtonBmp(m_hSkinLib, 4001, 4003, 4002, 0, 4003, 0, 0);
+        m_btnCancel.SetButtonBmp(m_hSkinLib, 4001, 4003, 4002, 0, 4003, 0, 0);
+        m_grpProxy.SetGroundFrameColor(GetSkinColor(kSkinFrameColour));
+        Invalidate(true);
+
+        pStrings->Release();
+    } catch (...) {
+        if (pSetting) pSetting->Release();
+        if (pStrings) pStrings->Release();
+    }
+}
+
+void CSettingDlg::InitTexts() {
+    IStringResMgr* pStrings = nullptr;
+    try {
+        pStrings = CEasyUseInterface(m_pPluginContainer).GetStringResMgr();
+        if (!pStrings) return;
+        m_grpProxy.SetWindowText(pStrings->GetString(kStrGroup));
+        CNorvaStatic* labels[] = {&m_stType, &m_stAddress, &m_stPort, &m_stUser, &m_stPassword};
+        int id = kStrLabelType;
+        for (CNorvaStatic* pLabel : labels) pLabel->SetText(pStrings->GetString(id++));
+        SetTitle(IDC_TITLE, pStrings->GetString(kStrTitle));
+        SetCloseTip(pStrings->GetString(kStrCloseTip));
+        m_btnOK.SetText(pStrings->GetString(kStrOK));
+        m_btnCancel.SetText(pStrings->GetString(kStrCancel));
+        for (const TypeEntry& entry : kTypeEntries) {
+            // Appended at the end, so the list keeps this order although it is sorted.
+            const std::string text = pStrings->GetString(entry.nStringId);
+            const LRESULT index = m_cbType.SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(-1),
+                                                       reinterpret_cast<LPARAM>(text.c_str()));
+            if (index == CB_ERR) throw CVelkoException();
+            if (m_cbType.SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(index), entry.nType) ==
+                CB_ERR)
+                throw CVelkoException();
+        }
+        pStrings->Release();
+    } catch (...) {
+        if (pStrings) pStrings->Release();
+    }
+}
+
+void CSettingDlg::ApplyProxyType() {
+    const LRESULT index = m_cbType.SendMessage(CB_GETCURSEL);
+    if (index == CB_ERR) return;
+    CNorvaEdit* edits[] = {&m_edAddress, &m_edPort, &m_edUser, &m_edPassword};
+    switch (m_cbType.SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(index))) {
+        case PROXY_TYPE_NONE:
+            for (CNorvaEdit* pEdit : edits) {
+                pEdit->EnableWindow(false);
+                pEdit->SetWindowText("");
+            }
+            break;
+        case PROXY_TYPE_USER:
+            for (CNorvaEdit* pEdit : edits) pEdit->EnableWindow(true);
+            m_edAddress.SetWindowText(m_strAddress);
+            m_edPort.SetWindowText(m_strPort);
+            m_edUser.SetWindowText(m_strUser);
+            m_edPassword.SetWindowText(m_strPassword);
+            break;
+        case PROXY_TYPE_BROWSER: {
+            m_edAddress.EnableWindow(false);
+            m_edPort.EnableWindow(false);
+            m_edUser.EnableWindow(true);
+            m_edPassword.EnableWindow(true);
+            m_edUser.SetWindowText(m_strUser);
+            m_edPassword.SetWindowText(m_strPassword);
+            const std::string browserProxy = GetIEProxyServer();
+            m_edAddress.SetWindowText(ParseProxyAddress(browserProxy));
+            m_edPort.SetWindowText(ParseProxyPort(browserProxy));
+            break;
+        }
+        default:
+            break;
+    }
+    for (CNorvaEdit* pEdit : edits) pEdit->Invalidate(true);
+}
+
+void CSettingDlg::OnSave() {
+    if (!m_pPluginContainer) {
+        CDialog::OnOK();
+        return;
+    }
+    IStringResMgr* pStrings = nullptr;
+    ISetting* pSetting = nullptr;
+    ICryptPlugin* pCrypt = nullptr;
+    try {
+        CEasyUseInterface host(m_pPluginContainer);
+        pStrings = host.GetStringResMgr();
+        const LRESULT index = m_cbType.SendMessage(CB_GETCURSEL);
+        if (index == CB_ERR) {
+            const std::string text = pStrings ? pStrings->GetString(kStrNoType) : std::string();
+            const std::string caption =
+                pStrings ? pStrings->GetString(kStrNoTypeCaption) : std::string();
+            ShowMessageBox(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
+            throw CVelkoException();
+        }
+        const int32_t type =
+            static_cast<int32_t>(m_cbType.SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(index)));
+        const std::string user = m_edUser.GetWindowText();
+        const std::string password = m_edPassword.GetWindowText();
+        const std::string address = m_edAddress.GetWindowText();
+        const std::string port = m_edPort.GetWindowText();
+
+        pSetting = host.GetSetting();
+        if (!pSetting) {
+            SETTINGDLG_TRACE(TRACE_ERRO, "pISetting is NULL!");
+            throw CVelkoException();
+        }
+        char typeText[16];
+        snprintf(typeText, sizeof(typeText), "%d", static_cast<int>(type));
+        if (!pSetting->SetUserSetting("PROXY", "TYPE", typeText)) {
+            SETTINGDLG_TRACE(TRACE_ERRO, "SetUserSetting() failed!");
+            throw CVelkoException();
+        }
+        if (type != PROXY_TYPE_NONE) {
+            if (type == PROXY_TYPE_USER) {
+                if (!pSetting->SetUserSetting("PROXY", "ADDRESS", address)) {
+                    SETTINGDLG_TRACE(TRACE_ERRO, "SetUserSetting() failed!");
+                    throw CVelkoException();
+                }
+                if (!pSetting->SetUserSetting("PROXY", "PORT", port)) {
+                    SETTINGDLG_TRACE(TRACE_ERRO, "SetUserSetting() failed!");
+                    throw CVelkoException();
+                }
+            }
+            if (!pSetting->SetUserSetting("PROXY", "USER", user)) {
+                SETTINGDLG_TRACE(TRACE_ERRO, "SetUserSetting() failed!");
+                throw CVelkoException();
+            }
+            IBaseInterface* pBase = nullptr;
+            if (!m_pPluginContainer->QueryInterface(PLUGIN_ID_CRYPT, IID_CRYPT, &pBase)) {
+                SETTINGDLG_TRACE(TRACE_ERRO, "GetCryptPlugin failed!");
+                throw CVelkoException();
+            }
+            pCrypt = dynamic_cast<ICryptPlugin*>(pBase);
+            if (!pCrypt) {
+                if (pBase) pBase->Release();
+                SETTINGDLG_TRACE(TRACE_ERRO, "pCrypt pointer is null!");
+                throw CVelkoException();
+            }
+            if (!pSetting->SetUserSetting("PROXY", "PASSWORD", pCrypt->Encrypt(password))) {
+                SETTINGDLG_TRACE(TRACE_ERRO, "SetUserSetting() failed!");
+                throw CVelkoException();
+            }
+            pCrypt->Release();
+            pCrypt = nullptr;
+        }
+        pSetting->Release();
+        pSetting = nullptr;
+        if (pStrings) pStrings->Release();
+        pStrings = nullptr;
+    } catch (...) {
+        // Whatever was stored stays stored; the dialog closes all the same.
+        if (pCrypt) pCrypt->Release();
+        if (pSetting) pSetting->Release();
+        if (pStrings) pStrings->Release();
+    }
+    CDialog::OnOK();
+}
