@@ -1,5 +1,76 @@
-// The SIM's brand from its service-provider name.
-// PENDING: placeholder bodies until this concern is built; failure values only.
-#include "LoginImpl.h"
+// The SIM's brand from its service-provider name, looked up in the encoded brand table.
+#include <algorithm>
 
-SimCardInfo CLoginImpl::GetSimCardInfo() { return SimCardInfo(); }
+#include "BrandTable.h"
+#include "LoginImpl.h"
+#include "global/GlobalAT.h"
+#include "global/Trace.h"
+#include "global/VelkoException.h"
+
+namespace {
+const char* const kSource = "src\\LoginPlugin\\LoginImpl";
+const char* const kModule = "LoginPlguin";
+
+// The host's default brand name, used when the card gives no service-provider name.
+constexpr int32_t kDefaultBrandNameId = 11004;
+
+template <typename T>
+void ReleaseQuietly(T*& p) {
+    if (!p) return;
+    T* held = p;
+    p = nullptr;
+    try {
+        held->Release();
+    } catch (...) {
+    }
+}
+}  // namespace
+
+#define BRAND_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
+
+SimCardInfo CLoginImpl::GetSimCardInfo() {
+    SimCardInfo info;
+    IStringResMgr* pStringRes = nullptr;
+    ICheckDeviceType* pDevice = nullptr;
+    try {
+        if (!m_pEasyUseInterface) return info;
+        pStringRes = m_pEasyUseInterface->GetStringResMgr();
+        if (pStringRes) {
+            info.name = LoadResString(pStringRes, kDefaultBrandNameId);
+            ReleaseQuietly(pStringRes);
+        }
+
+        pDevice = m_pEasyUseInterface->GetCheckDeviceType();
+        if (!pDevice) return info;
+        // The communication interface is the host's for good: it is not released.
+        MTSComm* pComm = pDevice->GetMTSComm();
+        ReleaseQuietly(pDevice);
+        if (!pComm) {
+            BRAND_TRACE(TRACE_WARN, "pMTSComm is NULL!");
+            return info;
+        }
+
+        char spn[MTS_SPN_BUFFER_SIZE] = {};
+        int32_t error = 0;
+        if (!DEVGetSimBrand(pComm, spn, error, m_pClock.get())) {
+            BRAND_TRACE(TRACE_ERRO, "pMTSComm->SRVGetSpnData() failed!");
+            m_iError = error;
+            return info;
+        }
+        // The host writes a terminated text; a full buffer is taken as it stands.
+        const std::string spnText(spn, std::find(spn, spn + sizeof spn, '\0'));
+        if (!spnText.empty()) info.name = spnText;
+
+        std::string table;
+        if (!m_pPluginContainer ||
+            !ReadCryptFile(m_pPluginContainer, GetModuleDir() + "SIMBrandInfo.xml", table))
+            throw CVelkoException();
+        FindBrandByName(table, info.name, info);
+        return info;
+    } catch (...) {
+        BRAND_TRACE(TRACE_CRIT, "GetSimCardInfo() exception!");
+        ReleaseQuietly(pStringRes);
+        ReleaseQuietly(pDevice);
+        return info;
+    }
+}

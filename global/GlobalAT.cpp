@@ -1,0 +1,169 @@
+#include "global/GlobalAT.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "ICheckDeviceType.h"
+#include "ICryptPlugin.h"
+#include "IPluginContainer.h"
+#include "ISetting.h"
+#include "IStringResMgr.h"
+#include "PluginIds.h"
+#include "global/Trace.h"
+#include "global/VelkoException.h"
+#include "src/LoginPlugin/Clock.h"
+
+namespace {
+
+const char* const kModule = "GlobalAT";
+const char* const kSource = "global\\GlobalAT";
+
+#define GLOBAL_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
+
+// The host's reasons for a failed SPN read that the lookup acts on.
+constexpr int32_t kSpnFileNotFound = 22;
+constexpr int32_t kSimNotInserted = 10301;
+constexpr int32_t kSimBusy = 14;
+constexpr int32_t kTimeOut = 10003;
+
+constexpr int kSpnAttempts = 60;
+constexpr uint32_t kSpnRetryMs = 2000;
+
+// Waits before the next attempt; false when the owner is being stopped and should give up.
+bool WaitBeforeRetry(IClock* pClock) {
+    if (!pClock) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSpnRetryMs));
+        return true;
+    }
+    pClock->Sleep(kSpnRetryMs);
+    return !pClock->IsStopped();
+}
+
+// Holds a host interface for one use and releases it on every way out.
+template <typename T>
+struct Released {
+    void operator()(T* p) const {
+        try {
+            p->Release();
+        } catch (...) {
+        }
+    }
+};
+template <typename T>
+using HostRef = std::unique_ptr<T, Released<T>>;
+
+template <typename T>
+HostRef<T> Query(IPluginContainer* pContainer, const char* pluginId, int32_t number) {
+    IBaseInterface* pBase = nullptr;
+    if (!pContainer->QueryInterface(pluginId, number, &pBase) || !pBase) throw CVelkoException();
+    auto* pTyped = dynamic_cast<T*>(pBase);
+    if (!pTyped) {
+        pBase->Release();
+        throw CVelkoException();
+    }
+    return HostRef<T>(pTyped);
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Opens the file for reading and writing, making an empty one when none exists.
+std::unique_ptr<std::FILE, FileCloser> OpenForUpdate(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path p(path);
+    if (fs::exists(p, ec)) {
+        // A read-only table is opened all the same.
+        fs::permissions(p, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+                        ec);
+        return std::unique_ptr<std::FILE, FileCloser>(std::fopen(path.c_str(), "r+b"));
+    }
+    return std::unique_ptr<std::FILE, FileCloser>(std::fopen(path.c_str(), "w+b"));
+}
+
+std::vector<unsigned char> ReadWhole(std::FILE* f) {
+    if (std::fseek(f, 0, SEEK_END) != 0) throw CVelkoException();
+    const long size = std::ftell(f);
+    if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0) throw CVelkoException();
+    std::vector<unsigned char> data(static_cast<size_t>(size), 0);
+    if (!data.empty() && std::fread(data.data(), 1, data.size(), f) != data.size())
+        throw CVelkoException();
+    return data;
+}
+
+}  // namespace
+
+bool DEVGetSimBrand(MTSComm* pComm, char* pSpn, int32_t& error, IClock* pClock) {
+    if (!pComm) {
+        GLOBAL_TRACE(TRACE_INFO, "Leave DEVGetSimBrand() .");
+        return false;
+    }
+    try {
+        for (int attempt = 0; attempt < kSpnAttempts; ++attempt) {
+            if (pComm->SRVGetSpnData(pSpn, error)) return true;
+            if (error == kSpnFileNotFound) {
+                GLOBAL_TRACE(TRACE_CRIT, "DEVGetSimBrand() file not found.");
+                return false;
+            }
+            if (error == kSimNotInserted) {
+                GLOBAL_TRACE(TRACE_CRIT, "DEVGetSimBrand() sim not inserted.");
+                return false;
+            }
+            if (!WaitBeforeRetry(pClock)) return false;
+            if (error != kSimBusy && error != kTimeOut) {
+                GLOBAL_TRACE(TRACE_CRIT, std::string("DEVGetSimBrand() ") + "other error");
+                return false;
+            }
+            const char* reason = error == kSimBusy ? "sim busy" : "time out";
+            GLOBAL_TRACE(TRACE_CRIT, std::string("DEVGetSimBrand() ") + reason + ", try again.");
+        }
+        return false;
+    } catch (...) {
+        GLOBAL_TRACE(TRACE_INFO, "Leave DEVGetSimBrand() .");
+        return false;
+    }
+}
+
+std::string LoadResString(IStringResMgr* pStringRes, int32_t id) {
+    if (!pStringRes) return {};
+    try {
+        const std::string text = pStringRes->GetString(id);
+        return std::string(text.c_str());
+    } catch (...) {
+        return {};
+    }
+}
+
+bool ReadCryptFile(IPluginContainer* pContainer, const std::string& path, std::string& text) {
+    if (!pContainer || path.empty()) return false;
+    try {
+        auto crypt = Query<ICryptPlugin>(pContainer, PLUGIN_ID_CRYPT, IID_CRYPT);
+        auto setting = Query<ISetting>(pContainer, PLUGIN_ID_SETTING, IID_SETTING);
+
+        std::string keySetting;
+        if (!setting->GetSysSetting("CRYPT", "CRYPT", keySetting) || keySetting.empty())
+            throw CVelkoException();
+        const std::string key = crypt->Decrypt(keySetting);
+
+        auto file = OpenForUpdate(path);
+        if (!file) throw CVelkoException();
+        const std::vector<unsigned char> input = ReadWhole(file.get());
+        file.reset();
+
+        // The decoder writes at most twice its input; the extra byte keeps a NUL at the end.
+        std::vector<unsigned char> output(input.size() * 2 + 1, 0);
+        const auto* pKey = reinterpret_cast<const unsigned char*>(key.data());
+        if (crypt->DecryptBuffer(input.data(), static_cast<uint32_t>(input.size()), output.data(),
+                                 pKey, static_cast<uint32_t>(key.size())) != 0)
+            throw CVelkoException();
+        text.assign(reinterpret_cast<const char*>(output.data()));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
