@@ -1,10 +1,12 @@
-// loginhost run: what a host does at start, then a clean shutdown.
+// loginhost run: what a host does at start against a profile, then a clean shutdown.
 #include <cstdio>
 
 #include "Commands.h"
-#include "HostContainer.h"
+#include "HostProfile.h"
+#include "HostReport.h"
+#include "HostRunner.h"
+#include "ICheckDeviceType.h"
 #include "PluginSession.h"
-#include "platform/textcodec.h"
 
 namespace {
 
@@ -31,22 +33,22 @@ bool ParseRunOptions(const Args& args, RunOptions& options) {
 int CommandRun(const Args& args) {
     RunOptions options;
     if (!ParseRunOptions(args, options)) return 2;
-    const std::string path = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
-    PluginSession session;
-    if (!session.Load(path)) {
-        std::fprintf(stderr, "loginhost: %s\n", session.Error().c_str());
+    // Without a profile every service answers its defaults.
+    HostProfile profile;
+    std::string error;
+    if (!options.profile.empty() && !profile.Load(options.profile, error)) {
+        std::fprintf(stderr, "loginhost: %s\n", error.c_str());
         return 2;
     }
-    HostContainer container;
-    IBasePlugin* plugin = session.Plugin();
-    plugin->SetPluginContainer(&container);
-    plugin->Initialize();
-    std::printf("plugin   %s\n", path.c_str());
-    std::printf("id       %s\n", plugin->GetPluginID());
-    std::printf("name     %s\n", GbkToUtf8(plugin->GetPluginName()).c_str());
-    std::printf("type     %u\n", static_cast<unsigned>(plugin->GetPluginType()));
-    std::printf("version  0x%04X\n", static_cast<unsigned>(plugin->GetPluginVersion()));
-    std::printf("available %s\n", plugin->IsAvailable() ? "yes" : "no");
-    session.Shutdown();
+    HostReport report;
+    HostRunner runner(profile, report);
+    const std::string path = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
+    if (!runner.Start(path, error)) {
+        std::fprintf(stderr, "loginhost: %s\n", error.c_str());
+        return 2;
+    }
+    runner.Identify();
+    if (runner.QueryLogin()) runner.SendDeviceEvent(DEVICE_EVENT_AVAILABLE);
+    runner.Shutdown();
     return 0;
 }

@@ -11,3 +11,4 @@ int CommandRun(const Args& args);
 int CommandDemo(const Args& args);
 int CommandEncodeTable(const Args& args);
 int CommandSettings(const Args& args);
+int CommandEncrypt(const Args& args);

@@ -12,7 +12,8 @@ int Usage() {
                  " [--timeout SECONDS] [--json]\n"
                  "       loginhost demo [--json]\n"
                  "       loginhost encode-table IN OUT --profile DIR\n"
-                 "       loginhost settings --profile DIR\n");
+                 "       loginhost settings --profile DIR\n"
+                 "       loginhost encrypt TEXT\n");
     return 2;
 }
 
@@ -27,5 +28,6 @@ int main(int argc, char** argv) {
     if (command == "demo") return CommandDemo(args);
     if (command == "encode-table") return CommandEncodeTable(args);
     if (command == "settings") return CommandSettings(args);
+    if (command == "encrypt") return CommandEncrypt(args);
     return Usage();
 }

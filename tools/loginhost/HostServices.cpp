@@ -1,0 +1,190 @@
+#include "HostServices.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "PluginIds.h"
+#include "platform/textcodec.h"
+
+HostSetting::HostSetting(HostProfile& profile, std::string defaultCrypt, HostObserver* pObserver)
+    : m_profile(profile), m_strDefaultCrypt(std::move(defaultCrypt)), m_pObserver(pObserver) {}
+
+bool HostSetting::GetSysSetting(const std::string& section, const std::string& key,
+                                std::string& value) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::string text;
+    if (m_profile.system.Get(section, key, text)) {
+        value = Utf8ToGbk(text);
+        return true;
+    }
+    if (section == "CRYPT" && key == "CRYPT") {
+        value = m_strDefaultCrypt;
+        return true;
+    }
+    return false;
+}
+
+bool HostSetting::SetSysSetting(const std::string& section, const std::string& key,
+                                const std::string& value) {
+    return Write(m_profile.system, "system.ini", "system", section, key, value);
+}
+
+bool HostSetting::GetUserSetting(const std::string& section, const std::string& key,
+                                 std::string& value) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::string text;
+    if (!m_profile.user.Get(section, key, text)) return false;
+    value = Utf8ToGbk(text);
+    return true;
+}
+
+bool HostSetting::SetUserSetting(const std::string& section, const std::string& key,
+                                 const std::string& value) {
+    return Write(m_profile.user, "user.ini", "user", section, key, value);
+}
+
+bool HostSetting::Write(IniFile& file, const char* name, const char* store,
+                        const std::string& section, const std::string& key,
+                        const std::string& value) {
+    const std::string text = GbkToUtf8(value);
+    std::string error;
+    bool saved = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!file.Set(section, key, text)) {
+            error = m_profile.PathOf(name) + ": cannot hold " + section + "/" + key;
+        } else {
+            saved = m_profile.Save(file, name, error);
+        }
+    }
+    if (m_pObserver) {
+        if (saved) {
+            m_pObserver->OnSettingWritten(store, section, key, text);
+        } else {
+            m_pObserver->OnSaveFailed(error);
+        }
+    }
+    return saved;
+}
+
+bool HostSetting::GetNamedSetting(const std::string& name, std::string& value) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::string text;
+    if (m_profile.named.Get("", name, text)) {
+        value = Utf8ToGbk(text);
+        return true;
+    }
+    // A host without screening has the setting, empty.
+    if (name == "ServiceScreenCode") {
+        value.clear();
+        return true;
+    }
+    return false;
+}
+
+void HostSetting::SetSimTypeNumber(int32_t simType) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_simTypes.push_back(simType);
+    }
+    if (m_pObserver) m_pObserver->OnSimTypeNumber(simType);
+}
+
+std::vector<int32_t> HostSetting::SimTypeNumbers() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_simTypes;
+}
+
+std::string HostStringRes::GetString(int32_t id) {
+    auto it = m_profile.strings.find(id);
+    return it == m_profile.strings.end() ? std::string() : Utf8ToGbk(it->second);
+}
+
+bool HostCard::Read(const std::string& text, const std::vector<int32_t>& results, size_t& next,
+                    char* buf, size_t size, int32_t& error) {
+    const int32_t result = results.empty() ? 0 : results[std::min(next, results.size() - 1)];
+    ++next;
+    if (result != 0) {
+        error = result;
+        return false;
+    }
+    // The caller's buffer has a fixed size: a longer text is cut, and always terminated.
+    const size_t n = std::min(text.size(), size - 1);
+    std::memcpy(buf, text.data(), n);
+    buf[n] = '\0';
+    return true;
+}
+
+bool HostCard::SRVGetImsiInfo(char* pImsi, int32_t& error) {
+    ++m_nImsiReads;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return Read(Utf8ToGbk(m_card.imsi), m_card.imsiResults, m_nextImsi, pImsi, MTS_IMSI_BUFFER_SIZE,
+                error);
+}
+
+bool HostCard::SRVGetSpnData(char* pSpn, int32_t& error) {
+    ++m_nSpnReads;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return Read(Utf8ToGbk(m_card.spn), m_card.spnResults, m_nextSpn, pSpn, MTS_SPN_BUFFER_SIZE,
+                error);
+}
+
+void HostCard::SetCard(const CardProfile& card) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_card = card;
+    m_nextImsi = 0;
+    m_nextSpn = 0;
+}
+
+bool HostCard::HasComm() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_card.bComm;
+}
+
+bool HostDevice::AddDeviceEvent(ICheckDeviceEvent* pEvent, int32_t /*kind*/) {
+    if (!pEvent) return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_listeners.push_back(pEvent);
+    return true;
+}
+
+bool HostDevice::RemoveDeviceEvent(ICheckDeviceEvent* pEvent, int32_t /*kind*/) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto before = m_listeners.size();
+    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), pEvent),
+                      m_listeners.end());
+    return m_listeners.size() != before;
+}
+
+int HostDevice::SendEvent(int32_t code) {
+    std::vector<ICheckDeviceEvent*> listeners;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        listeners = m_listeners;
+        m_nEventData = code;
+    }
+    for (ICheckDeviceEvent* listener : listeners) listener->OnDeviceEvent(code, &m_nEventData);
+    return static_cast<int>(listeners.size());
+}
+
+size_t HostDevice::ListenerCount() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_listeners.size();
+}
+
+HostServices::HostServices(HostProfile& profile, HostObserver* pObserver)
+    : setting(profile, crypt.Encrypt(HostCrypt::DefaultWorkingKey()), pObserver),
+      strings(profile),
+      card(profile.card),
+      device(card),
+      net(profile.net.nConnectState),
+      check(profile.net.nCheckResult) {}
+
+void HostServices::Register(HostContainer& container) {
+    container.Serve(PLUGIN_ID_SETTING, IID_SETTING, &setting);
+    container.Serve(PLUGIN_ID_STRING_RES_MGR, IID_STRING_RES_MGR, &strings);
+    container.Serve(PLUGIN_ID_CHECK_DEVICE_TYPE, IID_CHECK_DEVICE_TYPE, &device);
+    container.Serve(PLUGIN_ID_NET_CONNECT, IID_NET_CONNECT, &net);
+    container.Serve(PLUGIN_ID_CHECK_NET_CONNECTION, IID_CHECK_NET_CONNECTION, &check);
+    container.Serve(PLUGIN_ID_CRYPT, IID_CRYPT, &crypt);
+}
