@@ -27,7 +27,9 @@ constexpr uint32_t kStopPollMs = 20;
 #define EVENT_TRACE(level, message) NORVA_TRACE(level, kEventModule, kSource, message)
 
 CLoginImpl::CLoginImpl(IPluginContainer* pContainer, LoginEnvironment env)
-    : m_pPluginContainer(pContainer), m_pClock(env.clock ? env.clock : MakeRealClock()) {
+    : m_pPluginContainer(pContainer),
+      m_pClock(env.clock ? env.clock : MakeRealClock()),
+      m_fnMakeHttpClient(std::move(env.httpClient)) {
     try {
         m_pEasyUseInterface = new CEasyUseInterface(pContainer);
         if (!m_LoginMutex.IsInitialized()) m_LoginMutex.Init();

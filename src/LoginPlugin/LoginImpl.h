@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,7 @@
 #include "IPluginContainer.h"
 #include "JThread.h"
 #include "LoginTypes.h"
+#include "platform/https.h"
 
 class CProxyInfoImpl;
 
@@ -38,6 +40,9 @@ struct ServerReply {
 // What the engine needs from outside besides the host container; tests substitute parts.
 struct LoginEnvironment {
     std::shared_ptr<IClock> clock;  // null: the real clock
+    // Makes the HTTPS client of one exchange, watching the given stop request; null: the
+    // platform's client.
+    std::function<std::unique_ptr<IHttpClient>(HttpCancel&)> httpClient;
 };
 
 class CLoginImpl : public ILogin2, public ICheckDeviceEvent, public JThread {
@@ -123,6 +128,12 @@ private:
     std::vector<ISkinControlEvent*> EventHandlers() const;
     // Ends a server exchange in progress (the stop request reaches the network).
     void CancelExchange();
+    // The client of one exchange, and the steps of PostToServer that send a request.
+    std::unique_ptr<IHttpClient> MakeHttpClient();
+    void ThrowIfStopping();
+    void SendWithCertificateRetry(IHttpClient& client, const HttpHandle& request,
+                                  const std::string& headers, const std::string& body,
+                                  bool bProxyAuthenticated);
 
     std::atomic<bool> m_bStopThread{false};
     JMutex m_StateMutex;
@@ -148,4 +159,6 @@ private:
     mutable std::mutex m_HandlerGuard;     // m_lstEventHandler
     mutable std::mutex m_PluginGuard;      // m_vecPlugins, m_strModuleDir
     std::shared_ptr<IClock> m_pClock;
+    std::function<std::unique_ptr<IHttpClient>(HttpCancel&)> m_fnMakeHttpClient;
+    HttpCancel m_ExchangeCancel;  // cancelled once, when the worker is asked to stop
 };
