@@ -69,6 +69,10 @@ struct CertificateCase {
     uint32_t ownFlag;
 };
 
+void PrintTo(const CertificateCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class CertificateCheckTest : public HttpsClientTest,
                              public ::testing::WithParamInterface<CertificateCase> {};
 
@@ -193,7 +197,10 @@ TEST_P(UnsizedReplyTest, IsReadUntilTheBufferIsFullOrTheReplyEnds) {
     EXPECT_EQ(ReadOnce(*m_client, post.request, 20000), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Framings, UnsizedReplyTest, ::testing::Values("chunked", "close"));
+INSTANTIATE_TEST_SUITE_P(Framings, UnsizedReplyTest, ::testing::Values("chunked", "close"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
 
 TEST_F(HttpsClientTest, RequestArrivesAsSent) {
     StartServer({});
