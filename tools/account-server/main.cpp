@@ -1,7 +1,9 @@
 // The reference account server: registration and login over HTTPS on 127.0.0.1, with switches
 // that inject faults. Prints "port N" once it listens; stops on SIGINT or SIGTERM.
 #include <signal.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -12,6 +14,13 @@
 #include "service.h"
 
 namespace {
+
+int g_stopPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+    char byte = 0;
+    (void)!write(g_stopPipe[1], &byte, 1);
+}
 
 int Fail(const std::string& message) {
     std::cerr << "account-server: " << message << std::endl;
@@ -28,13 +37,13 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // A client that goes away must not end the server; the stop signals are taken by one thread.
+    // A client that goes away must not end the server; a stop signal wakes the stopper thread.
     signal(SIGPIPE, SIG_IGN);
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    if (pipe(g_stopPipe) != 0) return Fail("cannot make a pipe");
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 
     AccountStore accounts(options->strStateFile);
     if (!accounts.Load(error)) return Fail(error);
@@ -73,14 +82,15 @@ int main(int argc, char** argv) {
     std::cout << "port " << port << std::endl;
 
     std::thread stopper([&] {
-        int signalNumber = 0;
-        sigwait(&stopSignals, &signalNumber);
+        char byte;
+        while (read(g_stopPipe[0], &byte, 1) < 0 && errno == EINTR) {
+        }
         service.Stop();
         server->stop();
     });
     bool bListened = server->listen_after_bind();
     if (!bListened) std::cerr << "account-server: listening failed" << std::endl;
-    kill(getpid(), SIGTERM);  // the stopper's wait ends, whoever ended the listening
+    OnStopSignal(0);  // the stopper's wait ends, whoever ended the listening
     stopper.join();
     return bListened ? 0 : 1;
 }
