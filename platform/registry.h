@@ -1,0 +1,57 @@
+// The current user's registry: HKEY_CURRENT_USER on Windows; elsewhere a store of plain files in
+// which keys are directories and string values are files (root: $LOGINPLUGIN_REGISTRY, else
+// $XDG_CONFIG_HOME/loginplugin/registry, else ~/.config/loginplugin/registry).
+//
+// Key paths are given as on Windows, parts separated by '\'; empty parts are ignored, so a path
+// may end with a separator. Nothing here creates a key implicitly: opening a key that does not
+// exist fails, and only CreateSubKey makes a key, below one that is open.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+enum class RegAccess {
+    Read,  // KEY_READ
+    All,   // KEY_ALL_ACCESS
+};
+
+// An open key, closed when the object goes.
+class RegKey {
+public:
+    RegKey();
+    ~RegKey();
+    RegKey(RegKey&& other) noexcept;
+    RegKey& operator=(RegKey&& other) noexcept;
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+
+    // Opens an existing key below HKEY_CURRENT_USER; an empty path is the root itself.
+    static RegKey OpenCurrentUser(const std::string& path, RegAccess access);
+
+    bool IsOpen() const;
+    void Close();
+
+    // Opens the subkey, or creates it when it does not exist. bVolatile asks for a key that lives
+    // until the system restarts; like the Windows option, it takes effect only on creation.
+    RegKey CreateSubKey(const std::string& name, RegAccess access, bool bVolatile) const;
+
+    // The value's data. With pBuffer null, size receives the number of bytes the data needs.
+    // Otherwise size is the buffer's capacity on entry and the data's size on return; data that
+    // does not fit fails (size then tells what it needs). Any value type is read; a string value
+    // comes with its terminating zero.
+    bool QueryValue(const std::string& name, void* pBuffer, uint32_t& size) const;
+
+    // Writes a string value (REG_SZ), its terminating zero included.
+    bool SetStringValue(const std::string& name, const std::string& value) const;
+
+private:
+    struct Impl;
+    explicit RegKey(std::unique_ptr<Impl> pImpl);
+    std::unique_ptr<Impl> m_pImpl;
+};
+
+// The proxy "host:port" that the system offers when the browser's own setting is absent: none on
+// Windows, where the registry value is the setting; elsewhere https_proxy (or HTTPS_PROXY, then
+// http_proxy) from the environment, reduced to host and port.
+std::string SystemProxyServer();
