@@ -1,11 +1,157 @@
-// PENDING: placeholder bodies until proxy information is built; failure values only.
+// The user's proxy choice. Nothing is kept: every call asks the host's settings service (or the
+// browser's proxy setting) again, so the answer follows the settings dialog at once.
 #include "ProxyInfoImpl.h"
 
-int32_t CProxyInfoImpl::GetProxyType() { return 0; }
-std::string CProxyInfoImpl::GetProxyAddress() { return {}; }
-std::string CProxyInfoImpl::GetProxyPort() { return {}; }
-std::string CProxyInfoImpl::GetProxyUser() { return {}; }
-std::string CProxyInfoImpl::GetProxyPassword() { return {}; }
-std::string GetIEProxyServer() { return {}; }
-std::string ParseProxyAddress(const std::string&) { return {}; }
-std::string ParseProxyPort(const std::string&) { return {}; }
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "ICryptPlugin.h"
+#include "ISetting.h"
+#include "PluginIds.h"
+#include "platform/registry.h"
+
+namespace {
+
+const char* const kProxySection = "PROXY";
+const char* const kInternetSettingsKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\";
+const char* const kProxyServerValue = "ProxyServer";
+
+// A host interface released once, whichever way the operation ends.
+template <typename T>
+class HostInterface {
+public:
+    explicit HostInterface(T* p = nullptr) : m_p(p) {}
+    ~HostInterface() {
+        try {
+            if (m_p) m_p->Release();
+        } catch (...) {
+        }
+    }
+    HostInterface(const HostInterface&) = delete;
+    HostInterface& operator=(const HostInterface&) = delete;
+    T* operator->() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    void Release() {
+        if (T* p = m_p) {
+            m_p = nullptr;
+            p->Release();
+        }
+    }
+
+private:
+    T* m_p;
+};
+
+// An interface of a sibling plug-in, or null. Whatever the container hands out that is not of
+// the expected kind is given back at once.
+template <typename T>
+T* Query(IPluginContainer* pContainer, const char* pluginId, int32_t number) {
+    if (!pContainer) return nullptr;
+    IBaseInterface* pBase = nullptr;
+    if (!pContainer->QueryInterface(pluginId, number, &pBase) || !pBase) return nullptr;
+    T* pTyped = dynamic_cast<T*>(pBase);
+    if (!pTyped) pBase->Release();
+    return pTyped;
+}
+
+// One "PROXY" user setting; false when there is no settings service or no such setting.
+bool ReadProxySetting(IPluginContainer* pContainer, const char* key, std::string& value) {
+    HostInterface<ISetting> setting(Query<ISetting>(pContainer, PLUGIN_ID_SETTING, IID_SETTING));
+    if (!setting) return false;
+    std::string text;
+    const bool found = setting->GetUserSetting(kProxySection, key, text);
+    setting.Release();
+    if (found) value = text;
+    return found;
+}
+
+}  // namespace
+
+int32_t CProxyInfoImpl::GetProxyType() {
+    try {
+        std::string type;
+        if (!ReadProxySetting(m_pPluginContainer, "TYPE", type)) return PROXY_TYPE_NONE;
+        return std::atoi(type.c_str());
+    } catch (...) {
+        return PROXY_TYPE_NONE;
+    }
+}
+
+std::string CProxyInfoImpl::GetProxyAddress() {
+    try {
+        const int32_t type = GetProxyType();
+        if (type == PROXY_TYPE_NONE) return {};
+        if (type == PROXY_TYPE_BROWSER) return ParseProxyAddress(GetIEProxyServer());
+        std::string address;
+        ReadProxySetting(m_pPluginContainer, "ADDRESS", address);
+        return address;
+    } catch (...) {
+        return {};
+    }
+}
+
+std::string CProxyInfoImpl::GetProxyPort() {
+    try {
+        const int32_t type = GetProxyType();
+        if (type == PROXY_TYPE_NONE) return {};
+        if (type == PROXY_TYPE_BROWSER) return ParseProxyPort(GetIEProxyServer());
+        std::string port;
+        ReadProxySetting(m_pPluginContainer, "PORT", port);
+        return port;
+    } catch (...) {
+        return {};
+    }
+}
+
+std::string CProxyInfoImpl::GetProxyUser() {
+    try {
+        std::string user;
+        ReadProxySetting(m_pPluginContainer, "USER", user);
+        return user;
+    } catch (...) {
+        return {};
+    }
+}
+
+std::string CProxyInfoImpl::GetProxyPassword() {
+    try {
+        std::string stored;
+        if (!ReadProxySetting(m_pPluginContainer, "PASSWORD", stored)) return {};
+        HostInterface<ICryptPlugin> crypt(
+            Query<ICryptPlugin>(m_pPluginContainer, PLUGIN_ID_CRYPT, IID_CRYPT));
+        if (!crypt) return {};
+        return crypt->Decrypt(stored);
+    } catch (...) {
+        return {};
+    }
+}
+
+std::string GetIEProxyServer() {
+    try {
+        RegKey key = RegKey::OpenCurrentUser(kInternetSettingsKey, RegAccess::Read);
+        if (key.IsOpen()) {
+            uint32_t size = 0;
+            if (!key.QueryValue(kProxyServerValue, nullptr, size)) return SystemProxyServer();
+            if (size == 0) return {};
+            std::vector<char> buffer(size, '\0');
+            if (!key.QueryValue(kProxyServerValue, buffer.data(), size)) return {};
+            // The value's type is not looked at; a missing terminator never runs past the end.
+            return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
+        }
+        return SystemProxyServer();
+    } catch (...) {
+        return {};
+    }
+}
+
+std::string ParseProxyAddress(const std::string& proxyServer) {
+    const size_t colon = proxyServer.rfind(':');
+    return colon == std::string::npos ? proxyServer : proxyServer.substr(0, colon);
+}
+
+std::string ParseProxyPort(const std::string& proxyServer) {
+    const size_t colon = proxyServer.rfind(':');
+    return colon == std::string::npos ? std::string() : proxyServer.substr(colon + 1);
+}
