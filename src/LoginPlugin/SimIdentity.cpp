@@ -1,17 +1,162 @@
-// The SIM's identity: the card's IMSI or the default identity.
-// PENDING: placeholder bodies until this concern is built; failure values only.
+// The SIM's identity: the card's IMSI, or the default identity kept in the user's registry.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <numeric>
+#include <utility>
+
 #include "LoginImpl.h"
+#include "global/Trace.h"
+#include "platform/localtime.h"
+#include "platform/registry.h"
 
-std::string CLoginImpl::GetIMSI() { return CachedIMSI(); }
+namespace {
 
-std::string CLoginImpl::ReGetATIMSI() {
-    SetCachedIMSI(std::string());
-    return {};
+const char* const kSource = "src\\LoginPlugin\\LoginImpl";
+const char* const kModule = "LoginPlguin";
+
+const char* const kParentKey = "Software\\Mirolan\\Velko";
+const char* const kSettingsKey = "Settings";
+const char* const kIdentityKey = "Software\\Mirolan\\Velko\\Settings";
+const char* const kIdentityValue = "DefaultIMSI";
+constexpr uint32_t kIdentityBufferSize = 32;
+// Fourteen characters and the terminating zero.
+constexpr uint32_t kStoredIdentitySize = 15;
+constexpr size_t kTimeDigits = 10;
+
+// srand and rand are one generator for the whole process: two identities made at once must not
+// draw from each other's sequence.
+std::mutex& RandomGuard() {
+    static std::mutex guard;
+    return guard;
 }
 
-std::string CLoginImpl::GetDefaultIMSI() { return {}; }
+// Four different digits: 0-9 shuffled by the C library's generator, seeded with the time in
+// seconds (so identities made within one second are equal), positions 4 to 7.
+std::string RandomDigits(int64_t now) {
+    int digits[10];
+    std::iota(std::begin(digits), std::end(digits), 0);
+    {
+        std::lock_guard<std::mutex> lock(RandomGuard());
+        std::srand(static_cast<unsigned>(now));
+        for (int i = 1; i <= 9; ++i) std::swap(digits[i], digits[std::rand() % (i + 1)]);
+    }
+    char text[8];
+    std::snprintf(text, sizeof text, "%d%d%d%d", digits[4], digits[5], digits[6], digits[7]);
+    return text;
+}
+
+// Month, day, hour, minute and second of the local time: the right-most ten characters of
+// "%Y%m%d%H%M%S", or empty when the time cannot be converted.
+std::string TimeDigits(int64_t now) {
+    char text[128] = {};
+    std::tm local{};
+    if (ToLocalTime(now, local)) std::strftime(text, sizeof text, "%Y%m%d%H%M%S", &local);
+    const std::string all(text);
+    return all.size() > kTimeDigits ? all.substr(all.size() - kTimeDigits) : all;
+}
+
+}  // namespace
+
+#define IDENTITY_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
+
+std::string CLoginImpl::GetIMSI() {
+    try {
+        std::string imsi = CachedIMSI();
+        // ReGetATIMSI fills the cache itself; storing its result again here could overwrite a
+        // newer identity that a device event read meanwhile.
+        if (imsi.empty()) imsi = ReGetATIMSI();
+        if (imsi.empty()) {
+            const std::string fallback = GetDefaultIMSI();
+            std::lock_guard<std::mutex> lock(m_IMSIGuard);
+            if (m_strIMSI.empty()) m_strIMSI = fallback;
+            imsi = m_strIMSI;
+        }
+        return imsi;
+    } catch (...) {
+        IDENTITY_TRACE(TRACE_CRIT, "GetIMSI() exception!");
+        return {};
+    }
+}
+
+std::string CLoginImpl::ReGetATIMSI() {
+    ICheckDeviceType* pDevice = nullptr;
+    try {
+        SetCachedIMSI(std::string());
+        if (!m_pEasyUseInterface) {
+            IDENTITY_TRACE(TRACE_WARN, "m_pEasyUseInterface is NULL!");
+            return {};
+        }
+        pDevice = m_pEasyUseInterface->GetCheckDeviceType();
+        if (!pDevice) {
+            IDENTITY_TRACE(TRACE_WARN, "pICheckDeviceType is NULL!");
+            return {};
+        }
+        MTSComm* pComm = pDevice->GetMTSComm();
+        // Released before the card is asked; the communication interface is the host's.
+        std::exchange(pDevice, nullptr)->Release();
+        if (!pComm) {
+            IDENTITY_TRACE(TRACE_WARN, "pMTSComm is NULL!");
+            return {};
+        }
+        char buffer[MTS_IMSI_BUFFER_SIZE] = {};
+        int32_t error = 0;
+        if (!pComm->SRVGetImsiInfo(buffer, error)) {
+            IDENTITY_TRACE(TRACE_ERRO, "pMTSComm->SRVGetImsiInfo() failed!");
+            m_iError = error;
+            return {};
+        }
+        // Taken as the host gives it; a missing terminator never runs past the buffer.
+        const std::string imsi(buffer, strnlen(buffer, sizeof buffer));
+        SetCachedIMSI(imsi);
+        return imsi;
+    } catch (...) {
+        IDENTITY_TRACE(TRACE_CRIT, "ReGetATIMSI() exception!");
+        if (pDevice) {
+            try {
+                pDevice->Release();
+            } catch (...) {
+            }
+        }
+        return {};
+    }
+}
+
+std::string CLoginImpl::GetDefaultIMSI() {
+    try {
+        std::string identity;
+        RegKey key = RegKey::OpenCurrentUser(kIdentityKey, RegAccess::All);
+        if (!key.IsOpen()) {
+            CreateDefaultIMSI(identity);
+            return identity;
+        }
+        char value[kIdentityBufferSize] = {};
+        uint32_t size = sizeof value;
+        if (!key.QueryValue(kIdentityValue, value, size)) {
+            key.Close();
+            CreateDefaultIMSI(identity);
+            return identity;
+        }
+        key.Close();
+        if (size == kStoredIdentitySize) return "9" + std::string(value, strnlen(value, size));
+        // A value of another size is replaced; one that cannot be replaced gives nothing.
+        return CreateDefaultIMSI(identity) == 0 ? identity : std::string();
+    } catch (...) {
+        return {};
+    }
+}
 
 int CLoginImpl::CreateDefaultIMSI(std::string& identity) {
-    identity.clear();
-    return -1;
+    const int64_t now = m_pClock->Now();
+    const std::string stored = RandomDigits(now) + TimeDigits(now);
+    identity = "9" + stored;
+
+    // The parent key belongs to the product's installation and is never made here.
+    RegKey parent = RegKey::OpenCurrentUser(kParentKey, RegAccess::All);
+    if (!parent.IsOpen()) return -1;
+    RegKey settings = parent.CreateSubKey(kSettingsKey, RegAccess::All, /*bVolatile=*/true);
+    if (!settings.IsOpen()) return -2;
+    if (!settings.SetStringValue(kIdentityValue, stored)) return -3;
+    return 0;
 }

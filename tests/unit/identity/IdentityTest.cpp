@@ -1,0 +1,223 @@
+// The SIM's identity: the card's IMSI, its cache, and the default identity in the registry.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "FakeHost.h"
+#include "LoginImpl.h"
+#include "ManualClock.h"
+#include "RegistrySandbox.h"
+#include "TraceCapture.h"
+
+namespace {
+
+const char* const kVelko = "Software\\Mirolan\\Velko";
+const char* const kSettings = "Software\\Mirolan\\Velko\\Settings";
+const char* const kValue = "DefaultIMSI";
+// 2023-11-14 22:13:20 UTC: the time digits are 1114221320.
+constexpr int64_t kNow = 1700000000;
+const std::string kTimeDigits = "1114221320";
+
+LoginEnvironment WithClock(std::shared_ptr<IClock> clock) {
+    LoginEnvironment env;
+    env.clock = std::move(clock);
+    return env;
+}
+
+// "9", four different digits, then the ten time digits.
+void ExpectWellFormed(const std::string& identity) {
+    ASSERT_EQ(identity.size(), 15u) << identity;
+    EXPECT_EQ(identity[0], '9') << identity;
+    const std::set<char> digits(identity.begin() + 1, identity.begin() + 5);
+    EXPECT_EQ(digits.size(), 4u) << identity;
+    for (char c : identity) EXPECT_TRUE(c >= '0' && c <= '9') << identity;
+}
+
+class IdentityTest : public ::testing::Test {
+protected:
+    IdentityTest() { RegistrySandbox::UseUtc(); }
+
+    std::string Stored() const {
+        std::string value;
+        return sandbox.GetString(kSettings, kValue, value) ? value : "<none>";
+    }
+    void CardFails(int32_t code) { host.comm.ScriptImsi({{false, "", code}}); }
+
+    RegistrySandbox sandbox;
+    FakeHost host;
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>(kNow);
+    CLoginImpl login{&host.container, WithClock(clock)};
+    TraceCapture trace;
+};
+
+TEST_F(IdentityTest, TheCardsIdentityIsKeptUntilTheCardIsReadAgain) {
+    const int releasedBefore = host.device.Releases();
+    host.comm.SetImsi("460001111111111");
+    EXPECT_EQ(login.GetIMSI(), "460001111111111");
+    host.comm.SetImsi("460002222222222");
+    EXPECT_EQ(login.GetIMSI(), "460001111111111");
+    EXPECT_EQ(host.comm.ImsiReads(), 1);
+
+    EXPECT_EQ(login.ReGetATIMSI(), "460002222222222");
+    EXPECT_EQ(login.GetIMSI(), "460002222222222");
+    EXPECT_EQ(host.comm.ImsiReads(), 2);
+    // The device interface is given back after every read.
+    EXPECT_EQ(host.device.Releases() - releasedBefore, 2);
+    EXPECT_FALSE(sandbox.KeyExists(kVelko));
+}
+
+TEST_F(IdentityTest, AFailedCardReadKeepsTheHostsCodeAndFallsBackToTheDefaultIdentity) {
+    sandbox.CreateKey(kVelko);
+    CardFails(1234);
+    const std::string identity = login.GetIMSI();
+    ExpectWellFormed(identity);
+    EXPECT_EQ(identity.substr(5), kTimeDigits);
+    EXPECT_EQ(login.GetErrorCode(), 1234);
+    EXPECT_EQ(Stored(), identity.substr(1));
+    EXPECT_TRUE(sandbox.IsVolatile(kSettings));
+
+    const TraceRecord record = trace.Find("pMTSComm->SRVGetImsiInfo() failed!");
+    EXPECT_EQ(record.level, 2);
+    EXPECT_EQ(record.module, "LoginPlguin");
+    EXPECT_EQ(record.source, "src\\LoginPlugin\\LoginImpl");
+}
+
+TEST_F(IdentityTest, AnEmptyAnswerFromTheCardAlsoLeadsToTheDefaultIdentity) {
+    host.comm.SetImsi("");
+    EXPECT_EQ(login.ReGetATIMSI(), "");
+    ExpectWellFormed(login.GetIMSI());
+    EXPECT_EQ(login.GetErrorCode(), 0);
+}
+
+TEST_F(IdentityTest, MissingHostInterfacesAreWarnedAbout) {
+    const int releasedBefore = host.device.Releases();
+    host.device.SetComm(nullptr);
+    EXPECT_EQ(login.ReGetATIMSI(), "");
+    EXPECT_EQ(trace.Find("pMTSComm is NULL!").level, 3);
+    EXPECT_EQ(host.device.Releases() - releasedBefore, 1);
+
+    host.container.Withdraw(PLUGIN_ID_CHECK_DEVICE_TYPE, IID_CHECK_DEVICE_TYPE);
+    EXPECT_EQ(login.ReGetATIMSI(), "");
+    EXPECT_EQ(trace.Find("pICheckDeviceType is NULL!").level, 3);
+}
+
+TEST_F(IdentityTest, AStoredValueOfFourteenCharactersIsTheIdentity) {
+    sandbox.CreateKey(kSettings);
+    sandbox.SetString(kSettings, kValue, "12340102030405");
+    EXPECT_EQ(login.GetDefaultIMSI(), "912340102030405");
+    clock->Advance(5000);
+    EXPECT_EQ(login.GetDefaultIMSI(), "912340102030405");
+    EXPECT_EQ(Stored(), "12340102030405");
+}
+
+TEST_F(IdentityTest, AStoredValueOfAnotherSizeIsReplaced) {
+    sandbox.CreateKey(kSettings);
+    for (const char* old : {"1234010203040", "123401020304056", ""}) {
+        sandbox.SetString(kSettings, kValue, old);
+        const std::string identity = login.GetDefaultIMSI();
+        ExpectWellFormed(identity);
+        EXPECT_EQ(Stored(), identity.substr(1)) << old;
+        // And from now on it is the identity.
+        clock->Advance(1000);
+        EXPECT_EQ(login.GetDefaultIMSI(), identity) << old;
+    }
+}
+
+TEST_F(IdentityTest, WithoutTheParentKeyEveryCallMakesANewIdentityAndStoresNothing) {
+    const std::string first = login.GetDefaultIMSI();
+    ExpectWellFormed(first);
+    clock->Advance(1000);
+    const std::string second = login.GetDefaultIMSI();
+    ExpectWellFormed(second);
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(sandbox.KeyExists(kVelko));
+
+    // The cache keeps the first identity until a device event reads the card again.
+    CardFails(7);
+    const std::string cached = login.GetIMSI();
+    clock->Advance(1000);
+    EXPECT_EQ(login.GetIMSI(), cached);
+    int data = 0;
+    login.OnDeviceEvent(DEVICE_EVENT_CHANGED, &data);
+    const std::string renewed = login.GetIMSI();
+    ExpectWellFormed(renewed);
+    EXPECT_NE(renewed, cached);
+}
+
+TEST_F(IdentityTest, CreateReportsEachRegistryStepThatFails) {
+    std::string identity;
+    EXPECT_EQ(login.CreateDefaultIMSI(identity), -1);
+    ExpectWellFormed(identity);
+    EXPECT_FALSE(sandbox.KeyExists(kVelko));
+
+    sandbox.CreateKey(kVelko);
+    EXPECT_EQ(login.CreateDefaultIMSI(identity), 0);
+    EXPECT_EQ(Stored(), identity.substr(1));
+    EXPECT_TRUE(sandbox.IsVolatile(kSettings));
+}
+
+TEST_F(IdentityTest, AnExistingSettingsKeyKeepsItsKind) {
+    sandbox.CreateKey(kSettings);
+    std::string identity;
+    EXPECT_EQ(login.CreateDefaultIMSI(identity), 0);
+    EXPECT_FALSE(sandbox.IsVolatile(kSettings));
+    EXPECT_EQ(Stored(), identity.substr(1));
+}
+
+TEST_F(IdentityTest, CreateReportsAKeyOrValueThatCannotBeWritten) {
+    sandbox.CreateKey(kVelko);
+    if (!sandbox.BlockKey(kSettings)) GTEST_SKIP() << "no way to block a key here";
+    std::string identity;
+    EXPECT_EQ(login.CreateDefaultIMSI(identity), -2);
+    ExpectWellFormed(identity);
+    // The identity is still usable though nothing could be stored.
+    EXPECT_EQ(login.GetDefaultIMSI().size(), 15u);
+}
+
+TEST_F(IdentityTest, CreateReportsAValueThatCannotBeWritten) {
+    sandbox.CreateKey(kSettings);
+    if (!sandbox.BlockValue(kSettings, kValue)) GTEST_SKIP() << "no way to block a value here";
+    std::string identity;
+    EXPECT_EQ(login.CreateDefaultIMSI(identity), -3);
+    ExpectWellFormed(identity);
+}
+
+TEST_F(IdentityTest, IdentitiesOfOneSecondAreEqualAndOthersVary) {
+    std::set<std::string> digitSets;
+    for (int second = 0; second < 300; ++second) {
+        std::string a;
+        std::string b;
+        login.CreateDefaultIMSI(a);
+        login.CreateDefaultIMSI(b);
+        EXPECT_EQ(a, b);
+        ExpectWellFormed(a);
+        digitSets.insert(a.substr(1, 4));
+        clock->Advance(1000);
+    }
+    // 5040 possible draws; a shuffle that ignored its seed would give a handful.
+    EXPECT_GT(digitSets.size(), 100u);
+}
+
+TEST_F(IdentityTest, IdentitiesMadeOnTwoThreadsInOneSecondAreEqual) {
+    std::string reference;
+    login.CreateDefaultIMSI(reference);
+    std::vector<std::string> results[2];
+    std::vector<std::thread> threads;
+    for (auto& out : results) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 300; ++i) {
+                std::string identity;
+                login.CreateDefaultIMSI(identity);
+                out.push_back(identity);
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    for (const auto& out : results)
+        for (const auto& identity : out) ASSERT_EQ(identity, reference);
+}
+
+}  // namespace
