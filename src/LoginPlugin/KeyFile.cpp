@@ -1,11 +1,171 @@
-// The stored password in the key file.
-// PENDING: placeholder bodies until this concern is built; failure values only.
+// The stored password: one record with one text field in "Key.dtc", in the user's private
+// directory as the host's settings name it.
+#include <memory>
+
+#include "FileManager.h"
 #include "LoginImpl.h"
+#include "global/Trace.h"
+#include "global/VelkoException.h"
 
-std::string CLoginImpl::GetKeyFile() { return {}; }
+namespace {
 
-void CLoginImpl::CreateKeyFile() {}
+const char* const kSource = "src\\LoginPlugin\\LoginImpl";
+const char* const kModule = "LoginPlguin";
 
-std::string CLoginImpl::ReadPwd(const std::string&) { return {}; }
+const char* const kKeyFileName = "Key.dtc";
+const char* const kKeyField = "key";
+constexpr unsigned kKeyFieldSize = 200;
 
-bool CLoginImpl::WritePwd(const std::string&, const std::string&) { return false; }
+// Records handed out by the file must be released, however the operation ends.
+struct RecordRelease {
+    void operator()(IRecord* pRecord) const { pRecord->Release(); }
+};
+using RecordPtr = std::unique_ptr<IRecord, RecordRelease>;
+
+template <typename T>
+void ReleaseQuietly(T*& pInterface) {
+    if (!pInterface) return;
+    try {
+        pInterface->Release();
+    } catch (...) {
+    }
+    pInterface = nullptr;
+}
+
+}  // namespace
+
+#define KEY_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
+
+std::string CLoginImpl::GetKeyFile() {
+    ISetting* pSetting = nullptr;
+    try {
+        if (!m_pPluginContainer) throw CVelkoException();
+        CEasyUseInterface holder(m_pPluginContainer);
+        pSetting = holder.GetSetting();
+        if (!pSetting) throw CVelkoException();
+        std::string dir;
+        if (!pSetting->GetSysSetting("CURRENT_USER_PRIVATE_DIR", "PATH", dir))
+            throw CVelkoException();
+        // The setting ends with its separator; nothing is put in between.
+        std::string path = dir + kKeyFileName;
+        ReleaseQuietly(pSetting);
+        return path;
+    } catch (const CVelkoException&) {
+        KEY_TRACE(TRACE_CRIT, "GetKeyFile() throw CVelkoException exception!");
+    } catch (...) {
+        KEY_TRACE(TRACE_CRIT, "GetKeyFile() exception!");
+    }
+    ReleaseQuietly(pSetting);
+    return {};
+}
+
+void CLoginImpl::CreateKeyFile() {
+    try {
+        CFileManager fm;  // closes the file on every way out
+        if (fm.Open(GetKeyFile()) != 0) {
+            KEY_TRACE(TRACE_ERRO, "fm.Open() failed!");
+            return;
+        }
+        // A file with a record is the normal case on every start after the first registration.
+        if (fm.GetRecordCount() != 0) {
+            KEY_TRACE(TRACE_INFO, "CreateKeyFile() fm.GetRecordCount() failed!");
+            return;
+        }
+        if (fm.SetFieldInfo(kKeyField, kKeyFieldSize) != 0) {
+            KEY_TRACE(TRACE_ERRO, "fm.SetFieldInfo() failed!");
+            return;
+        }
+        fm.Close();
+    } catch (...) {
+        KEY_TRACE(TRACE_CRIT, "CreateKeyFile() exception!");
+    }
+}
+
+std::string CLoginImpl::ReadPwd(const std::string& keyFile) {
+    if (keyFile.empty()) return {};
+    try {
+        // Declared in this order so that the record is released before the file is closed.
+        CFileManager fm;
+        RecordPtr record;
+        if (fm.Open(keyFile) != 0) {
+            KEY_TRACE(TRACE_ERRO, " FileManager.Open() failed!");
+            throw CVelkoException();
+        }
+        if (fm.GetRecordCount() == 0) {
+            KEY_TRACE(TRACE_INFO, " FileManager.GetRecordCount() return zero");
+            throw CVelkoException();
+        }
+        record.reset(fm.ReadRecord(0));
+        if (!record) {
+            KEY_TRACE(TRACE_ERRO, " FileManager.ReadRecord() return NULL!");
+            throw CVelkoException();
+        }
+        std::string key;
+        if (record->GetFieldValue(0, key) != 0) {
+            KEY_TRACE(TRACE_ERRO, " FileManager.GetFieldValue() failed!");
+            throw CVelkoException();
+        }
+        if (key.empty()) KEY_TRACE(TRACE_INFO, " strKey equal !");
+        fm.Close();
+        return key;
+    } catch (const CVelkoException&) {
+        KEY_TRACE(TRACE_CRIT, "ReadPwd() throw CVelkoException exception!");
+    } catch (...) {
+        KEY_TRACE(TRACE_CRIT, "ReadPwd() exception!");
+    }
+    return {};
+}
+
+bool CLoginImpl::WritePwd(const std::string& keyFile, const std::string& password) {
+    if (keyFile.empty() || password.empty()) return false;
+    try {
+        CFileManager fm;
+        RecordPtr record;
+        if (fm.Open(keyFile) != 0) {
+            KEY_TRACE(TRACE_ERRO, " FileManager.Open() failed!");
+            throw CVelkoException();
+        }
+        const unsigned count = fm.GetRecordCount();
+        if (count == 0) {
+            record.reset(fm.CreateNewRecord());
+            if (!record) {
+                KEY_TRACE(TRACE_ERRO, " FileManager.CreateNewRecord() failed!");
+                throw CVelkoException();
+            }
+            if (record->SetFieldValue(0, password) != 0) {
+                KEY_TRACE(TRACE_ERRO, " FileManager.SetFieldValue() failed!");
+                throw CVelkoException();
+            }
+            if (fm.AddRecord(record.get()) != 0) {
+                KEY_TRACE(TRACE_ERRO, " FileManager.AddRecord() failed!");
+                throw CVelkoException();
+            }
+        } else if (count == 1) {
+            record.reset(fm.ReadRecord(0));
+            if (!record) {
+                KEY_TRACE(TRACE_ERRO, " FileManager.ReadRecord() failed!");
+                throw CVelkoException();
+            }
+            if (record->SetFieldValue(0, password) != 0) {
+                KEY_TRACE(TRACE_ERRO, " FileManager.SetFieldValue() failed!");
+                throw CVelkoException();
+            }
+            if (fm.UpdateRecord(record.get()) != 0) {
+                KEY_TRACE(TRACE_ERRO, " FileManager.UpdateRecord() failed!");
+                throw CVelkoException();
+            }
+        } else {
+            // One password per user: a file with more records is not ours to rewrite.
+            KEY_TRACE(TRACE_ERRO, "1 != iRecordCount!");
+            throw CVelkoException();
+        }
+        record.reset();
+        fm.Close();
+        return true;
+    } catch (const CVelkoException&) {
+        KEY_TRACE(TRACE_CRIT, "WritePwd() throw CVelkoException exception!");
+    } catch (...) {
+        KEY_TRACE(TRACE_CRIT, "WritePwd() exception!");
+    }
+    return false;
+}

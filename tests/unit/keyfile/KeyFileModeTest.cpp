@@ -1,0 +1,34 @@
+// On POSIX the key file is the user's alone, and a rewrite keeps it so.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "FakeHost.h"
+#include "LoginImpl.h"
+#include "ManualClock.h"
+#include "TempDir.h"
+
+namespace {
+
+unsigned Mode(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0);
+    return st.st_mode & 0777;
+}
+
+TEST(KeyFileModeTest, TheKeyFileIsPrivateToTheUser) {
+    TempDir dir;
+    FakeHost host;
+    host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());
+    const mode_t old = umask(0);  // even a permissive umask gives a private file
+    LoginEnvironment env;
+    env.clock = std::make_shared<ManualClock>();
+    CLoginImpl login(&host.container, env);
+    const std::string keyFile = dir.File("Key.dtc");
+    EXPECT_EQ(Mode(keyFile), 0600u);
+    chmod(keyFile.c_str(), 0644);
+    ASSERT_TRUE(login.WritePwd(keyFile, "pw"));
+    EXPECT_EQ(Mode(keyFile), 0600u);
+    umask(old);
+}
+
+}  // namespace
