@@ -58,9 +58,10 @@ int ConnectionOf(const httplib::Request& request) {
     return request.ssl ? SSL_get_fd(request.ssl) : -1;
 }
 
+// The client shut its side (a TLS alert it sent before does not count).
 bool ClientLeft(int connection) {
-    pollfd entry{connection, POLLIN | POLLRDHUP, 0};
-    return poll(&entry, 1, 0) > 0;  // a waiting client sends nothing more unless it closes
+    pollfd entry{connection, POLLRDHUP, 0};
+    return poll(&entry, 1, 0) > 0 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR));
 }
 
 }  // namespace
@@ -149,15 +150,17 @@ std::string AccountService::Login(const std::map<std::string, std::string>& form
                          Element("sessionid", m_accounts.RandomText(32, hex)));
 }
 
-bool AccountService::WaitUnlessStopped(std::chrono::milliseconds duration, int connection) {
-    auto deadline = std::chrono::steady_clock::now() + duration;
+bool AccountService::WaitUnlessStopped(std::optional<std::chrono::milliseconds> duration,
+                                       int connection) {
+    using Clock = std::chrono::steady_clock;
+    const auto kPoll = std::chrono::milliseconds(100);  // how soon a client's leaving is seen
+    auto deadline = Clock::now() + duration.value_or(kPoll);
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_bStopping) {
         if (connection >= 0 && ClientLeft(connection)) return true;
-        auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) return false;
-        m_wake.wait_for(lock, std::min<std::chrono::steady_clock::duration>(
-                                  deadline - now, std::chrono::milliseconds(100)));
+        auto now = Clock::now();
+        if (duration && now >= deadline) return false;
+        m_wake.wait_for(lock, duration ? std::min<Clock::duration>(deadline - now, kPoll) : kPoll);
     }
     return true;
 }
@@ -171,7 +174,7 @@ bool AccountService::BeforeAnswer(const httplib::Request& request) {
     if (m_faults.bHang) {
         std::cerr << "account-server: holding " << request.method << " " << request.target
                   << " unanswered" << std::endl;
-        WaitUnlessStopped(std::chrono::milliseconds::max() / 2, connection);
+        WaitUnlessStopped(std::nullopt, connection);
     }
     if (m_faults.bHang || m_faults.bClose) {
         if (connection >= 0) shutdown(connection, SHUT_RDWR);

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "accounts.h"
@@ -28,8 +29,9 @@ private:
     // Delays, holds or drops the request as the faults say; false when it gets no answer.
     bool BeforeAnswer(const httplib::Request& request);
     void Answer(httplib::Response& response, std::string body) const;
-    // True when stopped before `duration` passed or, with a connection, its client left.
-    bool WaitUnlessStopped(std::chrono::milliseconds duration, int connection);
+    // True when stopped before `duration` (none: forever) passed or, with a connection, when
+    // its client left.
+    bool WaitUnlessStopped(std::optional<std::chrono::milliseconds> duration, int connection);
 
     AccountStore& m_accounts;
     const Faults m_faults;
