@@ -1,15 +1,262 @@
-// The worker loop and the login sequence.
-// PENDING: placeholder bodies until this concern is built; failure values only.
+// The worker loop and the login sequence: once a second the worker compares the SIM's identity
+// with the last one, decides whether a login is due, waits for the host's network state to allow
+// it, and runs DoLoginThread (identity, SIM type, key file, registration when needed, login).
 #include "LoginImpl.h"
+#include "PluginIds.h"
+#include "global/Trace.h"
+
+namespace {
+const char* const kSource = "src\\LoginPlugin\\LoginImpl";
+const char* const kModule = "LoginPlguin";
+
+constexpr uint32_t kPassMs = 1000;
+constexpr int64_t kPeriodSeconds = 60;
+
+// A host interface held for one use; released on every way out.
+template <typename T>
+class HostInterface {
+public:
+    explicit HostInterface(T* p) : m_p(p) {}
+    ~HostInterface() { Reset(); }
+    HostInterface(const HostInterface&) = delete;
+    HostInterface& operator=(const HostInterface&) = delete;
+    T* operator->() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    void Reset() {
+        if (m_p) {
+            T* p = m_p;
+            m_p = nullptr;
+            try {
+                p->Release();
+            } catch (...) {
+            }
+        }
+    }
+
+private:
+    T* m_p;
+};
+
+// Ends the login sequence on every way out: the flag first, then the lock.
+class SequenceGuard {
+public:
+    SequenceGuard(JMutex& mutex, std::atomic<bool>& bLogining)
+        : m_mutex(mutex), m_bLogining(bLogining) {
+        m_mutex.Lock();
+        m_bLogining = true;
+    }
+    ~SequenceGuard() {
+        m_bLogining = false;
+        m_mutex.Unlock();
+    }
+    SequenceGuard(const SequenceGuard&) = delete;
+    SequenceGuard& operator=(const SequenceGuard&) = delete;
+
+private:
+    JMutex& m_mutex;
+    std::atomic<bool>& m_bLogining;
+};
+}  // namespace
+
+#define LOGIN_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
 
 void* CLoginImpl::Thread() {
     ThreadStarted();
-    while (!m_bStopThread) m_pClock->Sleep(1000);
+    try {
+        std::string lastIdentity = GetIMSI();
+        const std::string defaultIdentity = GetDefaultIMSI();
+        std::string loggedInIdentity;
+        int64_t periodStart = m_pClock->Now();
+        bool bTryNow = true;
+
+        while (!m_bStopThread) {
+            m_pClock->Sleep(kPassMs);
+            if (m_bStopThread) break;
+            if (m_bLogining) {
+                periodStart = m_pClock->Now();
+                continue;
+            }
+
+            const std::string identity = GetIMSI();
+            if (identity != lastIdentity) {
+                if (!loggedInIdentity.empty() && identity == loggedInIdentity) {
+                    // The SIM of the last successful login is back: no new login.
+                    SetLoginSuccess(true);
+                } else {
+                    bTryNow = identity != defaultIdentity;
+                    SetLoginSuccess(false);
+                    periodStart = m_pClock->Now();
+                }
+                lastIdentity = identity;
+            }
+            if (m_bLoginSuccess) continue;
+
+            const int64_t now = m_pClock->Now();
+            if (now - periodStart >= kPeriodSeconds) {
+                periodStart = now;
+                bTryNow = true;
+            } else if (!bTryNow) {
+                continue;
+            }
+
+            if (!m_pEasyUseInterface) continue;
+            {
+                HostInterface<INetConnect> net(m_pEasyUseInterface->GetNetConnect());
+                if (net) {
+                    const int32_t state = net->GetConnectState();
+                    net.Reset();
+                    if (state == 2 || state == 3) {
+                        m_pClock->Sleep(kPassMs);
+                        continue;
+                    }
+                }
+            }
+            {
+                HostInterface<ICheckNetConnection> check(
+                    m_pEasyUseInterface->GetCheckNetConnection());
+                if (!check) continue;
+                const int32_t result = check->CheckConnection();
+                check.Reset();
+                if (result == -1) continue;
+            }
+
+            bTryNow = false;
+            if (DoLoginThread()) loggedInIdentity = lastIdentity;
+        }
+    } catch (...) {
+        // The pass's host interfaces were released on the way out; StartLogin may start again.
+    }
     return nullptr;
 }
 
-bool CLoginImpl::DoLoginThread() { return false; }
+bool CLoginImpl::DoLoginThread() {
+    LOGIN_TRACE(TRACE_INFO, "Enter DoLoginThread()!");
+    if (m_bLogining) return false;
+    try {
+        SequenceGuard sequence(m_LoginMutex, m_bLogining);
+        auto setPassword = [this](const std::string& password) {
+            std::lock_guard<std::mutex> lock(m_ResultGuard);
+            m_strPwd = password;
+        };
 
-std::string CLoginImpl::GetRegisterUrl() { return {}; }
+        if (!m_pPluginContainer) {
+            LOGIN_TRACE(TRACE_WARN, "m_pPluginContainer is NULL!");
+            return false;
+        }
+        if (CachedIMSI().empty()) {
+            const std::string identity = GetIMSI();
+            SetCachedIMSI(identity);
+        }
+        if (CachedIMSI().empty()) {
+            LOGIN_TRACE(TRACE_WARN, "m_strIMSI equal !");
+            m_iError = -2;
+            return false;
+        }
+        const std::string simType = GetSimCardInfo().name;
+        if (simType.empty()) {
+            LOGIN_TRACE(TRACE_WARN, "strSimTypeID equal !");
+            m_iError = -3;
+            return false;
+        }
+        const std::string keyFile = GetKeyFile();
+        if (keyFile.empty()) {
+            LOGIN_TRACE(TRACE_WARN, "strKeyFile equal !");
+            m_iError = -1;
+            return false;
+        }
 
-std::string CLoginImpl::GetLoginUrl() { return {}; }
+        std::string password = ReadPwd(keyFile);
+        setPassword(password);
+        // Registers the SIM and keeps the password the server hands out; false when none came.
+        auto registerSim = [&]() {
+            const std::string registerUrl = GetRegisterUrl();
+            if (registerUrl.empty()) {
+                LOGIN_TRACE(TRACE_WARN, "strRegURL equal !");
+                return false;
+            }
+            password = DoRegister(registerUrl, CachedIMSI(), simType);
+            setPassword(password);
+            if (password.empty()) {
+                LOGIN_TRACE(TRACE_WARN, "m_strPwd equal !");
+                return false;
+            }
+            return true;
+        };
+        if (password.empty() && !registerSim()) return false;
+
+        const std::string loginUrl = GetLoginUrl();
+        if (loginUrl.empty()) {
+            LOGIN_TRACE(TRACE_WARN, "strLoginURL equal !");
+            return false;
+        }
+        if (!DoLoginServer(loginUrl, password, simType)) {
+            if (m_iError == 3 || m_iError == 2) {
+                // The server does not know the password: register again and log in once more.
+                if (!registerSim()) return false;
+                if (!DoLoginServer(loginUrl, password, simType)) {
+                    LOGIN_TRACE(TRACE_ERRO, "DoLoginServer failed!");
+                    return false;
+                }
+            }
+            // A refusal that left no code counts as success.
+            if (m_iError != 0) {
+                LOGIN_TRACE(TRACE_ERRO, "DoLoginServer failed!");
+                return false;
+            }
+        }
+
+        SetLoginSuccess(true);
+        LOGIN_TRACE(TRACE_INFO, "Leave DoLoginThread()!");
+        return true;
+    } catch (...) {
+        LOGIN_TRACE(TRACE_CRIT, "DoLoginThread() exception!");
+        return false;
+    }
+}
+
+namespace {
+// The one URL of a section of the host's system settings; empty on any failure.
+std::string ReadUrl(IPluginContainer* pContainer, const char* section) {
+    IBaseInterface* pBase = nullptr;
+    if (!pContainer->QueryInterface(PLUGIN_ID_SETTING, IID_SETTING, &pBase)) {
+        NORVA_TRACE(TRACE_ERRO, kModule, kSource, "m_pPluginContainer->QueryInterface() failed!");
+        return {};
+    }
+    ISetting* pSetting = pBase ? dynamic_cast<ISetting*>(pBase) : nullptr;
+    if (!pSetting) {
+        NORVA_TRACE(TRACE_ERRO, kModule, kSource, "pISetting == NULL failed!");
+        if (pBase) pBase->Release();
+        return {};
+    }
+    HostInterface<ISetting> setting(pSetting);
+    std::string value;
+    if (!setting->GetSysSetting(section, "URL", value)) {
+        NORVA_TRACE(TRACE_ERRO, kModule, kSource, "pISetting->GetSysSetting() failed!");
+        return {};
+    }
+    return value;
+}
+}  // namespace
+
+std::string CLoginImpl::GetRegisterUrl() {
+    try {
+        if (!m_pPluginContainer) return {};
+        return ReadUrl(m_pPluginContainer, "REGISTER");
+    } catch (...) {
+        LOGIN_TRACE(TRACE_CRIT, "GetRegisterUrl() exception!");
+        return {};
+    }
+}
+
+std::string CLoginImpl::GetLoginUrl() {
+    try {
+        if (!m_pPluginContainer) {
+            LOGIN_TRACE(TRACE_INFO, "m_pPluginContainer is NULL!");
+            return {};
+        }
+        return ReadUrl(m_pPluginContainer, "LOGIN");
+    } catch (...) {
+        LOGIN_TRACE(TRACE_CRIT, "GetLoginUrl() exception!");
+        return {};
+    }
+}

@@ -84,8 +84,7 @@ TEST_F(ProxyExchangeTest, CredentialsThatCannotBeSetGiveFive) {
     EXPECT_EQ(https.Count("Read"), 0);
 }
 
-// Written against the proxy-information object reading the host's settings.
-TEST_F(ProxyExchangeTest, DISABLED_RequestsTakeTheProxyFromTheUserSettings) {
+TEST_F(ProxyExchangeTest, RequestsTakeTheProxyFromTheUserSettings) {
     host.setting.User("PROXY", "TYPE", "1");
     host.setting.User("PROXY", "ADDRESS", "10.0.0.7");
     host.setting.User("PROXY", "PORT", "8080");

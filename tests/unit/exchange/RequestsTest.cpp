@@ -53,13 +53,13 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
         host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir + "/");
+        login.CreateKeyFile();  // as the constructor does when the setting is there
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
     std::string dir;
 };
 
-// Written against the key file storing the password.
-TEST_F(KeyFileRegisterTest, DISABLED_RegisteredPasswordIsStoredInTheKeyFile) {
+TEST_F(KeyFileRegisterTest, RegisteredPasswordIsStoredInTheKeyFile) {
     https.Script().Replies(
         200, "<result><resultValue>0</resultValue><password>pw-2</password></result>");
     EXPECT_EQ(login.DoRegister(kRegisterUrl, "460", "CM"), "pw-2");
@@ -81,8 +81,7 @@ protected:
     void SetUp() override { host.comm.SetImsi("460001234567890"); }
 };
 
-// Written against the SIM identity reading the card.
-TEST_F(LoginRequestTest, DISABLED_AcceptedLoginPostsTheFormAndKeepsTheResult) {
+TEST_F(LoginRequestTest, AcceptedLoginPostsTheFormAndKeepsTheResult) {
     https.Script().Replies(200,
                            "<result><resultValue>0</resultValue><encodekey>EK</encodekey>"
                            "<sessionid>SID</sessionid></result>");
@@ -95,8 +94,7 @@ TEST_F(LoginRequestTest, DISABLED_AcceptedLoginPostsTheFormAndKeepsTheResult) {
     EXPECT_EQ(login.GetErrorCode(), 0);
 }
 
-// Written against the SIM identity reading the card.
-TEST_F(LoginRequestTest, DISABLED_UnreadableReplyTracesTheRequestBodyPasswordIncluded) {
+TEST_F(LoginRequestTest, UnreadableReplyTracesTheRequestBodyPasswordIncluded) {
     https.Script().Replies(200, "<result><other/></result>");
     EXPECT_FALSE(login.DoLoginServer(kLoginUrl, "secret", "CM"));
     const auto records = trace.Records();
@@ -110,8 +108,7 @@ TEST_F(LoginRequestTest, DISABLED_UnreadableReplyTracesTheRequestBodyPasswordInc
     EXPECT_EQ(login.GetErrorCode(), 0);  // the exchange went well; nothing refused
 }
 
-// Written against the SIM identity reading the card.
-TEST_F(LoginRequestTest, DISABLED_RefusalKeepsTheServersCodeAndTheEarlierResult) {
+TEST_F(LoginRequestTest, RefusalKeepsTheServersCodeAndTheEarlierResult) {
     https.Script()
         .Replies(200,
                  "<result><resultValue>0</resultValue><encodekey>EK</encodekey>"

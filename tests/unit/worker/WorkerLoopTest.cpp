@@ -1,0 +1,180 @@
+// The worker loop on the manual clock: when a login is tried, what holds it back, how a change of
+// SIM is met, and how promptly the worker ends.
+#include <chrono>
+#include <thread>
+
+#include "WorkerFixture.h"
+
+namespace {
+
+class WorkerLoopTest : public WorkerTest {
+protected:
+    // The card now answers `imsi` (or nothing), and the host tells of a device change.
+    void SwapSim(const FakeMTSComm::Answer& answer) {
+        host.comm.ScriptImsi({answer});
+        static int dummy = 0;
+        ASSERT_TRUE(login.OnDeviceEvent(m_nNextEvent, &dummy));
+        m_nNextEvent = m_nNextEvent == 50083 ? 50082 : 50083;
+    }
+    void SwapSim(const std::string& imsi) { SwapSim({true, imsi, 0}); }
+
+private:
+    int32_t m_nNextEvent = 50083;
+};
+
+TEST_F(WorkerLoopTest, FirstLoginComesAfterTheFirstPassAndNoMoreWhileLoggedIn) {
+    https.Script().Replies(200, Registered("pw")).Replies(200, Accepted("S"));
+    Start();
+    EXPECT_EQ(https.Count("Send"), 0);
+    Passes(1);
+    EXPECT_EQ(https.Count("Send"), 2);
+    EXPECT_TRUE(login.IsLoginSuccess());
+    Passes(125);
+    EXPECT_EQ(https.Count("Send"), 2);
+}
+
+TEST_F(WorkerLoopTest, FailedLoginIsTriedAgainWhenEachPeriodEnds) {
+    StorePassword("pw");
+    https.Script().Replies(200, Refused(7)).Replies(200, Refused(7)).Replies(200, Refused(7));
+    Start();
+    Passes(1);  // second 1: the first try
+    EXPECT_EQ(https.Count("Send"), 1);
+    EXPECT_EQ(login.GetErrorCode(), 7);
+    Passes(58);  // second 59
+    EXPECT_EQ(https.Count("Send"), 1);
+    Passes(1);  // second 60: the period that began at the start has run out
+    EXPECT_EQ(https.Count("Send"), 2);
+    Passes(59);
+    EXPECT_EQ(https.Count("Send"), 2);
+    Passes(1);  // second 120
+    EXPECT_EQ(https.Count("Send"), 3);
+    EXPECT_FALSE(login.IsLoginSuccess());
+}
+
+TEST_F(WorkerLoopTest, NewSimIsTriedInTheNextPass) {
+    StorePassword("pw");
+    https.Script().Replies(200, Accepted("S1")).Replies(200, Refused(7));
+    Start();
+    Passes(3);
+    ASSERT_TRUE(login.IsLoginSuccess());
+    SwapSim(kImsiB);
+    Passes(1);
+    EXPECT_EQ(Bodies(),
+              (std::vector<std::string>{LoginBody(kImsiA, "pw"), LoginBody(kImsiB, "pw")}));
+    EXPECT_FALSE(login.IsLoginSuccess());
+}
+
+TEST_F(WorkerLoopTest, SimOfTheLastLoginComingBackNeedsNoExchange) {
+    StorePassword("pw");
+    https.Script().Replies(200, Accepted("S1")).Replies(200, Refused(7));
+    Start();
+    Passes(1);
+    SwapSim(kImsiB);
+    Passes(1);
+    ASSERT_FALSE(login.IsLoginSuccess());
+    SwapSim(kImsiA);
+    Passes(1);
+    EXPECT_TRUE(login.IsLoginSuccess());
+    EXPECT_EQ(https.Count("Send"), 2);
+    Passes(70);
+    EXPECT_EQ(https.Count("Send"), 2);
+}
+
+TEST_F(WorkerLoopTest, DefaultIdentityWaitsForThePeriod) {
+    StorePassword("pw");
+    https.Script().Replies(200, Accepted("S1")).Replies(200, Accepted("S2"));
+    Start();
+    Passes(1);
+    ASSERT_TRUE(login.IsLoginSuccess());
+    SwapSim({false, "", 10301});  // the card gives no identity: the default one stands in
+    Passes(1);                    // the change is seen here, and the period starts again
+    EXPECT_FALSE(login.IsLoginSuccess());
+    Passes(59);
+    EXPECT_EQ(https.Count("Send"), 1);
+    Passes(1);
+    ASSERT_EQ(https.Count("Send"), 2);
+    const std::string body = Bodies()[1];
+    const std::string identity = body.substr(4, body.find('&') - 4);
+    EXPECT_EQ(identity.size(), 15u);
+    EXPECT_EQ(identity[0], '9');
+    EXPECT_EQ(identity, login.GetDefaultIMSI());
+    EXPECT_TRUE(login.IsLoginSuccess());
+}
+
+TEST_F(WorkerLoopTest, ConnectionStatesTwoAndThreeHoldTheLogin) {
+    StorePassword("pw");
+    https.Script().Replies(200, Accepted("S"));
+    host.net.m_nState = 2;
+    Start();
+    Passes(3);
+    host.net.m_nState = 3;
+    Passes(3);
+    EXPECT_EQ(https.Count("Send"), 0);
+    host.net.m_nState = 1;
+    Passes(1);
+    EXPECT_EQ(https.Count("Send"), 1);
+    EXPECT_TRUE(login.IsLoginSuccess());
+}
+
+TEST_F(WorkerLoopTest, FailedConnectionCheckOrNoCheckerHoldsTheLogin) {
+    StorePassword("pw");
+    https.Script().Replies(200, Accepted("S"));
+    host.check.m_nResult = -1;
+    Start();
+    Passes(2);
+    host.check.m_nResult = 0;
+    host.container.Withdraw(PLUGIN_ID_CHECK_NET_CONNECTION, IID_CHECK_NET_CONNECTION);
+    Passes(2);
+    EXPECT_EQ(https.Count("Send"), 0);
+    host.container.Serve(PLUGIN_ID_CHECK_NET_CONNECTION, IID_CHECK_NET_CONNECTION, &host.check);
+    Passes(1);
+    EXPECT_EQ(https.Count("Send"), 1);
+    // Every interface fetched for a pass was released.
+    EXPECT_EQ(host.check.Releases(), 3);
+}
+
+// The manual clock, except that the polls of the stop budget take real time as well (a
+// millisecond each), so that a worker that ends when asked is seen to end within the budget.
+class PollingClock : public ManualClock {
+public:
+    void Pause(uint32_t ms) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ManualClock::Pause(ms);
+    }
+};
+
+class WorkerStopTest : public WorkerTest {
+protected:
+    LoginEnvironment Environment() {
+        LoginEnvironment env;
+        env.clock = polling;
+        env.httpClient = https.Factory();
+        return env;
+    }
+    std::shared_ptr<PollingClock> polling = std::make_shared<PollingClock>();
+    CLoginImpl stoppable{&host.container, Environment()};
+};
+
+TEST_F(WorkerStopTest, StopEndsASleepingWorkerWithoutTheLastResort) {
+    ASSERT_TRUE(stoppable.StartLogin());
+    ASSERT_TRUE(polling->WaitForSleep(0));
+    EXPECT_TRUE(stoppable.StopThread());
+    EXPECT_FALSE(stoppable.IsRunning());
+    EXPECT_FALSE(stoppable.IsAbandoned());
+}
+
+TEST_F(WorkerStopTest, StopEndsAWorkerWaitingForTheServer) {
+    ASSERT_TRUE(stoppable.WritePwd(stoppable.GetKeyFile(), "pw"));
+    https.HoldSends();
+    ASSERT_TRUE(stoppable.StartLogin());
+    ASSERT_TRUE(polling->WaitForSleep(0));
+    polling->Advance(1000);
+    ASSERT_TRUE(https.WaitForBlockedSend());
+    EXPECT_TRUE(stoppable.StopThread());
+    EXPECT_FALSE(stoppable.IsRunning());
+    EXPECT_FALSE(stoppable.IsAbandoned());
+    EXPECT_EQ(https.Count("Send"), 1);
+    EXPECT_EQ(stoppable.GetErrorCode(), 12017);
+}
+
+}  // namespace
