@@ -51,7 +51,10 @@ CLoginImpl::CLoginImpl(IPluginContainer* pContainer, LoginEnvironment env)
     } catch (...) {
         LOGIN_TRACE(TRACE_CRIT, "InitSimBrandSetting() exception!");
     }
-    RefreshPluginList();
+    try {
+        RefreshPluginList();
+    } catch (...) {
+    }
 }
 
 CLoginImpl::~CLoginImpl() {
@@ -59,6 +62,13 @@ CLoginImpl::~CLoginImpl() {
         StopThread();
     } catch (...) {
         LOGIN_TRACE(TRACE_CRIT, "~CLoginImpl() exception!");
+    }
+    // A worker that could only be abandoned still runs on this object: freeing the object under
+    // it would be worse than waiting. The plug-in object never gets here with such a worker (it
+    // keeps the login object instead), so this wait is for other owners only.
+    if (IsAbandoned() && IsRunning()) {
+        LOGIN_TRACE(TRACE_CRIT, "~CLoginImpl() waits for an abandoned worker!");
+        while (IsRunning()) m_pClock->Pause(kStopPollMs);
     }
     delete m_pProxyInfo;
     m_pProxyInfo = nullptr;
@@ -68,12 +78,16 @@ CLoginImpl::~CLoginImpl() {
 
 void CLoginImpl::Release() {}
 
-int32_t CLoginImpl::GetErrorCode() { return m_iError; }
+int32_t CLoginImpl::GetErrorCode() {
+    return m_iError;
+}
 
 bool CLoginImpl::StartLogin() {
     try {
         if (m_bLogining) return true;
         SetLoginSuccess(false);
+        // Two host threads calling at once must not both start a worker.
+        std::lock_guard<std::mutex> lock(m_ThreadGuard);
         if (!IsRunning()) Start();
         return true;
     } catch (...) {
@@ -81,7 +95,9 @@ bool CLoginImpl::StartLogin() {
     }
 }
 
-bool CLoginImpl::IsLoginSuccess() { return m_bLoginSuccess; }
+bool CLoginImpl::IsLoginSuccess() {
+    return m_bLoginSuccess;
+}
 
 bool CLoginImpl::IsPluginUnlisted(std::string clsid) {
     try {
@@ -108,9 +124,13 @@ bool CLoginImpl::SetEventHandler(ISkinControlEvent* pHandler) {
 
 bool CLoginImpl::RemoveEventHandler(ISkinControlEvent* pHandler) {
     if (!pHandler) return false;
-    std::lock_guard<std::mutex> lock(m_HandlerGuard);
-    m_lstEventHandler.remove(pHandler);
-    return true;
+    try {
+        std::lock_guard<std::mutex> lock(m_HandlerGuard);
+        m_lstEventHandler.remove(pHandler);
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 std::vector<ISkinControlEvent*> CLoginImpl::EventHandlers() const {
@@ -130,20 +150,24 @@ int32_t CLoginImpl::DetectIsLogining() {
 
 bool CLoginImpl::OnDeviceEvent(int32_t code, void* pData) {
     if (!m_pEasyUseInterface || !pData) return false;
-    if (code == DEVICE_EVENT_AVAILABLE) {
-        EVENT_TRACE(TRACE_INFO, kDeviceAvailable);
-        if (m_nDeviceState.exchange(DEVICE_EVENT_AVAILABLE) != DEVICE_EVENT_AVAILABLE) {
-            EVENT_TRACE(TRACE_INFO, kCheckBrand);
-            CheckSimCardType(std::string());
-            ReGetATIMSI();
+    try {
+        // Only a change of device state acts; the exchange makes one caller see each change.
+        if (code == DEVICE_EVENT_AVAILABLE) {
+            EVENT_TRACE(TRACE_INFO, kDeviceAvailable);
+            if (m_nDeviceState.exchange(DEVICE_EVENT_AVAILABLE) != DEVICE_EVENT_AVAILABLE) {
+                EVENT_TRACE(TRACE_INFO, kCheckBrand);
+                CheckSimCardType(std::string());
+                ReGetATIMSI();
+            }
+        } else if (code == DEVICE_EVENT_CHANGED) {
+            if (m_nDeviceState.exchange(DEVICE_EVENT_CHANGED) != DEVICE_EVENT_CHANGED)
+                ReGetATIMSI();
         }
         return true;
+    } catch (...) {
+        EVENT_TRACE(TRACE_CRIT, "OnDeviceEvent() exception!");
+        return false;
     }
-    if (code == DEVICE_EVENT_CHANGED) {
-        if (m_nDeviceState.exchange(DEVICE_EVENT_CHANGED) != DEVICE_EVENT_CHANGED) ReGetATIMSI();
-        return true;
-    }
-    return true;
 }
 
 void CLoginImpl::RegisterDeviceEvent() {
@@ -176,14 +200,16 @@ void CLoginImpl::UnregisterDeviceEvent() {
 
 bool CLoginImpl::StopThread() {
     try {
+        std::lock_guard<std::mutex> lock(m_ThreadGuard);
         m_bStopThread = true;
         // Every wait of the worker ends at once from here on; the exchange sees the stop too.
         m_pClock->Stop();
         CancelExchange();
         const int64_t start = m_pClock->Now();
-        while (IsRunning() && m_pClock->Now() - start < kStopBudgetSeconds)
+        // A worker given up on before is neither waited for nor killed again.
+        while (IsRunning() && !IsAbandoned() && m_pClock->Now() - start < kStopBudgetSeconds)
             m_pClock->Pause(kStopPollMs);
-        if (IsRunning()) Kill();
+        if (IsRunning() && !IsAbandoned()) Kill();
         return true;
     } catch (...) {
         EVENT_TRACE(TRACE_CRIT, "CLoginImpl::StopThread() exception!");

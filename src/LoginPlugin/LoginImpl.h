@@ -76,6 +76,9 @@ public:
     // Copies taken safely while the worker may write them (for the result objects).
     std::string GetPassword() const;
     LoginResult GetLoginResult() const;
+    // The skin-change listeners in order of registration (a copy, safe to walk while listeners
+    // are added or removed).
+    std::vector<ISkinControlEvent*> EventHandlers() const;
 
     // The worker (login loop and sequence).
     bool DoLoginThread();
@@ -125,7 +128,6 @@ private:
     std::string CachedIMSI() const;
     void SetCachedIMSI(const std::string& imsi);
     void SetLoginSuccess(bool bSuccess);
-    std::vector<ISkinControlEvent*> EventHandlers() const;
     // Ends a server exchange in progress (the stop request reaches the network).
     void CancelExchange();
     // The client of one exchange, and the steps of PostToServer that send a request.
@@ -154,10 +156,11 @@ private:
     std::atomic<int32_t> m_nDeviceState{0};
 
     // Guards of the shared members above (the host's threads and the worker meet here).
-    mutable std::mutex m_IMSIGuard;        // m_strIMSI
-    mutable std::mutex m_ResultGuard;      // m_strPwd, m_LoginResult
-    mutable std::mutex m_HandlerGuard;     // m_lstEventHandler
-    mutable std::mutex m_PluginGuard;      // m_vecPlugins, m_strModuleDir
+    mutable std::mutex m_IMSIGuard;     // m_strIMSI
+    mutable std::mutex m_ResultGuard;   // m_strPwd, m_LoginResult
+    mutable std::mutex m_HandlerGuard;  // m_lstEventHandler
+    mutable std::mutex m_PluginGuard;   // m_vecPlugins, m_strModuleDir
+    std::mutex m_ThreadGuard;           // starting and stopping the worker thread
     std::shared_ptr<IClock> m_pClock;
     std::function<std::unique_ptr<IHttpClient>(HttpCancel&)> m_fnMakeHttpClient;
     HttpCancel m_ExchangeCancel;  // cancelled once, when the worker is asked to stop

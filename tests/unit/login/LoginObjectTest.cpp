@@ -1,0 +1,261 @@
+// The login object: its state when made, device events, skin-change listeners, and starting
+// and stopping its worker.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "FakeHost.h"
+#include "LoginImpl.h"
+#include "ManualClock.h"
+#include "PatientClock.h"
+#include "RegistrySandbox.h"
+#include "TraceCapture.h"
+
+namespace {
+
+// "设备可用!" and "检查SIM卡品牌，发送换肤消息!" in GBK.
+const std::string kDeviceAvailable = "\xC9\xE8\xB1\xB8\xBF\xC9\xD3\xC3!";
+const std::string kCheckBrand =
+    "\xBC\xEC\xB2\xE9SIM\xBF\xA8\xC6\xB7\xC5\xC6\xA3\xAC\xB7\xA2\xCB\xCD\xBB\xBB\xB7\xF4\xCF\xFB"
+    "\xCF\xA2!";
+
+LoginEnvironment WithClock(std::shared_ptr<IClock> clock) {
+    LoginEnvironment env;
+    env.clock = std::move(clock);
+    return env;
+}
+
+// A login object whose worker only counts its starts and waits for the stop request, or, when
+// told to, ignores it as a worker stuck in a call would.
+class ScriptedWorkerLogin : public CLoginImpl {
+public:
+    ScriptedWorkerLogin(IPluginContainer* pContainer, std::shared_ptr<ManualClock> clock)
+        : CLoginImpl(pContainer, WithClock(clock)), m_pClock(std::move(clock)) {}
+    // The worker runs this class's body: it must end before this class's members go.
+    ~ScriptedWorkerLogin() override {
+        StopThread();
+        m_bStuck = false;
+        while (IsRunning()) std::this_thread::yield();
+    }
+
+    std::atomic<int> m_nStarts{0};
+    std::atomic<bool> m_bStuck{false};
+
+protected:
+    void* Thread() override {
+        ++m_nStarts;
+        ThreadStarted();
+        while (!m_pClock->IsStopped()) m_pClock->Sleep(1000);
+        while (m_bStuck) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return nullptr;
+    }
+
+private:
+    std::shared_ptr<ManualClock> m_pClock;
+};
+
+class CountingListener : public ISkinControlEvent {
+public:
+    int32_t OnSkinChange(SkinChangeInfo*) override { return 1; }
+};
+
+class LoginObjectTest : public ::testing::Test {
+protected:
+    RegistrySandbox sandbox;  // the worker may look for the default identity
+    FakeHost host;
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+    TraceCapture trace;
+};
+
+TEST_F(LoginObjectTest, ANewObjectIsIdle) {
+    CLoginImpl login(&host.container, WithClock(clock));
+    login.Release();  // the plug-in object owns it: nothing happens
+    EXPECT_EQ(login.GetErrorCode(), 0);
+    EXPECT_FALSE(login.IsLoginSuccess());
+    EXPECT_EQ(login.DetectIsLogining(), 1);
+    EXPECT_FALSE(login.IsRunning());
+    EXPECT_TRUE(login.EventHandlers().empty());
+    EXPECT_FALSE(login.IsPluginUnlisted(""));
+    EXPECT_TRUE(login.IsPluginUnlisted("{not-a-listed-plugin}"));
+}
+
+TEST_F(LoginObjectTest, DeviceEventsActOnEachChangeOfState) {
+    CLoginImpl login(&host.container, WithClock(clock));
+    int data = 0;
+    const int reads = host.comm.ImsiReads();
+
+    EXPECT_TRUE(login.OnDeviceEvent(DEVICE_EVENT_AVAILABLE, &data));
+    EXPECT_TRUE(login.OnDeviceEvent(DEVICE_EVENT_AVAILABLE, &data));
+    EXPECT_EQ(trace.Count(kDeviceAvailable, 4), 2);
+    EXPECT_EQ(trace.Count(kCheckBrand, 4), 1);
+    EXPECT_EQ(host.comm.ImsiReads() - reads, 1);
+    const TraceRecord record = trace.Find(kDeviceAvailable);
+    EXPECT_EQ(record.module, "LoginPlugin");
+    EXPECT_EQ(record.source, "src\\LoginPlugin\\LoginImpl");
+
+    host.comm.SetImsi("460009999999999");
+    EXPECT_TRUE(login.OnDeviceEvent(DEVICE_EVENT_CHANGED, &data));
+    EXPECT_TRUE(login.OnDeviceEvent(DEVICE_EVENT_CHANGED, &data));
+    EXPECT_EQ(host.comm.ImsiReads() - reads, 2);
+    EXPECT_EQ(trace.Count(kCheckBrand, 4), 1);
+    // The event filled the cache: the identity comes without another read of the card.
+    EXPECT_EQ(login.GetIMSI(), "460009999999999");
+    EXPECT_EQ(host.comm.ImsiReads() - reads, 2);
+
+    EXPECT_TRUE(login.OnDeviceEvent(DEVICE_EVENT_AVAILABLE, &data));
+    EXPECT_EQ(trace.Count(kCheckBrand, 4), 2);
+    EXPECT_EQ(trace.Count(kDeviceAvailable, 4), 3);
+    EXPECT_EQ(host.comm.ImsiReads() - reads, 3);
+}
+
+TEST_F(LoginObjectTest, EventsWithoutDataOrOfOtherCodesChangeNothing) {
+    CLoginImpl login(&host.container, WithClock(clock));
+    int data = 0;
+    const int reads = host.comm.ImsiReads();
+    trace.Clear();
+    EXPECT_FALSE(login.OnDeviceEvent(DEVICE_EVENT_AVAILABLE, nullptr));
+    EXPECT_FALSE(login.OnDeviceEvent(DEVICE_EVENT_CHANGED, nullptr));
+    EXPECT_TRUE(login.OnDeviceEvent(50081, &data));
+    EXPECT_TRUE(login.OnDeviceEvent(0, &data));
+    EXPECT_EQ(host.comm.ImsiReads(), reads);
+    EXPECT_TRUE(trace.Records().empty());
+    // The state is still the first one: the next 50082 acts in full.
+    EXPECT_TRUE(login.OnDeviceEvent(DEVICE_EVENT_AVAILABLE, &data));
+    EXPECT_EQ(trace.Count(kCheckBrand, 4), 1);
+}
+
+TEST_F(LoginObjectTest, ListenersAreKeptInOrderWithRepeatsAndRemovedEntirely) {
+    CLoginImpl login(&host.container, WithClock(clock));
+    CountingListener a;
+    CountingListener b;
+    EXPECT_FALSE(login.SetEventHandler(nullptr));
+    EXPECT_FALSE(login.RemoveEventHandler(nullptr));
+    EXPECT_TRUE(login.SetEventHandler(&a));
+    EXPECT_TRUE(login.SetEventHandler(&b));
+    EXPECT_TRUE(login.SetEventHandler(&a));
+    EXPECT_EQ(login.EventHandlers(), (std::vector<ISkinControlEvent*>{&a, &b, &a}));
+
+    EXPECT_TRUE(login.RemoveEventHandler(&a));
+    EXPECT_EQ(login.EventHandlers(), (std::vector<ISkinControlEvent*>{&b}));
+    EXPECT_TRUE(login.RemoveEventHandler(&a));  // none left is no error
+    EXPECT_TRUE(login.RemoveEventHandler(&b));
+    EXPECT_TRUE(login.EventHandlers().empty());
+}
+
+TEST_F(LoginObjectTest, TheDeviceCallbackIsHookedAndUnhookedThroughTheHost) {
+    CLoginImpl login(&host.container, WithClock(clock));
+    const int released = host.device.Releases();
+    login.RegisterDeviceEvent();
+    ASSERT_EQ(host.device.Listeners().size(), 1u);
+    EXPECT_EQ(host.device.Listeners()[0], static_cast<ICheckDeviceEvent*>(&login));
+    login.UnregisterDeviceEvent();
+    EXPECT_TRUE(host.device.Listeners().empty());
+    EXPECT_EQ(host.device.Releases() - released, 2);
+
+    host.container.Withdraw(PLUGIN_ID_CHECK_DEVICE_TYPE, IID_CHECK_DEVICE_TYPE);
+    login.RegisterDeviceEvent();
+    EXPECT_TRUE(host.device.Listeners().empty());
+}
+
+TEST_F(LoginObjectTest, StartLoginStartsOneWorkerHoweverOftenAndFromWhereverItIsCalled) {
+    ScriptedWorkerLogin login(&host.container, clock);
+    EXPECT_TRUE(login.StartLogin());
+    EXPECT_TRUE(login.StartLogin());
+    EXPECT_TRUE(login.IsRunning());
+    EXPECT_EQ(login.m_nStarts, 1);
+    // Running, but not in a login sequence.
+    EXPECT_EQ(login.DetectIsLogining(), 1);
+
+    ASSERT_TRUE(login.StopThread());
+    ScriptedWorkerLogin again(&host.container, std::make_shared<ManualClock>());
+    std::vector<std::thread> callers;
+    for (int i = 0; i < 6; ++i) {
+        callers.emplace_back([&] {
+            for (int n = 0; n < 50; ++n) again.StartLogin();
+        });
+    }
+    for (auto& t : callers) t.join();
+    EXPECT_EQ(again.m_nStarts, 1);
+}
+
+TEST_F(LoginObjectTest, StopThreadEndsAWillingWorkerWithoutUsingTheBudget) {
+    auto clock = std::make_shared<PatientClock>();
+    ScriptedWorkerLogin login(&host.container, clock);
+    clock->m_fnDone = [&login] { return !login.IsRunning(); };
+    ASSERT_TRUE(login.StartLogin());
+    const int64_t start = clock->Now();
+    EXPECT_TRUE(login.StopThread());
+    EXPECT_FALSE(login.IsRunning());
+    EXPECT_FALSE(login.IsAbandoned());
+    EXPECT_LT(clock->Now() - start, 5);
+    // Asking again finds nothing to stop.
+    EXPECT_TRUE(login.StopThread());
+}
+
+TEST_F(LoginObjectTest, AWorkerThatDoesNotStopIsGivenUpAfterFiveSeconds) {
+    ScriptedWorkerLogin login(&host.container, clock);
+    login.m_bStuck = true;
+    ASSERT_TRUE(login.StartLogin());
+    const int64_t start = clock->Now();
+    EXPECT_TRUE(login.StopThread());
+    const int64_t waited = clock->Now() - start;
+    EXPECT_GE(waited, 5);
+    EXPECT_LT(waited, 6);
+    // Terminated where the system can, otherwise abandoned and left to finish by itself.
+    EXPECT_TRUE(login.IsAbandoned() || !login.IsRunning());
+}
+
+TEST_F(LoginObjectTest, DestroyingTheObjectWhileItsWorkerSleepsIsQuick) {
+    // The real clock and the real worker: the destructor must not wait out the worker's pause.
+    auto login = std::make_unique<CLoginImpl>(&host.container);
+    ASSERT_TRUE(login->StartLogin());
+    ASSERT_TRUE(login->IsRunning());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // well into its pause
+    const auto begin = std::chrono::steady_clock::now();
+    login.reset();
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - begin);
+    std::cout << "destroying the login object took " << took.count() / 1000.0 << " ms\n";
+    RecordProperty("destroy_microseconds", static_cast<int>(took.count()));
+    EXPECT_FALSE(trace.Has("~CLoginImpl() waits for an abandoned worker!"));
+}
+
+TEST(EasyUseInterfaceTest, EachFetchAsksForItsOwnInterface) {
+    FakeHost host;
+    CEasyUseInterface easy(&host.container);
+    EXPECT_EQ(easy.GetSetting(), &host.setting);
+    EXPECT_EQ(easy.GetStringResMgr(), &host.strings);
+    EXPECT_EQ(easy.GetCheckNetConnection(), &host.check);
+    EXPECT_EQ(easy.GetNetConnect(), &host.net);
+    EXPECT_EQ(easy.GetCheckDeviceType(), &host.device);
+    EXPECT_EQ(host.container.Queries("188F177A-8389-4e4f-A99B-C3FFF2CBB620", 16384), 1);
+    EXPECT_EQ(host.container.Queries("CD32A797-91AA-482a-9A66-9C5C27AAAFBD", 16384), 1);
+    EXPECT_EQ(host.container.Queries("523F300B-06EA-4658-9BFC-CFDADC93798D", 1), 1);
+    EXPECT_EQ(host.container.Queries("F6C25BFA-3A9F-4072-919C-2C3984DA8181", 16386), 1);
+    EXPECT_EQ(host.container.Queries("5D31EE0B-DA93-4641-BD21-7DCE3DB15D15", 1), 1);
+}
+
+TEST(EasyUseInterfaceTest, NothingServedOrTheWrongKindGivesNull) {
+    FakeHost host;
+    CEasyUseInterface easy(&host.container);
+    host.container.Refuse(PLUGIN_ID_NET_CONNECT, IID_NET_CONNECT);
+    EXPECT_EQ(easy.GetNetConnect(), nullptr);
+    // Something else under the settings' number is handed back at once.
+    host.container.Serve(PLUGIN_ID_SETTING, IID_SETTING, &host.check);
+    EXPECT_EQ(easy.GetSetting(), nullptr);
+    EXPECT_EQ(host.check.Releases(), 1);
+    host.container.Serve(PLUGIN_ID_SETTING, IID_SETTING, nullptr);
+    EXPECT_EQ(easy.GetSetting(), nullptr);
+
+    CEasyUseInterface none(nullptr);
+    EXPECT_EQ(none.GetSetting(), nullptr);
+    EXPECT_EQ(none.GetCheckDeviceType(), nullptr);
+}
+
+}  // namespace
