@@ -40,13 +40,13 @@ Credentials MakeSelfSigned(const std::string& name, bool bExpired) {
     bool bOk = number && BN_to_ASN1_INTEGER(number, X509_get_serialNumber(cert));
     BN_free(number);
 
-    const long kDay = 24 * 60 * 60;
+    const long kDay = 24L * 60 * 60;
     bOk = bOk && X509_set_version(cert, 2);
     if (bExpired) {
         bOk = bOk && X509_gmtime_adj(X509_getm_notBefore(cert), -30 * kDay) &&
               X509_gmtime_adj(X509_getm_notAfter(cert), -kDay);
     } else {
-        bOk = bOk && X509_gmtime_adj(X509_getm_notBefore(cert), -60 * 60) &&
+        bOk = bOk && X509_gmtime_adj(X509_getm_notBefore(cert), -60L * 60) &&
               X509_gmtime_adj(X509_getm_notAfter(cert), 365 * kDay);
     }
     X509_NAME* subject = X509_get_subject_name(cert);
