@@ -1,0 +1,87 @@
+// The login sequence through tinyproxy asking for Basic credentials: the 407, the stored
+// credentials, a proxy without credentials, and a proxy setting without a port.
+#include "LoginServerFixture.h"
+
+namespace {
+
+const char kUser[] = "velko";
+const char kPassword[] = "pr0xy";
+
+class ProxyLoginTest : public LoginServerTest {
+protected:
+    void StartBoth() {
+        StartServer({}, false);
+        std::string error;
+        ASSERT_TRUE(proxy.Start(kUser, kPassword, server.Port(), error)) << error;
+        const std::string address = proxy.Address();
+        host.setting.User("PROXY", "TYPE", "1");
+        host.setting.User("PROXY", "ADDRESS", address.substr(0, address.find(':')));
+        host.setting.User("PROXY", "PORT", address.substr(address.find(':') + 1));
+    }
+    void StoreCredentials() {
+        host.setting.User("PROXY", "USER", kUser);
+        host.setting.User("PROXY", "PASSWORD", host.crypt.Encrypt(kPassword));
+    }
+    AuthProxy proxy;
+};
+
+TEST_F(ProxyLoginTest, ProxyAsksAndTheStoredCredentialsAreSent) {
+    StartBoth();
+    StoreCredentials();
+    ASSERT_TRUE(login->DoLoginThread());
+    EXPECT_TRUE(login->IsLoginSuccess());
+    // Each request: refused by the proxy, sent again with the credentials, which meets the
+    // server's self-signed certificate, and sent once more with the checks relaxed.
+    const Ops expected = {"Open(3 " + proxy.Address() + ")",
+                          "OpenRequest(/register)",
+                          "Send=ok",
+                          "Status=407",
+                          "SetOption(43)",
+                          "SetOption(44)",
+                          "Send=12045",
+                          "SetOption(31)",
+                          "Send=ok"};
+    const Ops ops = recorder->Ops();
+    ASSERT_GE(ops.size(), expected.size());
+    EXPECT_EQ(Ops(ops.begin(), ops.begin() + expected.size()), expected);
+    EXPECT_EQ(recorder->Count("Status=407"), 2);
+    EXPECT_EQ(recorder->Count("Send="), 6);
+}
+
+TEST_F(ProxyLoginTest, WithoutStoredCredentialsTheSecondRefusalIsReadAsAnEmptyReply) {
+    StartBoth();
+    ASSERT_TRUE(login->WritePwd(KeyFile(), "stored"));
+    // Empty credentials are sent as they are; the proxy refuses them and its answer (nothing
+    // through the tunnel) is read as the reply. A login reply that leaves no code counts as a
+    // login: the sequence reports success with no session.
+    EXPECT_TRUE(login->DoLoginThread());
+    EXPECT_EQ(recorder->Count("SetOption(43)"), 1);
+    EXPECT_EQ(recorder->Count("Send=ok"), 2);
+    EXPECT_EQ(recorder->Count("Status=407"), 1);
+    EXPECT_TRUE(trace.Has("strResponse equal !", 4));
+    EXPECT_TRUE(trace.Has("ParseLoginResult() failed!", 2));
+    EXPECT_EQ(login->GetErrorCode(), 0);
+    EXPECT_EQ(login->GetLoginResult().strSessionId, "");
+}
+
+TEST_F(ProxyLoginTest, CredentialsThatCannotBeSetGiveFive) {
+    StartBoth();
+    StoreCredentials();
+    ASSERT_TRUE(login->WritePwd(KeyFile(), "stored"));
+    recorder->FailTextOption(43);
+    EXPECT_FALSE(login->DoLoginThread());
+    EXPECT_EQ(login->GetErrorCode(), 5);
+    EXPECT_TRUE(trace.Has("GetAccountInfo() failed!", 2));
+    EXPECT_EQ(recorder->Count("Send="), 1);
+}
+
+TEST_F(ProxyLoginTest, AddressWithoutAPortGoesDirect) {
+    StartBoth();
+    StoreCredentials();
+    host.setting.User("PROXY", "PORT", "");
+    ASSERT_TRUE(login->DoLoginThread());
+    EXPECT_EQ(recorder->Ops().front(), "Open(1)");
+    EXPECT_EQ(recorder->Count("Status=407"), 0);
+}
+
+}  // namespace
