@@ -1,6 +1,18 @@
 // Synchronous HTTP(S) requests in the shape of WinINet: open, connect, open a request, send (again
 // after setting options), query the status and length, read, close. WinINet itself on Windows,
 // libcurl with OpenSSL elsewhere. Failures are WinINet error numbers on both.
+//
+//   HttpCancel cancel;  // Cancel() from any thread stops it all
+//   std::unique_ptr<IHttpClient> client = CreateHttpClient(cancel);
+//   HttpHandle internet = client->Open(agent, inet::INTERNET_OPEN_TYPE_DIRECT, "");
+//   HttpHandle connection = client->Connect(internet, server, port);
+//   HttpHandle request =
+//       client->OpenRequest(connection, "POST", object, inet::INTERNET_FLAG_SECURE);
+//   if (!client->SendRequest(request, headers, body)) error = client->LastError();
+//   client->QueryInfo(request, inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_STATUS_CODE,
+//                     status);
+//   client->Read(request, buffer, size, read);
+//   // The handles close as they go: request, connection, internet.
 #pragma once
 
 #include <atomic>
@@ -16,7 +28,7 @@
 namespace inet {
 
 // InternetOpen access types.
-constexpr uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0;  // the system's proxy settings
+constexpr uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0;  // the system's (libcurl: environment's)
 constexpr uint32_t INTERNET_OPEN_TYPE_DIRECT = 1;
 constexpr uint32_t INTERNET_OPEN_TYPE_PROXY = 3;
 
@@ -110,7 +122,8 @@ private:
 
 class IHttpClient;
 
-// An internet, connection or request handle of an IHttpClient; closed when destroyed.
+// An internet, connection or request handle of an IHttpClient; closed when destroyed. Handles
+// must not outlive their client.
 class HttpHandle {
 public:
     using Value = std::uintptr_t;
