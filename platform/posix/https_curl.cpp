@@ -112,32 +112,43 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<Transfer*>(user)->pCancel->IsCancelled() ? 1 : 0;
 }
 
-// Whether the security flags waive the certificate check that failed with `error`.
-bool IsWaived(uint32_t securityFlags, int error) {
-    switch (error) {
+// A failed certificate check as WinINet knows it: the security flag that waives it (0: none)
+// and the error that reports it.
+struct CertificateCheck {
+    uint32_t waivedBy;
+    uint32_t error;
+};
+
+CertificateCheck CheckOf(long x509Error) {
+    switch (x509Error) {
         case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
         case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
         case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
         case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
         case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
         case X509_V_ERR_CERT_UNTRUSTED:
-            return securityFlags & inet::SECURITY_FLAG_IGNORE_UNKNOWN_CA;
+            return {inet::SECURITY_FLAG_IGNORE_UNKNOWN_CA, inet::ERROR_INTERNET_INVALID_CA};
         case X509_V_ERR_CERT_HAS_EXPIRED:
         case X509_V_ERR_CERT_NOT_YET_VALID:
-            return securityFlags & inet::SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
+            return {inet::SECURITY_FLAG_IGNORE_CERT_DATE_INVALID,
+                    inet::ERROR_INTERNET_SEC_CERT_DATE_INVALID};
         case X509_V_ERR_HOSTNAME_MISMATCH:
         case X509_V_ERR_IP_ADDRESS_MISMATCH:
-            return securityFlags & inet::SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
+            return {inet::SECURITY_FLAG_IGNORE_CERT_CN_INVALID,
+                    inet::ERROR_INTERNET_SEC_CERT_CN_INVALID};
         case X509_V_ERR_INVALID_PURPOSE:
-            return securityFlags & inet::SECURITY_FLAG_IGNORE_WRONG_USAGE;
+            return {inet::SECURITY_FLAG_IGNORE_WRONG_USAGE,
+                    inet::ERROR_INTERNET_SEC_CERT_WRONG_USAGE};
         case X509_V_ERR_UNABLE_TO_GET_CRL:
-            return securityFlags & inet::SECURITY_FLAG_IGNORE_REVOCATION;
+            return {inet::SECURITY_FLAG_IGNORE_REVOCATION, inet::ERROR_INTERNET_SEC_INVALID_CERT};
+        case X509_V_ERR_CERT_REVOKED:
+            return {0, inet::ERROR_INTERNET_SEC_CERT_REVOKED};
         default:
-            return false;
+            return {0, inet::ERROR_INTERNET_SEC_INVALID_CERT};
     }
 }
 
-int SecurityFlagsIndex() {
+int TransferIndex() {
     static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
     return index;
 }
@@ -149,8 +160,9 @@ int OnVerify(int ok, X509_STORE_CTX* store) {
     auto* ssl =
         static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
     auto* transfer =
-        static_cast<Transfer*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), SecurityFlagsIndex()));
-    if (transfer && IsWaived(transfer->securityFlags, X509_STORE_CTX_get_error(store))) {
+        static_cast<Transfer*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), TransferIndex()));
+    uint32_t waivedBy = CheckOf(X509_STORE_CTX_get_error(store)).waivedBy;
+    if (transfer && (transfer->securityFlags & waivedBy) != 0) {
         X509_STORE_CTX_set_error(store, X509_V_OK);
         return 1;
     }
@@ -162,7 +174,7 @@ int OnVerify(int ok, X509_STORE_CTX* store) {
 CURLcode OnSslContext(CURL*, void* context, void* user) {
     auto* ctx = static_cast<SSL_CTX*>(context);
     auto* transfer = static_cast<Transfer*>(user);
-    SSL_CTX_set_ex_data(ctx, SecurityFlagsIndex(), transfer);
+    SSL_CTX_set_ex_data(ctx, TransferIndex(), transfer);
     SSL_CTX_set_verify(ctx, SSL_CTX_get_verify_mode(ctx), OnVerify);
     if (!(transfer->securityFlags & inet::SECURITY_FLAG_IGNORE_CERT_CN_INVALID)) {
         X509_VERIFY_PARAM* param = SSL_CTX_get0_param(ctx);
@@ -173,31 +185,6 @@ CURLcode OnSslContext(CURL*, void* context, void* user) {
         }
     }
     return CURLE_OK;
-}
-
-uint32_t ErrorFromVerifyResult(long result) {
-    switch (result) {
-        case X509_V_OK:  // the chain was good: libcurl's own host name check refused it
-        case X509_V_ERR_HOSTNAME_MISMATCH:
-        case X509_V_ERR_IP_ADDRESS_MISMATCH:
-            return inet::ERROR_INTERNET_SEC_CERT_CN_INVALID;
-        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-        case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
-        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
-        case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-        case X509_V_ERR_CERT_UNTRUSTED:
-            return inet::ERROR_INTERNET_INVALID_CA;
-        case X509_V_ERR_CERT_HAS_EXPIRED:
-        case X509_V_ERR_CERT_NOT_YET_VALID:
-            return inet::ERROR_INTERNET_SEC_CERT_DATE_INVALID;
-        case X509_V_ERR_INVALID_PURPOSE:
-            return inet::ERROR_INTERNET_SEC_CERT_WRONG_USAGE;
-        case X509_V_ERR_CERT_REVOKED:
-            return inet::ERROR_INTERNET_SEC_CERT_REVOKED;
-        default:
-            return inet::ERROR_INTERNET_SEC_INVALID_CERT;
-    }
 }
 
 // libcurl's outcome as the WinINet number the engine acts on. Codes without a counterpart become
@@ -227,7 +214,9 @@ uint32_t ErrorFromCurl(CURLcode code, long verifyResult) {
         case CURLE_SSL_CONNECT_ERROR:
             return inet::ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
         case CURLE_PEER_FAILED_VERIFICATION:
-            return ErrorFromVerifyResult(verifyResult);
+            // A good chain that still failed: libcurl's own host name check refused it.
+            return verifyResult == X509_V_OK ? inet::ERROR_INTERNET_SEC_CERT_CN_INVALID
+                                             : CheckOf(verifyResult).error;
         default:
             return inet::ERROR_INTERNET_INTERNAL_ERROR;
     }
