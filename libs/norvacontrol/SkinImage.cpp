@@ -1,5 +1,14 @@
 #include "SkinImage.h"
 
+#include <algorithm>
+
+namespace {
+
+// How many pixels of each side of a picture keep their size when it is fitted to a control.
+constexpr int kEdge = 3;
+
+}  // namespace
+
 bool CSkinImage::Load(HINSTANCE hLibrary, UINT nID) {
     Reset();
     if (nID == 0) return true;
@@ -27,8 +36,24 @@ bool CSkinImage::Draw(HDC hdc, const RECT& rc) const {
     if (!hMemory) return false;
     HGDIOBJ hOld = SelectObject(hMemory, m_hBitmap);
     int mode = SetStretchBltMode(hdc, COLORONCOLOR);
-    StretchBlt(hdc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hMemory, 0, 0,
-               m_nWidth, m_nHeight, SRCCOPY);
+    const int width = rc.right - rc.left;
+    const int height = rc.bottom - rc.top;
+    // Nine pieces: corners as they are, edges stretched along, the middle both ways.
+    const int edge = std::min({kEdge, m_nWidth / 3, m_nHeight / 3, width / 3, height / 3});
+    const int sourceX[] = {0, edge, m_nWidth - edge, m_nWidth};
+    const int sourceY[] = {0, edge, m_nHeight - edge, m_nHeight};
+    const int targetX[] = {0, edge, width - edge, width};
+    const int targetY[] = {0, edge, height - edge, height};
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            const int w = targetX[column + 1] - targetX[column];
+            const int h = targetY[row + 1] - targetY[row];
+            if (w <= 0 || h <= 0) continue;
+            StretchBlt(hdc, rc.left + targetX[column], rc.top + targetY[row], w, h, hMemory,
+                       sourceX[column], sourceY[row], sourceX[column + 1] - sourceX[column],
+                       sourceY[row + 1] - sourceY[row], SRCCOPY);
+        }
+    }
     SetStretchBltMode(hdc, mode);
     SelectObject(hMemory, hOld);
     DeleteDC(hMemory);

@@ -19,7 +19,8 @@ public:
     bool IsEmpty() const { return m_hBitmap == nullptr; }
     int Width() const { return m_nWidth; }
     int Height() const { return m_nHeight; }
-    // Stretches the whole image onto rc; false (drawing nothing) when empty.
+    // Fits the image to rc: the edges (a few pixels wide) keep their size and the middle
+    // stretches, so frames drawn into the picture stay thin. False (drawing nothing) when empty.
     bool Draw(HDC hdc, const RECT& rc) const;
 
 private:
