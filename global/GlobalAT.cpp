@@ -72,18 +72,17 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// Opens the file for reading and writing, making an empty one when none exists.
+// Opens the file for reading and writing, making an empty one when none exists. Appending mode
+// never truncates, so a table that another process writes meanwhile is never cut.
 std::unique_ptr<std::FILE, FileCloser> OpenForUpdate(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path p(path);
-    if (fs::exists(p, ec)) {
-        // A read-only table is opened all the same.
+    // A read-only table is opened all the same.
+    if (fs::exists(p, ec))
         fs::permissions(p, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
                         ec);
-        return std::unique_ptr<std::FILE, FileCloser>(std::fopen(path.c_str(), "r+b"));
-    }
-    return std::unique_ptr<std::FILE, FileCloser>(std::fopen(path.c_str(), "w+b"));
+    return std::unique_ptr<std::FILE, FileCloser>(std::fopen(path.c_str(), "a+b"));
 }
 
 std::vector<unsigned char> ReadWhole(std::FILE* f) {
