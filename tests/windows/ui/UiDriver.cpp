@@ -172,10 +172,6 @@ void DialogControl::Type(int id, const std::string& chars) {
     for (char ch : chars) SendMessageA(Item(id), WM_CHAR, static_cast<unsigned char>(ch), 1);
 }
 
-void DialogControl::SetText(int id, const std::string& text) {
-    SendMessageA(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
 void DialogControl::Click(int id) {
     PostMessageA(Item(id), BM_CLICK, 0, 0);
 }

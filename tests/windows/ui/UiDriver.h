@@ -57,7 +57,6 @@ public:
 
     // Types the characters one by one into the control.
     void Type(int id, const std::string& chars);
-    void SetText(int id, const std::string& text);
     // Presses the button; returns at once (what it opens may block the dialog's thread).
     void Click(int id);
     bool Flush() { return m_pWatch && m_pWatch->Flush(m_hDlg); }

@@ -98,14 +98,8 @@ UiFakeStrings::UiFakeStrings() {
 }
 
 std::string UiFakeStrings::GetString(int32_t id) {
-    std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_strings.find(id);
     return it == m_strings.end() ? std::string() : it->second;
-}
-
-void UiFakeStrings::Set(int32_t id, const std::string& text) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_strings[id] = text;
 }
 
 std::string UiFakeCrypt::Encrypt(const std::string& plain) {

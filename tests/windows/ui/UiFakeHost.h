@@ -29,7 +29,7 @@ extern const char* const kTypeBrowser;    // 11002
 
 class UiFakeSetting : public ISetting {
 public:
-    void Release() override { ++m_nReleases; }
+    void Release() override {}
     int32_t GetErrorCode() override { return 0; }
     bool GetSysSetting(const std::string& section, const std::string& key,
                        std::string& value) override;
@@ -48,7 +48,6 @@ public:
     std::vector<std::string> UserWrites() const;
     // SetUserSetting of this key answers false (and stores nothing).
     void FailUserKey(const std::string& key);
-    int Releases() const { return m_nReleases; }
 
 private:
     mutable std::mutex m_mutex;
@@ -56,28 +55,23 @@ private:
     std::map<std::pair<std::string, std::string>, std::string> m_user;
     std::vector<std::string> m_writes;
     std::set<std::string> m_failKeys;
-    std::atomic<int> m_nReleases{0};
 };
 
 class UiFakeStrings : public IStringResMgr {
 public:
     UiFakeStrings();
-    void Release() override { ++m_nReleases; }
+    void Release() override {}
     int32_t GetErrorCode() override { return 0; }
     std::string GetString(int32_t id) override;
-    void Set(int32_t id, const std::string& text);
-    int Releases() const { return m_nReleases; }
 
 private:
-    std::mutex m_mutex;
-    std::map<int32_t, std::string> m_strings;
-    std::atomic<int> m_nReleases{0};
+    std::map<int32_t, std::string> m_strings;  // read only after construction
 };
 
 // Reversible and visibly different from the plain text.
 class UiFakeCrypt : public ICryptPlugin {
 public:
-    void Release() override { ++m_nReleases; }
+    void Release() override {}
     int32_t GetErrorCode() override { return 0; }
     std::string Encrypt(const std::string& plain) override;
     std::string Decrypt(const std::string& cipher) override;
@@ -85,10 +79,6 @@ public:
                           uint32_t) override {
         return -1;
     }
-    int Releases() const { return m_nReleases; }
-
-private:
-    std::atomic<int> m_nReleases{0};
 };
 
 // Keeps the skin-change listeners, as the login object does.
