@@ -28,6 +28,8 @@ std::string Normalized(const std::string& path) {
 
 struct RegKey::Impl {
     HKEY hKey = nullptr;
+    // Checked here too: Wine lets a handle opened for reading write all the same.
+    RegAccess access = RegAccess::Read;
     ~Impl() {
         if (hKey) RegCloseKey(hKey);
     }
@@ -54,12 +56,15 @@ RegKey RegKey::OpenCurrentUser(const std::string& path, RegAccess access) {
         return RegKey();
     auto pImpl = std::make_unique<Impl>();
     pImpl->hKey = hKey;
+    pImpl->access = access;
     return RegKey(std::move(pImpl));
 }
 
 RegKey RegKey::CreateSubKey(const std::string& name, RegAccess access, bool bVolatile) const {
     // One key at a time: Windows would make every missing key of a path.
-    if (!m_pImpl || name.empty() || name.find('\\') != std::string::npos) return RegKey();
+    if (!m_pImpl || m_pImpl->access != RegAccess::All || name.empty() ||
+        name.find('\\') != std::string::npos)
+        return RegKey();
     HKEY hKey = nullptr;
     DWORD disposition = 0;
     const DWORD options = bVolatile ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE;
@@ -68,6 +73,7 @@ RegKey RegKey::CreateSubKey(const std::string& name, RegAccess access, bool bVol
         return RegKey();
     auto pImpl = std::make_unique<Impl>();
     pImpl->hKey = hKey;
+    pImpl->access = access;
     return RegKey(std::move(pImpl));
 }
 
@@ -82,7 +88,7 @@ bool RegKey::QueryValue(const std::string& name, void* pBuffer, uint32_t& size) 
 }
 
 bool RegKey::SetStringValue(const std::string& name, const std::string& value) const {
-    if (!m_pImpl) return false;
+    if (!m_pImpl || m_pImpl->access != RegAccess::All) return false;
     const std::string text(value.c_str());
     return RegSetValueExA(m_pImpl->hKey, name.c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(text.c_str()),

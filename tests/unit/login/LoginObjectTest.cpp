@@ -46,12 +46,14 @@ public:
 
     std::atomic<int> m_nStarts{0};
     std::atomic<bool> m_bStuck{false};
+    std::atomic<bool> m_bInStuckLoop{false};
 
 protected:
     void* Thread() override {
         ++m_nStarts;
         ThreadStarted();
         while (!m_pClock->IsStopped()) m_pClock->Sleep(1000);
+        m_bInStuckLoop = m_bStuck.load();
         while (m_bStuck) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return nullptr;
     }
@@ -163,8 +165,18 @@ TEST_F(LoginObjectTest, TheDeviceCallbackIsHookedAndUnhookedThroughTheHost) {
     EXPECT_TRUE(host.device.Listeners().empty());
 }
 
+// Stop-budget polls that wait for the worker to end: a willing worker is never killed, however
+// slowly its thread is scheduled.
+std::shared_ptr<PatientClock> ClockFor(std::function<bool()> done) {
+    auto clock = std::make_shared<PatientClock>();
+    clock->m_fnDone = std::move(done);
+    return clock;
+}
+
 TEST_F(LoginObjectTest, StartLoginStartsOneWorkerHoweverOftenAndFromWhereverItIsCalled) {
-    ScriptedWorkerLogin login(&host.container, clock);
+    ScriptedWorkerLogin* pLogin = nullptr;
+    ScriptedWorkerLogin login(&host.container, ClockFor([&] { return !pLogin->IsRunning(); }));
+    pLogin = &login;
     EXPECT_TRUE(login.StartLogin());
     EXPECT_TRUE(login.StartLogin());
     EXPECT_TRUE(login.IsRunning());
@@ -173,7 +185,10 @@ TEST_F(LoginObjectTest, StartLoginStartsOneWorkerHoweverOftenAndFromWhereverItIs
     EXPECT_EQ(login.DetectIsLogining(), 1);
 
     ASSERT_TRUE(login.StopThread());
-    ScriptedWorkerLogin again(&host.container, std::make_shared<ManualClock>());
+    EXPECT_FALSE(login.IsAbandoned());
+    ScriptedWorkerLogin* pAgain = nullptr;
+    ScriptedWorkerLogin again(&host.container, ClockFor([&] { return !pAgain->IsRunning(); }));
+    pAgain = &again;
     std::vector<std::thread> callers;
     for (int i = 0; i < 6; ++i) {
         callers.emplace_back([&] {
@@ -185,9 +200,10 @@ TEST_F(LoginObjectTest, StartLoginStartsOneWorkerHoweverOftenAndFromWhereverItIs
 }
 
 TEST_F(LoginObjectTest, StopThreadEndsAWillingWorkerWithoutUsingTheBudget) {
-    auto clock = std::make_shared<PatientClock>();
+    ScriptedWorkerLogin* pLogin = nullptr;
+    auto clock = ClockFor([&] { return !pLogin->IsRunning(); });
     ScriptedWorkerLogin login(&host.container, clock);
-    clock->m_fnDone = [&login] { return !login.IsRunning(); };
+    pLogin = &login;
     ASSERT_TRUE(login.StartLogin());
     const int64_t start = clock->Now();
     EXPECT_TRUE(login.StopThread());
@@ -199,7 +215,11 @@ TEST_F(LoginObjectTest, StopThreadEndsAWillingWorkerWithoutUsingTheBudget) {
 }
 
 TEST_F(LoginObjectTest, AWorkerThatDoesNotStopIsGivenUpAfterFiveSeconds) {
+    // The budget runs out once the worker is stuck outside every lock (where Windows kills it).
+    ScriptedWorkerLogin* pLogin = nullptr;
+    auto clock = ClockFor([&] { return pLogin->m_bInStuckLoop || !pLogin->IsRunning(); });
     ScriptedWorkerLogin login(&host.container, clock);
+    pLogin = &login;
     login.m_bStuck = true;
     ASSERT_TRUE(login.StartLogin());
     const int64_t start = clock->Now();
