@@ -159,14 +159,6 @@ TEST_F(IdentityTest, CreateReportsEachRegistryStepThatFails) {
     EXPECT_TRUE(sandbox.IsVolatile(kSettings));
 }
 
-TEST_F(IdentityTest, AnExistingSettingsKeyKeepsItsKind) {
-    sandbox.CreateKey(kSettings);
-    std::string identity;
-    EXPECT_EQ(login.CreateDefaultIMSI(identity), 0);
-    EXPECT_FALSE(sandbox.IsVolatile(kSettings));
-    EXPECT_EQ(Stored(), identity.substr(1));
-}
-
 TEST_F(IdentityTest, CreateReportsAKeyOrValueThatCannotBeWritten) {
     sandbox.CreateKey(kVelko);
     if (!sandbox.BlockKey(kSettings)) GTEST_SKIP() << "no way to block a key here";
