@@ -95,7 +95,7 @@ bool CMarkupSTL::Parse() {
         m_strError = "Document too large";
     } else {
         const std::size_t wanted = length / 64 + 8;
-        if (m_index.size() < wanted) GrowIndex(wanted);
+        m_index.Grow(wanted);
         if (length != 0) {
             m_index[0] = ElemEntry{};
             const std::int32_t root = ParseRoot();
@@ -106,7 +106,7 @@ bool CMarkupSTL::Parse() {
         }
     }
     if (!parsed) {
-        if (m_index.empty()) GrowIndex(8);
+        m_index.Grow(8);
         m_index[0] = ElemEntry{};
         m_iFreeEntry = 1;
     }
@@ -115,14 +115,9 @@ bool CMarkupSTL::Parse() {
     return parsed;
 }
 
-void CMarkupSTL::GrowIndex(std::size_t entries) {
-    m_index.reserve(entries);  // exactly this many: growth follows our own 1.5 factor
-    m_index.resize(entries);
-}
-
 std::int32_t CMarkupSTL::NewEntry() {
     if (static_cast<std::size_t>(m_iFreeEntry) == m_index.size())
-        GrowIndex(m_index.size() + m_index.size() / 2);
+        m_index.Grow(m_index.size() + m_index.size() / 2);
     return m_iFreeEntry++;
 }
 
@@ -155,13 +150,29 @@ std::int32_t CMarkupSTL::ParseRoot() {
     std::int32_t scan = 0;
 
     for (;;) {
-        const void* found = std::memchr(doc + scan, '<', static_cast<std::size_t>(len - scan));
-        if (!found) return Fail("Element tag not found");
-        const auto lt = static_cast<std::int32_t>(static_cast<const char*>(found) - doc);
-        Token tok(doc, len, lt + 1);
-        if (!FindToken(tok)) return Fail("Abrupt end within tag");
-        if (tok.quoted) return Fail("Tag starts with quote");
-        const char c = doc[tok.left];
+        std::int32_t lt = scan;
+        if (doc[lt] != '<') {  // text first (the NUL at the end is not a '<' either)
+            const void* found = std::memchr(doc + scan, '<', static_cast<std::size_t>(len - scan));
+            if (!found) return Fail("Element tag not found");
+            lt = static_cast<std::int32_t>(static_cast<const char*>(found) - doc);
+        }
+        // The first token after the '<': straight from the bytes in the usual "<name" and "</"
+        // cases, else (spaces, quotes, delimiters, the end) through the tokenizer.
+        std::int32_t tokLeft = lt + 1;
+        std::int32_t tokNext;
+        char c = doc[tokLeft];
+        if (c == '/') {
+            tokNext = tokLeft + 1;
+        } else if (Is(c, kPlain)) {
+            tokNext = static_cast<std::int32_t>(SkipName(doc + tokLeft + 1) - doc);
+        } else {
+            Token tok(doc, len, tokLeft);
+            if (!FindToken(tok)) return Fail("Abrupt end within tag");
+            if (tok.quoted) return Fail("Tag starts with quote");
+            tokLeft = tok.left;
+            tokNext = tok.next;
+            c = doc[tokLeft];
+        }
 
         if (c == '?' || c == '!') {
             if (!ParseNode(doc, len, lt, scan)) return Fail("Invalid node");
@@ -171,7 +182,12 @@ std::int32_t CMarkupSTL::ParseRoot() {
         if (c == '/') {
             if (parent == 0) return 0;  // an end tag where the root element was expected
             const Name& name = open[depth - 1];
-            const std::int32_t gt = ReadEndTag(tok.next, name.left, name.len);
+            // Nearly every end tag is exactly "</name>"; anything else takes the long way.
+            std::int32_t gt = tokNext + name.len;
+            const bool exact = gt < len && doc[gt] == '>' &&
+                               std::memcmp(doc + tokNext, doc + name.left,
+                                           static_cast<std::size_t>(name.len)) == 0;
+            if (!exact) gt = ReadEndTag(tokNext, name.left, name.len);
             if (gt < 0) return -1;
             ElemEntry& done = m_index[parent];
             done.iEndL = lt;
@@ -185,14 +201,17 @@ std::int32_t CMarkupSTL::ParseRoot() {
         }
 
         // A start tag: the token is the element's name.
-        const std::int32_t nameLen = tok.Length();
+        const std::int32_t nameLen = tokNext - tokLeft;
+        static_assert(kMaxDepth == 256, "the error text names the bound");
         if (depth == kMaxDepth) {
-            return Fail("Elements nested deeper than 256 levels at ", tok.left, nameLen);
+            return Fail("Elements nested deeper than 256 levels at ", tokLeft, nameLen);
         }
-        const void* close =
-            std::memchr(doc + tok.next, '>', static_cast<std::size_t>(len - tok.next));
-        if (!close) return Fail("End of tag not found");
-        const auto gt = static_cast<std::int32_t>(static_cast<const char*>(close) - doc);
+        std::int32_t gt = tokNext;
+        if (doc[gt] != '>') {  // attributes, spaces or a '/' before the '>'
+            const void* close = std::memchr(doc + gt, '>', static_cast<std::size_t>(len - gt));
+            if (!close) return Fail("End of tag not found");
+            gt = static_cast<std::int32_t>(static_cast<const char*>(close) - doc);
+        }
 
         const std::int32_t n = NewEntry();
         ElemEntry& elem = m_index[n];
@@ -211,7 +230,7 @@ std::int32_t CMarkupSTL::ParseRoot() {
             last = n;
         } else {
             elem.iEndL = gt + 1;
-            open[depth++] = Name{tok.left, nameLen};
+            open[depth++] = Name{tokLeft, nameLen};
             parent = n;
             last = 0;
         }

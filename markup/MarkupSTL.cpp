@@ -62,39 +62,19 @@ bool CMarkupSTL::HasRootElem() const {
     return !m_index.empty() && m_index[0].iFirstChild != 0;
 }
 
-// The name rule: the element's name (the first token of its start tag) matches when it equals
-// the first bytes of the requested name and the requested name ends there or goes on with one of
-// " =/[". So "main" matches <main> and so does "main x", but <mainx> and <ma> do not.
-bool CMarkupSTL::NameMatches(std::int32_t entry, const char* name) const {
-    if (!name || !*name) return true;
-    const char* tag = m_strDoc.c_str() + m_index[entry].iStartL + 1;
-    while (Is(*tag, kSpace)) ++tag;
-    std::size_t i = 0;
-    if (Is(tag[0], kDelim)) {  // a name that is a single delimiter byte, like <=>
-        if (name[0] != tag[0]) return false;
-        i = 1;
-    } else {
-        // Stops at the requested name's end too: its NUL never equals a name byte.
-        for (; !Is(tag[i], kDelim); ++i) {
-            if (name[i] != tag[i]) return false;
-        }
-    }
-    return Is(name[i], kNameEnd);
-}
-
 bool CMarkupSTL::FindElem(const char* name) {
     if (m_index.empty()) return false;
     std::int32_t at = m_iCurrent ? m_index[m_iCurrent].iNext : m_index[m_iParent].iFirstChild;
-    for (; at != 0; at = m_index[at].iNext) {
-        if (NameMatches(at, name)) {
-            m_iCurrent = at;
-            m_iParent = m_index[at].iParent;
-            m_iChild = 0;
-            m_nNodeKind = kNodeElement;
-            return true;
-        }
+    if (name && *name) {
+        const char* const doc = m_strDoc.c_str();
+        while (at != 0 && !NameMatches(doc + m_index[at].iStartL + 1, name)) at = m_index[at].iNext;
     }
-    return false;
+    if (at == 0) return false;
+    m_iCurrent = at;
+    m_iParent = m_index[at].iParent;
+    m_iChild = 0;
+    m_nNodeKind = kNodeElement;
+    return true;
 }
 
 bool CMarkupSTL::IntoElem() {
@@ -125,16 +105,16 @@ bool CMarkupSTL::FindSubElem(const char* name) {
     if (m_index.empty()) return false;
     if (m_iCurrent == 0) FindElem(nullptr);
     std::int32_t at = m_iChild ? m_index[m_iChild].iNext : m_index[m_iCurrent].iFirstChild;
-    for (; at != 0; at = m_index[at].iNext) {
-        if (NameMatches(at, name)) {
-            m_iChild = at;
-            m_iCurrent = m_index[at].iParent;
-            m_iParent = m_index[m_iCurrent].iParent;
-            m_nNodeKind = m_iCurrent ? kNodeElement : 0;
-            return true;
-        }
+    if (name && *name) {
+        const char* const doc = m_strDoc.c_str();
+        while (at != 0 && !NameMatches(doc + m_index[at].iStartL + 1, name)) at = m_index[at].iNext;
     }
-    return false;
+    if (at == 0) return false;
+    m_iChild = at;
+    m_iCurrent = m_index[at].iParent;
+    m_iParent = m_index[m_iCurrent].iParent;
+    m_nNodeKind = m_iCurrent ? kNodeElement : 0;
+    return true;
 }
 
 std::string CMarkupSTL::GetElemData() const {
@@ -161,5 +141,8 @@ std::string CMarkupSTL::ElemData(std::int32_t entry) const {
         const std::int32_t close = FindSeq(doc, len, from, e.iEndL, "]]>", 3);
         if (close >= 0) return std::string(doc + from, static_cast<std::size_t>(close - from));
     }
-    return TextFromDoc(doc, e.iStartR + 1, e.iEndL - 1);
+    const std::int32_t first = e.iStartR + 1;
+    const auto length = static_cast<std::size_t>(e.iEndL - first);
+    if (!std::memchr(doc + first, '&', length)) return std::string(doc + first, length);
+    return TextFromDoc(doc, first, e.iEndL - 1);
 }

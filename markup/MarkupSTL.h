@@ -6,9 +6,9 @@
 // One object per use, on one thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 class CMarkupSTL {
 public:
@@ -65,19 +65,37 @@ private:
         std::int32_t iNext;        // next sibling, 0 if none
     };
 
+    // The element index: a plain array grown with realloc, which can often extend it in place
+    // instead of copying it. Entries past the used ones are left uninitialised.
+    class Index {
+    public:
+        Index() = default;
+        Index(const Index& other);
+        Index& operator=(const Index& other);
+        ~Index();
+        std::size_t size() const { return m_nSize; }
+        bool empty() const { return m_nSize == 0; }
+        ElemEntry& operator[](std::int32_t i) { return m_pEntries[i]; }
+        const ElemEntry& operator[](std::int32_t i) const { return m_pEntries[i]; }
+        // Resizes to `entries` (never fewer than now), keeping the contents.
+        void Grow(std::size_t entries);
+
+    private:
+        ElemEntry* m_pEntries = nullptr;
+        std::size_t m_nSize = 0;
+    };
+
     bool Parse();
     std::int32_t ParseRoot();
     std::int32_t ReadEndTag(std::int32_t from, std::int32_t nameLeft, std::int32_t nameLen);
     std::int32_t NewEntry();
-    void GrowIndex(std::size_t entries);
     std::int32_t Fail(const char* text);
     std::int32_t Fail(const char* text, std::int32_t nameLeft, std::int32_t nameLen);
-    bool NameMatches(std::int32_t entry, const char* name) const;
     std::string ElemData(std::int32_t entry) const;
 
     std::string m_strDoc;
     std::string m_strError;
-    std::vector<ElemEntry> m_index;
+    Index m_index;
     std::int32_t m_iParent = 0;
     std::int32_t m_iCurrent = 0;
     std::int32_t m_iChild = 0;

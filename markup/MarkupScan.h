@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace markup {
@@ -11,6 +12,7 @@ enum CharClass : std::uint8_t {
     kSpace = 1,    // " \t\n\r", skipped before a token and before element text
     kDelim = 2,    // ends a token: the spaces, "<>=\/?!" and NUL
     kNameEnd = 4,  // may follow a requested name that matched a whole tag name: NUL and " =/["
+    kPlain = 8,    // starts a name token: neither a delimiter nor a quote
 };
 
 constexpr std::array<std::uint8_t, 256> MakeCharClasses() {
@@ -20,6 +22,9 @@ constexpr std::array<std::uint8_t, 256> MakeCharClasses() {
         table[static_cast<unsigned char>(*p)] |= kDelim;
     for (const char* p = " =/["; *p; ++p) table[static_cast<unsigned char>(*p)] |= kNameEnd;
     table[0] |= kDelim | kNameEnd;
+    for (int c = 0; c < 256; ++c) {
+        if (!(table[c] & kDelim) && c != '"' && c != '\'') table[c] |= kPlain;
+    }
     return table;
 }
 
@@ -55,6 +60,17 @@ struct Token {
     std::int32_t Length() const { return right - left + 1; }
 };
 
+// First delimiter at or after p (the NUL at the end of the text is one).
+inline const char* SkipName(const char* p) {
+    for (;;) {  // four bytes a round: names are short, tests are cheap
+        if (Is(p[0], kDelim)) return p;
+        if (Is(p[1], kDelim)) return p + 1;
+        if (Is(p[2], kDelim)) return p + 2;
+        if (Is(p[3], kDelim)) return p + 3;
+        p += 4;
+    }
+}
+
 // Reads the token at tok.next and advances tok.next past it. False at the end of the text.
 inline bool FindToken(Token& tok) {
     const char* doc = tok.doc;
@@ -75,11 +91,30 @@ inline bool FindToken(Token& tok) {
         return true;
     }
     tok.left = i;
-    while (!Is(doc[i], kDelim)) ++i;  // the NUL after the text is a delimiter
-    if (i == tok.left) ++i;           // a delimiter on its own is a token
+    i = static_cast<std::int32_t>(SkipName(doc + i) - doc);
+    if (i == tok.left) ++i;  // a delimiter on its own is a token
     tok.right = i - 1;
     tok.next = i;
     return true;
+}
+
+// The name rule. tag: the byte after a start tag's '<'; name: the requested name, not empty.
+// The tag's name (the first token after the '<') matches when it equals the first bytes of the
+// requested name and the requested name ends there or goes on with one of " =/[". So "main"
+// matches <main> and so does "main x", but <mainx> and <ma> do not.
+inline bool NameMatches(const char* tag, const char* name) {
+    // Most tags tried are other elements: a different first byte settles it.
+    if (*tag != *name && !Is(*tag, kSpace)) return false;
+    while (Is(*tag, kSpace)) ++tag;
+    std::size_t i = 0;
+    // Equal bytes up to the end of the tag's name (the requested name's NUL never equals a
+    // name byte, so it stops the loop too).
+    while (tag[i] == name[i] && !Is(tag[i], kDelim)) ++i;
+    if (!Is(tag[i], kDelim)) return false;
+    if (i == 0) {  // the tag's name is a single delimiter byte, like <=>
+        return name[0] == tag[0] && Is(name[1], kNameEnd);
+    }
+    return Is(name[i], kNameEnd);
 }
 
 // Kind of the "<?" or "<!" construct whose '<' is at offset lt, and in next the offset just
