@@ -56,6 +56,9 @@ include(GoogleTest)
 # One GoogleTest program; natively each test case is a CTest test, under Wine the program is one.
 function(login_add_gtest name)
   cmake_parse_arguments(A "" "WORKING_DIRECTORY" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT A_LABELS)
+    set(A_LABELS unit)
+  endif()
   if(NOT LOGIN_HAVE_GTEST)
     return()
   endif()
@@ -69,9 +72,11 @@ function(login_add_gtest name)
     set_tests_properties(${name} PROPERTIES LABELS "windows;${A_LABELS}"
                          ENVIRONMENT "WINEDEBUG=-all")
   else()
+    # Discovered tests take one label: a list would be split into property names.
+    list(GET A_LABELS 0 _labels)
     gtest_discover_tests(${name} WORKING_DIRECTORY ${A_WORKING_DIRECTORY}
                          DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                         PROPERTIES LABELS "${A_LABELS}")
+                         PROPERTIES LABELS "${_labels}")
   endif()
 endfunction()
 
