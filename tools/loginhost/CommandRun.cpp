@@ -1,31 +1,62 @@
-// loginhost run: what a host does at start against a profile, then a clean shutdown.
+// loginhost run: what a host does at start against a profile (load, CreatePlugin,
+// SetPluginContainer, Initialize, identity, the login interface, device event 50082, StartLogin),
+// then it waits for the login, prints the results and shuts the plug-in down. A script replaces
+// the steps after the login interface.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 #include "Commands.h"
 #include "HostProfile.h"
 #include "HostReport.h"
 #include "HostRunner.h"
-#include "ICheckDeviceType.h"
+#include "HostScript.h"
 #include "PluginSession.h"
 
 namespace {
 
+// Long enough for the first attempt and the retry at the end of the plug-in's 60-second period.
+constexpr double kDefaultTimeoutSeconds = 70;
+
 struct RunOptions {
     std::string profile;
     std::string plugin;
+    std::string script;
+    double timeout = kDefaultTimeoutSeconds;
+    bool bJson = false;
 };
 
 bool ParseRunOptions(const Args& args, RunOptions& options) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if ((a == "--profile" || a == "--plugin") && i + 1 < args.size()) {
-            (a == "--profile" ? options.profile : options.plugin) = args[++i];
+        const bool bHasValue = i + 1 < args.size();
+        if (a == "--json") {
+            options.bJson = true;
+        } else if (a == "--profile" && bHasValue) {
+            options.profile = args[++i];
+        } else if (a == "--plugin" && bHasValue) {
+            options.plugin = args[++i];
+        } else if (a == "--script" && bHasValue) {
+            options.script = args[++i];
+        } else if (a == "--timeout" && bHasValue) {
+            const std::string& text = args[++i];
+            char* end = nullptr;
+            options.timeout = std::strtod(text.c_str(), &end);
+            if (text.empty() || *end != '\0' || !(options.timeout >= 0)) {
+                std::fprintf(stderr, "loginhost: --timeout takes seconds, not '%s'\n",
+                             text.c_str());
+                return false;
+            }
         } else {
             std::fprintf(stderr, "loginhost: unknown argument '%s'\n", a.c_str());
             return false;
         }
     }
     return true;
+}
+
+void OnInterrupt(int) {
+    HostRunner::Interrupt();
 }
 
 }  // namespace
@@ -40,6 +71,12 @@ int CommandRun(const Args& args) {
         std::fprintf(stderr, "loginhost: %s\n", error.c_str());
         return 2;
     }
+    HostScript script = HostScript::Default();
+    if (!options.script.empty() && !script.Load(options.script, error)) {
+        std::fprintf(stderr, "loginhost: %s\n", error.c_str());
+        return 2;
+    }
+
     HostReport report;
     HostRunner runner(profile, report);
     const std::string path = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
@@ -47,8 +84,16 @@ int CommandRun(const Args& args) {
         std::fprintf(stderr, "loginhost: %s\n", error.c_str());
         return 2;
     }
+    // Ctrl-C ends the waiting; the plug-in is still shut down cleanly.
+    std::signal(SIGINT, OnInterrupt);
     runner.Identify();
-    if (runner.QueryLogin()) runner.SendDeviceEvent(DEVICE_EVENT_AVAILABLE);
+    ScriptResult result;
+    if (runner.QueryLogin()) {
+        result = RunScript(script, runner, report, options.timeout);
+    }
+    if (HostRunner::Interrupted()) report.Line("stop", "interrupted");
+    report.Outcome(result.outcome);
     runner.Shutdown();
-    return 0;
+    if (options.bJson) std::printf("%s\n", OutcomeJson(result.outcome).c_str());
+    return result.outcome.bLogin && result.bExpectationsHeld ? 0 : 1;
 }

@@ -2,12 +2,66 @@
 
 #include <algorithm>
 
+#include "HostProgress.h"
 #include "platform/textcodec.h"
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (u < 0x20 || u == 0x7F) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+                    out += escaped;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string OutcomeJson(const LoginOutcome& outcome) {
+    return std::string("{\"login\":") + (outcome.bLogin ? "true" : "false") +
+           ",\"error\":" + std::to_string(outcome.nError) +
+           ",\"imsi\":" + JsonString(outcome.imsi) +
+           ",\"encodekey\":" + JsonString(outcome.encodeKey) +
+           ",\"sessionid\":" + JsonString(outcome.sessionId) +
+           ",\"password\":" + JsonString(outcome.password) + "}";
+}
 
 void HostReport::Line(const char* what, const std::string& details) {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::fprintf(m_pOut, "%-9s %s\n", what, details.c_str());
     std::fflush(m_pOut);
+}
+
+void HostReport::Outcome(const LoginOutcome& outcome) {
+    const std::string meaning = DescribeStateCode(outcome.nError);
+    Line("result", outcome.bLogin ? "logged in" : "not logged in");
+    Line("state", std::to_string(outcome.nError) + (meaning.empty() ? "" : " (" + meaning + ")"));
+    Line("imsi", outcome.imsi);
+    if (!outcome.bLogin) return;
+    Line("encodekey", outcome.encodeKey);
+    Line("sessionid", outcome.sessionId);
+    Line("password", outcome.password);
 }
 
 void HostReport::OnSettingWritten(const std::string& store, const std::string& section,
@@ -23,8 +77,9 @@ void HostReport::OnSaveFailed(const std::string& error) {
     Line("error", error);
 }
 
-void HostReport::OnSkinChange(const SkinChangeInfo& info) {
+void HostReport::OnSkinChange(const SkinChangeInfo& info, const std::string& listener) {
     const std::string name(info.szName,
                            std::find(info.szName, info.szName + sizeof info.szName, '\0'));
-    Line("skin", "simtype=" + std::to_string(info.nSimType) + " name=" + GbkToUtf8(name));
+    Line("skin", "simtype=" + std::to_string(info.nSimType) + " name=" + GbkToUtf8(name) +
+                     (listener.empty() ? "" : " listener=" + listener));
 }

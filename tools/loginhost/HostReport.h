@@ -10,11 +10,29 @@
 #include "HostServices.h"
 #include "ISkinControlEvent.h"
 
+// Where a run ended: the login object's state and, after a successful login, what the result
+// objects (interface numbers 3 and 2) gave. Texts are UTF-8.
+struct LoginOutcome {
+    bool bLogin = false;
+    int32_t nError = 0;
+    std::string imsi;  // the identity the host's card (or the stored default identity) gives
+    std::string encodeKey;
+    std::string sessionId;
+    std::string password;
+};
+
+// The outcome as one line of JSON: login, error, imsi, encodekey, sessionid, password.
+std::string OutcomeJson(const LoginOutcome& outcome);
+// A JSON string literal of UTF-8 text.
+std::string JsonString(const std::string& text);
+
 class HostReport : public HostObserver {
 public:
     explicit HostReport(std::FILE* out = stdout) : m_pOut(out) {}
 
     void Line(const char* what, const std::string& details);
+    // The outcome in readable lines.
+    void Outcome(const LoginOutcome& outcome);
 
     // HostObserver.
     void OnSettingWritten(const std::string& store, const std::string& section,
@@ -22,8 +40,9 @@ public:
     void OnSimTypeNumber(int32_t simType) override;
     void OnSaveFailed(const std::string& error) override;
 
-    // A skin-change notification as a listener received it (the name is GBK).
-    void OnSkinChange(const SkinChangeInfo& info);
+    // A skin-change notification as a listener received it (the name is GBK). The host's own
+    // listener has no name; others are named in the line.
+    void OnSkinChange(const SkinChangeInfo& info, const std::string& listener = {});
 
 private:
     std::mutex m_mutex;

@@ -1,17 +1,45 @@
 #include "HostRunner.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
+#include "ILoginResponse.h"
+#include "IProxyInfo.h"
+#include "ISettingUI.h"
+#include "PluginIds.h"
+#include "platform/registry.h"
 #include "platform/textcodec.h"
 
+namespace {
+
+// The file the plug-in's trace library writes, relative to the current directory.
+const char kPluginTraceFile[] = "./norvamts_trace_0.log";
+// How often a wait looks at the plug-in.
+constexpr std::chrono::milliseconds kPollInterval(100);
+
+}  // namespace
+
+std::atomic<bool> HostRunner::s_bInterrupted{false};
+
 int32_t HostRunner::SkinListener::OnSkinChange(SkinChangeInfo* pInfo) {
-    if (pInfo) m_report.OnSkinChange(*pInfo);
+    ++m_nNotices;
+    if (pInfo) m_report.OnSkinChange(*pInfo, m_strName == "host" ? std::string() : m_strName);
     return 1;
 }
 
 HostRunner::HostRunner(HostProfile& profile, HostReport& report)
-    : m_report(report), m_services(profile, &report), m_listener(report) {
+    : m_report(report),
+      m_progress(report, kPluginTraceFile),
+      m_services(profile, &report),
+      m_watchedSetting(m_services.setting,
+                       [this](const std::string& section, const std::string& url) {
+                           m_progress.OnUrlRead(section, url);
+                       }),
+      m_card(profile.card) {
     m_services.Register(m_container);
+    m_container.Serve(PLUGIN_ID_SETTING, IID_SETTING, &m_watchedSetting);
+    m_listeners.emplace_back(report, "host");
 }
 
 HostRunner::~HostRunner() {
@@ -47,14 +75,16 @@ void HostRunner::Identify() {
 bool HostRunner::QueryLogin() {
     IBasePlugin* plugin = m_session.Plugin();
     IBaseInterface* pBase = nullptr;
-    if (!plugin || !plugin->QueryInterface(1, &pBase) || !pBase) {
+    if (!plugin || !plugin->QueryInterface(IID_LOGIN, &pBase) || !pBase) {
         m_report.Line("login", "interface 1 refused, error " +
                                    std::to_string(plugin ? plugin->GetErrorCode() : -1));
         return false;
     }
     // Number 1 is the login interface by the host contract.
     m_pLogin = static_cast<ILogin2*>(pBase);
-    m_pLogin->SetEventHandler(&m_listener);
+    // A host serves every plug-in to the others: the settings dialog finds the login there.
+    m_container.Serve(PLUGIN_ID_LOGIN, IID_LOGIN, pBase);
+    m_pLogin->SetEventHandler(&m_listeners.front());
     m_report.Line("login", "interface 1");
     return true;
 }
@@ -62,12 +92,200 @@ bool HostRunner::QueryLogin() {
 int HostRunner::SendDeviceEvent(int32_t code) {
     m_report.Line("event", std::to_string(code) + " to " +
                                std::to_string(m_services.device.ListenerCount()) + " listener(s)");
-    return m_services.device.SendEvent(code);
+    const int told = m_services.device.SendEvent(code);
+    Poll();
+    return told;
+}
+
+bool HostRunner::StartLogin() {
+    if (!m_pLogin) return false;
+    const bool started = m_pLogin->StartLogin();
+    m_report.Line("start", std::string("StartLogin ") + (started ? "true" : "false"));
+    return started;
+}
+
+void HostRunner::Wait(double seconds, bool bUntilLoggedIn) {
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                        std::chrono::duration<double>(seconds));
+    for (;;) {
+        Poll();
+        if (bUntilLoggedIn && m_pLogin && m_pLogin->IsLoginSuccess()) return;
+        if (s_bInterrupted) return;
+        const auto now = Clock::now();
+        if (now >= end) return;
+        std::this_thread::sleep_for(std::min<Clock::duration>(kPollInterval, end - now));
+    }
+}
+
+bool HostRunner::WaitLogin(double seconds) {
+    if (!m_pLogin) return false;
+    const double start = Elapsed();
+    Wait(seconds, true);
+    const bool success = m_pLogin->IsLoginSuccess();
+    char waited[32];
+    std::snprintf(waited, sizeof waited, "%.1f", Elapsed() - start);
+    m_report.Line("wait", std::string(success ? "logged in after " : "not logged in after ") +
+                              waited + " s" + (s_bInterrupted ? " (interrupted)" : ""));
+    return success;
+}
+
+void HostRunner::Pause(double seconds) {
+    Wait(seconds, false);
+}
+
+void HostRunner::Poll() {
+    m_progress.Poll(m_pLogin);
+}
+
+bool HostRunner::QueryLoginResponse(std::string& encodeKey, std::string& sessionId) {
+    IBasePlugin* plugin = m_session.Plugin();
+    IBaseInterface* pBase = nullptr;
+    if (!plugin || !plugin->QueryInterface(IID_LOGIN_RESPONSE, &pBase) || !pBase) return false;
+    // The result object is the host's: its Release destroys it.
+    auto* pResponse = static_cast<ILoginResponse*>(pBase);
+    encodeKey = GbkToUtf8(pResponse->GetEncodeKey());
+    sessionId = GbkToUtf8(pResponse->GetSessionID());
+    pResponse->Release();
+    return true;
+}
+
+bool HostRunner::QueryRegResponse(std::string& password) {
+    IBasePlugin* plugin = m_session.Plugin();
+    IBaseInterface* pBase = nullptr;
+    if (!plugin || !plugin->QueryInterface(IID_REG_RESPONSE, &pBase) || !pBase) return false;
+    auto* pResponse = static_cast<IRegResponse*>(pBase);
+    password = GbkToUtf8(pResponse->GetPassword());
+    pResponse->Release();
+    return true;
+}
+
+void HostRunner::Query(int32_t number) {
+    IBasePlugin* plugin = m_session.Plugin();
+    if (!plugin) return;
+    const std::string what = std::to_string(number) + ": ";
+    std::string a, b;
+    if (number == IID_LOGIN_RESPONSE && QueryLoginResponse(a, b)) {
+        m_report.Line("query", what + "encodekey=" + a + " sessionid=" + b);
+        return;
+    }
+    if (number == IID_REG_RESPONSE && QueryRegResponse(a)) {
+        m_report.Line("query", what + "password=" + a);
+        return;
+    }
+    IBaseInterface* pBase = nullptr;
+    if (number == IID_LOGIN_RESPONSE || number == IID_REG_RESPONSE ||
+        !plugin->QueryInterface(number, &pBase) || !pBase) {
+        m_report.Line("query", what + "refused, error " + std::to_string(plugin->GetErrorCode()));
+        return;
+    }
+    if (number == IID_LOGIN || number == IID_LOGIN_ALIAS) {
+        m_report.Line("query", what + (pBase == m_pLogin ? "the login object" : "another object"));
+    } else if (number == IID_PROXY_INFO) {
+        auto* pProxy = static_cast<IProxyInfo*>(pBase);
+        m_report.Line("query", what + "proxy type=" + std::to_string(pProxy->GetProxyType()) +
+                                   " address=" + GbkToUtf8(pProxy->GetProxyAddress()) +
+                                   " port=" + GbkToUtf8(pProxy->GetProxyPort()) +
+                                   " user=" + GbkToUtf8(pProxy->GetProxyUser()) +
+                                   " password=" + GbkToUtf8(pProxy->GetProxyPassword()));
+    } else if (number == IID_SETTING_UI) {
+        auto* pSettingUI = static_cast<ISettingUI*>(pBase);
+        m_report.Line("query",
+                      what + "settings menu \"" + GbkToUtf8(pSettingUI->GetMenuText()) + "\"");
+    } else {
+        m_report.Line("query", what + "an interface");
+    }
+    // The plug-in owns these objects: their Release does nothing.
+    pBase->Release();
+}
+
+void HostRunner::CheckSimType(const std::string& simType) {
+    if (!m_pLogin) return;
+    m_report.Line("check", "CheckSimCardType(\"" + simType + "\")");
+    m_pLogin->CheckSimCardType(Utf8ToGbk(simType));
+    Poll();
+}
+
+int32_t HostRunner::ShowSettings() {
+    IBasePlugin* plugin = m_session.Plugin();
+    IBaseInterface* pBase = nullptr;
+    if (!plugin || !plugin->QueryInterface(IID_SETTING_UI, &pBase) || !pBase) {
+        m_report.Line("dialog", "interface 20498 refused");
+        return -1;
+    }
+    const int32_t result = static_cast<ISettingUI*>(pBase)->ShowSettingDialog();
+    m_report.Line("dialog", std::to_string(result));
+    return result;
+}
+
+HostRunner::SkinListener* HostRunner::FindListener(const std::string& name) {
+    for (SkinListener& listener : m_listeners)
+        if (listener.Name() == name) return &listener;
+    return nullptr;
+}
+
+bool HostRunner::AddListener(const std::string& name) {
+    if (!m_pLogin) return false;
+    SkinListener* listener = FindListener(name);
+    if (!listener) {
+        m_listeners.emplace_back(m_report, name);
+        listener = &m_listeners.back();
+    }
+    const bool added = m_pLogin->SetEventHandler(listener);
+    m_report.Line("listener", name + (added ? " added" : " refused"));
+    return added;
+}
+
+bool HostRunner::RemoveListener(const std::string& name) {
+    SkinListener* listener = FindListener(name);
+    if (!m_pLogin || !listener) return false;
+    const bool removed = m_pLogin->RemoveEventHandler(listener);
+    m_report.Line("listener", name + (removed ? " removed" : " not removed"));
+    return removed;
+}
+
+int HostRunner::SkinNotices(const std::string& name) const {
+    for (const SkinListener& listener : m_listeners)
+        if (listener.Name() == name) return listener.Notices();
+    return -1;
+}
+
+void HostRunner::SetCard(const CardProfile& card) {
+    m_card = card;
+    m_services.card.SetCard(card);
+}
+
+std::string HostRunner::Identity() const {
+    // A card that gives its IMSI (its read results end in success) signs in with it.
+    const bool bReads =
+        m_card.bComm && (m_card.imsiResults.empty() || m_card.imsiResults.back() == 0);
+    if (bReads && !m_card.imsi.empty()) return m_card.imsi;
+    // Otherwise the plug-in's default identity: "9" and the 14 stored characters.
+    RegKey key = RegKey::OpenCurrentUser("Software\\Mirolan\\Velko\\Settings", RegAccess::Read);
+    char stored[32] = {};
+    uint32_t size = sizeof stored;
+    if (key.IsOpen() && key.QueryValue("DefaultIMSI", stored, size) && size == 15) {
+        return "9" + std::string(stored, 14);
+    }
+    return {};
+}
+
+LoginOutcome HostRunner::Outcome() {
+    LoginOutcome outcome;
+    Poll();
+    if (!m_pLogin) return outcome;
+    outcome.nError = m_pLogin->GetErrorCode();
+    outcome.imsi = Identity();
+    outcome.bLogin = m_pLogin->IsLoginSuccess() &&
+                     QueryLoginResponse(outcome.encodeKey, outcome.sessionId) &&
+                     QueryRegResponse(outcome.password);
+    return outcome;
 }
 
 void HostRunner::Shutdown() {
     if (m_pLogin) {
-        m_pLogin->RemoveEventHandler(&m_listener);
+        for (SkinListener& listener : m_listeners) m_pLogin->RemoveEventHandler(&listener);
+        m_container.Withdraw(PLUGIN_ID_LOGIN, IID_LOGIN);
         m_pLogin->Release();
         m_pLogin = nullptr;
     }

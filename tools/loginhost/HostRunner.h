@@ -1,11 +1,16 @@
 // One run of the plug-in against a profile, step by step as a host drives it: load, container,
-// identity, the login interface, device events, shutdown. Commands compose these steps.
+// identity, the login interface, device events, the login and its results, shutdown. The
+// commands (run, demo) and the script steps compose these steps; all run on the host's thread.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <list>
 #include <string>
 
 #include "HostContainer.h"
 #include "HostProfile.h"
+#include "HostProgress.h"
 #include "HostReport.h"
 #include "HostServices.h"
 #include "ILogin.h"
@@ -24,34 +29,83 @@ public:
     bool Start(const std::string& pluginPath, std::string& error);
     // Prints the plug-in's identity.
     void Identify();
-    // Asks for the login interface (number 1) and listens to its skin changes.
+    // Asks for the login interface (number 1), serves it to the other plug-ins through the
+    // container and listens to its skin changes.
     bool QueryLogin();
     // Sends a device event to the registered listeners and reports it.
     int SendDeviceEvent(int32_t code);
+    bool StartLogin();
+    // Waits up to `seconds` for IsLoginSuccess(), printing progress; true once logged in.
+    bool WaitLogin(double seconds);
+    // Waits `seconds`, printing progress.
+    void Pause(double seconds);
+    // Prints what changed in the plug-in since the last look.
+    void Poll();
+    // Asks the plug-in for an interface by number and prints what it gives.
+    void Query(int32_t number);
+    void CheckSimType(const std::string& simType);
+    // Opens the settings dialog (interface 20498); its end code, or -1.
+    int32_t ShowSettings();
+    // More skin-change listeners, by name ("host" is the host's own).
+    bool AddListener(const std::string& name);
+    bool RemoveListener(const std::string& name);
+    // How many skin changes the named listener was told of; -1 for no such listener.
+    int SkinNotices(const std::string& name) const;
+
+    // The data card and the network state, changed between steps.
+    const CardProfile& Card() const { return m_card; }
+    void SetCard(const CardProfile& card);
+    void SetConnectState(int32_t state) { m_services.net.m_nState = state; }
+    void SetCheckResult(int32_t result) { m_services.check.m_nResult = result; }
+
+    // Where the login stands, with the results of interfaces 3 and 2 after a success.
+    LoginOutcome Outcome();
     // Stops listening, OnDestroy, Release. Safe to call twice.
     void Shutdown();
+    bool IsLoaded() const { return m_session.Plugin() != nullptr; }
 
     ILogin2* Login() const { return m_pLogin; }
     HostServices& Services() { return m_services; }
     IBasePlugin* Plugin() const { return m_session.Plugin(); }
+    double Elapsed() const { return m_progress.Elapsed(); }
+
+    // Ends every wait early (a signal handler may call it).
+    static void Interrupt() { s_bInterrupted = true; }
+    static bool Interrupted() { return s_bInterrupted; }
 
 private:
-    // The host's own skin-change listener: it reports each notification.
+    // A skin-change listener of the host: it reports and counts each notification.
     class SkinListener : public ISkinControlEvent {
     public:
-        explicit SkinListener(HostReport& report) : m_report(report) {}
+        SkinListener(HostReport& report, std::string name)
+            : m_report(report), m_strName(std::move(name)) {}
         int32_t OnSkinChange(SkinChangeInfo* pInfo) override;
+        const std::string& Name() const { return m_strName; }
+        int Notices() const { return m_nNotices; }
 
     private:
         HostReport& m_report;
+        const std::string m_strName;
+        std::atomic<int> m_nNotices{0};
     };
 
+    bool QueryLoginResponse(std::string& encodeKey, std::string& sessionId);
+    bool QueryRegResponse(std::string& password);
+    std::string Identity() const;
+    SkinListener* FindListener(const std::string& name);
+    void Wait(double seconds, bool bUntilLoggedIn);
+
     HostReport& m_report;
+    HostProgress m_progress;
     // The services outlive the plug-in, which may call them until it is released.
     HostServices m_services;
+    WatchedSetting m_watchedSetting;
     HostContainer m_container;
-    SkinListener m_listener;
+    CardProfile m_card;
+    std::list<SkinListener> m_listeners;  // the host's own first; never moved
     ILogin2* m_pLogin = nullptr;
     std::string m_strPath;
     PluginSession m_session;
+
+    static std::atomic<bool> s_bInterrupted;
 };

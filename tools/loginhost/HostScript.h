@@ -1,0 +1,82 @@
+// A script of `loginhost run --script FILE`: one step a line, driving the plug-in the way a host
+// would over a session. Blank lines and lines starting with '#' or ';' are ignored.
+//
+//   event CODE                 device event to the registered listeners (50082, 50083, ...)
+//   start-login                ILogin::StartLogin
+//   wait-login [SECONDS]       wait for the login, printing progress (default: --timeout)
+//   sleep SECONDS              wait, printing progress (fractions allowed)
+//   set card.KEY=VALUE         change the data card: imsi, spn, imsi_errors, spn_errors,
+//                              imsi_error, spn_error, comm (as in card.ini; read results restart)
+//   set net.KEY=VALUE          connect_state, check_result (as in net.ini)
+//   query NUMBER               QueryInterface(NUMBER) and what the interface gives
+//   check-sim-type [TYPE]      ILogin::CheckSimCardType(TYPE)
+//   show-settings              the settings dialog (interface 20498)
+//   add-listener NAME          one more skin-change listener (SetEventHandler); again: twice
+//   remove-listener NAME       RemoveEventHandler of a listener ("host" is the host's own)
+//   destroy                    the results, then OnDestroy and Release; only sleep and expect
+//                              may follow
+//   expect login true|false    the run stops, status 1, when an expectation does not hold
+//   expect error CODE          the login object's state code
+//   expect skin LISTENER N     skin changes the listener was told of so far
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "HostReport.h"
+#include "HostRunner.h"
+
+struct ScriptStep {
+    enum class Kind {
+        kEvent,
+        kStartLogin,
+        kWaitLogin,
+        kSleep,
+        kSetCard,
+        kSetNet,
+        kQuery,
+        kCheckSimType,
+        kShowSettings,
+        kAddListener,
+        kRemoveListener,
+        kDestroy,
+        kExpectLogin,
+        kExpectError,
+        kExpectSkin,
+    };
+    Kind kind;
+    int line = 0;
+    std::string text;  // the line as written, trimmed
+    int32_t number = 0;
+    double seconds = -1;  // wait-login without a time: -1
+    std::string key;      // set: the key; listener and expect skin: the name
+    std::string value;    // set: the value
+    bool flag = false;    // expect login
+};
+
+class HostScript {
+public:
+    // False with error "FILE:LINE: what" for a step that is not understood.
+    bool Load(const std::string& path, std::string& error);
+    bool Parse(const std::string& name, const std::string& text, std::string& error);
+    // What `run` does without a script: device event 50082, StartLogin, wait for the login.
+    static HostScript Default();
+
+    const std::vector<ScriptStep>& Steps() const { return m_steps; }
+
+private:
+    std::vector<ScriptStep> m_steps;
+};
+
+// Where a script run ended.
+struct ScriptResult {
+    LoginOutcome outcome;
+    bool bExpectationsHeld = true;
+};
+
+// Runs the steps against a started runner whose login interface is known; the outcome is taken
+// before `destroy` or at the end (the runner is not shut down here). waitSeconds is the time of a
+// wait-login without one.
+ScriptResult RunScript(const HostScript& script, HostRunner& runner, HostReport& report,
+                       double waitSeconds);
