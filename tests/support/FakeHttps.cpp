@@ -15,8 +15,12 @@ class FakeHttpClient final : public IHttpClient {
 public:
     FakeHttpClient(std::shared_ptr<FakeHttps::State> state, HttpCancel& cancel)
         : m_pState(std::move(state)), m_cancel(cancel) {
-        std::lock_guard<std::mutex> lock(m_pState->mutex);
-        m_nId = ++m_pState->clients;
+        {
+            std::lock_guard<std::mutex> lock(m_pState->mutex);
+            m_nId = ++m_pState->clients;
+        }
+        // Subscribed outside the fake's lock: the cancel runs its actions under its own lock,
+        // and the action takes the fake's.
         auto weak = std::weak_ptr<FakeHttps::State>(m_pState);
         m_subscription = cancel.Subscribe([weak] {
             if (auto state = weak.lock()) {
