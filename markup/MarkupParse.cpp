@@ -79,6 +79,20 @@ std::int32_t ParseNode(const char* doc, std::int32_t len, std::int32_t lt, std::
 using namespace markup;
 
 namespace {
+// Whether the n bytes at a and b are equal, for the short names of end tags. Names of up to 8
+// bytes are compared as one masked 8-byte word, which needs 8 readable bytes at both places.
+bool SameName(const char* a, const char* b, std::int32_t n, const char* end) {
+    if (n > 8 || end - a < 8 || end - b < 8) {
+        return std::memcmp(a, b, static_cast<std::size_t>(n)) == 0;
+    }
+    static const unsigned char kMask[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    std::uint64_t x, y, mask;
+    std::memcpy(&x, a, 8);
+    std::memcpy(&y, b, 8);
+    std::memcpy(&mask, kMask + 8 - n, 8);  // n bytes of ones first in memory, whatever the order
+    return ((x ^ y) & mask) == 0;
+}
+
 // Offsets are 32-bit; one byte is kept free for the terminating NUL.
 constexpr std::size_t kMaxDocLength = std::numeric_limits<std::int32_t>::max() - 1;
 // A formatted error text is cut to this many bytes.
@@ -115,7 +129,7 @@ bool CMarkupSTL::Parse() {
     return parsed;
 }
 
-std::int32_t CMarkupSTL::NewEntry() {
+inline std::int32_t CMarkupSTL::NewEntry() {
     if (static_cast<std::size_t>(m_iFreeEntry) == m_index.size())
         m_index.Grow(m_index.size() + m_index.size() / 2);
     return m_iFreeEntry++;
@@ -152,7 +166,7 @@ std::int32_t CMarkupSTL::ParseRoot() {
     for (;;) {
         std::int32_t lt = scan;
         if (doc[lt] != '<') {  // text first (the NUL at the end is not a '<' either)
-            const void* found = std::memchr(doc + scan, '<', static_cast<std::size_t>(len - scan));
+            const void* found = std::memchr(doc + lt, '<', static_cast<std::size_t>(len - lt));
             if (!found) return Fail("Element tag not found");
             lt = static_cast<std::int32_t>(static_cast<const char*>(found) - doc);
         }
@@ -185,8 +199,7 @@ std::int32_t CMarkupSTL::ParseRoot() {
             // Nearly every end tag is exactly "</name>"; anything else takes the long way.
             std::int32_t gt = tokNext + name.len;
             const bool exact = gt < len && doc[gt] == '>' &&
-                               std::memcmp(doc + tokNext, doc + name.left,
-                                           static_cast<std::size_t>(name.len)) == 0;
+                               SameName(doc + tokNext, doc + name.left, name.len, doc + len);
             if (!exact) gt = ReadEndTag(tokNext, name.left, name.len);
             if (gt < 0) return -1;
             ElemEntry& done = m_index[parent];
