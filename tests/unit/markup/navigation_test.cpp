@@ -67,9 +67,12 @@ TEST(MarkupNavigation, IntoAndLeaveMoveOneLevelAndLeaveReturnsToTheEnteredElemen
     ASSERT_TRUE(xml.LeaveElem());
     EXPECT_EQ(xml.GetSubElemData(), "1");  // ... with x as its current child
     ASSERT_TRUE(xml.FindElem("a"));        // the sibling after the first a
-    ASSERT_TRUE(xml.IntoElem());
-    ASSERT_TRUE(xml.FindElem("x"));
-    EXPECT_EQ(xml.GetElemData(), "2");
+
+    CMarkupSTL copy(xml);  // a copy walks on by itself from the same place
+    ASSERT_TRUE(xml.SetDoc("<other/>"));
+    ASSERT_TRUE(copy.IntoElem());
+    ASSERT_TRUE(copy.FindElem("x"));
+    EXPECT_EQ(copy.GetElemData(), "2");
 }
 
 TEST(MarkupNavigation, FindSubElemReadsChildrenWithoutDescending) {
