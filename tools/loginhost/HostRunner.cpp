@@ -104,13 +104,16 @@ bool HostRunner::StartLogin() {
     return started;
 }
 
-void HostRunner::Wait(double seconds, bool bUntilLoggedIn) {
+void HostRunner::Wait(double seconds, Until until) {
     using Clock = std::chrono::steady_clock;
     const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                         std::chrono::duration<double>(seconds));
     for (;;) {
         Poll();
-        if (bUntilLoggedIn && m_pLogin && m_pLogin->IsLoginSuccess()) return;
+        if (until != Until::kTime && m_pLogin &&
+            m_pLogin->IsLoginSuccess() == (until == Until::kLoggedIn)) {
+            return;
+        }
         if (s_bInterrupted) return;
         const auto now = Clock::now();
         if (now >= end) return;
@@ -118,20 +121,33 @@ void HostRunner::Wait(double seconds, bool bUntilLoggedIn) {
     }
 }
 
+void HostRunner::ReportWait(bool bReached, const char* reached, const char* missed, double start) {
+    char waited[32];
+    std::snprintf(waited, sizeof waited, " after %.1f s", Elapsed() - start);
+    m_report.Line("wait", std::string(bReached ? reached : missed) + waited +
+                              (s_bInterrupted ? " (interrupted)" : ""));
+}
+
 bool HostRunner::WaitLogin(double seconds) {
     if (!m_pLogin) return false;
     const double start = Elapsed();
-    Wait(seconds, true);
+    Wait(seconds, Until::kLoggedIn);
     const bool success = m_pLogin->IsLoginSuccess();
-    char waited[32];
-    std::snprintf(waited, sizeof waited, "%.1f", Elapsed() - start);
-    m_report.Line("wait", std::string(success ? "logged in after " : "not logged in after ") +
-                              waited + " s" + (s_bInterrupted ? " (interrupted)" : ""));
+    ReportWait(success, "logged in", "not logged in", start);
     return success;
 }
 
+bool HostRunner::WaitLogout(double seconds) {
+    if (!m_pLogin) return false;
+    const double start = Elapsed();
+    Wait(seconds, Until::kLoggedOut);
+    const bool success = m_pLogin->IsLoginSuccess();
+    ReportWait(!success, "logged out", "still logged in", start);
+    return !success;
+}
+
 void HostRunner::Pause(double seconds) {
-    Wait(seconds, false);
+    Wait(seconds, Until::kTime);
 }
 
 void HostRunner::Poll() {

@@ -37,6 +37,8 @@ public:
     bool StartLogin();
     // Waits up to `seconds` for IsLoginSuccess(), printing progress; true once logged in.
     bool WaitLogin(double seconds);
+    // Waits up to `seconds` for IsLoginSuccess() to turn false; true once it has.
+    bool WaitLogout(double seconds);
     // Waits `seconds`, printing progress.
     void Pause(double seconds);
     // Prints what changed in the plug-in since the last look.
@@ -93,7 +95,9 @@ private:
     bool QueryRegResponse(std::string& password);
     std::string Identity() const;
     SkinListener* FindListener(const std::string& name);
-    void Wait(double seconds, bool bUntilLoggedIn);
+    enum class Until { kTime, kLoggedIn, kLoggedOut };
+    void Wait(double seconds, Until until);
+    void ReportWait(bool bReached, const char* reached, const char* missed, double start);
 
     HostReport& m_report;
     HostProgress m_progress;

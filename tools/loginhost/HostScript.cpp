@@ -94,8 +94,8 @@ bool ParseStep(const std::string& text, ScriptStep& step, std::string& why) {
         step.kind = K::kStartLogin;
         return count(0);
     }
-    if (verb == "wait-login") {
-        step.kind = K::kWaitLogin;
+    if (verb == "wait-login" || verb == "wait-logout") {
+        step.kind = verb == "wait-login" ? K::kWaitLogin : K::kWaitLogout;
         if (args.empty()) return true;
         return count(1) && seconds(args[0]);
     }
@@ -246,6 +246,9 @@ ScriptResult RunScript(const HostScript& script, HostRunner& runner, HostReport&
                 break;
             case K::kWaitLogin:
                 runner.WaitLogin(step.seconds < 0 ? waitSeconds : step.seconds);
+                break;
+            case K::kWaitLogout:
+                runner.WaitLogout(step.seconds < 0 ? waitSeconds : step.seconds);
                 break;
             case K::kSleep:
                 runner.Pause(step.seconds);

@@ -4,6 +4,7 @@
 //   event CODE                 device event to the registered listeners (50082, 50083, ...)
 //   start-login                ILogin::StartLogin
 //   wait-login [SECONDS]       wait for the login, printing progress (default: --timeout)
+//   wait-logout [SECONDS]      wait for the success flag to drop (a SIM change)
 //   sleep SECONDS              wait, printing progress (fractions allowed)
 //   set card.KEY=VALUE         change the data card: imsi, spn, imsi_errors, spn_errors,
 //                              imsi_error, spn_error, comm (as in card.ini; read results restart)
@@ -32,6 +33,7 @@ struct ScriptStep {
         kEvent,
         kStartLogin,
         kWaitLogin,
+        kWaitLogout,
         kSleep,
         kSetCard,
         kSetNet,
@@ -49,7 +51,7 @@ struct ScriptStep {
     int line = 0;
     std::string text;  // the line as written, trimmed
     int32_t number = 0;
-    double seconds = -1;  // wait-login without a time: -1
+    double seconds = -1;  // a wait without a time: -1
     std::string key;      // set: the key; listener and expect skin: the name
     std::string value;    // set: the value
     bool flag = false;    // expect login
@@ -77,6 +79,6 @@ struct ScriptResult {
 
 // Runs the steps against a started runner whose login interface is known; the outcome is taken
 // before `destroy` or at the end (the runner is not shut down here). waitSeconds is the time of a
-// wait-login without one.
+// wait without one.
 ScriptResult RunScript(const HostScript& script, HostRunner& runner, HostReport& report,
                        double waitSeconds);

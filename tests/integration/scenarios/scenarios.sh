@@ -1,0 +1,395 @@
+#!/usr/bin/env bash
+# Scenarios of the whole system: the reference host (loginhost, driven by its scripts) loads the
+# plug-in, which signs SIMs in to the account server on loopback, directly or through tinyproxy.
+# Each scenario asserts on the host's JSON result and output lines and on the server's request
+# log. The servers are native programs started here, so the same script drives the Windows build
+# under Wine.
+#
+# usage: scenarios.sh SCENARIO LOGINHOST PLUGIN WORKDIR [RUNNER...]
+#   LOGINHOST, PLUGIN  the built host program and plug-in library; they are copied into a host
+#                      directory of the scenario's own, where the plug-in also finds its brand
+#                      table, so that scenarios may run side by side
+#   RUNNER             what runs the host (empty natively, "wine" for the Windows build)
+#   LOGIN_ACCOUNT_SERVER names the native account server; without it the scenario is skipped.
+set -euo pipefail
+scenario=$1 host_src=$2 plugin_src=$3 work=$4
+shift 4
+runner=("$@")
+data="$(cd "$(dirname "$0")/../../data/scenarios" && pwd)"
+
+readonly IMSI_A=460001234567890 IMSI_B=460009876543210
+readonly SKIP=77
+
+server_bin=${LOGIN_ACCOUNT_SERVER:-}
+need_server() {
+    if [ -z "$server_bin" ] || [ ! -x "$server_bin" ]; then
+        echo "SKIPPED: LOGIN_ACCOUNT_SERVER does not name the native account-server"
+        exit $SKIP
+    fi
+}
+
+fail() {
+    echo "FAILED: $scenario: $*" >&2
+    exit 1
+}
+
+rm -rf "$work"
+mkdir -p "$work/host" "$work/profile" "$work/keys"
+cp "$host_src" "$plugin_src" "$work/host/"
+host="$work/host/$(basename "$host_src")"
+cd "$work"
+# The plug-in's registry store (Linux); under Wine the prefix's registry serves.
+export LOGINPLUGIN_REGISTRY="$work/registry"
+
+pids=()
+stop_all() {
+    local pid left
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for _ in $(seq 50); do
+        left=
+        for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && left=1; done
+        [ -z "$left" ] && break
+        sleep 0.1
+    done
+    for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+}
+trap stop_all EXIT
+trap 'exit 1' INT TERM
+
+# start_server NAME [switch...]: an account server logging its requests to NAME.log; its port
+# goes into the variable NAME_port. With PORT set, it listens there.
+start_server() {
+    local name=$1 word port
+    shift
+    need_server
+    rm -f "$name.fifo"
+    mkfifo "$name.fifo"
+    "$server_bin" --port "${PORT:-0}" "$@" >"$name.fifo" 2>>"$name.log" &
+    pids+=($!)
+    eval "${name}_pid=$!"
+    read -r word port <"$name.fifo" || word=
+    [ "$word" = port ] || fail "account-server $* did not start"
+    eval "${name}_port=$port"
+}
+
+# kill_server NAME: ends a server at once (one that has only told a free port; a stop signal
+# that comes before the server listens may be lost).
+kill_server() {
+    local pid
+    eval "pid=\$${1}_pid"
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+
+# start_proxy USER PASSWORD CONNECT_PORT: tinyproxy asking for Basic credentials on a free port
+# (proxy_port), its log in proxy.log.
+start_proxy() {
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        proxy_port=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
+        cat >tinyproxy.conf <<CONF
+Port $proxy_port
+Listen 127.0.0.1
+Timeout 60
+MaxClients 16
+LogLevel Info
+Allow 127.0.0.1
+DisableViaHeader Yes
+BasicAuth $1 $2
+ConnectPort $3
+CONF
+        : >proxy.log
+        tinyproxy -d -c tinyproxy.conf >>proxy.log 2>&1 &
+        pids+=($!)
+        for _ in $(seq 50); do
+            grep -q "Accepting connections" proxy.log && return 0
+            grep -q "Could not create listening sockets" proxy.log && break
+            sleep 0.1
+        done
+    done
+    fail "tinyproxy did not start"
+}
+
+# run_host OUT [argument...]: runs the host; its output (without the carriage returns of a
+# Windows program) in OUT, its error output in OUT.err, its exit status in $status.
+run_host() {
+    local out=$1
+    shift
+    status=0
+    "${runner[@]}" "$host" "$@" >"$out.raw" 2>"$out.err" || status=$?
+    tr -d '\r' <"$out.raw" >"$out"
+    echo "--- loginhost $* (status $status)"
+    cat "$out"
+    tr -d '\r' <"$out.err" >&2
+}
+
+# json OUT FIELD: a field of the JSON object on the last line of OUT (texts without quotes).
+json() {
+    tail -n 1 "$1" | sed -nE "s/.*\"$2\":(\"([^\"]*)\"|([^,}\"]*)).*/\2\3/p"
+}
+
+expect_json() {  # OUT FIELD VALUE
+    local got
+    got=$(json "$1" "$2")
+    [ "$got" = "$3" ] || fail "$1: $2 is '$got', not '$3'"
+}
+
+# The requests the server received, one a line: "register CID", "login CID PASSWORD".
+requests() {  # LOG
+    sed -nE 's/^account-server: POST \/(register|login) \[cid=([^&]*)(&pass=([^&]*))?.*\] -> .*$/\1 \2 \4/p' "$1" |
+        sed 's/ *$//'
+}
+
+expect_requests() {  # LOG EXPECTED
+    local got
+    got=$(requests "$1")
+    [ "$got" = "$2" ] || fail "the server received:
+$got
+and not:
+$2"
+}
+
+line_of() {  # OUT PATTERN: the number of the first line matching the extended pattern
+    grep -nE "$2" "$1" | head -n 1 | cut -d: -f1
+}
+
+write_profile() {  # PORT [IMSI]
+    cat >profile/system.ini <<INI
+[LOGIN]
+URL=https://127.0.0.1:$1/login
+[REGISTER]
+URL=https://127.0.0.1:$1/register
+[CURRENT_USER_PRIVATE_DIR]
+PATH=keys/
+INI
+    printf '[card]\nimsi=%s\nspn=CMCC\n' "${2:-$IMSI_A}" >profile/card.ini
+}
+
+expect_logged_in() {  # OUT IMSI
+    [ "$status" -eq 0 ] || fail "$1: exit status $status"
+    expect_json "$1" login true
+    expect_json "$1" error 0
+    expect_json "$1" imsi "$2"
+    [[ "$(json "$1" encodekey)" =~ ^[0-9a-f]{16}$ ]] || fail "$1: no encode key"
+    [[ "$(json "$1" sessionid)" =~ ^[0-9a-f]{32}$ ]] || fail "$1: no session id"
+    [ -n "$(json "$1" password)" ] || fail "$1: no password"
+    grep -qx 'shutdown  OnDestroy, Release' "$1" || fail "$1: no clean shutdown"
+}
+
+case "$scenario" in
+first-start)
+    # No password yet: the plug-in registers the SIM, stores the password and logs in.
+    start_server server
+    write_profile "$server_port"
+    run_host run.out run --profile profile --json --timeout 30
+    expect_logged_in run.out "$IMSI_A"
+    password=$(json run.out password)
+    expect_requests server.log "register $IMSI_A
+login $IMSI_A $password"
+    registering=$(line_of run.out "^progress +\+[0-9.]+s registering at https://127.0.0.1:$server_port/register$")
+    logging_in=$(line_of run.out "^progress +\+[0-9.]+s logging in at https://127.0.0.1:$server_port/login$")
+    [ -n "$registering" ] && [ -n "$logging_in" ] && [ "$registering" -lt "$logging_in" ] ||
+        fail "no progress lines for the registration and then the login"
+    grep -qE '^event +50082 to 1 listener\(s\)$' run.out || fail "no device event"
+    [ -s keys/Key.dtc ] || fail "no key file"
+    grep -q "$password" keys/Key.dtc || fail "the key file does not hold the password"
+    ;;
+restart)
+    # The second start takes the stored password: a login and no registration.
+    start_server server
+    write_profile "$server_port"
+    run_host run1.out run --profile profile --json --timeout 30
+    expect_logged_in run1.out "$IMSI_A"
+    run_host run2.out run --profile profile --json --timeout 30
+    expect_logged_in run2.out "$IMSI_A"
+    password=$(json run1.out password)
+    expect_json run2.out password "$password"
+    [ "$(json run1.out sessionid)" != "$(json run2.out sessionid)" ] || fail "the same session twice"
+    grep -q registering run2.out && fail "the second start registered"
+    expect_requests server.log "register $IMSI_A
+login $IMSI_A $password
+login $IMSI_A $password"
+    ;;
+sim-swap)
+    start_server server
+    write_profile "$server_port"
+    run_host run.out run --profile profile --script "$data/sim-swap.script" --json --timeout 30
+    grep -q 'expect    FAILED' run.out && fail "an expectation of the script failed"
+    expect_logged_in run.out "$IMSI_B"
+    password_a=$(requests server.log | sed -n 2p | cut -d' ' -f3)
+    password_b=$(json run.out password)
+    [ "$password_a" != "$password_b" ] || fail "B has A's password"
+    # A's return asked the server nothing; B was refused under A's password and registered.
+    expect_requests server.log "register $IMSI_A
+login $IMSI_A $password_a
+login $IMSI_B $password_a
+register $IMSI_B
+login $IMSI_B $password_b"
+    ;;
+refusal-once)
+    # The server refuses the first login with code 3: the plug-in registers again and logs in
+    # within the same sequence.
+    start_server server --login-code 3 --login-code-once
+    write_profile "$server_port"
+    run_host run.out run --profile profile --json --timeout 30
+    expect_logged_in run.out "$IMSI_A"
+    first=$(requests server.log | sed -n 2p | cut -d' ' -f3)
+    second=$(json run.out password)
+    [ "$first" != "$second" ] || fail "the second registration gave the same password"
+    expect_requests server.log "register $IMSI_A
+login $IMSI_A $first
+register $IMSI_A
+login $IMSI_A $second"
+    [ "$(grep -c 'registering at' run.out)" -eq 2 ] || fail "not two registrations in the output"
+    ;;
+refusal-always)
+    # Every login refused with 3: one more registration and login, then the sequence gives up
+    # until the next period.
+    start_server server --login-code 3
+    write_profile "$server_port"
+    run_host run.out run --profile profile --json --timeout 8
+    [ "$status" -eq 1 ] || fail "exit status $status, not 1"
+    expect_json run.out login false
+    expect_json run.out error 3
+    expect_json run.out password ""
+    grep -qE '^trace +\+[0-9.]+s ERRO DoLoginServer failed!$' run.out || fail "no trace of the failure"
+    grep -qE '^progress +\+[0-9.]+s state 3 \(server: wrong password\)$' run.out ||
+        fail "no progress line with the state"
+    n=$(requests server.log | wc -l)
+    [ "$n" -eq 4 ] || fail "$n requests, not 4"
+    ;;
+network-state)
+    start_server server
+    write_profile "$server_port"
+    run_host run.out run --profile profile --script "$data/network-state.script" --json --timeout 30
+    grep -q 'expect    FAILED' run.out && fail "an expectation of the script failed"
+    expect_logged_in run.out "$IMSI_A"
+    free=$(line_of run.out '^net +connect_state=0$')
+    registering=$(line_of run.out '^progress .* registering at ')
+    [ -n "$free" ] && [ -n "$registering" ] && [ "$free" -lt "$registering" ] ||
+        fail "the login began while the host reported state 2"
+    ;;
+skin)
+    start_server server
+    write_profile "$server_port"
+    printf '[SIMTYPE]\nACTIVE=2\n' >>profile/system.ini
+    run_host encode.out encode-table "$data/brand-table.xml" host/SIMBrandInfo.xml --profile profile
+    [ "$status" -eq 0 ] || fail "encode-table exited with $status"
+    run_host run.out run --profile profile --script "$data/skin.script" --json --timeout 30
+    grep -q 'expect    FAILED' run.out && fail "an expectation of the script failed"
+    expect_logged_in run.out "$IMSI_A"
+    grep -E '^(skin|set-sys) ' run.out >skin.out || true
+    cat >skin.expected <<'OUT'
+set-sys   SIMTYPE/ACTIVE=3
+set-sys   SKIN/ACTIVE=skins\移动
+skin      simtype=3 name=CMCC
+skin      simtype=3 name=CMCC listener=dialog
+set-sys   SIMTYPE/ACTIVE=5
+set-sys   SKIN/ACTIVE=skins\other
+skin      simtype=5 name=other,其他
+skin      simtype=5 name=other,其他 listener=dialog
+set-sys   SIMTYPE/ACTIVE=3
+set-sys   SKIN/ACTIVE=skins\移动
+skin      simtype=3 name=CMCC,中国移动
+skin      simtype=3 name=CMCC,中国移动 listener=dialog
+skin      simtype=3 name=CMCC,中国移动 listener=dialog
+set-sys   SIMTYPE/ACTIVE=5
+set-sys   SKIN/ACTIVE=skins\other
+skin      simtype=5 name=other,其他
+OUT
+    diff skin.expected skin.out || fail "the skin switches printed other lines"
+    tr -d '\r' <profile/system.ini | sed -n '/^\[SIMTYPE\]/,/^\[/p' | grep -qx 'ACTIVE=5' ||
+        fail "SIMTYPE not stored in the profile"
+    ;;
+proxy)
+    # The proxy of the user's settings asks for Basic credentials; the password is stored
+    # enciphered by the host's crypt plug-in.
+    start_server server
+    start_proxy user s3cret "$server_port"
+    write_profile "$server_port"
+    run_host key.out encrypt s3cret
+    sealed=$(tail -n 1 key.out)
+    [ -n "$sealed" ] && [ "$sealed" != s3cret ] || fail "loginhost encrypt gave no cipher text"
+    printf '[PROXY]\nTYPE=1\nADDRESS=127.0.0.1\nPORT=%s\nUSER=user\nPASSWORD=%s\n' \
+        "$proxy_port" "$sealed" >profile/user.ini
+    run_host run.out run --profile profile --script "$data/proxy.script" --json --timeout 30
+    grep -qx "query     4: proxy type=1 address=127.0.0.1 port=$proxy_port user=user password=s3cret" run.out ||
+        fail "the proxy information is not the profile's"
+    expect_logged_in run.out "$IMSI_A"
+    n=$(grep -c "CONNECT 127.0.0.1:$server_port" proxy.log || true)
+    [ "$n" -ge 2 ] || fail "the proxy carried $n exchanges, not the registration and the login"
+    expect_requests server.log "register $IMSI_A
+login $IMSI_A $(json run.out password)"
+    # With a wrong password the proxy lets nothing through.
+    printf '[PROXY]\nTYPE=1\nADDRESS=127.0.0.1\nPORT=%s\nUSER=user\nPASSWORD=%s\n' \
+        "$proxy_port" "$(tail -n 1 key.out | tr 0-9a-f 1-9a-f0)" >profile/user.ini
+    rm -f keys/Key.dtc
+    run_host wrong.out run --profile profile --json --timeout 5
+    [ "$status" -eq 1 ] || fail "a wrong proxy password: exit status $status"
+    expect_json wrong.out login false
+    [ "$(requests server.log | wc -l)" -eq 2 ] || fail "a request passed the proxy without credentials"
+    ;;
+server-comes-back)
+    # The server is down at the first attempt and comes back; the retry at the end of the
+    # plug-in's 60-second period logs in. Real time.
+    start_server probe
+    kill_server probe
+    write_profile "$probe_port"
+    "${runner[@]}" "$host" run --profile profile --json --timeout 100 >run.raw 2>run.err &
+    host_pid=$!
+    pids+=($host_pid)
+    for _ in $(seq 300); do
+        grep -q '^progress .* state 12029 (cannot connect)' run.raw && break
+        kill -0 "$host_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    grep -q '^progress .* state 12029 (cannot connect)' run.raw || fail "the first attempt did not fail"
+    PORT=$probe_port start_server server
+    status=0
+    wait "$host_pid" || status=$?
+    tr -d '\r' <run.raw >run.out
+    cat run.out
+    expect_logged_in run.out "$IMSI_A"
+    at=$(sed -nE 's/^progress +\+([0-9]+)\.[0-9]s logged in$/\1/p' run.out | head -n 1)
+    [ -n "$at" ] && [ "$at" -ge 59 ] && [ "$at" -le 75 ] ||
+        fail "logged in at ${at:-?} s, not by the retry after 60 s"
+    expect_requests server.log "register $IMSI_A
+login $IMSI_A $(json run.out password)"
+    ;;
+demo)
+    # loginhost demo: natively it starts the account server found beside it; the Windows build
+    # uses one that runs already.
+    if [ ${#runner[@]} -eq 0 ]; then
+        need_server
+        cp "$server_bin" host/account-server
+        run_host demo.out demo --json
+    else
+        start_server server
+        run_host demo.out demo --json --server-port "$server_port"
+        [ "$(requests server.log | wc -l)" -eq 2 ] || fail "the server did not see a registration and a login"
+    fi
+    [ "$status" -eq 0 ] || fail "exit status $status"
+    expect_json demo.out login true
+    grep -qE '^server +POST /register \[cid=460001234567890&ctype=DEMO\] -> 200$' demo.out ||
+        [ ${#runner[@]} -gt 0 ] || fail "the demo did not show the server's requests"
+    grep -qE '^skin +simtype=3 name=DEMO$' demo.out || fail "the demo did not switch the skin"
+    grep -qE '^demo +logged in as 460001234567890 in [0-9.]+ s$' demo.out || fail "no summary"
+    dir=$(sed -nE 's/^==> a fresh profile in (.*)$/\1/p' demo.out)
+    if [ ${#runner[@]} -eq 0 ]; then
+        [ -n "$dir" ] && [ ! -e "$dir" ] || fail "the demo left $dir behind"
+    fi
+    [ ! -e host/SIMBrandInfo.xml ] || fail "the demo left its brand table behind"
+    ;;
+bad-script)
+    # A step the host does not know: the file and line are named and the plug-in is not loaded.
+    run_host run.out run --profile profile --script "$data/bad-step.script"
+    [ "$status" -eq 2 ] || fail "exit status $status, not 2"
+    grep -q "bad-step.script:4: unknown step 'jump'" run.out.err || fail "the error does not name the line"
+    grep -q '^plugin ' run.out && fail "the plug-in was loaded"
+    ;;
+*)
+    fail "unknown scenario"
+    ;;
+esac
+echo "PASSED: $scenario"
