@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "ExchangeFixture.h"
+#include "TestEnv.h"
 
 namespace {
 
@@ -49,9 +50,7 @@ TEST_F(RegisterRequestTest, FailedPostOrRefusalGivesNoPassword) {
 class KeyFileRegisterTest : public RegisterRequestTest {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/exchange-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        dir = MakeTempDir("exchange-test");
         host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir + "/");
         login.CreateKeyFile();  // as the constructor does when the setting is there
     }

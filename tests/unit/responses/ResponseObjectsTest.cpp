@@ -9,6 +9,7 @@
 #include "LoginImpl.h"
 #include "LoginResponseImpl.h"
 #include "RegResponseImpl.h"
+#include "TestEnv.h"
 #include "TraceCapture.h"
 
 namespace {
@@ -55,9 +56,7 @@ TEST(ResponseObjectsTest, RegistrationObjectHoldsThePasswordAndTracesLikewise) {
 
 // Objects are made from the login object's values as the plug-in object makes them.
 TEST(ResponseObjectsTest, ObjectMadeEarlierKeepsItsSessionAfterANewLogin) {
-    char pattern[] = "/tmp/responses-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
+    const std::string dir = MakeTempDir("responses-test");
     FakeHost host;
     host.comm.SetSpn("CMCC");
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir + "/");

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <memory>
@@ -13,6 +12,7 @@
 #include "FakeHttps.h"
 #include "LoginImpl.h"
 #include "ManualClock.h"
+#include "TestEnv.h"
 #include "TraceCapture.h"
 
 constexpr char kImsiA[] = "460001234567890";
@@ -43,15 +43,14 @@ inline std::string RegisterBody(const std::string& imsi) {
 class WorkerPlace {
 public:
     WorkerPlace() {
-        char pattern[] = "/tmp/worker-test-XXXXXX";
-        if (mkdtemp(pattern)) m_dir = pattern;
+        m_dir = MakeTempDir("worker-test");
         std::filesystem::create_directories(m_dir + "/keys");
         // The default identity is kept below a key that must exist already.
         std::filesystem::create_directories(m_dir + "/registry/Software/Mirolan/Velko");
-        setenv("LOGINPLUGIN_REGISTRY", (m_dir + "/registry").c_str(), 1);
+        SetEnvVar("LOGINPLUGIN_REGISTRY", m_dir + "/registry");
     }
     ~WorkerPlace() {
-        unsetenv("LOGINPLUGIN_REGISTRY");
+        UnsetEnvVar("LOGINPLUGIN_REGISTRY");
         std::error_code ignored;
         std::filesystem::remove_all(m_dir, ignored);
     }
