@@ -1,5 +1,6 @@
 #include "LoginResponseImpl.h"
 
+#include "ResponseRelease.h"
 #include "global/Trace.h"
 
 namespace {
@@ -21,13 +22,4 @@ CLoginResponseImpl::~CLoginResponseImpl() {
     RESPONSE_TRACE("Leave ~CLoginResponseImpl()!");
 }
 
-void CLoginResponseImpl::Release() {
-    RESPONSE_TRACE("Enter Release()!");
-    try {
-        delete this;
-    } catch (...) {
-        RESPONSE_TRACE("delete this occur exception!");
-    }
-    // No member may be touched from here on: the object is gone.
-    RESPONSE_TRACE("Leave Release()!");
-}
+void CLoginResponseImpl::Release() { ReleaseResponse(this, kSource); }

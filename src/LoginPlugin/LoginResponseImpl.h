@@ -17,6 +17,8 @@ public:
     std::string GetSessionID() override { return m_strSessionId; }
 
 private:
+    template <typename T>
+    friend void ReleaseResponse(T* self, const char* source);
     // Destroyed only through Release.
     ~CLoginResponseImpl();
 

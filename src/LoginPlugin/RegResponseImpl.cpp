@@ -1,5 +1,6 @@
 #include "RegResponseImpl.h"
 
+#include "ResponseRelease.h"
 #include "global/Trace.h"
 
 namespace {
@@ -20,13 +21,4 @@ CRegResponseImpl::~CRegResponseImpl() {
     RESPONSE_TRACE("Leave ~CRegResponseImpl()!");
 }
 
-void CRegResponseImpl::Release() {
-    RESPONSE_TRACE("Enter Release()!");
-    try {
-        delete this;
-    } catch (...) {
-        RESPONSE_TRACE("delete this occur exception!");
-    }
-    // No member may be touched from here on: the object is gone.
-    RESPONSE_TRACE("Leave Release()!");
-}
+void CRegResponseImpl::Release() { ReleaseResponse(this, kSource); }

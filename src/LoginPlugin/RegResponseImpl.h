@@ -16,6 +16,8 @@ public:
     std::string GetPassword() override { return m_strPassword; }
 
 private:
+    template <typename T>
+    friend void ReleaseResponse(T* self, const char* source);
     // Destroyed only through Release.
     ~CRegResponseImpl();
 
