@@ -193,6 +193,8 @@ int CommandDemo(const Args& args) {
         // The plug-in writes its trace file into the current directory.
         fs::current_path(dir, ec);
         HostRunner runner(profile, report);
+        // Ctrl-C reaches the server too, which stops; the demo still cleans up.
+        HostRunner::CatchInterrupt();
         Section("the host's start sequence");
         if (!runner.Start(DefaultPluginPath(), error)) {
             std::fprintf(stderr, "loginhost: %s\n", error.c_str());

@@ -2,7 +2,6 @@
 // SetPluginContainer, Initialize, identity, the login interface, device event 50082, StartLogin),
 // then it waits for the login, prints the results and shuts the plug-in down. A script replaces
 // the steps after the login interface.
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -55,10 +54,6 @@ bool ParseRunOptions(const Args& args, RunOptions& options) {
     return true;
 }
 
-void OnInterrupt(int) {
-    HostRunner::Interrupt();
-}
-
 }  // namespace
 
 int CommandRun(const Args& args) {
@@ -84,8 +79,7 @@ int CommandRun(const Args& args) {
         std::fprintf(stderr, "loginhost: %s\n", error.c_str());
         return 2;
     }
-    // Ctrl-C ends the waiting; the plug-in is still shut down cleanly.
-    std::signal(SIGINT, OnInterrupt);
+    HostRunner::CatchInterrupt();
     runner.Identify();
     ScriptResult result;
     if (runner.QueryLogin()) {

@@ -1,6 +1,7 @@
 #include "HostRunner.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -21,6 +22,16 @@ constexpr std::chrono::milliseconds kPollInterval(100);
 }  // namespace
 
 std::atomic<bool> HostRunner::s_bInterrupted{false};
+
+namespace {
+void OnInterrupt(int) {
+    HostRunner::Interrupt();
+}
+}  // namespace
+
+void HostRunner::CatchInterrupt() {
+    std::signal(SIGINT, OnInterrupt);
+}
 
 int32_t HostRunner::SkinListener::OnSkinChange(SkinChangeInfo* pInfo) {
     ++m_nNotices;

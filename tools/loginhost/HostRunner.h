@@ -73,6 +73,8 @@ public:
 
     // Ends every wait early (a signal handler may call it).
     static void Interrupt() { s_bInterrupted = true; }
+    // From now on Ctrl-C ends the waiting, and the plug-in is still shut down cleanly.
+    static void CatchInterrupt();
     static bool Interrupted() { return s_bInterrupted; }
 
 private:

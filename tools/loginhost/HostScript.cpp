@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -199,6 +200,7 @@ bool HostScript::Parse(const std::string& name, const std::string& text, std::st
     std::istringstream lines(text);
     std::string raw;
     bool bDestroyed = false;
+    std::set<std::string> listeners{"host"};
     for (int number = 1; std::getline(lines, raw); ++number) {
         const std::string line = Trim(raw);
         if (line.empty() || line[0] == '#' || line[0] == ';') continue;
@@ -208,6 +210,12 @@ bool HostScript::Parse(const std::string& name, const std::string& text, std::st
         std::string why;
         if (!ParseStep(line, step, why)) {
             error = name + ":" + std::to_string(number) + ": " + why;
+            return false;
+        }
+        if (step.kind == ScriptStep::Kind::kAddListener) listeners.insert(step.key);
+        if (step.kind == ScriptStep::Kind::kRemoveListener && !listeners.count(step.key)) {
+            error =
+                name + ":" + std::to_string(number) + ": no listener '" + step.key + "' was added";
             return false;
         }
         if (bDestroyed && NeedsPlugin(step.kind)) {
@@ -282,7 +290,7 @@ ScriptResult RunScript(const HostScript& script, HostRunner& runner, HostReport&
                 runner.AddListener(step.key);
                 break;
             case K::kRemoveListener:
-                if (!runner.RemoveListener(step.key)) failure = "no listener " + step.key;
+                runner.RemoveListener(step.key);
                 break;
             case K::kDestroy:
                 result.outcome = runner.Outcome();

@@ -13,7 +13,7 @@
 //   check-sim-type [TYPE]      ILogin::CheckSimCardType(TYPE)
 //   show-settings              the settings dialog (interface 20498)
 //   add-listener NAME          one more skin-change listener (SetEventHandler); again: twice
-//   remove-listener NAME       RemoveEventHandler of a listener ("host" is the host's own)
+//   remove-listener NAME       RemoveEventHandler of an added listener ("host": the host's own)
 //   destroy                    the results, then OnDestroy and Release; only sleep and expect
 //                              may follow
 //   expect login true|false    the run stops, status 1, when an expectation does not hold

@@ -82,6 +82,8 @@ TEST(HostScript, ErrorsNameTheFileAndLine) {
     EXPECT_NE(ParseError("set net.speed=2\n").find("unknown net key 'speed'"), std::string::npos);
     EXPECT_NE(ParseError("set imsi=1\n").find("'set' takes"), std::string::npos);
     EXPECT_NE(ParseError("expect login yes\n").find("'expect' takes"), std::string::npos);
+    EXPECT_EQ(ParseError("add-listener a\nremove-listener a\nremove-listener b\n"),
+              "s.script:3: no listener 'b' was added");
     // Nothing but waiting and expecting after the plug-in is gone.
     EXPECT_EQ(ParseError("destroy\nexpect login true\nquery 3\n"),
               "s.script:3: 'query 3' after destroy (only sleep and expect may follow)");
