@@ -132,6 +132,10 @@ int CommandDemo(const Args& args) {
         "loopback\n");
 
     std::string error;
+    if (options.serverPort == 0 && !ServerProcess::Supported(error)) {
+        std::fprintf(stderr, "loginhost: %s\n", error.c_str());
+        return 2;
+    }
     const fs::path dir = MakeTempDir(error);
     if (dir.empty()) {
         std::fprintf(stderr, "loginhost: %s\n", error.c_str());

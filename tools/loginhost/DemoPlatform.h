@@ -14,6 +14,8 @@ public:
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
 
+    // Whether this build can start the account server at all; false with why set.
+    static bool Supported(std::string& why);
     // Starts the account server with its arguments, its request log (standard error) going to
     // logPath, and waits until it tells the port it listens on. False with error set otherwise.
     bool Start(const std::string& program, const std::vector<std::string>& args,

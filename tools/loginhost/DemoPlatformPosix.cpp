@@ -28,6 +28,10 @@ struct ServerProcess::Impl {
 
 ServerProcess::ServerProcess() : m_pImpl(std::make_unique<Impl>()) {}
 
+bool ServerProcess::Supported(std::string& /*why*/) {
+    return true;
+}
+
 ServerProcess::~ServerProcess() {
     Stop();
 }

@@ -8,12 +8,17 @@ ServerProcess::ServerProcess() : m_pImpl(std::make_unique<Impl>()) {}
 
 ServerProcess::~ServerProcess() = default;
 
-bool ServerProcess::Start(const std::string& /*program*/, const std::vector<std::string>& /*args*/,
-                          const std::string& /*logPath*/, int& /*port*/, std::string& error) {
-    error =
+bool ServerProcess::Supported(std::string& why) {
+    why =
         "this build cannot start the account server, which runs on Linux: start it there with "
         "`account-server --port 0` and run `loginhost demo --server-port N` with the port it "
         "prints";
+    return false;
+}
+
+bool ServerProcess::Start(const std::string& /*program*/, const std::vector<std::string>& /*args*/,
+                          const std::string& /*logPath*/, int& /*port*/, std::string& error) {
+    Supported(error);
     return false;
 }
 
