@@ -1,5 +1,8 @@
-// Steps of a form post over IHttpClient, shared by the tests of both clients.
+// Steps and checks of a form post over IHttpClient, shared by the tests of both clients.
 #pragma once
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <string>
 
@@ -10,6 +13,7 @@ constexpr char kFormHeaders[] =
 constexpr uint32_t kAllCertificateChecksOff = 0x3380;
 constexpr uint32_t kStatusQuery = inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_STATUS_CODE;
 constexpr uint32_t kLengthQuery = inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_CONTENT_LENGTH;
+constexpr char kUnknownCid[] = "<result><resultValue>2</resultValue></result>";
 
 // The three handles of one request; closed request first.
 struct OpenedRequest {
@@ -47,4 +51,52 @@ inline std::string ReadOnce(IHttpClient& client, const HttpHandle& request, uint
 inline uint32_t Query(IHttpClient& client, const HttpHandle& request, uint32_t level) {
     uint32_t value = 0;
     return client.QueryInfo(request, level, value) ? value : 0;
+}
+
+// The send fails with the certificate error `error`, and succeeds once the checks are off.
+inline void ExpectCertificateRetry(IHttpClient& client, const HttpHandle& request,
+                                   const std::string& body, uint32_t error) {
+    EXPECT_FALSE(client.SendRequest(request, kFormHeaders, body));
+    EXPECT_EQ(client.LastError(), error) << client.LastErrorDetail();
+    EXPECT_TRUE(
+        client.SetOption(request, inet::INTERNET_OPTION_SECURITY_FLAGS, kAllCertificateChecksOff));
+    EXPECT_TRUE(client.SendRequest(request, kFormHeaders, body)) << client.LastErrorDetail();
+    EXPECT_EQ(Query(client, request, kStatusQuery), 200u);
+}
+
+// A registration reply of the announced length, read whole by one read; nothing follows.
+inline void ExpectRegistrationRead(IHttpClient& client, const HttpHandle& request) {
+    const uint32_t length = Query(client, request, kLengthQuery);
+    const std::string reply = ReadOnce(client, request, length);
+    EXPECT_EQ(reply.size(), length);
+    EXPECT_THAT(reply, ::testing::MatchesRegex("<result><resultValue>0</resultValue><password>"
+                                               "[A-Za-z0-9]+</password></result>"));
+    EXPECT_EQ(ReadOnce(client, request, 64), "");
+}
+
+// A 20,000-byte reply without a length: a read fills 10,240 bytes, the next takes the rest.
+inline void ExpectUnsizedReplyRead(IHttpClient& client, const HttpHandle& request) {
+    uint32_t length = 0;
+    EXPECT_FALSE(client.QueryInfo(request, kLengthQuery, length));
+    EXPECT_EQ(client.LastError(), inet::ERROR_HTTP_HEADER_NOT_FOUND);
+    const std::string head = ReadOnce(client, request, 10240);
+    EXPECT_EQ(head.size(), 10240u);
+    EXPECT_THAT(head, ::testing::StartsWith("<result><resultValue>0</resultValue><password>"));
+    EXPECT_EQ(ReadOnce(client, request, 20000).size(), 20000u - 10240u);
+    EXPECT_EQ(ReadOnce(client, request, 20000), "");
+}
+
+// The head (one header a line) and body that the server's /echo gave back for `body`.
+inline void ExpectEchoOf(const std::string& echo, const std::string& body) {
+    const size_t blank = echo.find("\n\n");
+    ASSERT_NE(blank, std::string::npos) << echo;
+    const std::string head = echo.substr(0, blank + 1);
+    EXPECT_THAT(head, ::testing::StartsWith("POST /echo\n"));
+    const std::string lines[] = {"Accept: */*", "Content-Type: application/x-www-form-urlencoded",
+                                 "Content-Length: " + std::to_string(body.size()),
+                                 "User-Agent: https-test agent"};
+    for (const std::string& line : lines)
+        EXPECT_THAT(head, ::testing::HasSubstr("\n" + line + "\n"));
+    EXPECT_THAT(head, ::testing::Not(::testing::HasSubstr("Expect:")));
+    EXPECT_EQ(echo.substr(blank + 2), body);
 }

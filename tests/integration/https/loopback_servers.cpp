@@ -57,15 +57,10 @@ bool AuthProxy::Start(const std::string& user, const std::string& password, uint
     for (int attempt = 0; attempt < 3; ++attempt) {
         m_port = UnusedPort();
         std::string config = m_dir.Path() + "/tinyproxy.conf";
-        std::ofstream(config) << "Port " << m_port << "\n"
-                              << "Listen 127.0.0.1\n"
-                              << "Timeout 60\n"
-                              << "MaxClients 16\n"
-                              << "LogLevel Info\n"
-                              << "Allow 127.0.0.1\n"
-                              << "DisableViaHeader Yes\n"
-                              << "BasicAuth " << user << " " << password << "\n"
-                              << "ConnectPort " << connectPort << "\n";
+        std::ofstream(config) << "Port " << m_port
+                              << "\nListen 127.0.0.1\nTimeout 60\nMaxClients 16\nLogLevel Info\n"
+                                 "Allow 127.0.0.1\nDisableViaHeader Yes\nBasicAuth "
+                              << user << " " << password << "\nConnectPort " << connectPort << "\n";
         m_process.Stop();
         if (!m_process.Start({"tinyproxy", "-d", "-c", config}, error)) return false;
         if (!m_process.WaitForLine("Accepting connections").empty()) return true;

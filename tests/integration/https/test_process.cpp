@@ -15,17 +15,13 @@ bool TestProcess::Start(const std::vector<std::string>& argv, std::string& error
         return false;
     }
     std::vector<char*> args;
-    args.reserve(argv.size() + 1);
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     m_pid = fork();
     if (m_pid == 0) {
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
-        close(out[0]);
-        close(out[1]);
-        close(err[0]);
-        close(err[1]);
+        for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
         execvp(args[0], args.data());
         std::fprintf(stderr, "cannot run %s: %s\n", args[0], std::strerror(errno));
         _exit(127);
@@ -54,8 +50,7 @@ void TestProcess::Collect(int fd) {
     ssize_t count;
     while ((count = read(fd, buffer, sizeof buffer)) > 0) {
         pending.append(buffer, static_cast<size_t>(count));
-        size_t end;
-        while ((end = pending.find('\n')) != std::string::npos) {
+        for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
             std::string line = pending.substr(0, end);
             pending.erase(0, end + 1);
             std::cerr << "  | " << line << std::endl;
@@ -72,13 +67,11 @@ void TestProcess::Collect(int fd) {
 
 std::string TestProcess::WaitForLine(const std::string& text) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    size_t seen = 0;
-    while (true) {
+    for (size_t seen = 0;; m_changed.wait(lock)) {
         for (; seen < m_lines.size(); ++seen) {
             if (m_lines[seen].find(text) != std::string::npos) return m_lines[seen];
         }
         if (m_openStreams == 0) return {};
-        m_changed.wait(lock);
     }
 }
 
