@@ -1,13 +1,15 @@
-// The skinned dialog base on its own: the window's shape from the skin, the close button and title,
-// dragging, listener registration and reloads.
+// The skinned dialog base on its own: the window's shape from the skin, its decorations, dragging,
+// listener registration and reloads.
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <tuple>
 
 #include "UiDriver.h"
 #include "UiFakeHost.h"
 #include "global/BaseSubDlg.h"
 #include "libs/norvacontrol/SkinRegion.h"
 #include "libs/trace/TraceCapture.h"
-#include "PluginIds.h"
 
 namespace {
 
@@ -25,42 +27,42 @@ public:
 
     void LoadSkin() override {
         ++nLoads;
-        if (!hSkin) return;
-        LoadSkinBitmap(hSkin, 7089, kGreen);
-        SetCloseButton(hSkin, 4011, "close");
-        SetTitle(4012, "title");
+        if (hSkin) LoadSkinBitmap(hSkin, 7089, kGreen);
     }
-
     HINSTANCE hSkin = nullptr;
     int nLoads = 0;
 };
 
-// Runs what the dialog posted to itself.
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
+struct RegionDeleter {
+    void operator()(HRGN hRegion) const { DeleteObject(hRegion); }
+};
+using Region = std::unique_ptr<std::remove_pointer_t<HRGN>, RegionDeleter>;
 
-HMODULE LoadSkinLibrary(const char* name) {
-    return LoadLibraryA((ProgramDirectory() + "skin\\" + name).c_str());
+Region WindowRegion(HWND hWnd, int* pType) {
+    Region region(CreateRectRgn(0, 0, 0, 0));
+    *pType = GetWindowRgn(hWnd, region.get());
+    return region;
 }
 
 // The per-pixel region of bitmap 7089 of the library, the way GetPixel sees it.
-HRGN ReferenceRegion(HMODULE hSkin) {
+Region ReferenceRegion(HMODULE hSkin) {
     auto hBitmap = static_cast<HBITMAP>(
         LoadImageA(hSkin, MAKEINTRESOURCEA(7089), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     BITMAP bm{};
     GetObjectA(hBitmap, sizeof(bm), &bm);
     HDC hdc = CreateCompatibleDC(nullptr);
     HGDIOBJ hOld = SelectObject(hdc, hBitmap);
-    HRGN hRegion = CreateRegionPerPixel(hdc, bm.bmWidth, bm.bmHeight, kGreen);
+    Region region(CreateRegionPerPixel(hdc, bm.bmWidth, bm.bmHeight, kGreen));
     SelectObject(hdc, hOld);
     DeleteDC(hdc);
     DeleteObject(hBitmap);
-    return hRegion;
+    return region;
+}
+
+// Runs what the dialog posted to itself.
+void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
 class BaseSubDlgTest : public ::testing::Test {
@@ -68,123 +70,71 @@ protected:
     void TearDown() override {
         for (HMODULE h : m_libraries) FreeLibrary(h);
     }
-
+    HMODULE Skin(const char* name) {
+        m_libraries.push_back(LoadLibraryA((ProgramDirectory() + "skin\\" + name).c_str()));
+        return m_libraries.back();
+    }
     // A modeless, hidden dialog with the skin loaded.
     HWND Make(TestSubDlg& dlg, const char* skin) {
         dlg.SetPluginContainer(&host.container);
-        if (skin) {
-            dlg.hSkin = LoadSkinLibrary(skin);
-            m_libraries.push_back(dlg.hSkin);
-        }
+        if (skin) dlg.hSkin = Skin(skin);
         if (!dlg.Create()) return nullptr;
         dlg.LoadSkin();
         return dlg.GetSafeHwnd();
     }
-
-    HRGN WindowRegion(HWND hWnd) {
-        HRGN hRegion = CreateRectRgn(0, 0, 0, 0);
-        m_regionType = GetWindowRgn(hWnd, hRegion);
-        return hRegion;
-    }
-
     UiFakeHost host;
-    int m_regionType = ERROR;
     std::vector<HMODULE> m_libraries;
 };
 
-TEST_F(BaseSubDlgTest, WindowShapeIsTheSkinLessItsTransparentPixels) {
-    TestSubDlg dlg;
-    HWND hWnd = Make(dlg, "TestSkin24.dll");
-    ASSERT_TRUE(hWnd);
-    ASSERT_TRUE(dlg.HasBackground());
-    HRGN hRegion = WindowRegion(hWnd);
-    HRGN hReference = ReferenceRegion(dlg.hSkin);
-
-    EXPECT_EQ(m_regionType, COMPLEXREGION);
-    EXPECT_TRUE(EqualRgn(hRegion, hReference));
-    // Rows are stored bottom-up: the last row and column are cut where the picture says so.
-    EXPECT_FALSE(PtInRegion(hRegion, 199, 119));
-    EXPECT_FALSE(PtInRegion(hRegion, 120, 119));
-    EXPECT_TRUE(PtInRegion(hRegion, 119, 119));
-    EXPECT_FALSE(PtInRegion(hRegion, 199, 40));
-    EXPECT_TRUE(PtInRegion(hRegion, 199, 39));
-    EXPECT_FALSE(PtInRegion(hRegion, 0, 60));
-    EXPECT_FALSE(PtInRegion(hRegion, 100, 60));
-    EXPECT_TRUE(PtInRegion(hRegion, 101, 60));  // near green is not green
-    EXPECT_FALSE(PtInRegion(hRegion, 0, 0));    // rounded corner
-    RECT box{};
-    GetRgnBox(hRegion, &box);
-    EXPECT_EQ(box.right, 200);
-    EXPECT_EQ(box.bottom, 120);
-    DeleteObject(hRegion);
-    DeleteObject(hReference);
-}
-
-TEST_F(BaseSubDlgTest, EightBitSkinGivesTheSameShapeAsTwentyFourBit) {
+TEST_F(BaseSubDlgTest, WindowShapeIsTheSkinLessItsTransparentPixelsAtEitherDepth) {
     TestSubDlg dlg24, dlg8;
     HWND h24 = Make(dlg24, "TestSkin24.dll");
     HWND h8 = Make(dlg8, "TestSkin8.dll");
     ASSERT_TRUE(h24 && h8);
-    HRGN hRegion24 = WindowRegion(h24);
-    HRGN hRegion8 = WindowRegion(h8);
-    HRGN hReference8 = ReferenceRegion(dlg8.hSkin);
+    int type24 = ERROR, type8 = ERROR;
+    Region region24 = WindowRegion(h24, &type24);
+    Region region8 = WindowRegion(h8, &type8);
 
-    EXPECT_TRUE(EqualRgn(hRegion8, hRegion24));
-    EXPECT_TRUE(EqualRgn(hRegion8, hReference8));
-    DeleteObject(hRegion24);
-    DeleteObject(hRegion8);
-    DeleteObject(hReference8);
+    EXPECT_EQ(type24, COMPLEXREGION);
+    EXPECT_TRUE(EqualRgn(region24.get(), ReferenceRegion(dlg24.hSkin).get()));
+    EXPECT_TRUE(EqualRgn(region8.get(), ReferenceRegion(dlg8.hSkin).get()));
+    EXPECT_TRUE(EqualRgn(region8.get(), region24.get()));
+    // Rows are stored bottom-up: the last row and column are cut where the picture says so.
+    const struct {
+        int x, y;
+        bool inside;
+    } points[] = {{199, 119, false}, {120, 119, false}, {119, 119, true},
+                  {199, 40, false},  {199, 39, true},   {0, 60, false},
+                  {100, 60, false},  {101, 60, true},  // near green is not green
+                  {0, 0, false}};                      // rounded corner
+    for (const auto& p : points)
+        EXPECT_EQ(PtInRegion(region24.get(), p.x, p.y) != FALSE, p.inside) << p.x << "," << p.y;
+    RECT box{};
+    GetRgnBox(region24.get(), &box);
+    EXPECT_EQ(std::make_tuple(box.right, box.bottom), std::make_tuple(200L, 120L));
 }
 
 TEST_F(BaseSubDlgTest, SkinWithoutTransparentPixelsGivesItsRectangle) {
     TestSubDlg dlg;
     HWND hWnd = Make(dlg, "TestSkinPlain.dll");
     ASSERT_TRUE(hWnd);
-    HRGN hRegion = WindowRegion(hWnd);
-    RECT box{};
-    GetRgnBox(hRegion, &box);
-    RECT window{};
+    int type = ERROR;
+    Region region = WindowRegion(hWnd, &type);
+    RECT box{}, window{};
+    GetRgnBox(region.get(), &box);
     GetWindowRect(hWnd, &window);
 
-    EXPECT_EQ(m_regionType, SIMPLEREGION);
-    EXPECT_EQ(box.left, 0);
-    EXPECT_EQ(box.top, 0);
-    EXPECT_EQ(box.right, 64);
-    EXPECT_EQ(box.bottom, 32);
-    EXPECT_EQ(window.right - window.left, 64);
-    EXPECT_EQ(window.bottom - window.top, 32);
-    DeleteObject(hRegion);
-}
-
-TEST_F(BaseSubDlgTest, CloseButtonAndTitleArePlacedFromTheSkinWidth) {
-    TestSubDlg dlg;
-    HWND hWnd = Make(dlg, "TestSkin24.dll");
-    ASSERT_TRUE(hWnd);
-    DialogControl dialog(hWnd);
-    RECT close = dialog.ItemRect(4011);
-    RECT title = dialog.ItemRect(4012);
-
-    EXPECT_EQ(close.left, 177);
-    EXPECT_EQ(close.top, 5);
-    EXPECT_EQ(close.right, 177 + 18);
-    EXPECT_EQ(close.bottom, 5 + 19);
-    EXPECT_EQ(title.left, 30);
-    EXPECT_EQ(title.top, 7);
-    EXPECT_EQ(title.right, 30 + 150);
-    EXPECT_EQ(title.bottom, 7 + 20);
-    EXPECT_EQ(dialog.Caption(), "title");
-    EXPECT_EQ(dialog.Text(4012), "title");
-    EXPECT_TRUE(GetWindowLongA(dialog.Item(4012), GWL_STYLE) & SS_CENTER);
-    // Attached: the tip can no longer be changed this way.
-    EXPECT_FALSE(dlg.SetCloseTip("tip"));
+    EXPECT_EQ(type, SIMPLEREGION);
+    EXPECT_EQ(std::make_tuple(box.left, box.top, box.right, box.bottom),
+              std::make_tuple(0L, 0L, 64L, 32L));
+    EXPECT_EQ(std::make_tuple(window.right - window.left, window.bottom - window.top),
+              std::make_tuple(64L, 32L));
 }
 
 TEST_F(BaseSubDlgTest, MissingSkinBitmapLeavesNoBackgroundAndRefusesTheDecorations) {
     TestSubDlg dlg;
-    HWND hWnd = Make(dlg, nullptr);
-    ASSERT_TRUE(hWnd);
-    HMODULE hSkin = LoadSkinLibrary("TestSkin24.dll");
-    m_libraries.push_back(hSkin);
+    ASSERT_TRUE(Make(dlg, nullptr));
+    HMODULE hSkin = Skin("TestSkin24.dll");
 
     EXPECT_FALSE(dlg.LoadSkinBitmap(nullptr, 7089, kGreen));
     EXPECT_FALSE(dlg.LoadSkinBitmap(hSkin, 4321, kGreen));
@@ -192,9 +142,10 @@ TEST_F(BaseSubDlgTest, MissingSkinBitmapLeavesNoBackgroundAndRefusesTheDecoratio
     EXPECT_FALSE(dlg.SetCloseButton(hSkin, 4011, "close"));
     EXPECT_FALSE(dlg.SetTitle(4012, "title"));
     EXPECT_TRUE(dlg.SetCloseTip("tip"));
-    // A good load after a failed one brings everything back.
+    // A good load after a failed one brings everything back; the attached tip is then fixed.
     EXPECT_TRUE(dlg.LoadSkinBitmap(hSkin, 7089, kGreen));
     EXPECT_TRUE(dlg.SetCloseButton(hSkin, 4011, "close"));
+    EXPECT_FALSE(dlg.SetCloseTip("tip"));
 }
 
 TEST_F(BaseSubDlgTest, DragAnywhereMakesTheSurfaceACaption) {
@@ -210,11 +161,12 @@ TEST_F(BaseSubDlgTest, DragAnywhereMakesTheSurfaceACaption) {
     EXPECT_EQ(SendMessageA(hWnd, WM_NCHITTEST, 0, at), HTCAPTION);
 }
 
-TEST_F(BaseSubDlgTest, SkinChangeReloadsAndKeepsTheDialogHiddenOrShown) {
+TEST_F(BaseSubDlgTest, ListensWhileTheWindowLivesAndReloadsKeepingItHiddenOrShown) {
     UiWatch watch;
     TestSubDlg dlg;
     HWND hWnd = Make(dlg, "TestSkin24.dll");
     ASSERT_TRUE(hWnd);
+    EXPECT_EQ(host.login.Handlers(), (std::vector<ISkinControlEvent*>{&dlg}));
     const int loads = dlg.nLoads;
     SkinChangeInfo info{};
 
@@ -231,13 +183,7 @@ TEST_F(BaseSubDlgTest, SkinChangeReloadsAndKeepsTheDialogHiddenOrShown) {
     EXPECT_EQ(dlg.nLoads, loads + 2);
     EXPECT_TRUE(IsWindowVisible(hWnd));
     EXPECT_EQ(watch.ShowHistory(hWnd), (std::vector<int>{1, -1, 1}));
-}
 
-TEST_F(BaseSubDlgTest, ListensToSkinChangesWhileTheWindowExists) {
-    TestSubDlg dlg;
-    HWND hWnd = Make(dlg, "TestSkin24.dll");
-    ASSERT_TRUE(hWnd);
-    EXPECT_EQ(host.login.Handlers(), (std::vector<ISkinControlEvent*>{&dlg}));
     DestroyWindow(hWnd);
     EXPECT_TRUE(host.login.Handlers().empty());
     EXPECT_EQ(host.login.Releases(), 2);

@@ -1,170 +1,125 @@
 // The proxy settings dialog, opened through the settings UI and driven by window messages.
 #include <gtest/gtest.h>
 
+#include "IBasePlugin.h"
 #include "SettingUIImpl.h"
 #include "UiDriver.h"
 #include "UiFakeHost.h"
 #include "libs/trace/TraceCapture.h"
 #include "platform/module.h"
-#include "PluginIds.h"
 
 namespace {
 
-enum Control {
-    kType = 4000,
-    kAddress = 4001,
-    kPort = 4002,
-    kUser = 4003,
-    kPassword = 4004,
-    kLabelType = 4005,
-    kGroup = 4010,
-    kClose = 4011,
-    kTitle = 4012,
-};
+enum Control { kType = 4000, kAddress, kPort, kUser, kPassword, kLabelType, kClose = 4011, kTitle };
 
-struct EditState {
-    std::string text;
-    bool enabled;
-    bool operator==(const EditState& o) const { return text == o.text && enabled == o.enabled; }
-};
-
-void PrintTo(const EditState& s, std::ostream* os) {
-    *os << "{\"" << s.text << "\", " << (s.enabled ? "enabled" : "disabled") << "}";
-}
-
-// Address, port, user, password.
-std::vector<EditState> Edits(const DialogControl& dialog) {
-    std::vector<EditState> states;
-    for (int id : {kAddress, kPort, kUser, kPassword})
-        states.push_back({dialog.Text(id), dialog.Enabled(id)});
+// Address, port, user and password as "text|text|text|text", a disabled edit's text marked "-".
+std::string EditsOf(const DialogControl& dialog) {
+    std::string states;
+    for (int id : {kAddress, kPort, kUser, kPassword}) {
+        if (id != kAddress) states += '|';
+        states += (dialog.Enabled(id) ? "" : "-") + dialog.Text(id);
+    }
     return states;
 }
 
-class SettingDialogTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        // The test program holds the dialog template in place of the plug-in library.
-        SetLibraryModuleHandle(GetModuleHandleA(nullptr));
-    }
+std::vector<LONG> Box(const RECT& rc) {
+    return {rc.left, rc.top, rc.right, rc.bottom};
+}
 
-    DialogRun Open(const std::function<void(UiWatch&, DialogControl&)>& fnDrive) {
-        return RunModal([this] { return static_cast<long long>(m_ui.ShowSettingDialog()); },
-                        fnDrive);
-    }
+void StoreProxy(UiFakeHost& host, const char* type, const char* address, const char* port,
+                const char* user, const char* password) {
+    const std::string values[] = {type, address, port, user, host.crypt.Encrypt(password)};
+    const char* keys[] = {"TYPE", "ADDRESS", "PORT", "USER", "PASSWORD"};
+    for (int i = 0; i < 5; ++i) host.setting.Put(std::string("PROXY/") + keys[i], values[i]);
+}
 
-    void StoreProxy(const char* type, const char* address, const char* port, const char* user,
-                    const char* password) {
-        host.setting.Proxy("TYPE", type);
-        host.setting.Proxy("ADDRESS", address);
-        host.setting.Proxy("PORT", port);
-        host.setting.Proxy("USER", user);
-        host.setting.Proxy("PASSWORD", host.crypt.Encrypt(password));
-    }
+DialogRun OpenDialog(CSettingUIImpl& ui, const Drive& fnDrive) {
+    return RunModal([&ui] { return static_cast<long long>(ui.ShowSettingDialog()); }, fnDrive);
+}
 
-    UiFakeHost host;
-    CSettingUIImpl m_ui{&host.container};
+// The current user's browser proxy, set for the guard's lifetime.
+class BrowserProxyGuard {
+public:
+    explicit BrowserProxyGuard(const char* pValue) {
+        char old[1024] = {};
+        DWORD size = sizeof(old);
+        m_bHadValue = RegGetValueA(HKEY_CURRENT_USER, kKey, "ProxyServer", RRF_RT_REG_SZ, nullptr,
+                                   old, &size) == ERROR_SUCCESS;
+        m_strOld = old;
+        Put(pValue);
+    }
+    ~BrowserProxyGuard() { Put(m_bHadValue ? m_strOld.c_str() : nullptr); }
+
+private:
+    static void Put(const char* pValue) {
+        if (!pValue)
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, "ProxyServer");
+        else
+            RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "ProxyServer", REG_SZ, pValue,
+                            static_cast<DWORD>(strlen(pValue) + 1));
+    }
+    static constexpr const char* kKey =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    bool m_bHadValue = false;
+    std::string m_strOld;
 };
 
-TEST_F(SettingDialogTest, StoredUserProxyOpensOnTheSecondEntryAndSavesAllFiveKeys) {
-    StoreProxy("1", "proxy.corp", "3128", "alice", "pw1");
-    int selection = -2;
-    std::vector<EditState> edits;
-    std::vector<std::pair<std::string, LRESULT>> entries;
-    std::string caption, label;
-    DialogRun run = Open([&](UiWatch&, DialogControl& dialog) {
-        selection = dialog.Selection(kType);
-        edits = Edits(dialog);
-        for (int i = 0; i < dialog.Count(kType); ++i)
-            entries.emplace_back(dialog.ItemText(kType, i), dialog.ItemData(kType, i));
-        caption = dialog.Caption();
-        label = dialog.Text(kLabelType);
-        dialog.Click(IDOK);
-    });
+class SettingDialogTest : public ::testing::Test {
+protected:
+    // The test program holds the dialog template in place of the plug-in library.
+    void SetUp() override { SetLibraryModuleHandle(GetModuleHandleA(nullptr)); }
+    DialogRun Open(const Drive& fnDrive) { return OpenDialog(ui, fnDrive); }
+    UiFakeHost host;
+    CSettingUIImpl ui{&host.container};
+};
 
-    ASSERT_TRUE(run.bOpened);
-    EXPECT_EQ(run.result, IDOK);
-    EXPECT_EQ(selection, 1);
-    EXPECT_EQ(edits, (std::vector<EditState>{
-                         {"proxy.corp", true}, {"3128", true}, {"alice", true}, {"pw1", true}}));
-    // The list keeps the host's order although the control sorts.
-    EXPECT_EQ(entries,
-              (std::vector<std::pair<std::string, LRESULT>>{
-                  {ui_text::kTypeNone, 0}, {ui_text::kTypeUser, 1}, {ui_text::kTypeBrowser, 2}}));
-    EXPECT_EQ(caption, ui_text::kTitle);
-    EXPECT_EQ(label, "\xC0\xE0\xD0\xCD:");
-    EXPECT_EQ(
-        host.setting.UserWrites(),
-        (std::vector<std::string>{"PROXY/TYPE=1", "PROXY/ADDRESS=proxy.corp", "PROXY/PORT=3128",
-                                  "PROXY/USER=alice", "PROXY/PASSWORD=enc:1wp"}));
-}
-
-TEST_F(SettingDialogTest, BrowserProxyShowsTheRegistryValueAndSavesOnlyUserAndPassword) {
+TEST_F(SettingDialogTest, EachStoredTypeShowsFillsAndSavesItsOwnFields) {
     BrowserProxyGuard browser("10.1.2.3:8080");
-    StoreProxy("2", "typed.host", "1", "bob", "pw2");
-    int selection = -2;
-    std::vector<EditState> edits;
-    DialogRun run = Open([&](UiWatch&, DialogControl& dialog) {
-        selection = dialog.Selection(kType);
-        edits = Edits(dialog);
-        dialog.Click(IDOK);
-    });
+    struct Case {
+        const char* type;
+        int selection;
+        const char* atOpening;
+        const char* asUser;  // after switching to the user's own proxy
+        const char* writes;  // after switching back and OK
+    };
+    const Case cases[] = {
+        {"0", 0, "-|-|-|-", "||u|pw", "PROXY/TYPE=0"},
+        {"1", 1, "typed.host|81|u|pw", "typed.host|81|u|pw",
+         "PROXY/TYPE=1 PROXY/ADDRESS=typed.host PROXY/PORT=81 PROXY/USER=u PROXY/PASSWORD=enc:wp"},
+        // The browser's proxy is read in place of the stored address and port.
+        {"2", 2, "-10.1.2.3|-8080|u|pw", "10.1.2.3|8080|u|pw",
+         "PROXY/TYPE=2 PROXY/USER=u PROXY/PASSWORD=enc:wp"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        UiFakeHost fresh;
+        CSettingUIImpl freshUi(&fresh.container);
+        StoreProxy(fresh, c.type, "typed.host", "81", "u", "pw");
+        LRESULT selection = -2;
+        std::string atOpening, asUser;
+        DialogRun run = OpenDialog(freshUi, [&](UiWatch&, DialogControl& dialog) {
+            selection = dialog.Send(kType, CB_GETCURSEL);
+            atOpening = EditsOf(dialog);
+            dialog.Type(kUser, "xyz");  // dropped by the switch
+            dialog.Select(kType, 1);
+            asUser = EditsOf(dialog);
+            dialog.Select(kType, c.selection);
+            dialog.Click(IDOK);
+        });
 
-    EXPECT_EQ(run.result, IDOK);
-    EXPECT_EQ(selection, 2);
-    EXPECT_EQ(edits, (std::vector<EditState>{
-                         {"10.1.2.3", false}, {"8080", false}, {"bob", true}, {"pw2", true}}));
-    EXPECT_EQ(host.setting.UserWrites(), (std::vector<std::string>{"PROXY/TYPE=2", "PROXY/USER=bob",
-                                                                   "PROXY/PASSWORD=enc:2wp"}));
+        EXPECT_EQ(run.result, IDOK);
+        EXPECT_EQ(selection, c.selection);
+        EXPECT_EQ(atOpening, c.atOpening);
+        EXPECT_EQ(asUser, c.asUser);
+        EXPECT_EQ(fresh.setting.UserWrites(), c.writes);
+    }
 }
 
-TEST_F(SettingDialogTest, SwitchingTypesRefillsTheEditsFromTheValuesReadAtOpening) {
-    BrowserProxyGuard browser("10.1.2.3:8080");
-    StoreProxy("2", "typed.host", "1", "bob", "pw2");
-    std::vector<EditState> asUser, asNone;
+TEST_F(SettingDialogTest, TypedProxyPassesTheMasksAndIsSavedAsShown) {
+    StoreProxy(host, "1", "", "", "", "");
     DialogRun run = Open([&](UiWatch&, DialogControl& dialog) {
-        dialog.Type(kUser, "xyz");  // typed, then dropped by the switch
-        dialog.Select(kType, 1);
-        asUser = Edits(dialog);
-        dialog.Select(kType, 0);
-        asNone = Edits(dialog);
-        dialog.Click(IDCANCEL);
-    });
-
-    EXPECT_EQ(run.result, IDCANCEL);
-    // Type 2 read the browser's proxy as address and port.
-    EXPECT_EQ(asUser, (std::vector<EditState>{
-                          {"10.1.2.3", true}, {"8080", true}, {"bob", true}, {"pw2", true}}));
-    EXPECT_EQ(asNone, (std::vector<EditState>{{"", false}, {"", false}, {"", false}, {"", false}}));
-    EXPECT_TRUE(host.setting.UserWrites().empty());
-}
-
-TEST_F(SettingDialogTest, NoProxyReadsNoAddressAndSavesTheTypeAlone) {
-    StoreProxy("0", "old.host", "81", "carol", "pw3");
-    int selection = -2;
-    std::vector<EditState> atOpening, asUser;
-    DialogRun run = Open([&](UiWatch&, DialogControl& dialog) {
-        selection = dialog.Selection(kType);
-        atOpening = Edits(dialog);
-        dialog.Select(kType, 1);
-        asUser = Edits(dialog);
-        dialog.Select(kType, 0);
-        dialog.Click(IDOK);
-    });
-
-    EXPECT_EQ(run.result, IDOK);
-    EXPECT_EQ(selection, 0);
-    EXPECT_EQ(atOpening,
-              (std::vector<EditState>{{"", false}, {"", false}, {"", false}, {"", false}}));
-    EXPECT_EQ(asUser,
-              (std::vector<EditState>{{"", true}, {"", true}, {"carol", true}, {"pw3", true}}));
-    EXPECT_EQ(host.setting.UserWrites(), (std::vector<std::string>{"PROXY/TYPE=0"}));
-}
-
-TEST_F(SettingDialogTest, SavingAProxyTypedInStoresTheEditsAsTheyAre) {
-    StoreProxy("0", "", "", "", "");
-    DialogRun run = Open([&](UiWatch&, DialogControl& dialog) {
-        dialog.Select(kType, 1);
-        dialog.Type(kAddress, "10.0.0.9");
+        dialog.Type(kAddress, "Proxy-1_a.b:80/x");
+        dialog.Type(kPort, "8a0-8 \b");  // the backspace passes
         dialog.Type(kUser, "dave");
         dialog.Type(kPassword, "s3");
         dialog.Click(IDOK);
@@ -172,52 +127,37 @@ TEST_F(SettingDialogTest, SavingAProxyTypedInStoresTheEditsAsTheyAre) {
 
     EXPECT_EQ(run.result, IDOK);
     EXPECT_EQ(host.setting.UserWrites(),
-              (std::vector<std::string>{"PROXY/TYPE=1", "PROXY/ADDRESS=10.0.0.9", "PROXY/PORT=",
-                                        "PROXY/USER=dave", "PROXY/PASSWORD=enc:3s"}));
-}
-
-TEST_F(SettingDialogTest, EditMasksRefuseCharactersOutsideThem) {
-    StoreProxy("1", "", "", "", "");
-    std::string address, port;
-    Open([&](UiWatch&, DialogControl& dialog) {
-        dialog.Type(kAddress, "Proxy-1_a.b:80/x");
-        dialog.Type(kPort, "8a0-8 \b");
-        address = dialog.Text(kAddress);
-        port = dialog.Text(kPort);
-        dialog.Click(IDCANCEL);
-    });
-
-    EXPECT_EQ(address, "Proxy1a.b:80/x");
-    EXPECT_EQ(port, "80");  // the backspace passes
+              "PROXY/TYPE=1 PROXY/ADDRESS=Proxy1a.b:80/x PROXY/PORT=80 PROXY/USER=dave "
+              "PROXY/PASSWORD=enc:3s");
 }
 
 TEST_F(SettingDialogTest, UnknownStoredTypeSelectsNothingAndOkAsksForAType) {
-    StoreProxy("5", "h", "1", "u", "p");
-    int selection = -2;
-    std::vector<EditState> edits;
+    StoreProxy(host, "5", "h", "1", "u", "p");
+    LRESULT selection = -2;
+    std::string edits;
     std::vector<std::string> box;
     DialogRun run = Open([&](UiWatch& watch, DialogControl& dialog) {
-        selection = dialog.Selection(kType);
-        edits = Edits(dialog);
+        selection = dialog.Send(kType, CB_GETCURSEL);
+        edits = EditsOf(dialog);
         dialog.Click(IDOK);
         // No message-box library beside the program: the system's box, with the host's caption.
-        HWND hBox = watch.WaitDialog();
-        if (!hBox) return;
-        box = WindowTexts(hBox);
-        PostMessageA(hBox, WM_COMMAND, IDOK, 0);
+        if (HWND hBox = watch.WaitDialog()) {
+            box = WindowTexts(hBox);
+            PostMessageA(hBox, WM_COMMAND, IDOK, 0);
+        }
     });
 
     EXPECT_EQ(run.result, IDOK);
     EXPECT_EQ(selection, CB_ERR);
-    EXPECT_EQ(edits, (std::vector<EditState>{{"", true}, {"", true}, {"", true}, {"", true}}));
+    EXPECT_EQ(edits, "|||");
     ASSERT_FALSE(box.empty()) << "no message box opened";
     EXPECT_EQ(box[0], ui_text::kNoTypeCaption);
     EXPECT_NE(std::find(box.begin(), box.end(), ui_text::kNoType), box.end());
-    EXPECT_TRUE(host.setting.UserWrites().empty());
+    EXPECT_EQ(host.setting.UserWrites(), "");
 }
 
 TEST_F(SettingDialogTest, CloseButtonEndsWithOkAndCancelWithCancelAndNeitherSaves) {
-    StoreProxy("1", "h", "1", "u", "p");
+    StoreProxy(host, "1", "h", "1", "u", "p");
     size_t listenersWhileOpen = 0;
     DialogRun closed = Open([&](UiWatch&, DialogControl& dialog) {
         listenersWhileOpen = host.login.Handlers().size();
@@ -231,12 +171,12 @@ TEST_F(SettingDialogTest, CloseButtonEndsWithOkAndCancelWithCancelAndNeitherSave
     EXPECT_EQ(closed.result, IDOK);
     EXPECT_EQ(cancelled.result, IDCANCEL);
     EXPECT_EQ(host.login.Handlers().size(), 0u);
-    EXPECT_TRUE(host.setting.UserWrites().empty());
+    EXPECT_EQ(host.setting.UserWrites(), "");
 }
 
 TEST_F(SettingDialogTest, SkinChangeWhileOpenReloadsTheSkinInPlace) {
-    host.setting.Sys("SKIN", "ACTIVE", "skin\\TestSkin24.dll");
-    StoreProxy("1", "h", "1", "u", "p");
+    host.setting.SetSysSetting("SKIN", "ACTIVE", "skin\\TestSkin24.dll");
+    StoreProxy(host, "1", "h", "1", "u", "p");
     SIZE before{}, after{};
     RECT closeBefore{}, titleBefore{}, closeAfter{};
     bool cornerCut = false, middleKept = false;
@@ -246,7 +186,7 @@ TEST_F(SettingDialogTest, SkinChangeWhileOpenReloadsTheSkinInPlace) {
         before = dialog.WindowSize();
         closeBefore = dialog.ItemRect(kClose);
         titleBefore = dialog.ItemRect(kTitle);
-        host.setting.Sys("SKIN", "ACTIVE", "skin\\DefaultSkin.dll");
+        host.setting.SetSysSetting("SKIN", "ACTIVE", "skin\\DefaultSkin.dll");
         host.login.BroadcastSkinChange();  // from this thread, as the skin switch does
         ASSERT_TRUE(dialog.Flush());
         after = dialog.WindowSize();
@@ -258,19 +198,13 @@ TEST_F(SettingDialogTest, SkinChangeWhileOpenReloadsTheSkinInPlace) {
         }
         DeleteObject(hRegion);
         shows = watch.ShowHistory(dialog.Handle());
-        dialog.Click(IDCANCEL);
     });
 
-    EXPECT_EQ(before.cx, 200);
-    EXPECT_EQ(before.cy, 120);
-    EXPECT_EQ(closeBefore.left, 177);
-    EXPECT_EQ(closeBefore.top, 5);
-    EXPECT_EQ(closeBefore.right - closeBefore.left, 18);
-    EXPECT_EQ(closeBefore.bottom - closeBefore.top, 19);
-    EXPECT_EQ(titleBefore.left, 30);
-    EXPECT_EQ(titleBefore.right - titleBefore.left, 150);
-    EXPECT_EQ(after.cx, 386);
-    EXPECT_EQ(after.cy, 284);
+    // A 200-pixel-wide skin places the close button and title from its width.
+    EXPECT_EQ(std::make_pair(before.cx, before.cy), std::make_pair(200L, 120L));
+    EXPECT_EQ(Box(closeBefore), (std::vector<LONG>{177, 5, 177 + 18, 5 + 19}));
+    EXPECT_EQ(Box(titleBefore), (std::vector<LONG>{30, 7, 30 + 150, 7 + 20}));
+    EXPECT_EQ(std::make_pair(after.cx, after.cy), std::make_pair(386L, 284L));
     EXPECT_EQ(closeAfter.left, 386 - 23);
     EXPECT_TRUE(cornerCut);
     EXPECT_TRUE(middleKept);
@@ -279,38 +213,32 @@ TEST_F(SettingDialogTest, SkinChangeWhileOpenReloadsTheSkinInPlace) {
 }
 
 TEST_F(SettingDialogTest, SaveFailuresAreTracedAndTheDialogClosesAllTheSame) {
-    StoreProxy("1", "h", "1", "u", "p");
+    StoreProxy(host, "1", "h", "1", "u", "p");
     TraceCapture trace;
+    auto ok = [](UiWatch&, DialogControl& dialog) { dialog.Click(IDOK); };
     host.container.Refuse(PLUGIN_ID_CRYPT, IID_CRYPT);
-    DialogRun noCrypt = Open([](UiWatch&, DialogControl& dialog) { dialog.Click(IDOK); });
-    EXPECT_EQ(noCrypt.result, IDOK);
-    EXPECT_EQ(host.setting.UserWrites(),
-              (std::vector<std::string>{"PROXY/TYPE=1", "PROXY/ADDRESS=h", "PROXY/PORT=1",
-                                        "PROXY/USER=u"}));
+    EXPECT_EQ(Open(ok).result, IDOK);
+    EXPECT_EQ(host.setting.UserWrites(), "PROXY/TYPE=1 PROXY/ADDRESS=h PROXY/PORT=1 PROXY/USER=u");
     TraceRecord record = trace.Find("GetCryptPlugin failed!");
     EXPECT_EQ(record.level, 2);
     EXPECT_EQ(record.module, "LoginPlguin");
     EXPECT_EQ(record.source, "src\\LoginPlugin\\SettingDlg");
 
-    host.container.ServeNull(PLUGIN_ID_CRYPT, IID_CRYPT);
-    Open([](UiWatch&, DialogControl& dialog) { dialog.Click(IDOK); });
+    host.container.Serve(PLUGIN_ID_CRYPT, IID_CRYPT, nullptr);
+    Open(ok);
     EXPECT_TRUE(trace.Has("pCrypt pointer is null!", 2));
 
     host.setting.FailUserKey("ADDRESS");
-    size_t writesBefore = host.setting.UserWrites().size();
-    DialogRun failedWrite = Open([](UiWatch&, DialogControl& dialog) { dialog.Click(IDOK); });
-    EXPECT_EQ(failedWrite.result, IDOK);
+    const std::string writesBefore = host.setting.UserWrites();
+    EXPECT_EQ(Open(ok).result, IDOK);
     // The type was stored before the failure and stays; nothing after it was tried.
-    EXPECT_EQ(host.setting.UserWrites().size(), writesBefore + 1);
+    EXPECT_EQ(host.setting.UserWrites(), writesBefore + " PROXY/TYPE=1");
     EXPECT_TRUE(trace.Has("SetUserSetting() failed!", 2));
 }
 
 TEST_F(SettingDialogTest, NoContainerOrNoModuleMakesNoDialog) {
     CSettingUIImpl withoutHost(nullptr);
-    EXPECT_EQ(RunModal([&] { return static_cast<long long>(withoutHost.ShowSettingDialog()); },
-                       [](UiWatch&, DialogControl&) {})
-                  .result,
-              -1);
+    EXPECT_EQ(OpenDialog(withoutHost, [](UiWatch&, DialogControl&) {}).result, -1);
     SetLibraryModuleHandle(nullptr);
     DialogRun run = Open([](UiWatch&, DialogControl&) {});
     EXPECT_EQ(run.result, -1);
@@ -320,24 +248,65 @@ TEST_F(SettingDialogTest, NoContainerOrNoModuleMakesNoDialog) {
 TEST_F(SettingDialogTest, ScreenshotOfTheOpenDialogShowsTheSkinAndChineseTexts) {
     // The texts are GBK: only the Chinese code page shows them as characters.
     EXPECT_EQ(GetACP(), 936u) << "run the Windows tests with a Chinese locale (LC_ALL=zh_CN.UTF-8)";
-    StoreProxy("1", "192.168.0.10", "8080", "alice", "secret");
+    StoreProxy(host, "1", "192.168.0.10", "8080", "alice", "secret");
+    std::vector<std::pair<std::string, LRESULT>> entries;
+    std::string caption, label;
     Screenshot shot;
     Open([&](UiWatch& watch, DialogControl& dialog) {
+        for (int i = 0; i < dialog.Send(kType, CB_GETCOUNT); ++i) {
+            char text[64] = {};
+            dialog.Send(kType, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            entries.emplace_back(text, dialog.Send(kType, CB_GETITEMDATA, i));
+        }
+        caption = WindowText(dialog.Handle());
+        label = dialog.Text(kLabelType);
         ASSERT_TRUE(watch.WaitShown(dialog.Handle()));
-        dialog.Select(kType, 1);
-        ASSERT_TRUE(dialog.Flush());
         RedrawWindow(dialog.Handle(), nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         ASSERT_TRUE(dialog.Flush());
         shot = CaptureWindow(dialog.Handle());
-        dialog.Click(IDCANCEL);
     });
 
+    // The list keeps the host's order although the control sorts.
+    EXPECT_EQ(entries,
+              (std::vector<std::pair<std::string, LRESULT>>{
+                  {ui_text::kTypeNone, 0}, {ui_text::kTypeUser, 1}, {ui_text::kTypeBrowser, 2}}));
+    EXPECT_EQ(caption, ui_text::kTitle);
+    EXPECT_EQ(label, ui_text::kLabelType);
     ASSERT_EQ(shot.width, 386);
     ASSERT_EQ(shot.height, 284);
     EXPECT_TRUE(shot.WriteBmp(ProgramDirectory() + "settings_dialog.bmp"));
     // The skin's body colour, below the group frame and left of the buttons.
     EXPECT_EQ(shot.Pixel(5, 270), RGB(236, 242, 250));
+}
+
+// As a host opens it: through the plug-in library, with the template from the library's resources.
+TEST(PluginDialogTest, SettingsInterfaceOpensTheDialogFromTheLibrary) {
+    HMODULE hPlugin = LoadLibraryA((ProgramDirectory() + "LoginPlugin.dll").c_str());
+    ASSERT_TRUE(hPlugin);
+    auto pCreate = reinterpret_cast<CreatePluginFn>(
+        reinterpret_cast<void*>(GetProcAddress(hPlugin, LOGIN_CREATE_PLUGIN_EXPORT)));
+    ASSERT_TRUE(pCreate);
+    UiFakeHost host;
+    IBasePlugin* pPlugin = pCreate();
+    pPlugin->SetPluginContainer(&host.container);
+    IBaseInterface* pInterface = nullptr;
+    ASSERT_TRUE(pPlugin->QueryInterface(IID_SETTING_UI, &pInterface));
+    auto* pSettingUI = dynamic_cast<ISettingUI*>(pInterface);
+    ASSERT_TRUE(pSettingUI);
+
+    std::string caption;
+    DialogRun run =
+        RunModal([&] { return static_cast<long long>(pSettingUI->ShowSettingDialog()); },
+                 [&](UiWatch&, DialogControl& dialog) {
+                     caption = WindowText(dialog.Handle());
+                     dialog.Click(IDCANCEL);
+                 });
+    pPlugin->Release();
+    FreeLibrary(hPlugin);
+
+    EXPECT_EQ(run.result, IDCANCEL);
+    EXPECT_EQ(caption, ui_text::kTitle);
 }
 
 }  // namespace

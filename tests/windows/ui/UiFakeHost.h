@@ -1,11 +1,11 @@
-// The host as the settings dialog sees it: settings, strings, crypt plug-in and login object, each
-// recording what the dialog did with it. Safe to use from the dialog's and the driver's threads.
+// The host as the settings dialog sees it, recording what the dialog did with it. Safe to use from
+// the dialog's and the driver's threads.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,57 +15,87 @@
 #include "IPluginContainer.h"
 #include "ISetting.h"
 #include "IStringResMgr.h"
+#include "PluginIds.h"
 
 // Host strings of the dialog, GBK.
 namespace ui_text {
-extern const char* const kNoTypeCaption;  // 2000
-extern const char* const kNoType;         // 7001
-extern const char* const kTitle;          // 11003
-extern const char* const kBoxTitle;       // 2019
-extern const char* const kTypeNone;       // 11000
-extern const char* const kTypeUser;       // 11001
-extern const char* const kTypeBrowser;    // 11002
+inline const std::string kNoTypeCaption = "\xCC\xE1\xCA\xBE";  // 2000
+inline const std::string kNoType =
+    "\xC7\xEB\xD1\xA1\xD4\xF1\xB4\xFA\xC0\xED\xC0\xE0\xD0\xCD";                   // 7001
+inline const std::string kTitle = "\xB5\xC7\xC2\xBC\xC9\xE8\xD6\xC3";             // 11003
+inline const std::string kTypeNone = "\xB2\xBB\xCA\xB9\xD3\xC3\xB4\xFA\xC0\xED";  // 11000
+inline const std::string kTypeUser = "\xCA\xB9\xD3\xC3\xD7\xD4\xB6\xA8\xD2\xE5\xB4\xFA\xC0\xED";
+inline const std::string kTypeBrowser = "\xCA\xB9\xD3\xC3\xE4\xAF\xC0\xC0\xC6\xF7\xB4\xFA\xC0\xED";
+inline const std::string kLabelType = "\xC0\xE0\xD0\xCD:";  // 2023
 }  // namespace ui_text
 
 class UiFakeSetting : public ISetting {
 public:
+    using Text = const std::string&;
     void Release() override {}
     int32_t GetErrorCode() override { return 0; }
-    bool GetSysSetting(const std::string& section, const std::string& key,
-                       std::string& value) override;
-    bool SetSysSetting(const std::string& section, const std::string& key,
-                       const std::string& value) override;
-    bool GetUserSetting(const std::string& section, const std::string& key,
-                        std::string& value) override;
-    bool SetUserSetting(const std::string& section, const std::string& key,
-                        const std::string& value) override;
-    bool GetNamedSetting(const std::string&, std::string&) override { return false; }
+    bool GetSysSetting(Text s, Text k, std::string& v) override {
+        return Get("sys:" + s + "/" + k, v);
+    }
+    bool SetSysSetting(Text s, Text k, Text v) override { return Put("sys:" + s + "/" + k, v); }
+    bool GetUserSetting(Text s, Text k, std::string& v) override { return Get(s + "/" + k, v); }
+    bool SetUserSetting(Text s, Text k, Text v) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (k == m_failKey) return false;
+        m_values[s + "/" + k] = v;
+        m_writes += (m_writes.empty() ? "" : " ") + s + "/" + k + "=" + v;
+        return true;
+    }
+    bool GetNamedSetting(Text, std::string&) override { return false; }
     void SetSimTypeNumber(int32_t) override {}
 
-    void Sys(const std::string& section, const std::string& key, const std::string& value);
-    void Proxy(const std::string& key, const std::string& value);
-    // Every SetUserSetting, in order, as "SECTION/KEY=value".
-    std::vector<std::string> UserWrites() const;
-    // SetUserSetting of this key answers false (and stores nothing).
-    void FailUserKey(const std::string& key);
+    // Stored as though long ago: not among the writes.
+    bool Put(Text key, Text v) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_values[key] = v;
+        return true;
+    }
+    // Every SetUserSetting that succeeded, in order: "SECTION/KEY=value SECTION/KEY=value".
+    std::string UserWrites() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_writes;
+    }
+    // SetUserSetting of this key answers false from now on.
+    void FailUserKey(Text k) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_failKey = k;
+    }
 
 private:
-    mutable std::mutex m_mutex;
-    std::map<std::pair<std::string, std::string>, std::string> m_sys;
-    std::map<std::pair<std::string, std::string>, std::string> m_user;
-    std::vector<std::string> m_writes;
-    std::set<std::string> m_failKeys;
+    bool Get(Text key, std::string& v) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_values.find(key);
+        if (it != m_values.end()) v = it->second;
+        return it != m_values.end();
+    }
+    std::mutex m_mutex;
+    std::map<std::string, std::string> m_values;
+    std::string m_writes, m_failKey;
 };
 
 class UiFakeStrings : public IStringResMgr {
 public:
-    UiFakeStrings();
     void Release() override {}
     int32_t GetErrorCode() override { return 0; }
-    std::string GetString(int32_t id) override;
-
-private:
-    std::map<int32_t, std::string> m_strings;  // read only after construction
+    std::string GetString(int32_t id) override {
+        // clang-format off
+        static const std::map<int32_t, std::string> strings = {
+            {2000, ui_text::kNoTypeCaption}, {2001, "\xC8\xB7\xB6\xA8"}, {2002, "\xC8\xA1\xCF\xFB"},
+            {2019, "\xB5\xC7\xC2\xBC\xD6\xFA\xCA\xD6 "}, {2022, "\xB4\xFA\xC0\xED\xB7\xFE\xCE\xF1\xC6\xF7"},
+            {2023, ui_text::kLabelType}, {2024, "\xB5\xD8\xD6\xB7:"}, {2025, "\xB6\xCB\xBF\xDA:"},
+            {2026, "\xD3\xC3\xBB\xA7:"}, {2027, "\xC3\xDC\xC2\xEB:"}, {4102, "\xC8\xB7\xB6\xA8"},
+            {4103, "\xC8\xA1\xCF\xFB"}, {4109, "\xCA\xC7"}, {4110, "\xB7\xF1"}, {5999, "\xB9\xD8\xB1\xD5"},
+            {7001, ui_text::kNoType}, {11000, ui_text::kTypeNone}, {11001, ui_text::kTypeUser},
+            {11002, ui_text::kTypeBrowser}, {11003, ui_text::kTitle}};
+        // clang-format on
+        auto it = strings.find(id);
+        return it == strings.end() ? std::string() : it->second;
+    }
 };
 
 // Reversible and visibly different from the plain text.
@@ -73,8 +103,13 @@ class UiFakeCrypt : public ICryptPlugin {
 public:
     void Release() override {}
     int32_t GetErrorCode() override { return 0; }
-    std::string Encrypt(const std::string& plain) override;
-    std::string Decrypt(const std::string& cipher) override;
+    std::string Encrypt(const std::string& plain) override {
+        return "enc:" + std::string(plain.rbegin(), plain.rend());
+    }
+    std::string Decrypt(const std::string& cipher) override {
+        if (cipher.compare(0, 4, "enc:") != 0) return {};
+        return std::string(cipher.rbegin(), cipher.rend() - 4);
+    }
     int32_t DecryptBuffer(const unsigned char*, uint32_t, unsigned char*, const unsigned char*,
                           uint32_t) override {
         return -1;
@@ -90,38 +125,70 @@ public:
     bool IsLoginSuccess() override { return false; }
     bool IsPluginUnlisted(std::string) override { return false; }
     void CheckSimCardType(const std::string&) override {}
-    bool SetEventHandler(ISkinControlEvent* pHandler) override;
-    bool RemoveEventHandler(ISkinControlEvent* pHandler) override;
-
-    std::vector<ISkinControlEvent*> Handlers() const;
+    bool SetEventHandler(ISkinControlEvent* pHandler) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_handlers.push_back(pHandler);
+        return true;
+    }
+    bool RemoveEventHandler(ISkinControlEvent* pHandler) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_handlers.erase(std::remove(m_handlers.begin(), m_handlers.end(), pHandler),
+                         m_handlers.end());
+        return true;
+    }
+    std::vector<ISkinControlEvent*> Handlers() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_handlers;
+    }
     // Tells every listener, as the skin switch does.
-    void BroadcastSkinChange();
+    void BroadcastSkinChange() {
+        SkinChangeInfo info{};
+        for (ISkinControlEvent* pHandler : Handlers()) pHandler->OnSkinChange(&info);
+    }
     int Releases() const { return m_nReleases; }
 
 private:
-    mutable std::mutex m_mutex;
+    std::mutex m_mutex;
     std::vector<ISkinControlEvent*> m_handlers;
     std::atomic<int> m_nReleases{0};
 };
 
 class UiFakeContainer : public IPluginContainer {
 public:
-    bool QueryInterface(const char* pluginId, int32_t number,
-                        IBaseInterface** ppInterface) override;
-    void Serve(const std::string& pluginId, int32_t number, IBaseInterface* pInterface);
+    bool QueryInterface(const char* pluginId, int32_t number, IBaseInterface** ppOut) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_served.find({pluginId ? pluginId : "", number});
+        if (it == m_served.end()) return false;
+        *ppOut = it->second;
+        return true;
+    }
+    // A null interface answers true with a null pointer.
+    void Serve(const std::string& pluginId, int32_t number, IBaseInterface* pInterface) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_served[{pluginId, number}] = pInterface;
+    }
     // Answers false for it, as a host without that plug-in.
-    void Refuse(const std::string& pluginId, int32_t number);
-    // Answers true with a null pointer.
-    void ServeNull(const std::string& pluginId, int32_t number);
+    void Refuse(const std::string& pluginId, int32_t number) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_served.erase({pluginId, number});
+    }
 
 private:
     std::mutex m_mutex;
     std::map<std::pair<std::string, int32_t>, IBaseInterface*> m_served;
 };
 
-// All of it wired together: the skin is the default one, the proxy type unset.
+// All of it wired together: the default skin, version 2.1, no proxy stored.
 struct UiFakeHost {
-    UiFakeHost();
+    UiFakeHost() {
+        container.Serve(PLUGIN_ID_SETTING, IID_SETTING, static_cast<ISetting*>(&setting));
+        container.Serve(PLUGIN_ID_STRING_RES_MGR, IID_STRING_RES_MGR,
+                        static_cast<IStringResMgr*>(&strings));
+        container.Serve(PLUGIN_ID_CRYPT, IID_CRYPT, static_cast<ICryptPlugin*>(&crypt));
+        container.Serve(PLUGIN_ID_LOGIN, IID_LOGIN, static_cast<ILogin*>(&login));
+        setting.SetSysSetting("SKIN", "ACTIVE", "skin\\DefaultSkin.dll");
+        setting.SetSysSetting("VERSION", "MAJOR", "2.1");
+    }
     UiFakeSetting setting;
     UiFakeStrings strings;
     UiFakeCrypt crypt;
