@@ -1,5 +1,5 @@
-// The skinned dialog base on its own: the window's shape from the skin, its decorations, dragging,
-// listener registration and reloads.
+// The skinned dialog base on its own: the window's shape from the skin, its decorations, listener
+// registration and reloads.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -16,15 +16,12 @@ namespace {
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 
 // Any template does; the settings dialog's is linked into the test program.
-class TestSubDlg : public CBaseSubDlg {
-public:
+struct TestSubDlg : CBaseSubDlg {
     TestSubDlg() : CBaseSubDlg(4000) {}
     using CBaseSubDlg::LoadSkinBitmap;
     using CBaseSubDlg::SetCloseButton;
     using CBaseSubDlg::SetCloseTip;
-    using CBaseSubDlg::SetDragAnywhere;
     using CBaseSubDlg::SetTitle;
-
     void LoadSkin() override {
         ++nLoads;
         if (hSkin) LoadSkinBitmap(hSkin, 7089, kGreen);
@@ -44,6 +41,12 @@ Region WindowRegion(HWND hWnd, int* pType) {
     return region;
 }
 
+std::tuple<LONG, LONG, LONG, LONG> BoxOf(HRGN hRegion) {
+    RECT box{};
+    GetRgnBox(hRegion, &box);
+    return {box.left, box.top, box.right, box.bottom};
+}
+
 // The per-pixel region of bitmap 7089 of the library, the way GetPixel sees it.
 Region ReferenceRegion(HMODULE hSkin) {
     auto hBitmap = static_cast<HBITMAP>(
@@ -59,46 +62,40 @@ Region ReferenceRegion(HMODULE hSkin) {
     return region;
 }
 
-// Runs what the dialog posted to itself.
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+// The skin libraries stay loaded for the rest of the program.
+HMODULE Skin(const char* name) {
+    return LoadLibraryA((ProgramDirectory() + "skin\\" + name).c_str());
 }
 
 class BaseSubDlgTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        for (HMODULE h : m_libraries) FreeLibrary(h);
-    }
-    HMODULE Skin(const char* name) {
-        m_libraries.push_back(LoadLibraryA((ProgramDirectory() + "skin\\" + name).c_str()));
-        return m_libraries.back();
-    }
     // A modeless, hidden dialog with the skin loaded.
     HWND Make(TestSubDlg& dlg, const char* skin) {
         dlg.SetPluginContainer(&host.container);
-        if (skin) dlg.hSkin = Skin(skin);
+        dlg.hSkin = skin ? Skin(skin) : nullptr;
         if (!dlg.Create()) return nullptr;
         dlg.LoadSkin();
         return dlg.GetSafeHwnd();
     }
     UiFakeHost host;
-    std::vector<HMODULE> m_libraries;
 };
 
 TEST_F(BaseSubDlgTest, WindowShapeIsTheSkinLessItsTransparentPixelsAtEitherDepth) {
-    TestSubDlg dlg24, dlg8;
+    TestSubDlg dlg24, dlg8, plain;
     HWND h24 = Make(dlg24, "TestSkin24.dll");
     HWND h8 = Make(dlg8, "TestSkin8.dll");
-    ASSERT_TRUE(h24 && h8);
-    int type24 = ERROR, type8 = ERROR;
+    HWND hPlain = Make(plain, "TestSkinPlain.dll");
+    ASSERT_TRUE(h24 && h8 && hPlain);
+    int type24 = ERROR, type8 = ERROR, typePlain = ERROR;
     Region region24 = WindowRegion(h24, &type24);
     Region region8 = WindowRegion(h8, &type8);
+    Region regionPlain = WindowRegion(hPlain, &typePlain);
 
     EXPECT_EQ(type24, COMPLEXREGION);
     EXPECT_TRUE(EqualRgn(region24.get(), ReferenceRegion(dlg24.hSkin).get()));
     EXPECT_TRUE(EqualRgn(region8.get(), ReferenceRegion(dlg8.hSkin).get()));
     EXPECT_TRUE(EqualRgn(region8.get(), region24.get()));
+    EXPECT_EQ(BoxOf(region24.get()), std::make_tuple(0L, 0L, 200L, 120L));
     // Rows are stored bottom-up: the last row and column are cut where the picture says so.
     const struct {
         int x, y;
@@ -109,26 +106,9 @@ TEST_F(BaseSubDlgTest, WindowShapeIsTheSkinLessItsTransparentPixelsAtEitherDepth
                   {0, 0, false}};                      // rounded corner
     for (const auto& p : points)
         EXPECT_EQ(PtInRegion(region24.get(), p.x, p.y) != FALSE, p.inside) << p.x << "," << p.y;
-    RECT box{};
-    GetRgnBox(region24.get(), &box);
-    EXPECT_EQ(std::make_tuple(box.right, box.bottom), std::make_tuple(200L, 120L));
-}
-
-TEST_F(BaseSubDlgTest, SkinWithoutTransparentPixelsGivesItsRectangle) {
-    TestSubDlg dlg;
-    HWND hWnd = Make(dlg, "TestSkinPlain.dll");
-    ASSERT_TRUE(hWnd);
-    int type = ERROR;
-    Region region = WindowRegion(hWnd, &type);
-    RECT box{}, window{};
-    GetRgnBox(region.get(), &box);
-    GetWindowRect(hWnd, &window);
-
-    EXPECT_EQ(type, SIMPLEREGION);
-    EXPECT_EQ(std::make_tuple(box.left, box.top, box.right, box.bottom),
-              std::make_tuple(0L, 0L, 64L, 32L));
-    EXPECT_EQ(std::make_tuple(window.right - window.left, window.bottom - window.top),
-              std::make_tuple(64L, 32L));
+    // Without a transparent pixel the shape is the picture's rectangle.
+    EXPECT_EQ(typePlain, SIMPLEREGION);
+    EXPECT_EQ(BoxOf(regionPlain.get()), std::make_tuple(0L, 0L, 64L, 32L));
 }
 
 TEST_F(BaseSubDlgTest, MissingSkinBitmapLeavesNoBackgroundAndRefusesTheDecorations) {
@@ -148,19 +128,6 @@ TEST_F(BaseSubDlgTest, MissingSkinBitmapLeavesNoBackgroundAndRefusesTheDecoratio
     EXPECT_FALSE(dlg.SetCloseTip("tip"));
 }
 
-TEST_F(BaseSubDlgTest, DragAnywhereMakesTheSurfaceACaption) {
-    TestSubDlg dlg;
-    HWND hWnd = Make(dlg, "TestSkin24.dll");
-    ASSERT_TRUE(hWnd);
-    POINT surface{3, 60};
-    ClientToScreen(hWnd, &surface);
-    const LPARAM at = MAKELPARAM(surface.x, surface.y);
-
-    EXPECT_EQ(SendMessageA(hWnd, WM_NCHITTEST, 0, at), HTCLIENT);
-    dlg.SetDragAnywhere(TRUE);
-    EXPECT_EQ(SendMessageA(hWnd, WM_NCHITTEST, 0, at), HTCAPTION);
-}
-
 TEST_F(BaseSubDlgTest, ListensWhileTheWindowLivesAndReloadsKeepingItHiddenOrShown) {
     UiWatch watch;
     TestSubDlg dlg;
@@ -168,20 +135,18 @@ TEST_F(BaseSubDlgTest, ListensWhileTheWindowLivesAndReloadsKeepingItHiddenOrShow
     ASSERT_TRUE(hWnd);
     EXPECT_EQ(host.login.Handlers(), (std::vector<ISkinControlEvent*>{&dlg}));
     const int loads = dlg.nLoads;
-    SkinChangeInfo info{};
-
-    EXPECT_TRUE(dlg.OnSkinChange(&info));
-    EXPECT_EQ(dlg.nLoads, loads);  // posted: nothing happens on the caller's side
-    Pump();
-    EXPECT_EQ(dlg.nLoads, loads + 1);
-    EXPECT_FALSE(IsWindowVisible(hWnd));
-    EXPECT_TRUE(watch.ShowHistory(hWnd).empty());
-
-    ShowWindow(hWnd, SW_SHOW);
-    dlg.OnSkinChange(&info);
-    Pump();
-    EXPECT_EQ(dlg.nLoads, loads + 2);
-    EXPECT_TRUE(IsWindowVisible(hWnd));
+    MSG msg;
+    for (bool shown : {false, true}) {
+        SCOPED_TRACE(shown);
+        if (shown) ShowWindow(hWnd, SW_SHOW);
+        SkinChangeInfo info{};
+        EXPECT_TRUE(dlg.OnSkinChange(&info));
+        EXPECT_EQ(dlg.nLoads, loads + shown);  // posted: nothing happens on the caller's side
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        EXPECT_EQ(dlg.nLoads, loads + shown + 1);
+        EXPECT_EQ(IsWindowVisible(hWnd) != FALSE, shown);
+    }
+    // Never shown while hidden; hidden for the reload and shown again while shown.
     EXPECT_EQ(watch.ShowHistory(hWnd), (std::vector<int>{1, -1, 1}));
 
     DestroyWindow(hWnd);
@@ -200,9 +165,8 @@ TEST_F(BaseSubDlgTest, WithoutTheLoginObjectTheDialogWorksAndTheWithdrawalIsTrac
     DestroyWindow(hWnd);
 
     TraceRecord record = trace.Find("LEAVE UnregisterSkinNotify()");
-    EXPECT_EQ(record.level, 1);
-    EXPECT_EQ(record.module, "CBaseSubDlg");
-    EXPECT_EQ(record.source, "global\\BaseSubDlg");
+    EXPECT_EQ(std::make_tuple(record.level, record.module, record.source),
+              std::make_tuple(1, std::string("CBaseSubDlg"), std::string("global\\BaseSubDlg")));
 }
 
 }  // namespace

@@ -108,15 +108,9 @@ void UiWatch::StopWaiting() {
 
 RECT DialogControl::ItemRect(int id) const {
     RECT rc{};
-    GetWindowRect(Item(id), &rc);
+    GetWindowRect(id ? Item(id) : m_hDlg, &rc);
     MapWindowPoints(nullptr, m_hDlg, reinterpret_cast<POINT*>(&rc), 2);
     return rc;
-}
-
-SIZE DialogControl::WindowSize() const {
-    RECT rc{};
-    GetWindowRect(m_hDlg, &rc);
-    return {rc.right - rc.left, rc.bottom - rc.top};
 }
 
 void DialogControl::Select(int id, int index) {

@@ -42,9 +42,8 @@ public:
     LRESULT Send(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return SendMessageA(Item(id), message, wParam, lParam);
     }
-    // The control's rectangle in the dialog's coordinates.
+    // The control's rectangle (id 0: the dialog's own) in the dialog's coordinates.
     RECT ItemRect(int id) const;
-    SIZE WindowSize() const;
     // Selects the list entry as the user does: the dialog is told of the change.
     void Select(int id, int index);
     void Type(int id, const std::string& chars) {
