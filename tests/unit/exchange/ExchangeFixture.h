@@ -12,29 +12,30 @@
 
 constexpr char kHeaders[] = "Accept:*/*\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\n";
 constexpr char kUrl[] = "https://acct.example.com:8443/svc/login?v=1";
-constexpr uint32_t kRelaxed = 0x3380;
 constexpr uint32_t kSecureFlag = 0x00800000;
-
-// The closing of one exchange: request, connection, internet handle, in that order.
+// The steps of one exchange: its opening, the reading of the answer, and the closing of the
+// request, the connection and the internet handle, in that order.
+constexpr char kOpens[] = "Open Connect OpenRequest ";
+constexpr char kReads[] = "QueryInfo(status) QueryInfo(length) Read ";
 constexpr char kCloses[] = "Close(request) Close(connection) Close(internet)";
+
+inline LoginEnvironment Over(FakeHttps& https) {
+    LoginEnvironment env;
+    env.httpClient = https.Factory();
+    return env;
+}
 
 class ExchangeTest : public ::testing::Test {
 protected:
-    LoginEnvironment Environment() {
-        LoginEnvironment env;
-        env.httpClient = https.Factory();
-        return env;
-    }
-    bool Post(const std::string& url = kUrl, const std::string& body = "cid=1",
-              const std::string& proxyAddress = "", const std::string& proxyPort = "",
-              bool bSecure = true) {
+    bool Post(const std::string& url = kUrl, const std::string& proxyAddress = "",
+              const std::string& proxyPort = "", bool bSecure = true) {
         reply = ServerReply();
-        return login.PostToServer(url, kHeaders, body, proxyAddress, proxyPort, bSecure, reply);
+        return login.PostToServer(url, kHeaders, "cid=1", proxyAddress, proxyPort, bSecure, reply);
     }
 
     FakeHost host;
     FakeHttps https;
     TraceCapture trace;
-    CLoginImpl login{&host.container, Environment()};
+    CLoginImpl login{&host.container, Over(https)};
     ServerReply reply;
 };
