@@ -76,18 +76,6 @@ inline void ExpectRegistrationRead(IHttpClient& client, const HttpHandle& reques
     EXPECT_EQ(ReadOnce(client, request, 64), "");
 }
 
-// A 20,000-byte reply without a length: a read fills 10,240 bytes, the next takes the rest.
-inline void ExpectUnsizedReplyRead(IHttpClient& client, const HttpHandle& request) {
-    uint32_t length = 0;
-    EXPECT_FALSE(client.QueryInfo(request, kLengthQuery, length));
-    EXPECT_EQ(client.LastError(), inet::ERROR_HTTP_HEADER_NOT_FOUND);
-    const std::string head = ReadOnce(client, request, 10240);
-    EXPECT_EQ(head.size(), 10240u);
-    EXPECT_THAT(head, ::testing::StartsWith("<result><resultValue>0</resultValue><password>"));
-    EXPECT_EQ(ReadOnce(client, request, 20000).size(), 20000u - 10240u);
-    EXPECT_EQ(ReadOnce(client, request, 20000), "");
-}
-
 // The head (one header a line) and body that the server's /echo gave back for `body`.
 inline void ExpectEchoOf(const std::string& echo, const std::string& body) {
     const size_t blank = echo.find("\n\n");
