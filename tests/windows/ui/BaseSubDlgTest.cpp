@@ -71,7 +71,7 @@ class BaseSubDlgTest : public ::testing::Test {
 protected:
     // A modeless, hidden dialog with the skin loaded.
     HWND Make(TestSubDlg& dlg, const char* skin) {
-        dlg.SetPluginContainer(&host.container);
+        dlg.SetPluginContainer(&host);
         dlg.hSkin = skin ? Skin(skin) : nullptr;
         if (!dlg.Create()) return nullptr;
         dlg.LoadSkin();
@@ -133,7 +133,7 @@ TEST_F(BaseSubDlgTest, ListensWhileTheWindowLivesAndReloadsKeepingItHiddenOrShow
     TestSubDlg dlg;
     HWND hWnd = Make(dlg, "TestSkin24.dll");
     ASSERT_TRUE(hWnd);
-    EXPECT_EQ(host.login.Handlers(), (std::vector<ISkinControlEvent*>{&dlg}));
+    EXPECT_EQ(host.Handlers(), (std::vector<ISkinControlEvent*>{&dlg}));
     const int loads = dlg.nLoads;
     MSG msg;
     for (bool shown : {false, true}) {
@@ -150,13 +150,13 @@ TEST_F(BaseSubDlgTest, ListensWhileTheWindowLivesAndReloadsKeepingItHiddenOrShow
     EXPECT_EQ(watch.ShowHistory(hWnd), (std::vector<int>{1, -1, 1}));
 
     DestroyWindow(hWnd);
-    EXPECT_TRUE(host.login.Handlers().empty());
-    EXPECT_EQ(host.login.Releases(), 2);
+    EXPECT_TRUE(host.Handlers().empty());
+    EXPECT_EQ(host.Releases(), 2);
 }
 
 TEST_F(BaseSubDlgTest, WithoutTheLoginObjectTheDialogWorksAndTheWithdrawalIsTraced) {
     TraceCapture trace;
-    host.container.Refuse(PLUGIN_ID_LOGIN, IID_LOGIN);
+    host.Refuse(PLUGIN_ID_LOGIN, IID_LOGIN);
     TestSubDlg dlg;
     HWND hWnd = Make(dlg, "TestSkin24.dll");
     ASSERT_TRUE(hWnd);

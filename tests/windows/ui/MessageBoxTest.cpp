@@ -29,7 +29,7 @@ std::wstring RecordText(const XPMessageBoxCall& call, size_t offset) {
 
 class MessageBoxTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetMessageBoxContainer(&host.container); }
+    void SetUp() override { SetMessageBoxContainer(&host); }
     UiFakeHost host;
 };
 
@@ -79,7 +79,7 @@ TEST_F(MessageBoxTest, SkinColourIsReadFromTheActiveSkinLibrary) {
         {"skin\\NoSuchSkin.dll", 0},           // no library
     };
     for (const auto& [skin, expected] : cases) {
-        host.setting.SetSysSetting("SKIN", "ACTIVE", skin);
+        host.SetSysSetting("SKIN", "ACTIVE", skin);
         EXPECT_EQ(GetSkinColor(7191), expected) << skin;
     }
     EXPECT_EQ(GetActiveSkinPath(), ProgramDirectory() + "skin\\NoSuchSkin.dll");

@@ -28,13 +28,14 @@ std::vector<LONG> Box(const RECT& rc) {
 
 void StoreProxy(UiFakeHost& host, const char* type, const char* address, const char* port,
                 const char* user, const char* password) {
-    const std::string values[] = {type, address, port, user, host.crypt.Encrypt(password)};
+    const std::string values[] = {type, address, port, user, host.Encrypt(password)};
     const char* keys[] = {"TYPE", "ADDRESS", "PORT", "USER", "PASSWORD"};
-    for (int i = 0; i < 5; ++i) host.setting.Put(std::string("PROXY/") + keys[i], values[i]);
+    for (int i = 0; i < 5; ++i) host.Put(std::string("PROXY/") + keys[i], values[i]);
 }
 
-DialogRun OpenDialog(CSettingUIImpl& ui, const Drive& fnDrive) {
-    return RunModal([&ui] { return static_cast<long long>(ui.ShowSettingDialog()); }, fnDrive);
+DialogRun Open(
+    ISettingUI* pUi, const Drive& fnDrive = [](UiWatch&, DialogControl&) {}) {
+    return RunModal([pUi] { return static_cast<long long>(pUi->ShowSettingDialog()); }, fnDrive);
 }
 
 // The current user's browser proxy, set for the guard's lifetime.
@@ -61,9 +62,9 @@ class SettingDialogTest : public ::testing::Test {
 protected:
     // The test program holds the dialog template in place of the plug-in library.
     void SetUp() override { SetLibraryModuleHandle(GetModuleHandleA(nullptr)); }
-    DialogRun Open(const Drive& fnDrive) { return OpenDialog(ui, fnDrive); }
+    DialogRun Open(const Drive& fnDrive) { return ::Open(&ui, fnDrive); }
     UiFakeHost host;
-    CSettingUIImpl ui{&host.container};
+    CSettingUIImpl ui{&host};
 };
 
 TEST_F(SettingDialogTest, EachStoredTypeShowsFillsAndSavesItsOwnFields) {
@@ -84,10 +85,8 @@ TEST_F(SettingDialogTest, EachStoredTypeShowsFillsAndSavesItsOwnFields) {
          "PROXY/TYPE=2 PROXY/USER=u PROXY/PASSWORD=enc:wp"},
     };
     for (const Case& c : cases) {
-        UiFakeHost fresh;
-        CSettingUIImpl freshUi(&fresh.container);
-        StoreProxy(fresh, c.type, "typed.host", "81", "u", "pw");
-        DialogRun run = OpenDialog(freshUi, [&](UiWatch&, DialogControl& dialog) {
+        StoreProxy(host, c.type, "typed.host", "81", "u", "pw");
+        DialogRun run = Open([&](UiWatch&, DialogControl& dialog) {
             SCOPED_TRACE(c.type);
             EXPECT_EQ(dialog.Send(kType, CB_GETCURSEL), c.selection);
             EXPECT_EQ(EditsOf(dialog), c.atOpening);
@@ -98,7 +97,7 @@ TEST_F(SettingDialogTest, EachStoredTypeShowsFillsAndSavesItsOwnFields) {
             dialog.Click(IDOK);
         });
         EXPECT_EQ(run.result, IDOK) << c.type;
-        EXPECT_EQ(fresh.setting.UserWrites(), c.writes);
+        EXPECT_EQ(host.TakeWrites(), c.writes);
     }
 }
 
@@ -112,7 +111,7 @@ TEST_F(SettingDialogTest, TypedProxyPassesTheMasksAndIsSavedAsShown) {
         dialog.Click(IDOK);
     });
     EXPECT_EQ(run.result, IDOK);
-    EXPECT_EQ(host.setting.UserWrites(),
+    EXPECT_EQ(host.TakeWrites(),
               "PROXY/TYPE=1 PROXY/ADDRESS=Proxy1a.b:80/x PROXY/PORT=80 PROXY/USER=dave "
               "PROXY/PASSWORD=enc:3s");
 }
@@ -134,26 +133,26 @@ TEST_F(SettingDialogTest, UnknownStoredTypeSelectsNothingAndOkAsksForAType) {
     });
     EXPECT_TRUE(boxShown);
     EXPECT_EQ(run.result, IDOK);
-    EXPECT_EQ(host.setting.UserWrites(), "");
+    EXPECT_EQ(host.TakeWrites(), "");
 }
 
 TEST_F(SettingDialogTest, CloseButtonEndsWithOkAndCancelWithCancelAndNeitherSaves) {
     StoreProxy(host, "1", "h", "1", "u", "p");
     DialogRun closed = Open([&](UiWatch&, DialogControl& dialog) {
-        EXPECT_EQ(host.login.Handlers().size(), 1u);
+        EXPECT_EQ(host.Handlers().size(), 1u);
         dialog.Click(kClose);
     });
-    EXPECT_EQ(host.login.Handlers().size(), 0u);
+    EXPECT_EQ(host.Handlers().size(), 0u);
     // A second opening replaces the first dialog object.
     DialogRun cancelled = Open([&](UiWatch&, DialogControl& dialog) { dialog.Click(IDCANCEL); });
     EXPECT_EQ(closed.result, IDOK);
     EXPECT_EQ(cancelled.result, IDCANCEL);
-    EXPECT_EQ(host.login.Handlers().size(), 0u);
-    EXPECT_EQ(host.setting.UserWrites(), "");
+    EXPECT_EQ(host.Handlers().size(), 0u);
+    EXPECT_EQ(host.TakeWrites(), "");
 }
 
 TEST_F(SettingDialogTest, SkinChangeWhileOpenReloadsTheSkinInPlace) {
-    host.setting.SetSysSetting("SKIN", "ACTIVE", "skin\\TestSkin24.dll");
+    host.SetSysSetting("SKIN", "ACTIVE", "skin\\TestSkin24.dll");
     StoreProxy(host, "1", "h", "1", "u", "p");
     bool reloaded = false;
     Open([&](UiWatch& watch, DialogControl& dialog) {
@@ -162,8 +161,8 @@ TEST_F(SettingDialogTest, SkinChangeWhileOpenReloadsTheSkinInPlace) {
         EXPECT_EQ(Box(dialog.ItemRect(0)), (std::vector<LONG>{0, 0, 200, 120}));
         EXPECT_EQ(Box(dialog.ItemRect(kClose)), (std::vector<LONG>{177, 5, 177 + 18, 5 + 19}));
         EXPECT_EQ(Box(dialog.ItemRect(kTitle)), (std::vector<LONG>{30, 7, 30 + 150, 7 + 20}));
-        host.setting.SetSysSetting("SKIN", "ACTIVE", "skin\\DefaultSkin.dll");
-        host.login.BroadcastSkinChange();  // from this thread, as the skin switch does
+        host.SetSysSetting("SKIN", "ACTIVE", "skin\\DefaultSkin.dll");
+        host.BroadcastSkinChange();  // from this thread, as the skin switch does
         ASSERT_TRUE(dialog.Flush());
         EXPECT_EQ(Box(dialog.ItemRect(0)), (std::vector<LONG>{0, 0, 386, 284}));
         EXPECT_EQ(dialog.ItemRect(kClose).left, 386 - 23);
@@ -188,33 +187,50 @@ TEST_F(SettingDialogTest, SaveFailuresAreTracedAndTheDialogClosesAllTheSame) {
     StoreProxy(host, "1", "h", "1", "u", "p");
     TraceCapture trace;
     auto ok = [](UiWatch&, DialogControl& dialog) { dialog.Click(IDOK); };
-    host.container.Refuse(PLUGIN_ID_CRYPT, IID_CRYPT);
+    host.Refuse(PLUGIN_ID_CRYPT, IID_CRYPT);
     EXPECT_EQ(Open(ok).result, IDOK);
-    EXPECT_EQ(host.setting.UserWrites(), "PROXY/TYPE=1 PROXY/ADDRESS=h PROXY/PORT=1 PROXY/USER=u");
+    EXPECT_EQ(host.TakeWrites(), "PROXY/TYPE=1 PROXY/ADDRESS=h PROXY/PORT=1 PROXY/USER=u");
     TraceRecord record = trace.Find("GetCryptPlugin failed!");
     EXPECT_EQ(std::make_tuple(record.level, record.module, record.source),
               std::make_tuple(2, std::string("LoginPlguin"),
                               std::string("src\\LoginPlugin\\SettingDlg")));
 
-    host.container.Serve(PLUGIN_ID_CRYPT, IID_CRYPT, nullptr);
+    host.Serve(PLUGIN_ID_CRYPT, IID_CRYPT, nullptr);
     Open(ok);
     EXPECT_TRUE(trace.Has("pCrypt pointer is null!", 2));
 
-    host.setting.FailUserKey("ADDRESS");
-    const std::string writesBefore = host.setting.UserWrites();
+    host.TakeWrites();
+    host.FailUserKey("ADDRESS");
     EXPECT_EQ(Open(ok).result, IDOK);
     // The type was stored before the failure and stays; nothing after it was tried.
-    EXPECT_EQ(host.setting.UserWrites(), writesBefore + " PROXY/TYPE=1");
+    EXPECT_EQ(host.TakeWrites(), "PROXY/TYPE=1");
     EXPECT_TRUE(trace.Has("SetUserSetting() failed!", 2));
 }
 
-TEST_F(SettingDialogTest, NoContainerOrNoModuleMakesNoDialog) {
+TEST_F(SettingDialogTest, OpensOnlyWithAHostAndTheTemplateOfTheLibraryModule) {
     CSettingUIImpl withoutHost(nullptr);
-    EXPECT_EQ(OpenDialog(withoutHost, [](UiWatch&, DialogControl&) {}).result, -1);
+    EXPECT_EQ(::Open(&withoutHost).result, -1);
     SetLibraryModuleHandle(nullptr);
     DialogRun run = Open([](UiWatch&, DialogControl&) {});
     EXPECT_EQ(run.result, -1);
     EXPECT_FALSE(run.bOpened);
+
+    // As a host opens it: through the plug-in library, which holds the template.
+    HMODULE hPlugin = LoadLibraryA((ProgramDirectory() + "LoginPlugin.dll").c_str());
+    ASSERT_TRUE(hPlugin);
+    auto pCreate = reinterpret_cast<CreatePluginFn>(
+        reinterpret_cast<void*>(GetProcAddress(hPlugin, LOGIN_CREATE_PLUGIN_EXPORT)));
+    ASSERT_TRUE(pCreate);
+    IBasePlugin* pPlugin = pCreate();
+    pPlugin->SetPluginContainer(&host);
+    IBaseInterface* pInterface = nullptr;
+    ASSERT_TRUE(pPlugin->QueryInterface(IID_SETTING_UI, &pInterface));
+    run = ::Open(dynamic_cast<ISettingUI*>(pInterface), [](UiWatch&, DialogControl& dialog) {
+        EXPECT_EQ(WindowText(dialog.Handle()), ui_text::kTitle);
+    });
+    pPlugin->Release();
+    FreeLibrary(hPlugin);
+    EXPECT_EQ(run.result, IDCANCEL);
 }
 
 TEST_F(SettingDialogTest, ScreenshotOfTheOpenDialogShowsTheSkinAndChineseTexts) {
@@ -244,30 +260,6 @@ TEST_F(SettingDialogTest, ScreenshotOfTheOpenDialogShowsTheSkinAndChineseTexts) 
     EXPECT_TRUE(shot.WriteBmp(ProgramDirectory() + "settings_dialog.bmp"));
     // The skin's body colour, below the group frame and left of the buttons.
     EXPECT_EQ(shot.Pixel(5, 270), RGB(236, 242, 250));
-}
-
-// As a host opens it: through the plug-in library, with the template from the library's resources.
-TEST(PluginDialogTest, SettingsInterfaceOpensTheDialogFromTheLibrary) {
-    HMODULE hPlugin = LoadLibraryA((ProgramDirectory() + "LoginPlugin.dll").c_str());
-    ASSERT_TRUE(hPlugin);
-    auto pCreate = reinterpret_cast<CreatePluginFn>(
-        reinterpret_cast<void*>(GetProcAddress(hPlugin, LOGIN_CREATE_PLUGIN_EXPORT)));
-    ASSERT_TRUE(pCreate);
-    UiFakeHost host;
-    IBasePlugin* pPlugin = pCreate();
-    pPlugin->SetPluginContainer(&host.container);
-    IBaseInterface* pInterface = nullptr;
-    ASSERT_TRUE(pPlugin->QueryInterface(IID_SETTING_UI, &pInterface));
-    auto* pSettingUI = dynamic_cast<ISettingUI*>(pInterface);
-    ASSERT_TRUE(pSettingUI);
-    DialogRun run =
-        RunModal([&] { return static_cast<long long>(pSettingUI->ShowSettingDialog()); },
-                 [&](UiWatch&, DialogControl& dialog) {
-                     EXPECT_EQ(WindowText(dialog.Handle()), ui_text::kTitle);
-                 });
-    pPlugin->Release();
-    FreeLibrary(hPlugin);
-    EXPECT_EQ(run.result, IDCANCEL);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The host as the settings dialog sees it, recording what the dialog did with it. Safe to use from
-// the dialog's and the driver's threads.
+// The host as the dialogs see it: one object serving the settings, strings, crypt plug-in and login
+// object, recording what the dialogs did with them. Safe to use from the dialog's and the driver's
+// threads.
 #pragma once
 
 #include <algorithm>
@@ -29,11 +30,44 @@ inline const std::string kTypeBrowser = "\xCA\xB9\xD3\xC3\xE4\xAF\xC0\xC0\xC6\xF
 inline const std::string kLabelType = "\xC0\xE0\xD0\xCD:";  // 2023
 }  // namespace ui_text
 
-class UiFakeSetting : public ISetting {
+class UiFakeHost : public IPluginContainer,
+                   public ISetting,
+                   public IStringResMgr,
+                   public ICryptPlugin,
+                   public ILogin {
 public:
     using Text = const std::string&;
-    void Release() override {}
+    // The default skin, version 2.1, no proxy stored.
+    UiFakeHost() {
+        Serve(PLUGIN_ID_SETTING, IID_SETTING, static_cast<ISetting*>(this));
+        Serve(PLUGIN_ID_STRING_RES_MGR, IID_STRING_RES_MGR, static_cast<IStringResMgr*>(this));
+        Serve(PLUGIN_ID_CRYPT, IID_CRYPT, static_cast<ICryptPlugin*>(this));
+        Serve(PLUGIN_ID_LOGIN, IID_LOGIN, static_cast<ILogin*>(this));
+        SetSysSetting("SKIN", "ACTIVE", "skin\\DefaultSkin.dll");
+        SetSysSetting("VERSION", "MAJOR", "2.1");
+    }
+    // Every interface: counted, never destroyed.
+    void Release() override { ++m_nReleases; }
     int32_t GetErrorCode() override { return 0; }
+    int Releases() const { return m_nReleases; }
+
+    bool QueryInterface(const char* pluginId, int32_t number, IBaseInterface** ppOut) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_served.find({pluginId ? pluginId : "", number});
+        if (it != m_served.end()) *ppOut = it->second;
+        return it != m_served.end();
+    }
+    // A null interface is answered true with a null pointer.
+    void Serve(Text pluginId, int32_t number, IBaseInterface* pInterface) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_served[{pluginId, number}] = pInterface;
+    }
+    // Answered false, as by a host without that plug-in.
+    void Refuse(Text pluginId, int32_t number) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_served.erase({pluginId, number});
+    }
+
     bool GetSysSetting(Text s, Text k, std::string& v) override {
         return Get("sys:" + s + "/" + k, v);
     }
@@ -48,17 +82,16 @@ public:
     }
     bool GetNamedSetting(Text, std::string&) override { return false; }
     void SetSimTypeNumber(int32_t) override {}
-
-    // Stored as though long ago: not among the writes.
+    // A user setting stored beforehand, not counted among the writes.
     bool Put(Text key, Text v) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_values[key] = v;
         return true;
     }
-    // Every SetUserSetting that succeeded, in order: "SECTION/KEY=value SECTION/KEY=value".
-    std::string UserWrites() {
+    // Every SetUserSetting that succeeded since the last call, in order: "SECTION/KEY=value ...".
+    std::string TakeWrites() {
         std::lock_guard<std::mutex> lock(m_mutex);
-        return m_writes;
+        return std::exchange(m_writes, {});
     }
     // SetUserSetting of this key answers false from now on.
     void FailUserKey(Text k) {
@@ -66,22 +99,6 @@ public:
         m_failKey = k;
     }
 
-private:
-    bool Get(Text key, std::string& v) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        auto it = m_values.find(key);
-        if (it != m_values.end()) v = it->second;
-        return it != m_values.end();
-    }
-    std::mutex m_mutex;
-    std::map<std::string, std::string> m_values;
-    std::string m_writes, m_failKey;
-};
-
-class UiFakeStrings : public IStringResMgr {
-public:
-    void Release() override {}
-    int32_t GetErrorCode() override { return 0; }
     std::string GetString(int32_t id) override {
         // clang-format off
         static const std::map<int32_t, std::string> strings = {
@@ -96,35 +113,24 @@ public:
         auto it = strings.find(id);
         return it == strings.end() ? std::string() : it->second;
     }
-};
 
-// Reversible and visibly different from the plain text.
-class UiFakeCrypt : public ICryptPlugin {
-public:
-    void Release() override {}
-    int32_t GetErrorCode() override { return 0; }
-    std::string Encrypt(const std::string& plain) override {
+    // Reversible and visibly different from the plain text.
+    std::string Encrypt(Text plain) override {
         return "enc:" + std::string(plain.rbegin(), plain.rend());
     }
-    std::string Decrypt(const std::string& cipher) override {
-        if (cipher.compare(0, 4, "enc:") != 0) return {};
-        return std::string(cipher.rbegin(), cipher.rend() - 4);
+    std::string Decrypt(Text cipher) override {
+        return cipher.compare(0, 4, "enc:") ? "" : std::string(cipher.rbegin(), cipher.rend() - 4);
     }
     int32_t DecryptBuffer(const unsigned char*, uint32_t, unsigned char*, const unsigned char*,
                           uint32_t) override {
         return -1;
     }
-};
 
-// Keeps the skin-change listeners, as the login object does.
-class UiFakeLogin : public ILogin {
-public:
-    void Release() override { ++m_nReleases; }
-    int32_t GetErrorCode() override { return 0; }
+    // The skin-change listeners, kept as the login object does.
     bool StartLogin() override { return true; }
     bool IsLoginSuccess() override { return false; }
     bool IsPluginUnlisted(std::string) override { return false; }
-    void CheckSimCardType(const std::string&) override {}
+    void CheckSimCardType(Text) override {}
     bool SetEventHandler(ISkinControlEvent* pHandler) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_handlers.push_back(pHandler);
@@ -145,53 +151,18 @@ public:
         SkinChangeInfo info{};
         for (ISkinControlEvent* pHandler : Handlers()) pHandler->OnSkinChange(&info);
     }
-    int Releases() const { return m_nReleases; }
 
 private:
-    std::mutex m_mutex;
-    std::vector<ISkinControlEvent*> m_handlers;
-    std::atomic<int> m_nReleases{0};
-};
-
-class UiFakeContainer : public IPluginContainer {
-public:
-    bool QueryInterface(const char* pluginId, int32_t number, IBaseInterface** ppOut) override {
+    bool Get(Text key, std::string& v) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        auto it = m_served.find({pluginId ? pluginId : "", number});
-        if (it == m_served.end()) return false;
-        *ppOut = it->second;
-        return true;
+        auto it = m_values.find(key);
+        if (it != m_values.end()) v = it->second;
+        return it != m_values.end();
     }
-    // A null interface answers true with a null pointer.
-    void Serve(const std::string& pluginId, int32_t number, IBaseInterface* pInterface) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_served[{pluginId, number}] = pInterface;
-    }
-    // Answers false for it, as a host without that plug-in.
-    void Refuse(const std::string& pluginId, int32_t number) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_served.erase({pluginId, number});
-    }
-
-private:
     std::mutex m_mutex;
     std::map<std::pair<std::string, int32_t>, IBaseInterface*> m_served;
-};
-
-// All of it wired together: the default skin, version 2.1, no proxy stored.
-struct UiFakeHost {
-    UiFakeHost() {
-        container.Serve(PLUGIN_ID_SETTING, IID_SETTING, static_cast<ISetting*>(&setting));
-        container.Serve(PLUGIN_ID_STRING_RES_MGR, IID_STRING_RES_MGR,
-                        static_cast<IStringResMgr*>(&strings));
-        container.Serve(PLUGIN_ID_CRYPT, IID_CRYPT, static_cast<ICryptPlugin*>(&crypt));
-        container.Serve(PLUGIN_ID_LOGIN, IID_LOGIN, static_cast<ILogin*>(&login));
-        setting.SetSysSetting("SKIN", "ACTIVE", "skin\\DefaultSkin.dll");
-        setting.SetSysSetting("VERSION", "MAJOR", "2.1");
-    }
-    UiFakeSetting setting;
-    UiFakeStrings strings;
-    UiFakeCrypt crypt;
-    UiFakeLogin login;
-    UiFakeContainer container;
+    std::map<std::string, std::string> m_values;
+    std::string m_writes, m_failKey;
+    std::vector<ISkinControlEvent*> m_handlers;
+    std::atomic<int> m_nReleases{0};
 };
