@@ -75,18 +75,3 @@ inline void ExpectRegistrationRead(IHttpClient& client, const HttpHandle& reques
                     "<result><resultValue>0</resultValue><password>\\w+</password></result>"));
     EXPECT_EQ(ReadOnce(client, request, 64), "");
 }
-
-// The head (one header a line) and body that the server's /echo gave back for `body`.
-inline void ExpectEchoOf(const std::string& echo, const std::string& body) {
-    const size_t blank = echo.find("\n\n");
-    ASSERT_NE(blank, std::string::npos) << echo;
-    const std::string head = echo.substr(0, blank + 1);
-    EXPECT_THAT(head, ::testing::StartsWith("POST /echo\n"));
-    const std::string lines[] = {"Accept: */*", "Content-Type: application/x-www-form-urlencoded",
-                                 "Content-Length: " + std::to_string(body.size()),
-                                 "User-Agent: https-test agent"};
-    for (const std::string& line : lines)
-        EXPECT_THAT(head, ::testing::HasSubstr("\n" + line + "\n"));
-    EXPECT_THAT(head, ::testing::Not(::testing::HasSubstr("Expect:")));
-    EXPECT_EQ(echo.substr(blank + 2), body);
-}

@@ -8,9 +8,9 @@
 #include <iostream>
 
 bool TestProcess::Start(const std::vector<std::string>& argv, std::string& error) {
+    Stop();  // one program at a time
     int out[2];
-    int err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) {
+    if (pipe(out) != 0) {
         error = std::string("pipe: ") + std::strerror(errno);
         return false;
     }
@@ -18,29 +18,27 @@ bool TestProcess::Start(const std::vector<std::string>& argv, std::string& error
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     m_pid = fork();
-    if (m_pid == 0) {
+    if (m_pid == 0) {  // both output streams into the one pipe
         dup2(out[1], STDOUT_FILENO);
-        dup2(err[1], STDERR_FILENO);
-        for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
+        dup2(out[1], STDERR_FILENO);
+        close(out[0]);
+        close(out[1]);
         execvp(args[0], args.data());
         std::fprintf(stderr, "cannot run %s: %s\n", args[0], std::strerror(errno));
         _exit(127);
     }
     close(out[1]);
-    close(err[1]);
     if (m_pid < 0) {
         error = std::string("fork: ") + std::strerror(errno);
         close(out[0]);
-        close(err[0]);
         return false;
     }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lines.clear();
-        m_openStreams = 2;
+        m_bOpen = true;
     }
-    m_readers.emplace_back(&TestProcess::Collect, this, out[0]);
-    m_readers.emplace_back(&TestProcess::Collect, this, err[0]);
+    m_reader = std::thread(&TestProcess::Collect, this, out[0]);
     return true;
 }
 
@@ -61,7 +59,7 @@ void TestProcess::Collect(int fd) {
     }
     close(fd);
     std::lock_guard<std::mutex> lock(m_mutex);
-    --m_openStreams;
+    m_bOpen = false;
     m_changed.notify_all();
 }
 
@@ -71,7 +69,7 @@ std::string TestProcess::WaitForLine(const std::string& text) {
         for (; seen < m_lines.size(); ++seen) {
             if (m_lines[seen].find(text) != std::string::npos) return m_lines[seen];
         }
-        if (m_openStreams == 0) return {};
+        if (!m_bOpen) return {};
     }
 }
 
@@ -81,6 +79,5 @@ void TestProcess::Stop() {
         waitpid(m_pid, nullptr, 0);
         m_pid = -1;
     }
-    for (std::thread& reader : m_readers) reader.join();
-    m_readers.clear();
+    if (m_reader.joinable()) m_reader.join();
 }

@@ -27,9 +27,9 @@ private:
     void Collect(int fd);
 
     pid_t m_pid = -1;
-    std::vector<std::thread> m_readers;
+    std::thread m_reader;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<std::string> m_lines;
-    int m_openStreams = 0;
+    bool m_bOpen = false;
 };
