@@ -1,6 +1,7 @@
 #include "ManualClock.h"
 
 #include <chrono>
+#include <thread>
 
 namespace {
 // Only a broken test waits this long; it then fails instead of hanging.
@@ -21,6 +22,11 @@ void ManualClock::Sleep(uint32_t ms) {
     m_cv.notify_all();
     m_cv.wait(lock, [&] { return m_bStopped || m_nowMs >= deadline; });
     --m_nSleeping;
+}
+
+void ManualClock::Pause(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    Advance(ms);
 }
 
 void ManualClock::Stop() {

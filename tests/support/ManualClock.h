@@ -14,8 +14,10 @@ public:
 
     int64_t Now() override;
     void Sleep(uint32_t ms) override;
-    // The stop budget's polls move the time on by themselves: nothing else would.
-    void Pause(uint32_t ms) override { Advance(ms); }
+    // The stop budget's polls take their real time as well as moving the time on: a worker that
+    // is ending needs real time to do so, and a budget that passed in no time would have it
+    // killed (terminated at any point on Windows) instead.
+    void Pause(uint32_t ms) override;
     void Stop() override;
     bool IsStopped() const override;
 

@@ -12,6 +12,7 @@
 #include "FakeHttps.h"
 #include "LoginImpl.h"
 #include "ManualClock.h"
+#include "RegistrySandbox.h"
 #include "TestEnv.h"
 #include "TraceCapture.h"
 
@@ -38,25 +39,26 @@ inline std::string RegisterBody(const std::string& imsi) {
     return "cid=" + imsi + "&ctype=" + kSimType;
 }
 
-// A directory for the key file and one for the registry store, both removed afterwards; made
-// before the login object, which prepares the key file when it is constructed.
+// A directory for the key file, removed afterwards, and a registry of the test's own (on
+// Windows the real one, emptied of the product's keys before and after); made before the login
+// object, which prepares the key file when it is constructed.
 class WorkerPlace {
 public:
     WorkerPlace() {
         m_dir = MakeTempDir("worker-test");
         std::filesystem::create_directories(m_dir + "/keys");
-        // The default identity is kept below a key that must exist already.
-        std::filesystem::create_directories(m_dir + "/registry/Software/Mirolan/Velko");
-        SetEnvVar("LOGINPLUGIN_REGISTRY", m_dir + "/registry");
+        // The default identity is kept below a key that must exist already: without it each
+        // call makes a new identity, and the worker's default would not be the one it is given.
+        m_registry.CreateKey("Software\\Mirolan\\Velko");
     }
     ~WorkerPlace() {
-        UnsetEnvVar("LOGINPLUGIN_REGISTRY");
         std::error_code ignored;
         std::filesystem::remove_all(m_dir, ignored);
     }
     std::string KeyDir() const { return m_dir + "/keys/"; }
 
 private:
+    RegistrySandbox m_registry;
     std::string m_dir;
 };
 
