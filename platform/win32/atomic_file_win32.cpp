@@ -9,9 +9,10 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& data) {
     const size_t cut = path.find_last_of("\\/");
     const std::string dir = cut == std::string::npos ? "." : path.substr(0, cut + 1);
 
-    // A unique file in the same directory, so that the move stays on one volume.
+    // A unique file in the same directory, so that the move stays on one volume. The prefix must
+    // not make a device name: "lpt" with the unique numbers 1 to 9 gives "lpt1.tmp", a printer.
     char temp[MAX_PATH + 1] = {};
-    if (GetTempFileNameA(dir.c_str(), "lpt", 0, temp) == 0) return false;
+    if (GetTempFileNameA(dir.c_str(), "~af", 0, temp) == 0) return false;
 
     HANDLE file =
         CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
