@@ -17,106 +17,88 @@ constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 
-struct Skin {
-    const char* name;
-    std::function<bool(int, int)> transparent;
-};
-
-// A 24-bit bottom-up DIB section of the shape.
-HBITMAP Draw(const Skin& skin, void** ppBits) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = kWidth;
-    info.bmiHeader.biHeight = kHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    HBITMAP hBitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, ppBits, nullptr, 0);
-    auto* pBits = static_cast<unsigned char*>(*ppBits);
+// A 24-bit bottom-up DIB section of the shape, transparent where the shape says so.
+HBITMAP Draw(const std::function<bool(int, int)>& transparent) {
+    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), kWidth, kHeight, 1, 24, BI_RGB}};
+    void* pBits = nullptr;
+    HBITMAP hBitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pBits, nullptr, 0);
     const int stride = (kWidth * 3 + 3) & ~3;
     for (int y = 0; y < kHeight; ++y) {
-        unsigned char* pRow = pBits + static_cast<size_t>(kHeight - 1 - y) * stride;
-        for (int x = 0; x < kWidth; ++x) {
-            bool cut = skin.transparent(x, y);
-            pRow[3 * x] = cut ? 0 : static_cast<unsigned char>(200 + (x % 50));
-            pRow[3 * x + 1] = cut ? 255 : static_cast<unsigned char>(120 + (y % 100));
-            pRow[3 * x + 2] = cut ? 0 : 60;
+        auto* pPixel = static_cast<unsigned char*>(pBits) + (kHeight - 1 - y) * stride;
+        for (int x = 0; x < kWidth; ++x, pPixel += 3) {
+            const bool cut = transparent(x, y);
+            pPixel[0] = cut ? 0 : static_cast<unsigned char>(200 + x % 50);
+            pPixel[1] = cut ? 255 : static_cast<unsigned char>(120 + y % 100);
+            pPixel[2] = cut ? 0 : 60;
         }
     }
     return hBitmap;
 }
 
-double Milliseconds(const std::function<void()>& fn, int repeats) {
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < repeats; ++i) fn();
-    std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-    return elapsed.count() / repeats;
+// Builds the region `repeats` times; the milliseconds of one build.
+double Milliseconds(const std::function<HRGN()>& build, int repeats, HRGN* pRegion) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < repeats; ++i) {
+        if (*pRegion) DeleteObject(*pRegion);
+        *pRegion = build();
+    }
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+               .count() /
+           repeats;
 }
 
 bool OutsideRoundedCorners(int x, int y, int radius) {
-    int cx = x < radius ? radius : (x >= kWidth - radius ? kWidth - radius - 1 : x);
-    int cy = y < radius ? radius : (y >= kHeight - radius ? kHeight - radius - 1 : y);
-    double dx = x - cx, dy = y - cy;
-    return dx * dx + dy * dy > double(radius) * radius;
+    const int cx = x < radius ? radius : (x >= kWidth - radius ? kWidth - radius - 1 : x);
+    const int cy = y < radius ? radius : (y >= kHeight - radius ? kHeight - radius - 1 : y);
+    return double(x - cx) * (x - cx) + double(y - cy) * (y - cy) > double(radius) * radius;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int repeats = argc > 1 ? std::atoi(argv[1]) : 5;
-    const Skin skins[] = {
+    const std::pair<const char*, std::function<bool(int, int)>> skins[] = {
         {"rounded corners (r = 12)", [](int x, int y) { return OutsideRoundedCorners(x, y, 12); }},
         {"ellipse",
          [](int x, int y) {
-             double dx = (x - kWidth / 2.0) / (kWidth / 2.0),
-                    dy = (y - kHeight / 2.0) / (kHeight / 2.0);
+             const double dx = (x - kWidth / 2.0) / (kWidth / 2.0);
+             const double dy = (y - kHeight / 2.0) / (kHeight / 2.0);
              return dx * dx + dy * dy > 1.0;
          }},
         {"wavy edges and holes",
          [](int x, int y) {
-             int edge = 10 + static_cast<int>(8 * std::sin(y / 9.0));
-             return x < edge || x >= kWidth - edge || ((x / 16 + y / 16) % 7 == 0 && (x % 16) < 4);
+             const int edge = 10 + static_cast<int>(8 * std::sin(y / 9.0));
+             return x < edge || x >= kWidth - edge || ((x / 16 + y / 16) % 7 == 0 && x % 16 < 4);
          }},
     };
     std::printf("%-26s %10s %14s %14s %9s %6s\n", "skin 640 x 480", "cut px", "per-pixel ms",
                 "runs ms", "speed-up", "equal");
     bool allEqual = true;
-    for (const Skin& skin : skins) {
-        void* pBits = nullptr;
-        HBITMAP hBitmap = Draw(skin, &pBits);
+    for (const auto& [name, transparent] : skins) {
+        HBITMAP hBitmap = Draw(transparent);
         BITMAP bm{};
         GetObjectA(hBitmap, sizeof(bm), &bm);
         int cut = 0;
         for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x) cut += skin.transparent(x, y) ? 1 : 0;
+            for (int x = 0; x < kWidth; ++x) cut += transparent(x, y) ? 1 : 0;
 
         HDC hdc = CreateCompatibleDC(nullptr);
         HGDIOBJ hOld = SelectObject(hdc, hBitmap);
-        HRGN hReference = nullptr;
-        double perPixel = Milliseconds(
-            [&] {
-                if (hReference) DeleteObject(hReference);
-                hReference = CreateRegionPerPixel(hdc, kWidth, kHeight, kGreen);
-            },
-            1);
+        HRGN hReference = nullptr, hRuns = nullptr;
+        const double perPixel = Milliseconds(
+            [&] { return CreateRegionPerPixel(hdc, kWidth, kHeight, kGreen); }, 1, &hReference);
         SelectObject(hdc, hOld);
         DeleteDC(hdc);
-
-        HRGN hRuns = nullptr;
-        double runs = Milliseconds(
-            [&] {
-                if (hRuns) DeleteObject(hRuns);
-                hRuns = CreateRegionFromDib24(bm, kGreen);
-            },
-            repeats);
+        const double runs =
+            Milliseconds([&] { return CreateRegionFromDib24(bm, kGreen); }, repeats, &hRuns);
         HRGN hFromBitmap = CreateRegionFromBitmap(hBitmap, kWidth, kHeight, kGreen);
-        bool equal = EqualRgn(hReference, hRuns) && EqualRgn(hReference, hFromBitmap);
+        const bool equal = EqualRgn(hReference, hRuns) && EqualRgn(hReference, hFromBitmap);
         allEqual = allEqual && equal;
-        std::printf("%-26s %10d %14.1f %14.2f %8.0fx %6s\n", skin.name, cut, perPixel, runs,
+        std::printf("%-26s %10d %14.1f %14.2f %8.0fx %6s\n", name, cut, perPixel, runs,
                     perPixel / runs, equal ? "yes" : "NO");
-        DeleteObject(hReference);
-        DeleteObject(hRuns);
-        DeleteObject(hFromBitmap);
-        DeleteObject(hBitmap);
+        for (HGDIOBJ h :
+             {HGDIOBJ(hReference), HGDIOBJ(hRuns), HGDIOBJ(hFromBitmap), HGDIOBJ(hBitmap)})
+            DeleteObject(h);
     }
     return allEqual ? 0 : 1;
 }

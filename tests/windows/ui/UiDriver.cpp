@@ -7,7 +7,6 @@
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <set>
 #include <thread>
 
 namespace {
@@ -22,8 +21,7 @@ struct WatchState {
     size_t nNextDialog = 0;
     bool bStopped = false;
     std::map<HWND, std::vector<int>> shows;
-    std::set<WPARAM> flushed;
-    WPARAM nLastToken = 0;
+    WPARAM nPosted = 0, nHandled = 0;  // Flush tokens, in order
     HHOOK hCallRet = nullptr;
     HHOOK hGetMessage = nullptr;
 };
@@ -56,7 +54,7 @@ LRESULT CALLBACK CallRetHook(int code, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
     const auto* pMsg = reinterpret_cast<const MSG*>(lParam);
     if (code == HC_ACTION && wParam == PM_REMOVE && pMsg->message == kFlushMessage)
-        Record([&](WatchState& s) { s.flushed.insert(pMsg->wParam); });
+        Record([&](WatchState& s) { s.nHandled = pMsg->wParam; });
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -85,9 +83,9 @@ HWND UiWatch::WaitDialog() {
 
 bool UiWatch::Flush(HWND hWnd) {
     WPARAM token = 0;
-    Record([&](WatchState& s) { token = ++s.nLastToken; });
+    Record([&](WatchState& s) { token = ++s.nPosted; });
     return PostMessageA(hWnd, kFlushMessage, token, 0) &&
-           WaitFor([&] { return g_pWatch->flushed.count(token) > 0; });
+           WaitFor([&] { return g_pWatch->nHandled >= token; });
 }
 
 bool UiWatch::WaitShown(HWND hWnd) {
@@ -104,19 +102,6 @@ std::vector<int> UiWatch::ShowHistory(HWND hWnd) {
 
 void UiWatch::StopWaiting() {
     Record([](WatchState& s) { s.bStopped = true; });
-}
-
-RECT DialogControl::ItemRect(int id) const {
-    RECT rc{};
-    GetWindowRect(id ? Item(id) : m_hDlg, &rc);
-    MapWindowPoints(nullptr, m_hDlg, reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
-
-void DialogControl::Select(int id, int index) {
-    Send(id, CB_SETCURSEL, index);
-    SendMessageA(m_hDlg, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(Item(id)));
 }
 
 DialogRun RunModal(const std::function<long long()>& fnOpen, const Drive& fnDrive) {
@@ -157,24 +142,7 @@ std::string ProgramDirectory() {
     return directory.substr(0, directory.rfind('\\') + 1);
 }
 
-COLORREF Screenshot::Pixel(int x, int y) const {
-    const DWORD p = pixels[static_cast<size_t>(y) * width + x];
-    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-}
-
-bool Screenshot::WriteBmp(const std::string& path) const {
-    const BITMAPINFOHEADER info{sizeof(info), width, -height, 1, 32, BI_RGB};
-    const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(info);
-    const BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(offset + pixels.size() * 4), 0, 0,
-                                offset};
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
-    out.write(reinterpret_cast<const char*>(&info), sizeof(info));
-    out.write(reinterpret_cast<const char*>(pixels.data()), pixels.size() * 4);
-    return width > 0 && out.good();
-}
-
-Screenshot CaptureWindow(HWND hWnd) {
+Screenshot CaptureWindow(HWND hWnd, const std::string& bmpPath) {
     Screenshot shot;
     RECT rc{};
     if (!GetWindowRect(hWnd, &rc)) return shot;
@@ -192,5 +160,13 @@ Screenshot CaptureWindow(HWND hWnd) {
     DeleteObject(hBitmap);
     DeleteDC(hMemory);
     ReleaseDC(nullptr, hScreen);
+
+    const DWORD bytes = static_cast<DWORD>(shot.pixels.size() * 4);
+    const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    const BITMAPFILEHEADER file{0x4D42, offset + bytes, 0, 0, offset};
+    std::ofstream out(bmpPath, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
+    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(info.bmiHeader));
+    out.write(reinterpret_cast<const char*>(shot.pixels.data()), bytes);
     return shot;
 }

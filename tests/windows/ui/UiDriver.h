@@ -43,9 +43,17 @@ public:
         return SendMessageA(Item(id), message, wParam, lParam);
     }
     // The control's rectangle (id 0: the dialog's own) in the dialog's coordinates.
-    RECT ItemRect(int id) const;
+    RECT ItemRect(int id) const {
+        RECT rc{};
+        GetWindowRect(id ? Item(id) : m_hDlg, &rc);
+        MapWindowPoints(nullptr, m_hDlg, reinterpret_cast<POINT*>(&rc), 2);
+        return rc;
+    }
     // Selects the list entry as the user does: the dialog is told of the change.
-    void Select(int id, int index);
+    void Select(int id, int index) {
+        Send(id, CB_SETCURSEL, index);
+        SendMessageA(m_hDlg, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), LPARAM(Item(id)));
+    }
     void Type(int id, const std::string& chars) {
         for (char ch : chars) Send(id, WM_CHAR, static_cast<unsigned char>(ch), 1);
     }
@@ -67,12 +75,10 @@ struct DialogRun {
 using Drive = std::function<void(UiWatch&, DialogControl&)>;
 DialogRun RunModal(const std::function<long long()>& fnOpen, const Drive& fnDrive);
 
-// The window as it is on screen, top-down rows of 0x00RRGGBB pixels.
+// The window as it is on screen, also written to bmpPath: top-down rows of 0x00RRGGBB pixels.
 struct Screenshot {
     int width = 0;
     int height = 0;
     std::vector<DWORD> pixels;
-    COLORREF Pixel(int x, int y) const;
-    bool WriteBmp(const std::string& path) const;
 };
-Screenshot CaptureWindow(HWND hWnd);
+Screenshot CaptureWindow(HWND hWnd, const std::string& bmpPath);
