@@ -107,6 +107,8 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
         {"password not set", [](S s) { s.Replies(407, "").SetOptionFails(44, 1); }, true, nullptr,
          5, "GetAccountInfo() failed!", opens + auth + kCloses},
     };
+    host.setting.User("PROXY", "USER", "alice");  // sent as stored, the password deciphered
+    host.setting.User("PROXY", "PASSWORD", host.crypt.Encrypt("s3cret"));
     for (uint32_t code : {12037u, 12038u, 12045u, 12169u, 12179u}) {  // retried once, relaxed
         cases.push_back({std::to_string(code), [code](S s) { s.SendFails(code); }, false, "", 0,
                          nullptr, opens + retry + "Send " + kReads + kCloses});
@@ -131,7 +133,10 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
         }
         for (const HttpCall& option : fresh.Calls("SetOption")) {
             if (option.number == 31) EXPECT_EQ(option.value, 0x3380u);
+            if (option.number == 43) EXPECT_EQ(option.text1, "alice");
+            if (option.number == 44) EXPECT_EQ(option.text1, "s3cret");
         }
+        if (c.text && c.bProxied) EXPECT_EQ(out.nStatus, 407);  // the first answer's status
     }
 }
 
@@ -147,20 +152,6 @@ TEST_F(PostToServerTest, StopRequestBeforeTheExchangeOrItsRetryEndsIt) {
     EXPECT_FALSE(other.PostToServer(kUrl, kHeaders, "cid=1", "", "", true, reply));
     EXPECT_EQ(other.GetErrorCode(), 12017);
     EXPECT_EQ(https.Ops(), std::string(kOpens) + "Send SetOption(31) " + kCloses);
-}
-
-TEST_F(PostToServerTest, ProxyCredentialsAreTheStoredOnesDeciphered) {
-    host.setting.User("PROXY", "TYPE", "1");
-    host.setting.User("PROXY", "USER", "alice");
-    host.setting.User("PROXY", "PASSWORD", host.crypt.Encrypt("s3cret"));
-    https.Script().Replies(407, "").Replies(200, "<result/>");
-    ASSERT_TRUE(Post(kUrl, "proxy.local", "3128"));
-    const auto options = https.Calls("SetOption");
-    ASSERT_EQ(options.size(), 2u);
-    EXPECT_EQ(options[0].text1, "alice");
-    EXPECT_EQ(options[1].text1, "s3cret");
-    EXPECT_EQ(reply.nStatus, 407);  // the status of the first answer
-    EXPECT_EQ(reply.strText, "<result/>");
 }
 
 TEST_F(PostToServerTest, AnnouncedLengthOrElseTenKilobytesSizeTheRead) {
