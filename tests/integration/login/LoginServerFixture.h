@@ -19,16 +19,6 @@
 #include "TraceCapture.h"
 #include "loopback_servers.h"
 
-// The manual clock for the worker's passes; the polls of the stop budget take their real time,
-// so that stopping behaves as with the real clock.
-class IntegrationClock : public ManualClock {
-public:
-    void Pause(uint32_t ms) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        ManualClock::Pause(ms);
-    }
-};
-
 class LoginServerTest : public ::testing::Test {
 protected:
     LoginServerTest() {
@@ -73,7 +63,7 @@ protected:
     FakeHost host;
     AccountServer server;
     TraceCapture trace;
-    std::shared_ptr<IntegrationClock> clock = std::make_shared<IntegrationClock>();
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     std::unique_ptr<RecordingHttps> recorder;
     std::unique_ptr<CLoginImpl> login;
 };

@@ -30,15 +30,6 @@ namespace {
 
 const char kHeaders[] = "Accept:*/*\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\n";
 
-// The manual clock for the worker's passes; the polls of the stop budget take their real time.
-class IntegrationClock : public ManualClock {
-public:
-    void Pause(uint32_t ms) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        ManualClock::Pause(ms);
-    }
-};
-
 // Waits until the native server's log (a Unix path, reached through Wine's drive Z:) holds
 // `text`; false after 20 s or without a log.
 bool WaitForServerLog(const char* variable, const std::string& text) {
@@ -98,7 +89,7 @@ protected:
     std::string m_base;
     FakeHost host;
     TraceCapture trace;
-    std::shared_ptr<IntegrationClock> clock = std::make_shared<IntegrationClock>();
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     RecordingHttps recorder;
     std::unique_ptr<CLoginImpl> login;
 };
