@@ -150,15 +150,4 @@ TEST_F(HttpsClientTest, StopRequestEndsASendThatWaitsForAnAnswer) {
     EXPECT_EQ(Error(), inet::ERROR_INTERNET_OPERATION_CANCELLED);
 }
 
-TEST_F(HttpsClientTest, ClosedOrWrongHandlesAreRefused) {
-    m_client = CreateHttpClient(m_cancel);
-    OpenedRequest post = OpenPost(*m_client, UnusedPort(), "/login");
-    EXPECT_FALSE(m_client->Connect(post.request, "127.0.0.1", 1));
-    EXPECT_EQ(Error(), inet::ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
-    const HttpHandle::Value closed = post.request.Get();
-    post.request.Close();
-    EXPECT_FALSE(m_client->SendRequest(HttpHandle(*m_client, closed), kFormHeaders, ""));
-    EXPECT_EQ(Error(), inet::ERROR_INTERNET_INCORRECT_HANDLE_TYPE);
-}
-
 }  // namespace
