@@ -1,5 +1,5 @@
-// The skinned dialog base on its own: the window's shape from the skin, its decorations, listener
-// registration and reloads.
+// The skinned dialog base on its own: the window's shape from the skin, listener registration and
+// reloads.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -18,8 +18,6 @@ constexpr COLORREF kGreen = RGB(0, 255, 0);
 // Any template does; the settings dialog's is linked into the test program.
 struct TestSubDlg : CBaseSubDlg {
     TestSubDlg() : CBaseSubDlg(4000) {}
-    using CBaseSubDlg::LoadSkinBitmap;
-    using CBaseSubDlg::SetCloseButton;
     void LoadSkin() override {
         ++nLoads;
         if (hSkin) LoadSkinBitmap(hSkin, 7089, kGreen);
@@ -91,18 +89,6 @@ TEST_F(BaseSubDlgTest, WindowShapeIsTheSkinLessItsTransparentPixelsAtEitherDepth
     // Without a transparent pixel the shape is the picture's rectangle.
     EXPECT_TRUE(EqualRgn(WindowRegion(plain.GetSafeHwnd()).get(),
                          Region(CreateRectRgn(0, 0, 64, 32)).get()));
-}
-
-TEST_F(BaseSubDlgTest, MissingSkinBitmapLeavesNoBackgroundAndNoCloseButtonUntilAGoodLoad) {
-    TestSubDlg dlg;
-    ASSERT_TRUE(Make(dlg, nullptr));
-    HMODULE hSkin = Skin("TestSkin24.dll");
-    EXPECT_FALSE(dlg.LoadSkinBitmap(hSkin, 4321, kGreen));
-    EXPECT_FALSE(dlg.HasBackground());
-    EXPECT_FALSE(dlg.SetCloseButton(hSkin, 4011, "close"));
-    EXPECT_TRUE(dlg.LoadSkinBitmap(hSkin, 7089, kGreen));
-    EXPECT_TRUE(dlg.HasBackground());
-    EXPECT_TRUE(dlg.SetCloseButton(hSkin, 4011, "close"));
 }
 
 TEST_F(BaseSubDlgTest, ListensWhileTheWindowLivesAndReloadsAHiddenWindowHidden) {

@@ -66,7 +66,7 @@ TEST_F(MessageBoxTest, HostLibraryWithoutCreateInstanceShowsNothing) {
     LibraryBesideProgram library("bare");
     ASSERT_TRUE(library.copied);
     DialogRun run = RunModal([] { return ShowMessageBox(nullptr, "text", "caption", MB_OK); },
-                             [](UiWatch&, DialogControl&) {});
+                             [](DialogControl&) {});
     EXPECT_EQ(run.result, 0);
     EXPECT_FALSE(run.bOpened);
 }

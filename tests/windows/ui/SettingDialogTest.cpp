@@ -35,11 +35,6 @@ void StoreProxy(UiFakeHost& host, const char* type, const char* address, const c
     for (int i = 0; i < 5; ++i) host.Put(std::string("PROXY/") + keys[i], values[i]);
 }
 
-DialogRun Open(
-    ISettingUI* pUi, const Drive& fnDrive = [](UiWatch&, DialogControl&) {}) {
-    return RunModal([pUi] { return static_cast<long long>(pUi->ShowSettingDialog()); }, fnDrive);
-}
-
 // The current user's browser proxy, set for the guard's lifetime.
 struct BrowserProxyGuard {
     explicit BrowserProxyGuard(const char* pValue) {
@@ -64,7 +59,11 @@ class SettingDialogTest : public ::testing::Test {
 protected:
     // The test program holds the dialog template in place of the plug-in library.
     void SetUp() override { SetLibraryModuleHandle(GetModuleHandleA(nullptr)); }
-    DialogRun Open(const Drive& fnDrive) { return ::Open(&ui, fnDrive); }
+    DialogRun Open(const Drive& fnDrive, ISettingUI* pUi = nullptr) {
+        pUi = pUi ? pUi : &ui;
+        return RunModal([pUi] { return static_cast<long long>(pUi->ShowSettingDialog()); },
+                        fnDrive);
+    }
     UiFakeHost host;
     CSettingUIImpl ui{&host};
 };
@@ -88,7 +87,7 @@ TEST_F(SettingDialogTest, EachStoredTypeShowsFillsAndSavesItsOwnFields) {
     };
     for (const Case& c : cases) {
         StoreProxy(host, c.type, "typed.host", "81", "u", "pw");
-        DialogRun run = Open([&](UiWatch&, DialogControl& dialog) {
+        DialogRun run = Open([&](DialogControl& dialog) {
             SCOPED_TRACE(c.type);
             EXPECT_EQ(dialog.Send(kType, CB_GETCURSEL), c.selection);
             EXPECT_EQ(EditsOf(dialog), c.atOpening);
@@ -105,7 +104,7 @@ TEST_F(SettingDialogTest, EachStoredTypeShowsFillsAndSavesItsOwnFields) {
 
 TEST_F(SettingDialogTest, TypedProxyPassesTheMasksAndIsSavedAsShown) {
     StoreProxy(host, "1", "", "", "", "");
-    DialogRun run = Open([&](UiWatch&, DialogControl& dialog) {
+    DialogRun run = Open([&](DialogControl& dialog) {
         dialog.Type(kAddress, "Proxy-1_a.b:80/x");
         dialog.Type(kPort, "8a0-8 \b");  // the backspace passes
         dialog.Type(kUser, "dave");
@@ -121,12 +120,12 @@ TEST_F(SettingDialogTest, TypedProxyPassesTheMasksAndIsSavedAsShown) {
 TEST_F(SettingDialogTest, UnknownStoredTypeSelectsNothingAndOkAsksForAType) {
     StoreProxy(host, "5", "h", "1", "u", "p");
     bool boxShown = false;
-    DialogRun run = Open([&](UiWatch& watch, DialogControl& dialog) {
+    DialogRun run = Open([&](DialogControl& dialog) {
         EXPECT_EQ(dialog.Send(kType, CB_GETCURSEL), CB_ERR);
         EXPECT_EQ(EditsOf(dialog), "|||");
         dialog.Click(IDOK);
         // No message-box library beside the program: the system's box, with the host's caption.
-        HWND hBox = watch.WaitDialog();
+        HWND hBox = dialog.NextDialog();
         ASSERT_TRUE(hBox);
         std::vector<std::string> texts = WindowTexts(hBox);
         EXPECT_EQ(texts[0], ui_text::kNoTypeCaption);
@@ -140,9 +139,9 @@ TEST_F(SettingDialogTest, UnknownStoredTypeSelectsNothingAndOkAsksForAType) {
 
 TEST_F(SettingDialogTest, CloseButtonEndsWithOkAndCancelWithCancelAndNeitherSaves) {
     StoreProxy(host, "1", "h", "1", "u", "p");
-    DialogRun closed = Open([&](UiWatch&, DialogControl& dialog) { dialog.Click(kClose); });
+    DialogRun closed = Open([&](DialogControl& dialog) { dialog.Click(kClose); });
     // A second opening replaces the first dialog object.
-    DialogRun cancelled = Open([&](UiWatch&, DialogControl& dialog) { dialog.Click(IDCANCEL); });
+    DialogRun cancelled = Open([&](DialogControl& dialog) { dialog.Click(IDCANCEL); });
     EXPECT_EQ(closed.result, IDOK);
     EXPECT_EQ(cancelled.result, IDCANCEL);
     EXPECT_EQ(host.TakeWrites(), "");
@@ -152,8 +151,8 @@ TEST_F(SettingDialogTest, SkinChangeWhileOpenReloadsTheSkinInPlace) {
     host.SetSysSetting("SKIN", "ACTIVE", "skin\\TestSkin24.dll");
     StoreProxy(host, "1", "h", "1", "u", "p");
     bool reloaded = false;
-    Open([&](UiWatch& watch, DialogControl& dialog) {
-        ASSERT_TRUE(watch.WaitShown(dialog.Handle()));
+    Open([&](DialogControl& dialog) {
+        ASSERT_TRUE(dialog.WaitShown());
         // A 200-pixel-wide skin places the close button and title from its width.
         EXPECT_EQ(Box(dialog.ItemRect(0)), (std::vector<LONG>{0, 0, 200, 120}));
         EXPECT_EQ(Box(dialog.ItemRect(kClose)), (std::vector<LONG>{177, 5, 177 + 18, 5 + 19}));
@@ -168,13 +167,12 @@ TEST_F(SettingDialogTest, SkinChangeWhileOpenReloadsTheSkinInPlace) {
         EXPECT_FALSE(PtInRegion(hRegion, 0, 0));
         EXPECT_TRUE(PtInRegion(hRegion, 193, 142));
         DeleteObject(hRegion);
-        // The whole surface drags the window.
-        POINT surface{3, 60};
-        ClientToScreen(dialog.Handle(), &surface);
-        EXPECT_EQ(SendMessageA(dialog.Handle(), WM_NCHITTEST, 0, MAKELPARAM(surface.x, surface.y)),
+        POINT at{3, 60};  // the whole surface drags the window
+        ClientToScreen(dialog.Handle(), &at);
+        EXPECT_EQ(SendMessageA(dialog.Handle(), WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)),
                   HTCAPTION);
         // Shown by the dialog box, hidden for the reload, shown again.
-        EXPECT_EQ(watch.ShowHistory(dialog.Handle()), (std::vector<int>{1, -1, 1}));
+        EXPECT_EQ(dialog.ShowHistory(), (std::vector<int>{1, -1, 1}));
         reloaded = true;
     });
     EXPECT_TRUE(reloaded);
@@ -183,7 +181,7 @@ TEST_F(SettingDialogTest, SkinChangeWhileOpenReloadsTheSkinInPlace) {
 TEST_F(SettingDialogTest, SaveFailuresAreTracedAndTheDialogClosesAllTheSame) {
     StoreProxy(host, "1", "h", "1", "u", "p");
     TraceCapture trace;
-    auto ok = [](UiWatch&, DialogControl& dialog) { dialog.Click(IDOK); };
+    auto ok = [](DialogControl& dialog) { dialog.Click(IDOK); };
     host.Refuse(PLUGIN_ID_CRYPT, IID_CRYPT);
     EXPECT_EQ(Open(ok).result, IDOK);
     EXPECT_EQ(host.TakeWrites(), "PROXY/TYPE=1 PROXY/ADDRESS=h PROXY/PORT=1 PROXY/USER=u");
@@ -206,9 +204,9 @@ TEST_F(SettingDialogTest, SaveFailuresAreTracedAndTheDialogClosesAllTheSame) {
 
 TEST_F(SettingDialogTest, OpensOnlyWithAHostAndTheTemplateOfTheLibraryModule) {
     CSettingUIImpl withoutHost(nullptr);
-    EXPECT_EQ(::Open(&withoutHost).result, -1);
+    EXPECT_EQ(Open([](DialogControl&) {}, &withoutHost).result, -1);
     SetLibraryModuleHandle(nullptr);
-    DialogRun run = Open([](UiWatch&, DialogControl&) {});
+    DialogRun run = Open([](DialogControl&) {});
     EXPECT_EQ(run.result, -1);
     EXPECT_FALSE(run.bOpened);
 
@@ -222,9 +220,10 @@ TEST_F(SettingDialogTest, OpensOnlyWithAHostAndTheTemplateOfTheLibraryModule) {
     pPlugin->SetPluginContainer(&host);
     IBaseInterface* pInterface = nullptr;
     ASSERT_TRUE(pPlugin->QueryInterface(IID_SETTING_UI, &pInterface));
-    run = ::Open(dynamic_cast<ISettingUI*>(pInterface), [](UiWatch&, DialogControl& dialog) {
+    auto titled = [](DialogControl& dialog) {
         EXPECT_EQ(WindowText(dialog.Handle()), ui_text::kTitle);
-    });
+    };
+    run = Open(titled, dynamic_cast<ISettingUI*>(pInterface));
     pPlugin->Release();
     FreeLibrary(hPlugin);
     EXPECT_EQ(run.result, IDCANCEL);
@@ -236,7 +235,7 @@ TEST_F(SettingDialogTest, ScreenshotOfTheOpenDialogShowsTheSkinAndChineseTexts) 
     StoreProxy(host, "1", "192.168.0.10", "8080", "alice", "secret");
     const std::string bmp = ProgramDirectory() + "settings_dialog.bmp";
     Screenshot shot;
-    Open([&](UiWatch& watch, DialogControl& dialog) {
+    Open([&](DialogControl& dialog) {
         EXPECT_EQ(WindowText(dialog.Handle()), ui_text::kTitle);
         EXPECT_EQ(dialog.Text(kLabelType), ui_text::kLabelType);
         // The list keeps the host's order although the control sorts.
@@ -246,7 +245,7 @@ TEST_F(SettingDialogTest, ScreenshotOfTheOpenDialogShowsTheSkinAndChineseTexts) 
             dialog.Send(kType, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
             EXPECT_EQ(text, types[i]);
         }
-        ASSERT_TRUE(watch.WaitShown(dialog.Handle()));
+        ASSERT_TRUE(dialog.WaitShown());
         RedrawWindow(dialog.Handle(), nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         ASSERT_TRUE(dialog.Flush());

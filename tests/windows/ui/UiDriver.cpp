@@ -111,8 +111,8 @@ DialogRun RunModal(const std::function<long long()>& fnOpen, const Drive& fnDriv
         HWND hDlg = watch.WaitDialog();
         if (!hDlg) return;
         run.bOpened = true;
-        DialogControl dialog(hDlg, &watch);
-        fnDrive(watch, dialog);
+        DialogControl dialog(hDlg, watch);
+        fnDrive(dialog);
         if (IsWindow(hDlg)) PostMessageA(hDlg, WM_CLOSE, 0, 0);
     });
     run.result = fnOpen();

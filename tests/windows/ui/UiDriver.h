@@ -34,7 +34,7 @@ public:
 // The driver's view of one dialog; every call is made from the driver thread.
 class DialogControl {
 public:
-    explicit DialogControl(HWND hDlg, UiWatch* pWatch = nullptr) : m_hDlg(hDlg), m_pWatch(pWatch) {}
+    DialogControl(HWND hDlg, UiWatch& watch) : m_hDlg(hDlg), m_watch(watch) {}
     HWND Handle() const { return m_hDlg; }
     HWND Item(int id) const { return GetDlgItem(m_hDlg, id); }
     std::string Text(int id) const { return WindowText(Item(id)); }
@@ -59,11 +59,15 @@ public:
     }
     // Presses the button; returns at once (what it opens may block the dialog's thread).
     void Click(int id) { PostMessageA(Item(id), BM_CLICK, 0, 0); }
-    bool Flush() { return m_pWatch && m_pWatch->Flush(m_hDlg); }
+    // What the watch of the dialog's thread tells of the dialog.
+    bool Flush() { return m_watch.Flush(m_hDlg); }
+    bool WaitShown() { return m_watch.WaitShown(m_hDlg); }
+    std::vector<int> ShowHistory() { return m_watch.ShowHistory(m_hDlg); }
+    HWND NextDialog() { return m_watch.WaitDialog(); }
 
 private:
     HWND m_hDlg;
-    UiWatch* m_pWatch;
+    UiWatch& m_watch;
 };
 
 // Runs fnOpen on this thread (it opens a modal dialog and returns when it ends) while fnDrive works
@@ -72,7 +76,7 @@ struct DialogRun {
     long long result = 0;
     bool bOpened = false;
 };
-using Drive = std::function<void(UiWatch&, DialogControl&)>;
+using Drive = std::function<void(DialogControl&)>;
 DialogRun RunModal(const std::function<long long()>& fnOpen, const Drive& fnDrive);
 
 // The window as it is on screen, also written to bmpPath: top-down rows of 0x00RRGGBB pixels.
