@@ -52,17 +52,13 @@ Region ReferenceRegion(HMODULE hSkin) {
     return region;
 }
 
-// The skin libraries stay loaded for the rest of the program.
-HMODULE Skin(const char* name) {
-    return LoadLibraryA((ProgramDirectory() + "skin\\" + name).c_str());
-}
-
 class BaseSubDlgTest : public ::testing::Test {
 protected:
     // A modeless, hidden dialog with the skin loaded.
     HWND Make(TestSubDlg& dlg, const char* skin) {
         dlg.SetPluginContainer(&host);
-        dlg.hSkin = skin ? Skin(skin) : nullptr;
+        // The skin libraries stay loaded for the rest of the program.
+        dlg.hSkin = LoadLibraryA((ProgramDirectory() + "skin\\" + skin).c_str());
         if (!dlg.Create()) return nullptr;
         dlg.LoadSkin();
         return dlg.GetSafeHwnd();

@@ -45,7 +45,7 @@ TEST_F(MessageBoxTest, HostLibraryGetsTheRecordTitleAndTextAndItsEndCodeComesBac
         reinterpret_cast<void*>(GetProcAddress(hProbe, XPMB_PROBE_SET_RESULT)));
     pSetResult(IDNO);
 
-    const int result = ShowMessageBox(nullptr, ui_text::kNoType.c_str(), "unused caption",
+    const int result = ShowMessageBox(nullptr, host.GetString(7001).c_str(), "unused caption",
                                       MB_YESNO | MB_ICONQUESTION);
     const XPMessageBoxCall call = *pLastCall();
     FreeLibrary(hProbe);

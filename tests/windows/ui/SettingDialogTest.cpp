@@ -128,8 +128,8 @@ TEST_F(SettingDialogTest, UnknownStoredTypeSelectsNothingAndOkAsksForAType) {
         HWND hBox = dialog.NextDialog();
         ASSERT_TRUE(hBox);
         std::vector<std::string> texts = WindowTexts(hBox);
-        EXPECT_EQ(texts[0], ui_text::kNoTypeCaption);
-        EXPECT_NE(std::find(texts.begin(), texts.end(), ui_text::kNoType), texts.end());
+        EXPECT_EQ(texts[0], host.GetString(2000));
+        EXPECT_NE(std::find(texts.begin(), texts.end(), host.GetString(7001)), texts.end());
         boxShown = PostMessageA(hBox, WM_COMMAND, IDOK, 0);
     });
     EXPECT_TRUE(boxShown);
@@ -220,8 +220,8 @@ TEST_F(SettingDialogTest, OpensOnlyWithAHostAndTheTemplateOfTheLibraryModule) {
     pPlugin->SetPluginContainer(&host);
     IBaseInterface* pInterface = nullptr;
     ASSERT_TRUE(pPlugin->QueryInterface(IID_SETTING_UI, &pInterface));
-    auto titled = [](DialogControl& dialog) {
-        EXPECT_EQ(WindowText(dialog.Handle()), ui_text::kTitle);
+    auto titled = [&](DialogControl& dialog) {
+        EXPECT_EQ(WindowText(dialog.Handle()), host.GetString(11003));
     };
     run = Open(titled, dynamic_cast<ISettingUI*>(pInterface));
     pPlugin->Release();
@@ -236,14 +236,12 @@ TEST_F(SettingDialogTest, ScreenshotOfTheOpenDialogShowsTheSkinAndChineseTexts) 
     const std::string bmp = ProgramDirectory() + "settings_dialog.bmp";
     Screenshot shot;
     Open([&](DialogControl& dialog) {
-        EXPECT_EQ(WindowText(dialog.Handle()), ui_text::kTitle);
-        EXPECT_EQ(dialog.Text(kLabelType), ui_text::kLabelType);
-        // The list keeps the host's order although the control sorts.
-        const std::string types[] = {ui_text::kTypeNone, ui_text::kTypeUser, ui_text::kTypeBrowser};
-        for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(WindowText(dialog.Handle()), host.GetString(11003));
+        EXPECT_EQ(dialog.Text(kLabelType), host.GetString(2023));
+        for (int i = 0; i < 3; ++i) {  // in the host's order although the list sorts
             char text[64] = {};
             dialog.Send(kType, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-            EXPECT_EQ(text, types[i]);
+            EXPECT_EQ(text, host.GetString(11000 + i));
         }
         ASSERT_TRUE(dialog.WaitShown());
         RedrawWindow(dialog.Handle(), nullptr, nullptr,

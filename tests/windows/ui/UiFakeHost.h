@@ -18,18 +18,6 @@
 #include "IStringResMgr.h"
 #include "PluginIds.h"
 
-// Host strings of the dialog, GBK.
-namespace ui_text {
-inline const std::string kNoTypeCaption = "\xCC\xE1\xCA\xBE";  // 2000
-inline const std::string kNoType =
-    "\xC7\xEB\xD1\xA1\xD4\xF1\xB4\xFA\xC0\xED\xC0\xE0\xD0\xCD";                   // 7001
-inline const std::string kTitle = "\xB5\xC7\xC2\xBC\xC9\xE8\xD6\xC3";             // 11003
-inline const std::string kTypeNone = "\xB2\xBB\xCA\xB9\xD3\xC3\xB4\xFA\xC0\xED";  // 11000
-inline const std::string kTypeUser = "\xCA\xB9\xD3\xC3\xD7\xD4\xB6\xA8\xD2\xE5\xB4\xFA\xC0\xED";
-inline const std::string kTypeBrowser = "\xCA\xB9\xD3\xC3\xE4\xAF\xC0\xC0\xC6\xF7\xB4\xFA\xC0\xED";
-inline const std::string kLabelType = "\xC0\xE0\xD0\xCD:";  // 2023
-}  // namespace ui_text
-
 class UiFakeHost : public IPluginContainer,
                    public ISetting,
                    public IStringResMgr,
@@ -99,16 +87,20 @@ public:
         m_failKey = k;
     }
 
+    // The host's strings, GBK Chinese.
     std::string GetString(int32_t id) override {
         // clang-format off
         static const std::map<int32_t, std::string> strings = {
-            {2000, ui_text::kNoTypeCaption}, {2001, "\xC8\xB7\xB6\xA8"}, {2002, "\xC8\xA1\xCF\xFB"},
+            {2000, "\xCC\xE1\xCA\xBE"}, {2001, "\xC8\xB7\xB6\xA8"}, {2002, "\xC8\xA1\xCF\xFB"},
             {2019, "\xB5\xC7\xC2\xBC\xD6\xFA\xCA\xD6 "}, {2022, "\xB4\xFA\xC0\xED\xB7\xFE\xCE\xF1\xC6\xF7"},
-            {2023, ui_text::kLabelType}, {2024, "\xB5\xD8\xD6\xB7:"}, {2025, "\xB6\xCB\xBF\xDA:"},
+            {2023, "\xC0\xE0\xD0\xCD:"}, {2024, "\xB5\xD8\xD6\xB7:"}, {2025, "\xB6\xCB\xBF\xDA:"},
             {2026, "\xD3\xC3\xBB\xA7:"}, {2027, "\xC3\xDC\xC2\xEB:"}, {4102, "\xC8\xB7\xB6\xA8"},
             {4103, "\xC8\xA1\xCF\xFB"}, {4109, "\xCA\xC7"}, {4110, "\xB7\xF1"}, {5999, "\xB9\xD8\xB1\xD5"},
-            {7001, ui_text::kNoType}, {11000, ui_text::kTypeNone}, {11001, ui_text::kTypeUser},
-            {11002, ui_text::kTypeBrowser}, {11003, ui_text::kTitle}};
+            {7001, "\xC7\xEB\xD1\xA1\xD4\xF1\xB4\xFA\xC0\xED\xC0\xE0\xD0\xCD"},
+            {11000, "\xB2\xBB\xCA\xB9\xD3\xC3\xB4\xFA\xC0\xED"},
+            {11001, "\xCA\xB9\xD3\xC3\xD7\xD4\xB6\xA8\xD2\xE5\xB4\xFA\xC0\xED"},
+            {11002, "\xCA\xB9\xD3\xC3\xE4\xAF\xC0\xC0\xC6\xF7\xB4\xFA\xC0\xED"},
+            {11003, "\xB5\xC7\xC2\xBC\xC9\xE8\xD6\xC3"}};
         // clang-format on
         auto it = strings.find(id);
         return it == strings.end() ? std::string() : it->second;
