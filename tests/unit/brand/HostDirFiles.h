@@ -1,31 +1,43 @@
-// The files that the plug-in reads beside the host program (here: the test program), written
-// for one test and removed after it. Tests that use them hold the host_dir resource lock.
+// The files the plug-in reads beside the host program (here: the test program), removed before
+// and after each test. Tests that use them hold the host_dir resource lock.
 #pragma once
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 #include <string>
 
 #include "HostCrypt.h"
+#include "platform/module.h"
 
-class HostDirFiles {
-public:
-    HostDirFiles();
-    ~HostDirFiles();
-    HostDirFiles(const HostDirFiles&) = delete;
-    HostDirFiles& operator=(const HostDirFiles&) = delete;
+struct HostDirFiles {
+    static constexpr const char* kBrandTable = "SIMBrandInfo.xml";
+    static constexpr const char* kPluginList = "plugins.xml";
 
-    // The directory of the running program, with its separator at the end.
-    static std::string Dir();
+    HostDirFiles() { Remove(kBrandTable), Remove(kPluginList); }
+    ~HostDirFiles() { Remove(kBrandTable), Remove(kPluginList); }
 
-    // SIMBrandInfo.xml, encoded by the reference host's crypt plug-in under workingKey.
-    void WriteBrandTable(const std::string& xml, const std::string& workingKey);
-    // SIMBrandInfo.xml with exactly these bytes.
-    void WriteRawBrandTable(const std::string& bytes);
-    void WritePluginList(const std::string& xml);
-    void RemoveBrandTable() { Remove("SIMBrandInfo.xml"); }
-    bool BrandTableExists() const;
-    std::string ReadBrandTable() const;
-
-private:
-    static void Write(const std::string& name, const std::string& bytes);
-    static void Remove(const std::string& name);
+    static std::string Path(const std::string& name) {
+        const std::string exe = GetHostExecutablePath();
+        return exe.substr(0, exe.find_last_of(PathSeparator()) + 1) + name;
+    }
+    // Written whole under another name first, so that a reader never sees half a file.
+    static void Write(const std::string& name, const std::string& bytes) {
+        if (!(std::ofstream(Path(name) + ".part", std::ios::binary) << bytes))
+            throw std::runtime_error("cannot write " + name);
+        std::filesystem::rename(Path(name) + ".part", Path(name));
+    }
+    // The brand table as the reference host's crypt plug-in encodes it.
+    static void WriteBrandTable(const std::string& xml, const std::string& workingKey) {
+        Write(kBrandTable, HostCrypt::EncodeBuffer(xml, workingKey));
+    }
+    static std::string Read(const std::string& name) {
+        std::ifstream in(Path(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    static void Remove(const std::string& name) {
+        std::error_code ec;
+        std::filesystem::remove(Path(name), ec);
+    }
 };

@@ -5,14 +5,25 @@
 #include <stdexcept>
 
 #include "FakeHost.h"
-#include "RecordingClock.h"
+#include "ManualClock.h"
 #include "TraceCapture.h"
 #include "global/GlobalAT.h"
 
 namespace {
 
-const char* const kBusy = "DEVGetSimBrand() sim busy, try again.";
-const char* const kTimeOut = "DEVGetSimBrand() time out, try again.";
+// A manual clock that remembers how long each sleep asked for.
+class RecordingClock : public ManualClock {
+public:
+    void Sleep(uint32_t ms) override {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            requests.push_back(ms);
+        }
+        ManualClock::Sleep(ms);
+    }
+    std::mutex m_mutex;
+    std::vector<uint32_t> requests;  // read once the sleeper is done
+};
 
 struct SpnRead {
     bool ok;
@@ -29,73 +40,58 @@ std::future<SpnRead> StartRead(MTSComm* pComm, IClock* pClock) {
     });
 }
 
-FakeMTSComm::Answer Fail(int32_t code) {
-    return {false, "", code};
-}
-
-class DevGetSimBrandTest : public ::testing::Test {
-protected:
-    FakeMTSComm comm;
-    RecordingClock clock;
-    TraceCapture trace;
-};
-
-TEST_F(DevGetSimBrandTest, BusyAndTimedOutCardsAreAskedAgainAfterTwoSeconds) {
-    comm.ScriptSpn({Fail(14), Fail(10003), Fail(14), {true, "CMCC", 0}});
-    auto read = StartRead(&comm, &clock);
-    for (uint64_t i = 0; i < 3; ++i) ASSERT_TRUE(clock.FinishSleep(i, 2000));
-    const SpnRead result = read.get();
-
-    EXPECT_TRUE(result.ok);
-    EXPECT_EQ(result.spn, "CMCC");
-    EXPECT_EQ(comm.SpnReads(), 4);
-    EXPECT_EQ(clock.Requests(), (std::vector<uint32_t>{2000, 2000, 2000}));
-    EXPECT_EQ(trace.Count(kBusy, 1), 2);
-    EXPECT_EQ(trace.Count(kTimeOut, 1), 1);
-    const TraceRecord record = trace.Find(kBusy);
-    EXPECT_EQ(record.module, "GlobalAT");
-    EXPECT_EQ(record.source, "global\\GlobalAT");
-}
-
-TEST_F(DevGetSimBrandTest, FileNotFoundAndNoSimAreFinalAtOnce) {
-    for (const auto& [code, message] :
-         {std::pair<int32_t, const char*>{22, "DEVGetSimBrand() file not found."},
-          {10301, "DEVGetSimBrand() sim not inserted."}}) {
-        FakeMTSComm card;
-        card.ScriptSpn({Fail(code), {true, "late", 0}});
-        const SpnRead result = StartRead(&card, &clock).get();
-        EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.error, code);
-        EXPECT_EQ(card.SpnReads(), 1);
-        EXPECT_EQ(trace.Count(message, 1), 1);
+TEST(DevGetSimBrandTest, BusyAndTimedOutCardsAreAskedAgainAfterTwoSecondsOthersAreFinal) {
+    const char* const kBusy = "DEVGetSimBrand() sim busy, try again.";
+    const struct {
+        std::vector<int32_t> errors;  // then the card answers "CMCC"
+        int reads;
+        const char* message;  // traced at level 1 once per failed read
+    } cases[] = {
+        {{14, 10003, 14}, 4, nullptr},
+        {std::vector<int32_t>(60, 14), 60, kBusy},  // gives up after sixty attempts
+        {{22}, 1, "DEVGetSimBrand() file not found."},
+        {{10301}, 1, "DEVGetSimBrand() sim not inserted."},
+        {{7}, 1, "DEVGetSimBrand() other error"},  // after one wait
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reads);
+        FakeMTSComm comm;
+        std::vector<FakeMTSComm::Answer> script;
+        for (int32_t e : c.errors) script.push_back({false, "", e});
+        script.push_back({true, "CMCC", 0});
+        comm.ScriptSpn(script);
+        RecordingClock clock;
+        TraceCapture trace;
+        auto read = StartRead(&comm, &clock);
+        const bool retried = c.errors.back() != 22 && c.errors.back() != 10301;
+        for (uint64_t i = 0; retried && i < c.errors.size(); ++i) {
+            ASSERT_TRUE(clock.WaitForSleep(i)) << i;
+            clock.Advance(2000);
+        }
+        const SpnRead result = read.get();
+        EXPECT_EQ(result.ok, c.message == nullptr);
+        if (result.ok)
+            EXPECT_EQ(result.spn, "CMCC");
+        else
+            EXPECT_EQ(result.error, c.errors.back());
+        EXPECT_EQ(comm.SpnReads(), c.reads);
+        EXPECT_EQ(clock.requests, std::vector<uint32_t>(retried ? c.errors.size() : 0, 2000));
+        if (c.message) {
+            EXPECT_EQ(trace.Count(c.message, 1), c.message == kBusy ? 60 : 1);
+        } else {
+            EXPECT_EQ(trace.Count(kBusy, 1), 2);
+            EXPECT_EQ(trace.Count("DEVGetSimBrand() time out, try again.", 1), 1);
+            EXPECT_EQ(trace.Find(kBusy).module, "GlobalAT");
+            EXPECT_EQ(trace.Find(kBusy).source, "global\\GlobalAT");
+        }
     }
-    EXPECT_TRUE(clock.Requests().empty());
 }
 
-TEST_F(DevGetSimBrandTest, AnyOtherErrorEndsAfterOneWait) {
-    comm.ScriptSpn({Fail(7), {true, "late", 0}});
-    auto read = StartRead(&comm, &clock);
-    ASSERT_TRUE(clock.FinishSleep(0, 2000));
-    const SpnRead result = read.get();
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, 7);
-    EXPECT_EQ(comm.SpnReads(), 1);
-    EXPECT_EQ(trace.Count("DEVGetSimBrand() other error", 1), 1);
-    EXPECT_EQ(trace.Count(kBusy), 0);
-}
-
-TEST_F(DevGetSimBrandTest, GivesUpAfterSixtyAttempts) {
-    comm.ScriptSpn({Fail(14)});
-    auto read = StartRead(&comm, &clock);
-    for (uint64_t i = 0; i < 60; ++i) ASSERT_TRUE(clock.FinishSleep(i, 2000)) << i;
-    const SpnRead result = read.get();
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(comm.SpnReads(), 60);
-    EXPECT_EQ(clock.Requests().size(), 60u);
-}
-
-TEST_F(DevGetSimBrandTest, AStoppedClockEndsTheRetriesAtOnce) {
-    comm.ScriptSpn({Fail(10003)});
+TEST(DevGetSimBrandTest, AStoppedClockNoCardOrAThrowingCardEndsAtOnce) {
+    FakeMTSComm comm;
+    comm.ScriptSpn({{false, "", 10003}});
+    ManualClock clock;
+    TraceCapture trace;
     auto read = StartRead(&comm, &clock);
     ASSERT_TRUE(clock.WaitForSleep(0));
     clock.Stop();
@@ -103,15 +99,13 @@ TEST_F(DevGetSimBrandTest, AStoppedClockEndsTheRetriesAtOnce) {
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error, 10003);
     EXPECT_EQ(comm.SpnReads(), 1);
-    EXPECT_EQ(trace.Count(kTimeOut), 0);
-}
 
-TEST_F(DevGetSimBrandTest, NoCardOrAThrowingCardLeavesQuietly) {
     class ThrowingComm : public MTSComm {
     public:
         bool SRVGetImsiInfo(char*, int32_t&) override { return false; }
         bool SRVGetSpnData(char*, int32_t&) override { throw std::runtime_error("gone"); }
     } throwing;
+    trace.Clear();
     EXPECT_FALSE(StartRead(nullptr, &clock).get().ok);
     EXPECT_FALSE(StartRead(&throwing, &clock).get().ok);
     EXPECT_EQ(trace.Count("Leave DEVGetSimBrand() .", 4), 2);
