@@ -2,6 +2,7 @@
 // and the CNG builds agree), the text form, and the buffer bound the plug-in relies on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -26,97 +27,58 @@ TEST(HostCipher, MatchesPublishedVectors) {
     ASSERT_TRUE(hostcipher::Sha256(Bytes("abc"), 3, digest));
     EXPECT_EQ(hostcipher::Bytes(digest, digest + 32),
               FromHex("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
-
-    // AES-256-CBC, the first block of the NIST SP 800-38A example.
+    // AES-256-CBC, the first block of the NIST SP 800-38A example; one block of padding follows.
     const auto key = FromHex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
     const auto iv = FromHex("000102030405060708090a0b0c0d0e0f");
     const auto plain = FromHex("6bc1bee22e409f96e93d7e117393172a");
-    hostcipher::Bytes cipher;
-    ASSERT_TRUE(
-        hostcipher::AesCbcEncrypt(key.data(), iv.data(), plain.data(), plain.size(), cipher));
-    ASSERT_EQ(cipher.size(), 32u);  // one block of padding follows
+    hostcipher::Bytes cipher, back;
+    ASSERT_TRUE(hostcipher::AesCbcEncrypt(key.data(), iv.data(), plain.data(), 16, cipher));
+    ASSERT_EQ(cipher.size(), 32u);
     EXPECT_EQ(hostcipher::Bytes(cipher.begin(), cipher.begin() + 16),
               FromHex("f58c4c04d6e5f1ba779eabfb5f7bfbd6"));
-    hostcipher::Bytes back;
-    ASSERT_TRUE(
-        hostcipher::AesCbcDecrypt(key.data(), iv.data(), cipher.data(), cipher.size(), back));
+    ASSERT_TRUE(hostcipher::AesCbcDecrypt(key.data(), iv.data(), cipher.data(), 32, back));
     EXPECT_EQ(back, plain);
     EXPECT_FALSE(hostcipher::AesCbcDecrypt(key.data(), iv.data(), cipher.data(), 20, back));
 }
 
-TEST(HostCrypt, TextsGoRoundAndDifferEachTime) {
+TEST(HostCrypt, TextsGoRoundDifferEachTimeAndAnythingElseDecryptsToNothing) {
     HostCrypt crypt;
-    for (const std::string& plain :
-         std::vector<std::string>{"", "working key", std::string("\0\xff\x01", 3)}) {
-        const std::string sealed = crypt.Encrypt(plain);
-        EXPECT_EQ(sealed.find_first_not_of("0123456789abcdef"), std::string::npos);
-        EXPECT_EQ(crypt.Decrypt(sealed), plain);
-    }
-    EXPECT_NE(crypt.Encrypt("same"), crypt.Encrypt("same"));
+    const std::string plain("\0\xff\x01", 3);
+    const std::string sealed = crypt.Encrypt(plain);
+    EXPECT_EQ(sealed.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_EQ(crypt.Decrypt(sealed), plain);
+    EXPECT_NE(crypt.Encrypt(plain), sealed);
+    for (const std::string& bad : {plain, sealed.substr(0, sealed.size() - 2), sealed.substr(0, 32),
+                                   sealed + "0", "zz" + sealed.substr(2)})
+        EXPECT_EQ(crypt.Decrypt(bad), "") << bad;
 }
 
-TEST(HostCrypt, DecryptOfAnythingElseIsEmpty) {
-    HostCrypt crypt;
-    const std::string sealed = crypt.Encrypt("secret");
-    EXPECT_EQ(crypt.Decrypt("secret"), "");
-    EXPECT_EQ(crypt.Decrypt(sealed.substr(0, sealed.size() - 2)), "");
-    EXPECT_EQ(crypt.Decrypt(sealed.substr(0, 32)), "");
-    EXPECT_EQ(crypt.Decrypt(sealed + "0"), "");
-    EXPECT_EQ(crypt.Decrypt("zz" + sealed.substr(2)), "");
-}
-
-// DecryptBuffer into a buffer of exactly twice the input, fenced by guard bytes.
-struct Fenced {
-    static constexpr unsigned char kGuard = 0xA5;
-    explicit Fenced(size_t count) : bytes(2 * count + 64, kGuard), size(2 * count) {}
-    unsigned char* Out() { return bytes.data(); }
-    bool FenceIntact() const {
-        for (size_t i = size; i < bytes.size(); ++i)
-            if (bytes[i] != kGuard) return false;
-        return true;
+TEST(HostCrypt, BuffersDecryptWithinTwiceTheInputOrFailWithTheirCode) {
+    const auto encoded = [](size_t n) { return HostCrypt::EncodeBuffer(std::string(n, 'x'), "k"); };
+    const struct {
+        size_t plain;
+        std::string input, key;
+        int32_t result;
+    } cases[] = {{17, encoded(17), "k", 0},
+                 {0, encoded(0), "k", 0},
+                 {4096, encoded(4096), "k", 0},
+                 {0, encoded(17), "", HostCrypt::kNoKey},
+                 {0, "", "k", HostCrypt::kBadSize},
+                 {0, encoded(17).substr(0, 16), "k", HostCrypt::kBadSize},
+                 {0, encoded(17) + "x", "k", HostCrypt::kBadSize}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input.size());
+        // Guard bytes after exactly twice the input show any write past the bound.
+        const size_t bound = 2 * c.input.size();
+        std::vector<unsigned char> out(bound + 64, 0xA5);
+        EXPECT_EQ(HostCrypt().DecryptBuffer(Bytes(c.input), static_cast<uint32_t>(c.input.size()),
+                                            out.data(), Bytes(c.key),
+                                            static_cast<uint32_t>(c.key.size())),
+                  c.result);
+        EXPECT_EQ(std::count(out.begin() + bound, out.end(), 0xA5), 64);
+        if (c.result == 0)
+            EXPECT_EQ(std::string(out.begin(), out.begin() + c.plain), std::string(c.plain, 'x'));
     }
-    std::vector<unsigned char> bytes;
-    size_t size;
-};
-
-TEST(HostCrypt, BuffersGoRoundUnderTheWorkingKeyWithinTwiceTheInput) {
-    HostCrypt crypt;
-    const std::string key = "table key";
-    for (size_t n : {0, 1, 15, 16, 17, 100, 4096}) {
-        const std::string plain(n, 'x');
-        const std::string encoded = HostCrypt::EncodeBuffer(plain, key);
-        ASSERT_FALSE(encoded.empty());
-        Fenced out(encoded.size());
-        ASSERT_EQ(crypt.DecryptBuffer(Bytes(encoded), static_cast<uint32_t>(encoded.size()),
-                                      out.Out(), Bytes(key), static_cast<uint32_t>(key.size())),
-                  0)
-            << n;
-        EXPECT_EQ(std::string(out.bytes.begin(), out.bytes.begin() + n), plain);
-        EXPECT_TRUE(out.FenceIntact()) << n;
-    }
-}
-
-TEST(HostCrypt, BadBuffersAndKeysFailWithoutWritingPastTheBound) {
-    HostCrypt crypt;
-    const std::string encoded = HostCrypt::EncodeBuffer("<main/>", "right");
-    const auto run = [&](const std::string& input, const std::string& key) {
-        Fenced out(input.size());
-        const int32_t result =
-            crypt.DecryptBuffer(Bytes(input), static_cast<uint32_t>(input.size()), out.Out(),
-                                Bytes(key), static_cast<uint32_t>(key.size()));
-        EXPECT_TRUE(out.FenceIntact());
-        return result;
-    };
-    EXPECT_EQ(run(encoded, ""), HostCrypt::kNoKey);
-    EXPECT_EQ(run("", "right"), HostCrypt::kBadSize);
-    EXPECT_EQ(run(encoded.substr(0, 16), "right"), HostCrypt::kBadSize);
-    EXPECT_EQ(run(encoded + "x", "right"), HostCrypt::kBadSize);
-    EXPECT_EQ(run(encoded, "right"), 0);
-    // A wrong key almost always breaks the padding; when it does not, the text is not the table.
-    Fenced out(encoded.size());
-    const int32_t wrong = crypt.DecryptBuffer(Bytes(encoded), static_cast<uint32_t>(encoded.size()),
-                                              out.Out(), Bytes(std::string("wrong")), 5);
-    EXPECT_TRUE(wrong != 0 || std::string(reinterpret_cast<char*>(out.Out()), 7) != "<main/>");
 }
 
 }  // namespace
