@@ -1,7 +1,5 @@
-// A current-user registry of the test's own: on POSIX a fresh store in a temporary directory
-// (LOGINPLUGIN_REGISTRY points at it, the proxy variables are cleared); on Windows the real
-// registry, with the keys that the tests touch removed first and again afterwards, and the
-// browser's proxy value put back as it was.
+// The current user's registry for one test: the keys that tests touch removed first and again
+// afterwards, and the browser's proxy value put back as it was.
 #pragma once
 
 #include <string>
@@ -19,11 +17,11 @@ public:
     // Makes the key and every missing key above it, as an installer would.
     void CreateKey(const std::string& path);
     bool KeyExists(const std::string& path) const;
-    // True for a key that lives only until the system restarts.
     bool IsVolatile(const std::string& path) const;
+    // Makes the key first when it is missing.
     void SetString(const std::string& path, const std::string& name, const std::string& value);
-    // The text of a string value, without its terminator; false when there is no such value.
-    bool GetString(const std::string& path, const std::string& name, std::string& value) const;
+    // The text of a string value without its terminator, or "<none>".
+    std::string GetString(const std::string& path, const std::string& name) const;
     // Puts something in the way of making that key or writing that value; false where the
     // platform offers no way.
     bool BlockKey(const std::string& path);

@@ -13,18 +13,11 @@ namespace fs = std::filesystem;
 namespace {
 
 fs::path g_root;
-const char* const kProxyVariables[] = {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY"};
 
-fs::path PathOf(const std::string& key) {
-    fs::path p = g_root;
-    size_t start = 0;
-    while (start <= key.size()) {
-        size_t end = key.find('\\', start);
-        if (end == std::string::npos) end = key.size();
-        if (end > start) p /= key.substr(start, end - start);
-        start = end + 1;
-    }
-    return p;
+fs::path PathOf(std::string key) {
+    for (char& c : key)
+        if (c == '\\') c = '/';
+    return g_root / fs::path(key).relative_path();
 }
 
 }  // namespace
@@ -34,7 +27,8 @@ RegistrySandbox::RegistrySandbox() {
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
     g_root = pattern;
     setenv("LOGINPLUGIN_REGISTRY", pattern.c_str(), 1);
-    for (const char* name : kProxyVariables) unsetenv(name);
+    for (const char* name : {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY"})
+        unsetenv(name);
 }
 
 RegistrySandbox::~RegistrySandbox() {
@@ -57,15 +51,13 @@ bool RegistrySandbox::IsVolatile(const std::string& path) const {
 
 void RegistrySandbox::SetString(const std::string& path, const std::string& name,
                                 const std::string& value) {
+    fs::create_directories(PathOf(path));
     std::ofstream(PathOf(path) / name, std::ios::binary) << value;
 }
 
-bool RegistrySandbox::GetString(const std::string& path, const std::string& name,
-                                std::string& value) const {
+std::string RegistrySandbox::GetString(const std::string& path, const std::string& name) const {
     std::ifstream in(PathOf(path) / name, std::ios::binary);
-    if (!in) return false;
-    value.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<none>";
 }
 
 bool RegistrySandbox::BlockKey(const std::string& path) {

@@ -14,23 +14,16 @@ namespace {
 const char* const kInternetSettings =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const char* const kProxyServer = "ProxyServer";
-const char* const kProductRoot = "Software\\Mirolan";
 
 bool g_bHadProxy = false;
 DWORD g_proxyType = REG_SZ;
 std::string g_proxy;
 
-void Clean() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kProductRoot);
-    RegDeleteKeyA(HKEY_CURRENT_USER, kProductRoot);
-    RegDeleteTreeA(HKEY_CURRENT_USER, SANDBOX_TEST_KEY);
-    RegDeleteKeyA(HKEY_CURRENT_USER, SANDBOX_TEST_KEY);
+HKEY Open(const std::string& path, REGSAM access) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_SET_VALUE, &key) ==
-        ERROR_SUCCESS) {
-        RegDeleteValueA(key, kProxyServer);
-        RegCloseKey(key);
-    }
+    return RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, access, &key) == ERROR_SUCCESS
+               ? key
+               : nullptr;
 }
 
 HKEY Create(const std::string& path) {
@@ -41,11 +34,21 @@ HKEY Create(const std::string& path) {
     return key;
 }
 
+void Clean() {
+    for (const char* path : {"Software\\Mirolan", SANDBOX_TEST_KEY}) {
+        RegDeleteTreeA(HKEY_CURRENT_USER, path);
+        RegDeleteKeyA(HKEY_CURRENT_USER, path);
+    }
+    if (HKEY key = Open(kInternetSettings, KEY_SET_VALUE)) {
+        RegDeleteValueA(key, kProxyServer);
+        RegCloseKey(key);
+    }
+}
+
 }  // namespace
 
 RegistrySandbox::RegistrySandbox() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (HKEY key = Open(kInternetSettings, KEY_READ)) {
         DWORD size = 0;
         if (RegQueryValueExA(key, kProxyServer, nullptr, &g_proxyType, nullptr, &size) ==
             ERROR_SUCCESS) {
@@ -75,18 +78,15 @@ void RegistrySandbox::CreateKey(const std::string& path) {
 }
 
 bool RegistrySandbox::KeyExists(const std::string& path) const {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    HKEY key = Open(path, KEY_READ);
+    if (key) RegCloseKey(key);
+    return key != nullptr;
 }
 
 bool RegistrySandbox::IsVolatile(const std::string& path) const {
     // A volatile key takes only volatile children: a lasting probe key is refused.
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return false;
+    HKEY key = Open(path, KEY_ALL_ACCESS);
+    if (!key) return false;
     HKEY probe = nullptr;
     const LONG rc = RegCreateKeyExA(key, "VolatilityProbe", 0, nullptr, REG_OPTION_NON_VOLATILE,
                                     KEY_ALL_ACCESS, nullptr, &probe, nullptr);
@@ -106,27 +106,18 @@ void RegistrySandbox::SetString(const std::string& path, const std::string& name
     RegCloseKey(key);
 }
 
-bool RegistrySandbox::GetString(const std::string& path, const std::string& name,
-                                std::string& value) const {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    DWORD size = 0;
-    bool ok =
-        RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
-    std::string data(size, '\0');
-    if (ok && size > 0)
-        ok = RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
-                              reinterpret_cast<BYTE*>(&data[0]), &size) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    if (!ok) return false;
-    while (!data.empty() && data.back() == '\0') data.pop_back();
-    value = data;
-    return true;
+std::string RegistrySandbox::GetString(const std::string& path, const std::string& name) const {
+    HKEY key = Open(path, KEY_READ);
+    char data[512] = {};
+    DWORD size = sizeof data - 1;
+    const bool ok = key && RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
+                                            reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
+    if (key) RegCloseKey(key);
+    return ok ? std::string(data) : "<none>";
 }
 
 // Refusing the product's own key to its user takes a key descriptor, which Wine does not
-// enforce (tried: the key still opens with full access), so these cases run on POSIX only.
+// enforce (the key still opens with full access), so these cases run on POSIX only.
 bool RegistrySandbox::BlockKey(const std::string&) {
     return false;
 }
