@@ -17,22 +17,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kModule = "LoginPlguin";
-const char* const kSource = "src\\LoginPlugin\\LoginImpl";
+const char* const kNoRecord = " FileManager.GetRecordCount() return zero";
+const char* const kReadFailed = "ReadPwd() throw CVelkoException exception!";
+const char* const kWriteFailed = "WritePwd() throw CVelkoException exception!";
+const char* const kNoPath = "GetKeyFile() throw CVelkoException exception!";
 
 std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class KeyFileTest : public ::testing::Test {
 protected:
     KeyFileTest() { host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator()); }
 
-    std::unique_ptr<CLoginImpl> MakeLogin() {
+    std::unique_ptr<CLoginImpl> MakeLogin(IPluginContainer* pContainer = nullptr) {
         LoginEnvironment env;
         env.clock = std::make_shared<ManualClock>();
-        return std::make_unique<CLoginImpl>(&host.container, env);
+        return std::make_unique<CLoginImpl>(pContainer ? pContainer : &host.container, env);
     }
     // A key file with one record per text, made directly through the record files.
     void StoreRecords(const std::vector<std::string>& values) {
@@ -50,8 +52,8 @@ protected:
     void ExpectTrace(const std::string& message, int level) {
         const TraceRecord record = trace.Find(message);
         EXPECT_EQ(record.level, level) << message;
-        EXPECT_EQ(record.module, kModule) << message;
-        EXPECT_EQ(record.source, kSource) << message;
+        EXPECT_EQ(record.module, "LoginPlguin") << message;
+        EXPECT_EQ(record.source, "src\\LoginPlugin\\LoginImpl") << message;
     }
 
     TempDir dir;
@@ -63,139 +65,105 @@ protected:
 TEST_F(KeyFileTest, ThePathIsTheSettingWithTheFileNameAppendedAsItIs) {
     auto login = MakeLogin();
     EXPECT_EQ(login->GetKeyFile(), keyFile);
-    host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", "D:\\Data\\u\\");
-    EXPECT_EQ(login->GetKeyFile(), "D:\\Data\\u\\Key.dtc");
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", "D:\\Data\\u");
     EXPECT_EQ(login->GetKeyFile(), "D:\\Data\\uKey.dtc");
-    // Every settings service fetched was given back.
     EXPECT_EQ(host.setting.Releases(), host.container.Queries(PLUGIN_ID_SETTING, IID_SETTING));
-}
 
-TEST_F(KeyFileTest, WithoutThePathSettingThereIsNoKeyFile) {
     FakeHost bare;  // no "CURRENT_USER_PRIVATE_DIR" at all
-    LoginEnvironment env;
-    env.clock = std::make_shared<ManualClock>();
-    CLoginImpl login(&bare.container, env);
-    // The constructor already tried: no path, so nothing could be opened.
-    ExpectTrace("GetKeyFile() throw CVelkoException exception!", 1);
-    ExpectTrace("fm.Open() failed!", 2);
-
     trace.Clear();
-    EXPECT_EQ(login.GetKeyFile(), "");
-    EXPECT_EQ(trace.Count("GetKeyFile() throw CVelkoException exception!", 1), 1);
-    EXPECT_EQ(bare.setting.Releases(), bare.container.Queries(PLUGIN_ID_SETTING, IID_SETTING));
-
+    auto other = MakeLogin(&bare.container);
+    ExpectTrace(kNoPath, 1);
+    ExpectTrace("fm.Open() failed!", 2);
     bare.container.Refuse(PLUGIN_ID_SETTING, IID_SETTING);
-    EXPECT_EQ(login.GetKeyFile(), "");
-    EXPECT_EQ(trace.Count("GetKeyFile() throw CVelkoException exception!", 1), 2);
-
-    CLoginImpl orphan(nullptr, env);
-    EXPECT_EQ(orphan.GetKeyFile(), "");
+    EXPECT_EQ(other->GetKeyFile(), "");
+    EXPECT_EQ(trace.Count(kNoPath, 1), 2);
 }
 
 TEST_F(KeyFileTest, TheFileGoesFromAbsentToPreparedToHoldingThePassword) {
-    // Absent: reads as no password.
     auto login = MakeLogin();
     fs::remove(keyFile);
     trace.Clear();
     EXPECT_EQ(login->ReadPwd(keyFile), "");
-    ExpectTrace(" FileManager.GetRecordCount() return zero", 4);
-    ExpectTrace("ReadPwd() throw CVelkoException exception!", 1);
+    ExpectTrace(kNoRecord, 4);
+    ExpectTrace(kReadFailed, 1);
 
     // Prepared by the constructor: the field is declared, no record yet.
     login = MakeLogin();
     ASSERT_TRUE(fs::exists(keyFile));
     trace.Clear();
     EXPECT_EQ(login->ReadPwd(keyFile), "");
-    EXPECT_TRUE(trace.Has(" FileManager.GetRecordCount() return zero", 4));
+    ExpectTrace(kNoRecord, 4);
 
     // The first password adds record 0, later ones replace it.
     EXPECT_TRUE(login->WritePwd(keyFile, "first-pw"));
     EXPECT_EQ(login->ReadPwd(keyFile), "first-pw");
     EXPECT_TRUE(login->WritePwd(keyFile, "\xC3\xDC\xC2\xEB-2"));
-    EXPECT_EQ(login->ReadPwd(keyFile), "\xC3\xDC\xC2\xEB-2");
-
     // A later start finds the password and leaves the file alone.
     const std::string before = ReadBytes(keyFile);
     trace.Clear();
     auto next = MakeLogin();
     ExpectTrace("CreateKeyFile() fm.GetRecordCount() failed!", 4);
     EXPECT_EQ(ReadBytes(keyFile), before);
-    EXPECT_EQ(next->ReadPwd(next->GetKeyFile()), "\xC3\xDC\xC2\xEB-2");
+    EXPECT_EQ(next->ReadPwd(keyFile), "\xC3\xDC\xC2\xEB-2");
 }
 
-TEST_F(KeyFileTest, AFileWithTwoRecordsIsNotWrittenButStillRead) {
+TEST_F(KeyFileTest, WritesThatCannotBeMadeLeaveTheFileAsItWas) {
     auto login = MakeLogin();
+    trace.Clear();
+    EXPECT_FALSE(login->WritePwd("", "pw"));
+    EXPECT_FALSE(login->WritePwd(keyFile, ""));
+    EXPECT_EQ(login->ReadPwd(""), "");
+    EXPECT_TRUE(trace.Records().empty());
+
+    ASSERT_TRUE(login->WritePwd(keyFile, std::string(199, 'p')));
+    EXPECT_FALSE(login->WritePwd(keyFile, std::string(200, 'p')));
+    ExpectTrace(" FileManager.SetFieldValue() failed!", 2);
+    EXPECT_EQ(login->ReadPwd(keyFile), std::string(199, 'p'));
+
     StoreRecords({"one", "two"});
     const std::string before = ReadBytes(keyFile);
-    trace.Clear();
     EXPECT_FALSE(login->WritePwd(keyFile, "three"));
     ExpectTrace("1 != iRecordCount!", 2);
-    ExpectTrace("WritePwd() throw CVelkoException exception!", 1);
+    ExpectTrace(kWriteFailed, 1);
     EXPECT_EQ(ReadBytes(keyFile), before);
     EXPECT_EQ(login->ReadPwd(keyFile), "one");
-}
 
-TEST_F(KeyFileTest, AStoredEmptyPasswordReadsAsEmptyWithItsOwnTrace) {
-    auto login = MakeLogin();
     StoreRecords({""});
     trace.Clear();
     EXPECT_EQ(login->ReadPwd(keyFile), "");
     ExpectTrace(" strKey equal !", 4);
-    EXPECT_FALSE(trace.Has("ReadPwd() throw CVelkoException exception!"));
-}
-
-TEST_F(KeyFileTest, EmptyArgumentsFailQuietly) {
-    auto login = MakeLogin();
-    trace.Clear();
-    EXPECT_EQ(login->ReadPwd(""), "");
-    EXPECT_FALSE(login->WritePwd("", "pw"));
-    EXPECT_FALSE(login->WritePwd(keyFile, ""));
-    EXPECT_TRUE(trace.Records().empty());
+    EXPECT_FALSE(trace.Has(kReadFailed));
 }
 
 TEST_F(KeyFileTest, AMissingDirectoryFailsEveryOperationWithItsTrace) {
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.File("gone") + "/");
     auto login = MakeLogin();
     ExpectTrace("fm.Open() failed!", 2);
-    const std::string path = login->GetKeyFile();
-
     trace.Clear();
-    EXPECT_EQ(login->ReadPwd(path), "");
+    EXPECT_EQ(login->ReadPwd(login->GetKeyFile()), "");
     ExpectTrace(" FileManager.Open() failed!", 2);
-    ExpectTrace("ReadPwd() throw CVelkoException exception!", 1);
-    EXPECT_FALSE(login->WritePwd(path, "pw"));
-    ExpectTrace("WritePwd() throw CVelkoException exception!", 1);
+    ExpectTrace(kReadFailed, 1);
+    EXPECT_FALSE(login->WritePwd(login->GetKeyFile(), "pw"));
+    ExpectTrace(kWriteFailed, 1);
     EXPECT_FALSE(fs::exists(dir.File("gone")));
 }
 
-TEST_F(KeyFileTest, ADamagedFileReadsAsNoPasswordUntilTheNextStartPreparesItAgain) {
+TEST_F(KeyFileTest, ADamagedOrForeignFileReadsAsNoPasswordUntilTheNextStartPreparesIt) {
     auto login = MakeLogin();
     ASSERT_TRUE(login->WritePwd(keyFile, "pw"));
-    std::string bytes = ReadBytes(keyFile);
-    bytes.resize(bytes.size() / 2);
-    std::ofstream(keyFile, std::ios::binary | std::ios::trunc) << bytes;
-
-    trace.Clear();
-    EXPECT_EQ(login->ReadPwd(keyFile), "");
-    ExpectTrace(" FileManager.GetRecordCount() return zero", 4);
-    // Taken as empty, the file has no field to hold a password yet.
-    EXPECT_FALSE(login->WritePwd(keyFile, "new-pw"));
-    ExpectTrace(" FileManager.CreateNewRecord() failed!", 2);
-
+    const std::string good = ReadBytes(keyFile);
+    for (const std::string& bad : {good.substr(0, good.size() / 2), std::string("foreign text")}) {
+        std::ofstream(keyFile, std::ios::binary | std::ios::trunc) << bad;
+        trace.Clear();
+        EXPECT_EQ(login->ReadPwd(keyFile), "");
+        ExpectTrace(kNoRecord, 4);
+        // Taken as empty, the file has no field to hold a password yet.
+        EXPECT_FALSE(login->WritePwd(keyFile, "new-pw"));
+        ExpectTrace(" FileManager.CreateNewRecord() failed!", 2);
+    }
     auto next = MakeLogin();
     EXPECT_TRUE(next->WritePwd(keyFile, "new-pw"));
     EXPECT_EQ(next->ReadPwd(keyFile), "new-pw");
-}
-
-TEST_F(KeyFileTest, APasswordLongerThanTheFieldIsRefusedAndTheOldOneKept) {
-    auto login = MakeLogin();
-    ASSERT_TRUE(login->WritePwd(keyFile, "old"));
-    EXPECT_TRUE(login->WritePwd(keyFile, std::string(199, 'p')));
-    trace.Clear();
-    EXPECT_FALSE(login->WritePwd(keyFile, std::string(200, 'p')));
-    ExpectTrace(" FileManager.SetFieldValue() failed!", 2);
-    EXPECT_EQ(login->ReadPwd(keyFile), std::string(199, 'p'));
 }
 
 }  // namespace
