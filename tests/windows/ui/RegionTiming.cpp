@@ -42,9 +42,9 @@ double Milliseconds(const std::function<HRGN()>& build, int repeats, HRGN* pRegi
         if (*pRegion) DeleteObject(*pRegion);
         *pRegion = build();
     }
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-               .count() /
-           repeats;
+    const std::chrono::duration<double, std::milli> elapsed =
+        std::chrono::steady_clock::now() - start;
+    return elapsed.count() / repeats;
 }
 
 bool OutsideRoundedCorners(int x, int y, int radius) {

@@ -128,13 +128,6 @@ std::string WindowText(HWND hWnd) {
     return buffer;
 }
 
-std::vector<std::string> WindowTexts(HWND hWnd) {
-    std::vector<std::string> texts{WindowText(hWnd)};
-    for (HWND hChild = GetWindow(hWnd, GW_CHILD); hChild; hChild = GetWindow(hChild, GW_HWNDNEXT))
-        texts.push_back(WindowText(hChild));
-    return texts;
-}
-
 std::string ProgramDirectory() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);

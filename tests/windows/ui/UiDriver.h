@@ -10,8 +10,6 @@
 #include <vector>
 
 std::string WindowText(HWND hWnd);
-// The texts of a window and its children (a message box: caption, message, buttons).
-std::vector<std::string> WindowTexts(HWND hWnd);
 // The directory of the test program, with its trailing backslash.
 std::string ProgramDirectory();
 
