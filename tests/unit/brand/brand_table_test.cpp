@@ -1,4 +1,5 @@
-// The brand table lookups on decoded text: name lists, lower-casing, order of the children.
+// The brand lookup by name on decoded text: name lists, lower-casing, order of the children.
+// (The lookup by SIM type is tested through the skin switch.)
 #include <gtest/gtest.h>
 
 #include "BrandFixture.h"
@@ -20,7 +21,6 @@ TEST(BrandText, LowerCasingCommaListsAndSimTypeNumbers) {
     // Read as the C library reads numbers, clamped to 32 bits.
     EXPECT_EQ(SimTypeNumber("  +12abc"), 12);
     EXPECT_EQ(SimTypeNumber("\t-7"), -7);
-    EXPECT_EQ(SimTypeNumber("x5"), 0);
     EXPECT_EQ(SimTypeNumber("99999999999"), 2147483647);
     EXPECT_EQ(SimTypeNumber("-99999999999"), -2147483647 - 1);
 }
@@ -65,28 +65,6 @@ TEST(BrandByName, FindsTagAndSkinPath) {
         EXPECT_EQ(info.skinpath, c.skin);
         EXPECT_EQ(info.name, c.name);
     }
-}
-
-TEST(BrandBySimType, MatchesTheTagExactlyWithChildrenInOrder) {
-    const std::string table = Table(Card("a,b", "5", "s5") + Card("c", "6", "s6"));
-    SimCardInfo info;
-    ASSERT_TRUE(FindBrandBySimType(table, "6", info));
-    EXPECT_EQ(info.tag, "6");
-    EXPECT_EQ(info.name, "c");
-    EXPECT_EQ(info.skinpath, "s6");
-    ASSERT_TRUE(FindBrandBySimType(table, "5", info));
-    EXPECT_EQ(info.name, "a,b");
-    EXPECT_FALSE(FindBrandBySimType(table, "05", info));
-    EXPECT_FALSE(FindBrandBySimType("<main><cardtype>", "5", info));
-    EXPECT_EQ(info.tag, "5");
-
-    // A tag before the name is never seen; without a name it is searched from the start.
-    info.tag = "kept";
-    EXPECT_FALSE(FindBrandBySimType(
-        Table("<cardtype><tag>5</tag><name>a</name><skinpath>s</skinpath></cardtype>"), "5", info));
-    EXPECT_EQ(info.tag, "kept");
-    EXPECT_TRUE(FindBrandBySimType(Table("<cardtype><tag>5</tag></cardtype>"), "5", info));
-    EXPECT_EQ(info.name, "");
 }
 
 }  // namespace

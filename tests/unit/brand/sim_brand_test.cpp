@@ -18,7 +18,7 @@ const char* const kTable =
 
 class SimBrandTest : public BrandFixture {
 protected:
-    void SetUp() override { files.WriteBrandTable(kTable, kWorkingKey); }
+    void SetUp() override { WriteBrandTable(kTable); }
 };
 
 TEST_F(SimBrandTest, TheSpnOrTheHostsDefaultNameFindsItsBrandInTheEncodedTable) {
@@ -87,7 +87,7 @@ TEST_F(SimBrandTest, AMissingOrUnreadableTableOrNoKeyGivesTagZero) {
 
     files.Write(HostDirFiles::kBrandTable, "<main>plain text is no encoded table</main>");
     EXPECT_EQ(Login().GetSimCardInfo().tag, "0");
-    files.WriteBrandTable(kTable, kWorkingKey);
+    WriteBrandTable(kTable);
     EXPECT_EQ(Login().GetSimCardInfo().tag, "3");
     host.setting.Sys("CRYPT", "CRYPT", "");
     EXPECT_EQ(Login().GetSimCardInfo().tag, "0");

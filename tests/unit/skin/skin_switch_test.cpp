@@ -37,7 +37,7 @@ protected:
     void SetUp() override {
         host.setting.Sys("SIMTYPE", "ACTIVE", "2");
         host.comm.SetSpn("CMCC");
-        files.WriteBrandTable(kTable, kWorkingKey);
+        WriteBrandTable(kTable);
     }
     bool DeviceEvent(int32_t code) { return Login().OnDeviceEvent(code, &eventData); }
 
@@ -83,7 +83,7 @@ TEST_F(SkinSwitchTest, NoUsableBrandOrTheStoredSimTypeChangesNothing) {
     for (const char* simType : {"6", "9", "05"}) Login().CheckSimCardType(simType);
     files.Write(HostDirFiles::kBrandTable, "not an encoded table");
     Login().CheckSimCardType("5");
-    files.WriteBrandTable(kTable, kWorkingKey);
+    WriteBrandTable(kTable);
     host.setting.Sys("SIMTYPE", "ACTIVE", "3");
     host.comm.SetSpn("CMCC");
     Login().CheckSimCardType("");
@@ -99,8 +99,7 @@ TEST_F(SkinSwitchTest, ASimTypeFromTheHostIsFoundByItsTagAndToldWithTheWholeName
     EXPECT_EQ(host.setting.SimTypeNumbers().back(), 5);
     EXPECT_EQ(host.comm.SpnReads(), spnReads);
     // A long name is cut before a character that would not fit.
-    files.WriteBrandTable(
-        "<main>" + Card(std::string(258, 'n') + "\xD6\xD0", "7", "s7") + "</main>", kWorkingKey);
+    WriteBrandTable("<main>" + Card(std::string(258, 'n') + "\xD6\xD0", "7", "s7") + "</main>");
     Login().CheckSimCardType("7");
     EXPECT_EQ(first.calls, (Calls{{5, "Five,5G"}, {7, std::string(258, 'n')}}));
 }
@@ -148,12 +147,11 @@ TEST_F(SkinSwitchTest, TheHostGetsTheBrandsSimTypeOrElseTheStoredOne) {
     EXPECT_TRUE(Login().InitSimBrandSetting("12"));
     EXPECT_EQ(host.setting.SimTypeNumbers().back(), 12);
 
-    FakeHost bare;  // nothing stored, and a card that is in no brand
-    Serve(bare);
-    bare.comm.SetSpn("nobody");
-    CLoginImpl other(&bare.container, ManualEnv());
-    EXPECT_FALSE(other.InitSimBrandSetting(""));
-    EXPECT_TRUE(bare.setting.SimTypeNumbers().empty());
+    // Nothing stored and a card in no brand: the host is told nothing.
+    host.setting.Sys("SIMTYPE", "ACTIVE", "");
+    const size_t told = host.setting.SimTypeNumbers().size();
+    EXPECT_FALSE(Login().InitSimBrandSetting(""));
+    EXPECT_EQ(host.setting.SimTypeNumbers().size(), told);
 }
 
 }  // namespace
