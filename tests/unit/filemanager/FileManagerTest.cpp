@@ -60,23 +60,6 @@ TEST_F(FileManagerTest, AMissingFileOpensEmptyAndAppearsWithItsFirstField) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
 }
 
-TEST_F(FileManagerTest, RecordsKeepTheirFieldsAcrossOpens) {
-    MakeFile({"first", "second"});
-    CFileManager fm;
-    ASSERT_EQ(fm.Open(path), 0);
-    ASSERT_EQ(fm.GetRecordCount(), 2u);
-    {
-        RecordPtr r(fm.ReadRecord(1));
-        ASSERT_EQ(r->SetFieldValue(0, "\xC3\xDC\xC2\xEB"), 0);  // GBK text is bytes like any other
-        ASSERT_EQ(fm.UpdateRecord(r.get()), 0);
-    }
-    fm.Close();
-    EXPECT_EQ(fm.ReadRecord(0), nullptr);
-    ASSERT_EQ(fm.Open(path), 0);
-    EXPECT_EQ(FieldOf(fm, 0, 0), "first");
-    EXPECT_EQ(FieldOf(fm, 1, 0), "\xC3\xDC\xC2\xEB");
-}
-
 TEST_F(FileManagerTest, FieldsValuesAndRecordsMustFitTheFile) {
     CFileManager fm;
     ASSERT_EQ(fm.Open(path), 0);

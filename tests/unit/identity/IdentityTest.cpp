@@ -45,19 +45,6 @@ protected:
     TraceCapture trace;
 };
 
-TEST_F(IdentityTest, TheCardsIdentityIsKeptUntilTheCardIsReadAgain) {
-    const int releasedBefore = host.device.Releases();
-    host.comm.SetImsi("460001111111111");
-    EXPECT_EQ(login.GetIMSI(), "460001111111111");
-    host.comm.SetImsi("460002222222222");
-    EXPECT_EQ(login.GetIMSI(), "460001111111111");
-    EXPECT_EQ(login.ReGetATIMSI(), "460002222222222");
-    EXPECT_EQ(login.GetIMSI(), "460002222222222");
-    EXPECT_EQ(host.comm.ImsiReads(), 2);
-    EXPECT_EQ(host.device.Releases() - releasedBefore, 2);
-    EXPECT_FALSE(sandbox.KeyExists(kVelko));
-}
-
 TEST_F(IdentityTest, AFailedOrEmptyCardReadFallsBackToTheStoredDefaultIdentity) {
     sandbox.CreateKey(kVelko);
     host.comm.ScriptImsi({{false, "", 1234}});

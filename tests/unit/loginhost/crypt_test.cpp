@@ -1,5 +1,5 @@
 // The reference host's crypt plug-in: the cipher against published vectors (so that the OpenSSL
-// and the CNG builds agree), the text form, and the buffer bound the plug-in relies on.
+// and the CNG builds agree) and the buffer bound the plug-in relies on.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -41,18 +41,6 @@ TEST(HostCipher, MatchesPublishedVectors) {
     EXPECT_FALSE(hostcipher::AesCbcDecrypt(key.data(), iv.data(), cipher.data(), 20, back));
 }
 
-TEST(HostCrypt, TextsGoRoundDifferEachTimeAndAnythingElseDecryptsToNothing) {
-    HostCrypt crypt;
-    const std::string plain("\0\xff\x01", 3);
-    const std::string sealed = crypt.Encrypt(plain);
-    EXPECT_EQ(sealed.find_first_not_of("0123456789abcdef"), std::string::npos);
-    EXPECT_EQ(crypt.Decrypt(sealed), plain);
-    EXPECT_NE(crypt.Encrypt(plain), sealed);
-    for (const std::string& bad : {plain, sealed.substr(0, sealed.size() - 2), sealed.substr(0, 32),
-                                   sealed + "0", "zz" + sealed.substr(2)})
-        EXPECT_EQ(crypt.Decrypt(bad), "") << bad;
-}
-
 TEST(HostCrypt, BuffersDecryptWithinTwiceTheInputOrFailWithTheirCode) {
     const auto encoded = [](size_t n) { return HostCrypt::EncodeBuffer(std::string(n, 'x'), "k"); };
     const struct {
@@ -76,8 +64,7 @@ TEST(HostCrypt, BuffersDecryptWithinTwiceTheInputOrFailWithTheirCode) {
                                             static_cast<uint32_t>(c.key.size())),
                   c.result);
         EXPECT_EQ(std::count(out.begin() + bound, out.end(), 0xA5), 64);
-        if (c.result == 0)
-            EXPECT_EQ(std::string(out.begin(), out.begin() + c.plain), std::string(c.plain, 'x'));
+        EXPECT_EQ(std::string(out.begin(), out.begin() + c.plain), std::string(c.plain, 'x'));
     }
 }
 

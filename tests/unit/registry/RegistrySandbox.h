@@ -1,5 +1,5 @@
-// The current user's registry for one test: the keys that tests touch removed first and again
-// afterwards, and the browser's proxy value put back as it was.
+// The current user's registry for one test: the keys that tests touch (the product's, the test
+// key, the browser's proxy value) removed first and again afterwards.
 #pragma once
 
 #include <string>

@@ -1,6 +1,5 @@
 // The real registry of the current user. The tests run in a Wine prefix of their own, where the
-// product's keys and the test key hold nothing worth keeping; the browser's proxy value is
-// saved and put back all the same.
+// product's keys, the test key and the browser's proxy value hold nothing worth keeping.
 #include <windows.h>
 
 #include <cstdlib>
@@ -10,14 +9,6 @@
 #include "RegistrySandbox.h"
 
 namespace {
-
-const char* const kInternetSettings =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-const char* const kProxyServer = "ProxyServer";
-
-bool g_bHadProxy = false;
-DWORD g_proxyType = REG_SZ;
-std::string g_proxy;
 
 HKEY Open(const std::string& path, REGSAM access) {
     HKEY key = nullptr;
@@ -39,8 +30,9 @@ void Clean() {
         RegDeleteTreeA(HKEY_CURRENT_USER, path);
         RegDeleteKeyA(HKEY_CURRENT_USER, path);
     }
-    if (HKEY key = Open(kInternetSettings, KEY_SET_VALUE)) {
-        RegDeleteValueA(key, kProxyServer);
+    if (HKEY key = Open("Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                        KEY_SET_VALUE)) {
+        RegDeleteValueA(key, "ProxyServer");
         RegCloseKey(key);
     }
 }
@@ -48,29 +40,11 @@ void Clean() {
 }  // namespace
 
 RegistrySandbox::RegistrySandbox() {
-    if (HKEY key = Open(kInternetSettings, KEY_READ)) {
-        DWORD size = 0;
-        if (RegQueryValueExA(key, kProxyServer, nullptr, &g_proxyType, nullptr, &size) ==
-            ERROR_SUCCESS) {
-            g_proxy.assign(size, '\0');
-            g_bHadProxy =
-                RegQueryValueExA(key, kProxyServer, nullptr, &g_proxyType,
-                                 reinterpret_cast<BYTE*>(&g_proxy[0]), &size) == ERROR_SUCCESS;
-        }
-        RegCloseKey(key);
-    }
     Clean();
 }
 
 RegistrySandbox::~RegistrySandbox() {
     Clean();
-    if (g_bHadProxy) {
-        HKEY key = Create(kInternetSettings);
-        RegSetValueExA(key, kProxyServer, 0, g_proxyType,
-                       reinterpret_cast<const BYTE*>(g_proxy.data()),
-                       static_cast<DWORD>(g_proxy.size()));
-        RegCloseKey(key);
-    }
 }
 
 void RegistrySandbox::CreateKey(const std::string& path) {
