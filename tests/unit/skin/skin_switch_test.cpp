@@ -138,20 +138,4 @@ TEST_F(SkinSwitchTest, ListenersMayComeAndGoWhileTheSkinSwitches) {
     EXPECT_EQ(first.calls.size(), 50u);
 }
 
-TEST_F(SkinSwitchTest, TheHostGetsTheBrandsSimTypeOrElseTheStoredOne) {
-    Login();
-    EXPECT_EQ(host.setting.SimTypeNumbers(), (std::vector<int32_t>{3}));  // at construction
-    host.comm.SetSpn("nobody");
-    EXPECT_TRUE(Login().InitSimBrandSetting(""));
-    EXPECT_EQ(host.setting.SimTypeNumbers().back(), 2);
-    EXPECT_TRUE(Login().InitSimBrandSetting("12"));
-    EXPECT_EQ(host.setting.SimTypeNumbers().back(), 12);
-
-    // Nothing stored and a card in no brand: the host is told nothing.
-    host.setting.Sys("SIMTYPE", "ACTIVE", "");
-    const size_t told = host.setting.SimTypeNumbers().size();
-    EXPECT_FALSE(Login().InitSimBrandSetting(""));
-    EXPECT_EQ(host.setting.SimTypeNumbers().size(), told);
-}
-
 }  // namespace
