@@ -133,6 +133,10 @@ void HostProgress::ReadTrace() {
         std::string line = m_strPending.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         TraceLine record;
+        if (ParseTraceLine(line, record) && !m_strWatched.empty() &&
+            record.message.find(m_strWatched) != std::string::npos) {
+            m_bTraceSeen = true;
+        }
         // Warnings and errors name the step that failed. Information records are the plug-in's
         // diary, and level-1 records mostly say that an operation caught its own exception, the
         // plug-in's usual way out of a failing step (a first ReadPwd before any registration).
@@ -141,6 +145,12 @@ void HostProgress::ReadTrace() {
         }
     }
     m_strPending.erase(0, start);
+}
+
+void HostProgress::WatchTrace(const std::string& text) {
+    ReadTrace();  // what came before does not count
+    m_strWatched = text;
+    m_bTraceSeen = false;
 }
 
 void HostProgress::Poll(ILogin2* pLogin) {

@@ -80,6 +80,10 @@ public:
     // From the settings service (the plug-in's worker thread).
     void OnUrlRead(const std::string& section, const std::string& url);
 
+    // From now on, notes whether a trace record whose message holds `text` is read.
+    void WatchTrace(const std::string& text);
+    bool TraceSeen() const { return m_bTraceSeen; }
+
     // The last state code and success flag seen by Poll.
     int32_t LastState() const { return m_nLastState; }
     bool LastSuccess() const { return m_bLastSuccess; }
@@ -94,4 +98,6 @@ private:
     std::string m_strPending;  // an incomplete last line of the trace file
     int32_t m_nLastState = 0;
     bool m_bLastSuccess = false;
+    std::string m_strWatched;
+    bool m_bTraceSeen = false;
 };

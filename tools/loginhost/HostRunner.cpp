@@ -121,7 +121,8 @@ void HostRunner::Wait(double seconds, Until until) {
                                         std::chrono::duration<double>(seconds));
     for (;;) {
         Poll();
-        if (until != Until::kTime && m_pLogin &&
+        if (until == Until::kTrace && m_progress.TraceSeen()) return;
+        if ((until == Until::kLoggedIn || until == Until::kLoggedOut) && m_pLogin &&
             m_pLogin->IsLoginSuccess() == (until == Until::kLoggedIn)) {
             return;
         }
@@ -155,6 +156,17 @@ bool HostRunner::WaitLogout(double seconds) {
     const bool success = m_pLogin->IsLoginSuccess();
     ReportWait(!success, "logged out", "still logged in", start);
     return !success;
+}
+
+bool HostRunner::WaitTrace(double seconds, const std::string& text) {
+    const double start = Elapsed();
+    m_progress.WatchTrace(Utf8ToGbk(text));
+    Wait(seconds, Until::kTrace);
+    const bool seen = m_progress.TraceSeen();
+    m_progress.WatchTrace({});
+    const std::string what = "trace \"" + text + "\"";
+    ReportWait(seen, what.c_str(), ("no " + what).c_str(), start);
+    return seen;
 }
 
 void HostRunner::Pause(double seconds) {

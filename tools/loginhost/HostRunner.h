@@ -39,6 +39,9 @@ public:
     bool WaitLogin(double seconds);
     // Waits up to `seconds` for IsLoginSuccess() to turn false; true once it has.
     bool WaitLogout(double seconds);
+    // Waits up to `seconds` for a trace record of the plug-in whose message holds `text` (GBK,
+    // as the plug-in writes it); true once one came.
+    bool WaitTrace(double seconds, const std::string& text);
     // Waits `seconds`, printing progress.
     void Pause(double seconds);
     // Prints what changed in the plug-in since the last look.
@@ -97,7 +100,7 @@ private:
     bool QueryRegResponse(std::string& password);
     std::string Identity() const;
     SkinListener* FindListener(const std::string& name);
-    enum class Until { kTime, kLoggedIn, kLoggedOut };
+    enum class Until { kTime, kLoggedIn, kLoggedOut, kTrace };
     void Wait(double seconds, Until until);
     void ReportWait(bool bReached, const char* reached, const char* missed, double start);
 

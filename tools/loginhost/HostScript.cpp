@@ -100,6 +100,15 @@ bool ParseStep(const std::string& text, ScriptStep& step, std::string& why) {
         if (args.empty()) return true;
         return count(1) && seconds(args[0]);
     }
+    if (verb == "wait-trace") {
+        step.kind = K::kWaitTrace;
+        if (args.size() < 2) {
+            why = "'wait-trace' takes SECONDS TEXT";
+            return false;
+        }
+        step.value = Trim(rest.substr(args[0].size()));  // rest begins with the seconds
+        return seconds(args[0]);
+    }
     if (verb == "sleep") {
         step.kind = K::kSleep;
         return count(1) && seconds(args[0]);
@@ -257,6 +266,9 @@ ScriptResult RunScript(const HostScript& script, HostRunner& runner, HostReport&
                 break;
             case K::kWaitLogout:
                 runner.WaitLogout(step.seconds < 0 ? waitSeconds : step.seconds);
+                break;
+            case K::kWaitTrace:
+                runner.WaitTrace(step.seconds, step.value);
                 break;
             case K::kSleep:
                 runner.Pause(step.seconds);

@@ -5,6 +5,7 @@
 //   start-login                ILogin::StartLogin
 //   wait-login [SECONDS]       wait for the login, printing progress (default: --timeout)
 //   wait-logout [SECONDS]      wait for the success flag to drop (a SIM change)
+//   wait-trace SECONDS TEXT    wait for a trace record of the plug-in whose message holds TEXT
 //   sleep SECONDS              wait, printing progress (fractions allowed)
 //   set card.KEY=VALUE         change the data card: imsi, spn, imsi_errors, spn_errors,
 //                              imsi_error, spn_error, comm (as in card.ini; read results restart)
@@ -34,6 +35,7 @@ struct ScriptStep {
         kStartLogin,
         kWaitLogin,
         kWaitLogout,
+        kWaitTrace,
         kSleep,
         kSetCard,
         kSetNet,
@@ -53,7 +55,7 @@ struct ScriptStep {
     int32_t number = 0;
     double seconds = -1;  // a wait without a time: -1
     std::string key;      // set: the key; listener and expect skin: the name
-    std::string value;    // set: the value
+    std::string value;    // set: the value; check-sim-type, wait-trace: the text
     bool flag = false;    // expect login
 };
 

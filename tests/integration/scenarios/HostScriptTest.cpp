@@ -27,6 +27,7 @@ TEST(HostScript, StepsWithTheirArguments) {
                              "; another comment\n"
                              "wait-login\n"
                              "wait-logout 2.5\n"
+                             "wait-trace 3  DoLoginServer failed! \n"
                              "set card.spn = China  Mobile \n"
                              "set card.spn_errors=14, 14,0\n"
                              "set net.check_result=-1\n"
@@ -40,7 +41,7 @@ TEST(HostScript, StepsWithTheirArguments) {
                              error))
         << error;
     const auto& steps = script.Steps();
-    ASSERT_EQ(steps.size(), 13u);
+    ASSERT_EQ(steps.size(), 14u);
     EXPECT_EQ(steps[0].kind, Kind::kEvent);
     EXPECT_EQ(steps[0].number, 50083);
     EXPECT_EQ(steps[0].line, 3);
@@ -48,21 +49,24 @@ TEST(HostScript, StepsWithTheirArguments) {
     EXPECT_LT(steps[1].seconds, 0);  // the run's time-out
     EXPECT_EQ(steps[2].kind, Kind::kWaitLogout);
     EXPECT_DOUBLE_EQ(steps[2].seconds, 2.5);
-    EXPECT_EQ(steps[3].kind, Kind::kSetCard);
-    EXPECT_EQ(steps[3].key, "spn");
-    EXPECT_EQ(steps[3].value, "China  Mobile");
-    EXPECT_EQ(steps[5].kind, Kind::kSetNet);
-    EXPECT_EQ(steps[5].number, -1);
-    EXPECT_EQ(steps[6].value, "5");
-    EXPECT_EQ(steps[7].kind, Kind::kCheckSimType);
-    EXPECT_EQ(steps[7].value, "");
-    EXPECT_EQ(steps[8].kind, Kind::kExpectSkin);
-    EXPECT_EQ(steps[8].key, "dialog");
-    EXPECT_EQ(steps[8].number, 2);
-    EXPECT_EQ(steps[9].kind, Kind::kExpectLogin);
-    EXPECT_FALSE(steps[9].flag);
-    EXPECT_EQ(steps[12].kind, Kind::kExpectError);
-    EXPECT_EQ(steps[12].number, 3);
+    EXPECT_EQ(steps[3].kind, Kind::kWaitTrace);
+    EXPECT_DOUBLE_EQ(steps[3].seconds, 3);
+    EXPECT_EQ(steps[3].value, "DoLoginServer failed!");
+    EXPECT_EQ(steps[4].kind, Kind::kSetCard);
+    EXPECT_EQ(steps[4].key, "spn");
+    EXPECT_EQ(steps[4].value, "China  Mobile");
+    EXPECT_EQ(steps[6].kind, Kind::kSetNet);
+    EXPECT_EQ(steps[6].number, -1);
+    EXPECT_EQ(steps[7].value, "5");
+    EXPECT_EQ(steps[8].kind, Kind::kCheckSimType);
+    EXPECT_EQ(steps[8].value, "");
+    EXPECT_EQ(steps[9].kind, Kind::kExpectSkin);
+    EXPECT_EQ(steps[9].key, "dialog");
+    EXPECT_EQ(steps[9].number, 2);
+    EXPECT_EQ(steps[10].kind, Kind::kExpectLogin);
+    EXPECT_FALSE(steps[10].flag);
+    EXPECT_EQ(steps[13].kind, Kind::kExpectError);
+    EXPECT_EQ(steps[13].number, 3);
 }
 
 TEST(HostScript, ErrorsNameTheFileAndLine) {
@@ -81,6 +85,7 @@ TEST(HostScript, ErrorsNameTheFileAndLine) {
               std::string::npos);
     EXPECT_NE(ParseError("set net.speed=2\n").find("unknown net key 'speed'"), std::string::npos);
     EXPECT_NE(ParseError("set imsi=1\n").find("'set' takes"), std::string::npos);
+    EXPECT_EQ(ParseError("wait-trace 3\n"), "s.script:1: 'wait-trace' takes SECONDS TEXT");
     EXPECT_NE(ParseError("expect login yes\n").find("'expect' takes"), std::string::npos);
     EXPECT_EQ(ParseError("add-listener a\nremove-listener a\nremove-listener b\n"),
               "s.script:3: no listener 'b' was added");

@@ -248,8 +248,9 @@ refusal-always)
     # until the next period.
     start_server server --login-code 3
     write_profile "$server_port"
-    run_host run.out run --profile profile --json --timeout 8
+    run_host run.out run --profile profile --script "$data/refusal-always.script" --json
     [ "$status" -eq 1 ] || fail "exit status $status, not 1"
+    grep -q 'expect    FAILED' run.out && fail "an expectation of the script failed"
     expect_json run.out login false
     expect_json run.out error 3
     expect_json run.out password ""
@@ -325,8 +326,9 @@ login $IMSI_A $(json run.out password)"
     printf '[PROXY]\nTYPE=1\nADDRESS=127.0.0.1\nPORT=%s\nUSER=user\nPASSWORD=%s\n' \
         "$proxy_port" "$(tail -n 1 key.out | tr 0-9a-f 1-9a-f0)" >profile/user.ini
     rm -f keys/Key.dtc
-    run_host wrong.out run --profile profile --json --timeout 5
+    run_host wrong.out run --profile profile --script "$data/proxy-refused.script" --json
     [ "$status" -eq 1 ] || fail "a wrong proxy password: exit status $status"
+    grep -q 'expect    FAILED' wrong.out && fail "an expectation of the script failed"
     expect_json wrong.out login false
     [ "$(requests server.log | wc -l)" -eq 2 ] || fail "a request passed the proxy without credentials"
     ;;
