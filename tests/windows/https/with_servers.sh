@@ -1,83 +1,12 @@
 #!/bin/sh
-# Runs a test program (under Wine) with the loopback servers its tests talk to, and stops them
-# afterwards. The servers are native programs: the account server named by LOGIN_ACCOUNT_SERVER
-# and tinyproxy. Their ports reach the program in LOGIN_TEST_*_PORT variables; without
-# LOGIN_ACCOUNT_SERVER the program runs alone and skips the tests that need them.
+# Runs the WinINet client's test program with the servers it talks to.
 set -u
-
-server=${LOGIN_ACCOUNT_SERVER:-}
-if [ -z "$server" ] || [ ! -x "$server" ]; then
-    echo "with_servers.sh: LOGIN_ACCOUNT_SERVER does not name the native account-server"
-    exec "$@"
-fi
-
-work=$(mktemp -d)
-pids=
-stop() {
-    for pid in $pids; do kill "$pid" 2>/dev/null; done
-    wait
-    rm -rf "$work"
-}
-trap stop EXIT
-trap 'exit 1' INT TERM
-
-# start_server VARIABLE [switch...]: an account server whose port goes into VARIABLE.
-start_server() {
-    variable=$1
-    shift
-    mkfifo "$work/$variable"
-    "$server" --port 0 "$@" >"$work/$variable" &
-    pids="$pids $!"
-    read -r word port <"$work/$variable" || word=
-    if [ "$word" != port ]; then
-        echo "with_servers.sh: account-server $* did not start" >&2
-        exit 1
-    fi
-    export "$variable=$port"
-}
-
-# start_proxy USER PASSWORD CONNECT_PORT: tinyproxy asking for Basic credentials, on a free port
-# (LOGIN_TEST_PROXY_PORT). Its log is drained all along; the drainer tells when it listens.
-start_proxy() {
-    for attempt in 1 2 3 4 5; do
-        port=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
-        cat >"$work/tinyproxy.conf" <<CONF
-Port $port
-Listen 127.0.0.1
-Timeout 60
-MaxClients 16
-LogLevel Info
-Allow 127.0.0.1
-DisableViaHeader Yes
-BasicAuth $1 $2
-ConnectPort $3
-CONF
-        mkfifo "$work/log$attempt" "$work/ready$attempt"
-        tinyproxy -d -c "$work/tinyproxy.conf" >"$work/log$attempt" 2>&1 &
-        pids="$pids $!"
-        {
-            while read -r line; do
-                case $line in *"Accepting connections"*) echo ready >&3 ;; esac
-            done <"$work/log$attempt"
-        } 3>"$work/ready$attempt" &
-        pids="$pids $!"
-        read -r state <"$work/ready$attempt" || state=
-        if [ "$state" = ready ]; then
-            export LOGIN_TEST_PROXY_PORT=$port
-            return 0
-        fi
-    done
-    echo "with_servers.sh: tinyproxy did not start" >&2
-    exit 1
-}
+. "$(dirname "$0")/../../support/servers.sh"
 
 start_server LOGIN_TEST_SERVER_PORT
 # WinINet keeps connections and certificate decisions per server for the process: the proxied
 # exchange gets a server of its own.
 start_server LOGIN_TEST_PROXIED_PORT
-start_server LOGIN_TEST_MISMATCH_PORT --cert-name other.example
-start_server LOGIN_TEST_UNSIZED_PORT --pad-to 20000 --framing chunked
-start_server LOGIN_TEST_CLOSE_PORT --close
 start_proxy user s3cret "$LOGIN_TEST_PROXIED_PORT"
 
 "$@"
