@@ -192,6 +192,17 @@ bool NeedsPlugin(ScriptStep::Kind kind) {
            kind != K::kExpectSkin;
 }
 
+// The login object as an expectation sees it, after the host has looked at what changed.
+bool LoggedIn(HostRunner& runner) {
+    runner.Poll();
+    return runner.Login() && runner.Login()->IsLoginSuccess();
+}
+
+int32_t StateCode(HostRunner& runner) {
+    runner.Poll();
+    return runner.Login() ? runner.Login()->GetErrorCode() : 0;
+}
+
 }  // namespace
 
 bool HostScript::Load(const std::string& path, std::string& error) {
@@ -310,19 +321,14 @@ ScriptResult RunScript(const HostScript& script, HostRunner& runner, HostReport&
                 bDestroyed = true;
                 break;
             case K::kExpectLogin: {
-                const bool login =
-                    bDestroyed
-                        ? result.outcome.bLogin
-                        : (runner.Poll(), runner.Login() && runner.Login()->IsLoginSuccess());
-                if (login != step.flag)
+                const bool login = bDestroyed ? result.outcome.bLogin : LoggedIn(runner);
+                if (login != step.flag) {
                     failure = std::string("login is ") + (login ? "true" : "false");
+                }
                 break;
             }
             case K::kExpectError: {
-                runner.Poll();
-                const int32_t error = bDestroyed
-                                          ? result.outcome.nError
-                                          : (runner.Login() ? runner.Login()->GetErrorCode() : 0);
+                const int32_t error = bDestroyed ? result.outcome.nError : StateCode(runner);
                 if (error != step.number) failure = "the state code is " + std::to_string(error);
                 break;
             }
