@@ -3,7 +3,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -81,14 +83,19 @@ int main(int argc, char** argv) {
     if (port <= 0) return Fail("cannot listen on " + std::string(kHost));
     std::cout << "port " << port << std::endl;
 
+    std::atomic<bool> bListenEnded{false};
     std::thread stopper([&] {
         char byte;
         while (read(g_stopPipe[0], &byte, 1) < 0 && errno == EINTR) {
         }
+        // A stop that comes before the server runs would be lost: wait until it runs (or ended).
+        while (!server->is_running() && !bListenEnded)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         service.Stop();
         server->stop();
     });
-    bool bListened = server->listen_after_bind();
+    const bool bListened = server->listen_after_bind();
+    bListenEnded = true;
     if (!bListened) std::cerr << "account-server: listening failed" << std::endl;
     OnStopSignal(0);  // the stopper's wait ends, whoever ended the listening
     stopper.join();
