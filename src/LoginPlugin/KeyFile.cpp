@@ -126,37 +126,26 @@ bool CLoginImpl::WritePwd(const std::string& keyFile, const std::string& passwor
             throw CVelkoException();
         }
         const unsigned count = fm.GetRecordCount();
-        if (count == 0) {
-            record.reset(fm.CreateNewRecord());
-            if (!record) {
-                KEY_TRACE(TRACE_ERRO, " FileManager.CreateNewRecord() failed!");
-                throw CVelkoException();
-            }
-            if (record->SetFieldValue(0, password) != 0) {
-                KEY_TRACE(TRACE_ERRO, " FileManager.SetFieldValue() failed!");
-                throw CVelkoException();
-            }
-            if (fm.AddRecord(record.get()) != 0) {
-                KEY_TRACE(TRACE_ERRO, " FileManager.AddRecord() failed!");
-                throw CVelkoException();
-            }
-        } else if (count == 1) {
-            record.reset(fm.ReadRecord(0));
-            if (!record) {
-                KEY_TRACE(TRACE_ERRO, " FileManager.ReadRecord() failed!");
-                throw CVelkoException();
-            }
-            if (record->SetFieldValue(0, password) != 0) {
-                KEY_TRACE(TRACE_ERRO, " FileManager.SetFieldValue() failed!");
-                throw CVelkoException();
-            }
-            if (fm.UpdateRecord(record.get()) != 0) {
-                KEY_TRACE(TRACE_ERRO, " FileManager.UpdateRecord() failed!");
-                throw CVelkoException();
-            }
-        } else {
+        if (count > 1) {
             // One password per user: a file with more records is not ours to rewrite.
             KEY_TRACE(TRACE_ERRO, "1 != iRecordCount!");
+            throw CVelkoException();
+        }
+        // The first password makes record 0; a later one rewrites it.
+        const bool bNew = count == 0;
+        record.reset(bNew ? fm.CreateNewRecord() : fm.ReadRecord(0));
+        if (!record) {
+            KEY_TRACE(TRACE_ERRO, bNew ? " FileManager.CreateNewRecord() failed!"
+                                       : " FileManager.ReadRecord() failed!");
+            throw CVelkoException();
+        }
+        if (record->SetFieldValue(0, password) != 0) {
+            KEY_TRACE(TRACE_ERRO, " FileManager.SetFieldValue() failed!");
+            throw CVelkoException();
+        }
+        if ((bNew ? fm.AddRecord(record.get()) : fm.UpdateRecord(record.get())) != 0) {
+            KEY_TRACE(TRACE_ERRO, bNew ? " FileManager.AddRecord() failed!"
+                                       : " FileManager.UpdateRecord() failed!");
             throw CVelkoException();
         }
         record.reset();

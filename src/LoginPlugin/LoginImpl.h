@@ -95,6 +95,8 @@ public:
                        const std::string& simType);
     bool GetProxyInfo(std::string& address, std::string& port);
     bool GetAccountInfo(std::string& user, std::string& password);
+    // Posts a request body with the proxy settings; traces a failed post.
+    bool PostForm(const std::string& url, const std::string& body, ServerReply& reply);
 
     // Server replies.
     std::string GetPwdFromResponse(const std::string& response);

@@ -249,6 +249,22 @@ bool CLoginImpl::GetAccountInfo(std::string& user, std::string& password) {
     }
 }
 
+// Both requests: the proxy as the settings give it (none when unreachable), secure only.
+bool CLoginImpl::PostForm(const std::string& url, const std::string& body, ServerReply& reply) {
+    std::string proxyAddress;
+    std::string proxyPort;
+    if (!GetProxyInfo(proxyAddress, proxyPort)) {
+        LOGIN_TRACE(TRACE_INFO, "don't have Proxy!");
+        proxyAddress.clear();
+        proxyPort.clear();
+    }
+    if (!PostToServer(url, kHeaders, body, proxyAddress, proxyPort, true, reply)) {
+        LOGIN_TRACE(TRACE_ERRO, "PostToServer() failed!");
+        return false;
+    }
+    return true;
+}
+
 std::string CLoginImpl::DoRegister(const std::string& registerUrl, const std::string& imsi,
                                    const std::string& simType) {
     try {
@@ -261,18 +277,8 @@ std::string CLoginImpl::DoRegister(const std::string& registerUrl, const std::st
             return {};
         }
         const std::string body = "cid=" + imsi + "&ctype=" + simType;
-        std::string proxyAddress;
-        std::string proxyPort;
-        if (!GetProxyInfo(proxyAddress, proxyPort)) {
-            LOGIN_TRACE(TRACE_INFO, "don't have Proxy!");
-            proxyAddress.clear();
-            proxyPort.clear();
-        }
         ServerReply reply;
-        if (!PostToServer(registerUrl, kHeaders, body, proxyAddress, proxyPort, true, reply)) {
-            LOGIN_TRACE(TRACE_ERRO, "PostToServer() failed!");
-            return {};
-        }
+        if (!PostForm(registerUrl, body, reply)) return {};
         const std::string password = GetPwdFromResponse(reply.strText);
         if (password.empty()) {
             LOGIN_TRACE(TRACE_WARN, "strPwd equal !");
@@ -300,18 +306,8 @@ bool CLoginImpl::DoLoginServer(const std::string& loginUrl, const std::string& p
             return false;
         }
         const std::string body = "cid=" + imsi + "&pass=" + password + "&ctype=" + simType;
-        std::string proxyAddress;
-        std::string proxyPort;
-        if (!GetProxyInfo(proxyAddress, proxyPort)) {
-            LOGIN_TRACE(TRACE_INFO, "don't have Proxy!");
-            proxyAddress.clear();
-            proxyPort.clear();
-        }
         ServerReply reply;
-        if (!PostToServer(loginUrl, kHeaders, body, proxyAddress, proxyPort, true, reply)) {
-            LOGIN_TRACE(TRACE_ERRO, "PostToServer() failed!");
-            return false;
-        }
+        if (!PostForm(loginUrl, body, reply)) return false;
         if (ParseLoginResult(reply.strText, m_LoginResult)) {
             m_iError = 0;
             return true;

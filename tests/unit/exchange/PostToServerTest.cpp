@@ -125,18 +125,26 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
                   c.text != nullptr);
         EXPECT_EQ(out.strText, c.text ? c.text : "");
         EXPECT_EQ(other.GetErrorCode(), c.error);
-        if (c.trace) EXPECT_TRUE(trace.Has(c.trace, 2));
+        if (c.trace) {
+            EXPECT_TRUE(trace.Has(c.trace, 2));
+        }
         EXPECT_EQ(fresh.Ops(), c.ops);
         EXPECT_TRUE(fresh.AllHandlesClosed());
         for (const HttpCall& send : fresh.Calls("Send")) {  // a retry sends the same bytes
             EXPECT_EQ(send.text1 + send.text2, std::string(kHeaders) + "cid=1");
         }
         for (const HttpCall& option : fresh.Calls("SetOption")) {
-            if (option.number == 31) EXPECT_EQ(option.value, 0x3380u);
-            if (option.number == 43) EXPECT_EQ(option.text1, "alice");
-            if (option.number == 44) EXPECT_EQ(option.text1, "s3cret");
+            if (option.number == 31) {
+                EXPECT_EQ(option.value, 0x3380u);
+            } else if (option.number == 43) {
+                EXPECT_EQ(option.text1, "alice");
+            } else if (option.number == 44) {
+                EXPECT_EQ(option.text1, "s3cret");
+            }
         }
-        if (c.text && c.bProxied) EXPECT_EQ(out.nStatus, 407);  // the first answer's status
+        if (c.text && c.bProxied) {
+            EXPECT_EQ(out.nStatus, 407);  // the first answer's status
+        }
     }
 }
 
