@@ -19,12 +19,21 @@ const char* const kSource = "src\\LoginPlugin\\LoginPluginImpl";
 
 std::atomic<CLoginPluginImpl*> g_pPlugin{nullptr};
 std::atomic<int> g_nFailCreations{0};
+LoginEnvironment g_TestEnvironment;
 
 }  // namespace
 
-void SetCreatePluginFailuresForTest(int count) { g_nFailCreations = count; }
+void SetCreatePluginFailuresForTest(int count) {
+    g_nFailCreations = count;
+}
 
-CLoginPluginImpl* CLoginPluginImpl::Singleton() { return g_pPlugin.load(); }
+void SetLoginEnvironmentForTest(const LoginEnvironment& env) {
+    g_TestEnvironment = env;
+}
+
+CLoginPluginImpl* CLoginPluginImpl::Singleton() {
+    return g_pPlugin.load();
+}
 
 extern "C" IBasePlugin* CreatePlugin() {
     try {
@@ -68,10 +77,15 @@ void CLoginPluginImpl::Release() {
     } catch (...) {
         PLUGIN_TRACE(TRACE_CRIT, "OnDestroy() exception!");
     }
+    // A host that asks for the plug-in again gets a new object, never this freed one.
+    CLoginPluginImpl* self = this;
+    g_pPlugin.compare_exchange_strong(self, nullptr);
     delete this;
 }
 
-int32_t CLoginPluginImpl::GetErrorCode() { return m_nErrorCode; }
+int32_t CLoginPluginImpl::GetErrorCode() {
+    return m_nErrorCode;
+}
 
 void CLoginPluginImpl::SetPluginContainer(IPluginContainer* pContainer) {
     m_pPluginContainer = pContainer;
@@ -103,7 +117,9 @@ const char* CLoginPluginImpl::GetPluginName() {
     return LOGIN_PLUGIN_NAME;
 }
 
-bool CLoginPluginImpl::IsAvailable() { return true; }
+bool CLoginPluginImpl::IsAvailable() {
+    return true;
+}
 
 void CLoginPluginImpl::OnDestroy() {
     if (m_pLoginImpl) m_pLoginImpl->UnregisterDeviceEvent();
@@ -144,7 +160,7 @@ bool CLoginPluginImpl::QueryLogin(IBaseInterface** ppInterface) {
         }
         if (!m_pLoginImpl) {
             PLUGIN_TRACE(TRACE_INFO, "QueryInterface() m_pLoginImpl is NULL!, Create a new one");
-            m_pLoginImpl = new CLoginImpl(m_pPluginContainer);
+            m_pLoginImpl = new CLoginImpl(m_pPluginContainer, g_TestEnvironment);
             m_pLoginImpl->RegisterDeviceEvent();
         }
         *ppInterface = static_cast<ILogin2*>(m_pLoginImpl);

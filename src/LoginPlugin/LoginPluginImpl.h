@@ -6,6 +6,7 @@
 #include "IPluginContainer.h"
 
 class CLoginImpl;
+struct LoginEnvironment;
 class CProxyInfoImpl;
 class CSettingUIImpl;
 
@@ -61,3 +62,5 @@ extern "C" IBasePlugin* CreatePlugin();
 
 // Test seam: makes the next CreatePlugin attempts fail as an allocation failure would.
 void SetCreatePluginFailuresForTest(int count);
+// Test seam: the clock and HTTPS client of the login objects the plug-in objects make from now on.
+void SetLoginEnvironmentForTest(const LoginEnvironment& env);
