@@ -133,6 +133,9 @@ bool CLoginImpl::WritePwd(const std::string& keyFile, const std::string& passwor
         }
         // The first password makes record 0; a later one rewrites it.
         const bool bNew = count == 0;
+        // A file deleted or damaged since the start has lost its field: declare it again
+        // (declaring it on a prepared file changes nothing), else no record could be made.
+        if (bNew) fm.SetFieldInfo(kKeyField, kKeyFieldSize);
         record.reset(bNew ? fm.CreateNewRecord() : fm.ReadRecord(0));
         if (!record) {
             KEY_TRACE(TRACE_ERRO, bNew ? " FileManager.CreateNewRecord() failed!"

@@ -143,22 +143,28 @@ TEST_F(KeyFileTest, AMissingDirectoryFailsEveryOperationWithItsTrace) {
     EXPECT_FALSE(fs::exists(dir.File("gone")));
 }
 
-TEST_F(KeyFileTest, ADamagedOrForeignFileReadsAsNoPasswordUntilTheNextStartPreparesIt) {
+TEST_F(KeyFileTest, ADeletedDamagedOrForeignFileReadsAsNoPasswordAndTakesTheNextOne) {
     auto login = MakeLogin();
     ASSERT_TRUE(login->WritePwd(keyFile, "pw"));
     const std::string good = ReadBytes(keyFile);
-    for (const std::string& bad : {good.substr(0, good.size() / 2), std::string("foreign text")}) {
-        std::ofstream(keyFile, std::ios::binary | std::ios::trunc) << bad;
+    for (const std::string& bad :
+         {std::string(), good.substr(0, good.size() / 2), std::string("foreign text")}) {
+        if (bad.empty())
+            fs::remove(keyFile);
+        else
+            std::ofstream(keyFile, std::ios::binary | std::ios::trunc) << bad;
         trace.Clear();
         EXPECT_EQ(login->ReadPwd(keyFile), "");
         ExpectTrace(kNoRecord, 4);
-        // Taken as empty, the file has no field to hold a password yet.
-        EXPECT_FALSE(login->WritePwd(keyFile, "new-pw"));
-        ExpectTrace(" FileManager.CreateNewRecord() failed!", 2);
+        EXPECT_TRUE(login->WritePwd(keyFile, "new-pw"));
+        EXPECT_EQ(login->ReadPwd(keyFile), "new-pw");
+        // The file is again what a first registration makes, and the next start leaves it.
+        const std::string rewritten = ReadBytes(keyFile);
+        auto next = MakeLogin();
+        EXPECT_EQ(ReadBytes(keyFile), rewritten);
+        StoreRecords({"new-pw"});
+        EXPECT_EQ(ReadBytes(keyFile), rewritten);
     }
-    auto next = MakeLogin();
-    EXPECT_TRUE(next->WritePwd(keyFile, "new-pw"));
-    EXPECT_EQ(next->ReadPwd(keyFile), "new-pw");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // DoLoginThread: registration when no password is stored, the login, the second registration
 // that the refusals 2 and 3 ask for, and the codes it leaves.
+#include <fstream>
 #include <thread>
 
 #include "WorkerFixture.h"
@@ -65,6 +66,33 @@ TEST_P(RegisterAgainTest, SecondRefusalEndsTheSequence) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, RegisterAgainTest, ::testing::Values(2, 3));
+
+// The key file lost after the start (deleted, or damaged past reading) takes the password of
+// the next registration, so that the login after that needs none.
+class LostKeyFileTest : public WorkerTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LostKeyFileTest, NextRegistrationStoresItsPasswordAgain) {
+    https.Script()
+        .Replies(200, Registered("pw-1"))
+        .Replies(200, Accepted("S1"))
+        .Replies(200, Registered("pw-2"))
+        .Replies(200, Accepted("S2"))
+        .Replies(200, Accepted("S3"));
+    ASSERT_TRUE(login.DoLoginThread());
+    const std::string keyFile = login.GetKeyFile();
+    if (GetParam())
+        std::ofstream(keyFile, std::ios::binary | std::ios::trunc) << "not a record file";
+    else
+        std::filesystem::remove(keyFile);
+    ASSERT_TRUE(login.DoLoginThread());
+    ASSERT_TRUE(login.DoLoginThread());
+    EXPECT_EQ(Bodies(), (std::vector<std::string>{RegisterBody(kImsiA), LoginBody(kImsiA, "pw-1"),
+                                                  RegisterBody(kImsiA), LoginBody(kImsiA, "pw-2"),
+                                                  LoginBody(kImsiA, "pw-2")}));
+    EXPECT_FALSE(trace.Has("WritePwd() throw CVelkoException exception!"));
+}
+
+INSTANTIATE_TEST_SUITE_P(DeletedOrDamaged, LostKeyFileTest, ::testing::Bool());
 
 TEST_F(LoginSequenceTest, OtherRefusalDoesNotRegister) {
     StorePassword("pw");
