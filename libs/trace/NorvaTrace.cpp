@@ -8,6 +8,8 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/private_file.h"
+
 namespace {
 
 // Tracers live for the whole process: a trace may come from any thread at any time, even while
@@ -80,7 +82,7 @@ void CNorvaTrace::Traceout(int level, const std::string& module, const std::stri
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_pFile && !m_bOpenFailed) {
-            m_pFile = std::fopen(m_strFileName.c_str(), "ab");
+            m_pFile = OpenPrivateFileForAppend(m_strFileName);
             m_bOpenFailed = (m_pFile == nullptr);
         }
         if (m_pFile) {
