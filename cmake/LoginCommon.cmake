@@ -9,6 +9,10 @@ if(WIN32)
   target_link_options(login_options INTERFACE -static-libgcc -static-libstdc++
                       -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive,-Bdynamic)
 else()
+  # Symbols stay inside the image that holds them unless marked (the plug-in exports one).
+  set(CMAKE_CXX_VISIBILITY_PRESET hidden)
+  set(CMAKE_C_VISIBILITY_PRESET hidden)
+  set(CMAKE_VISIBILITY_INLINES_HIDDEN ON)
   target_compile_options(login_options INTERFACE -Wall -Wextra)
   find_package(Threads REQUIRED)
   target_link_libraries(login_options INTERFACE Threads::Threads ${CMAKE_DL_LIBS})

@@ -57,8 +57,8 @@ private:
     CSettingUIImpl* m_pSettingUI = nullptr;
 };
 
-// The library's one export.
-extern "C" IBasePlugin* CreatePlugin();
+// The library's one export (LOGIN_EXPORT gives it default visibility where the rest is hidden).
+extern "C" LOGIN_EXPORT IBasePlugin* CreatePlugin();
 
 // Test seam: makes the next CreatePlugin attempts fail as an allocation failure would.
 void SetCreatePluginFailuresForTest(int count);
