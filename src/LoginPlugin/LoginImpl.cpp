@@ -125,8 +125,16 @@ bool CLoginImpl::SetEventHandler(ISkinControlEvent* pHandler) {
 bool CLoginImpl::RemoveEventHandler(ISkinControlEvent* pHandler) {
     if (!pHandler) return false;
     try {
-        std::lock_guard<std::mutex> lock(m_HandlerGuard);
+        std::unique_lock<std::mutex> lock(m_HandlerGuard);
         m_lstEventHandler.remove(pHandler);
+        // A listener may be deleted once this returns: a call of it on another thread is waited
+        // for. Its own call, when it removes itself from inside, is not (that would never end).
+        const std::thread::id self = std::this_thread::get_id();
+        m_HandlerCallEnded.wait(lock, [&] {
+            return std::none_of(
+                m_vecHandlerCalls.begin(), m_vecHandlerCalls.end(),
+                [&](const auto& call) { return call.first == pHandler && call.second != self; });
+        });
         return true;
     } catch (...) {
         return false;
@@ -232,9 +240,19 @@ std::string CLoginImpl::CachedIMSI() const {
     return m_strIMSI;
 }
 
-void CLoginImpl::SetCachedIMSI(const std::string& imsi) {
+uint64_t CLoginImpl::BeginIMSIRead() {
     std::lock_guard<std::mutex> lock(m_IMSIGuard);
+    m_strIMSI.clear();
+    m_nIMSITicket = ++m_nIMSITickets;
+    return m_nIMSITicket;
+}
+
+bool CLoginImpl::StoreIMSI(const std::string& imsi, uint64_t ticket) {
+    std::lock_guard<std::mutex> lock(m_IMSIGuard);
+    if (ticket < m_nIMSITicket) return false;
     m_strIMSI = imsi;
+    m_nIMSITicket = ticket;
+    return true;
 }
 
 void CLoginImpl::SetLoginSuccess(bool bSuccess) {

@@ -7,11 +7,14 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "Clock.h"
@@ -128,8 +131,16 @@ protected:
 private:
     // Guarded copies of the texts shared between the host's threads and the worker.
     std::string CachedIMSI() const;
-    void SetCachedIMSI(const std::string& imsi);
+    // The identity cache is ordered by reads of the card: each read takes a ticket as it begins
+    // (and empties the cache), and what it found stands only if no read that began later has
+    // stored anything since, so that a slow read never replaces a fresher identity.
+    uint64_t BeginIMSIRead();
+    bool StoreIMSI(const std::string& imsi, uint64_t ticket);
+    // ReGetATIMSI, telling the ticket of its read.
+    std::string ReadCardIMSI(uint64_t& ticket);
     void SetLoginSuccess(bool bSuccess);
+    // Tells each registered skin-change listener, outside the lock; see RemoveEventHandler.
+    void TellEventHandlers(SkinChangeInfo& change);
     // Ends a server exchange in progress (the stop request reaches the network).
     void CancelExchange();
     // The client of one exchange, and the steps of PostToServer that send a request.
@@ -158,11 +169,16 @@ private:
     std::atomic<int32_t> m_nDeviceState{0};
 
     // Guards of the shared members above (the host's threads and the worker meet here).
-    mutable std::mutex m_IMSIGuard;     // m_strIMSI
+    mutable std::mutex m_IMSIGuard;     // m_strIMSI, the tickets below
+    uint64_t m_nIMSITickets = 0;        // tickets handed out
+    uint64_t m_nIMSITicket = 0;         // the ticket of the read whose value m_strIMSI holds
     mutable std::mutex m_ResultGuard;   // m_strPwd, m_LoginResult
-    mutable std::mutex m_HandlerGuard;  // m_lstEventHandler
-    mutable std::mutex m_PluginGuard;   // m_vecPlugins, m_strModuleDir
-    std::mutex m_ThreadGuard;           // starting and stopping the worker thread
+    mutable std::mutex m_HandlerGuard;  // m_lstEventHandler, m_vecHandlerCalls
+    // The listener calls in progress and their threads: a removal waits for those of others.
+    std::vector<std::pair<ISkinControlEvent*, std::thread::id>> m_vecHandlerCalls;
+    std::condition_variable m_HandlerCallEnded;
+    mutable std::mutex m_PluginGuard;  // m_vecPlugins, m_strModuleDir
+    std::mutex m_ThreadGuard;          // starting and stopping the worker thread
     std::shared_ptr<IClock> m_pClock;
     std::function<std::unique_ptr<IHttpClient>(HttpCancel&)> m_fnMakeHttpClient;
     HttpCancel m_ExchangeCancel;  // cancelled once, when the worker is asked to stop

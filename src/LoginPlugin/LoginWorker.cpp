@@ -143,11 +143,9 @@ bool CLoginImpl::DoLoginThread() {
             LOGIN_TRACE(TRACE_WARN, "m_pPluginContainer is NULL!");
             return false;
         }
-        if (CachedIMSI().empty()) {
-            const std::string identity = GetIMSI();
-            SetCachedIMSI(identity);
-        }
-        if (CachedIMSI().empty()) {
+        // GetIMSI keeps what it finds in the cache, in the order of the card's reads; an empty
+        // cache seen again afterwards is an event's read in progress, not a missing identity.
+        if (CachedIMSI().empty() && GetIMSI().empty()) {
             LOGIN_TRACE(TRACE_WARN, "m_strIMSI equal !");
             m_iError = -2;
             return false;
@@ -174,7 +172,7 @@ bool CLoginImpl::DoLoginThread() {
                 LOGIN_TRACE(TRACE_WARN, "strRegURL equal !");
                 return false;
             }
-            password = DoRegister(registerUrl, CachedIMSI(), simType);
+            password = DoRegister(registerUrl, GetIMSI(), simType);
             setPassword(password);
             if (password.empty()) {
                 LOGIN_TRACE(TRACE_WARN, "m_strPwd equal !");

@@ -64,14 +64,16 @@ std::string TimeDigits(int64_t now) {
 std::string CLoginImpl::GetIMSI() {
     try {
         std::string imsi = CachedIMSI();
-        // ReGetATIMSI fills the cache itself; storing its result again here could overwrite a
-        // newer identity that a device event read meanwhile.
-        if (imsi.empty()) imsi = ReGetATIMSI();
+        if (!imsi.empty()) return imsi;
+        uint64_t ticket = 0;
+        imsi = ReadCardIMSI(ticket);
         if (imsi.empty()) {
             const std::string fallback = GetDefaultIMSI();
+            // The default stands in for this read's empty result only: a read begun since owns
+            // the cache.
             std::lock_guard<std::mutex> lock(m_IMSIGuard);
-            if (m_strIMSI.empty()) m_strIMSI = fallback;
-            imsi = m_strIMSI;
+            if (m_strIMSI.empty() && m_nIMSITicket == ticket) m_strIMSI = fallback;
+            imsi = m_strIMSI.empty() ? fallback : m_strIMSI;
         }
         return imsi;
     } catch (...) {
@@ -81,9 +83,14 @@ std::string CLoginImpl::GetIMSI() {
 }
 
 std::string CLoginImpl::ReGetATIMSI() {
+    uint64_t ticket = 0;
+    return ReadCardIMSI(ticket);
+}
+
+std::string CLoginImpl::ReadCardIMSI(uint64_t& ticket) {
     ICheckDeviceType* pDevice = nullptr;
     try {
-        SetCachedIMSI(std::string());
+        ticket = BeginIMSIRead();
         if (!m_pEasyUseInterface) {
             IDENTITY_TRACE(TRACE_WARN, "m_pEasyUseInterface is NULL!");
             return {};
@@ -109,7 +116,7 @@ std::string CLoginImpl::ReGetATIMSI() {
         }
         // Taken as the host gives it; a missing terminator never runs past the buffer.
         const std::string imsi(buffer, strnlen(buffer, sizeof buffer));
-        SetCachedIMSI(imsi);
+        StoreIMSI(imsi, ticket);
         return imsi;
     } catch (...) {
         IDENTITY_TRACE(TRACE_CRIT, "ReGetATIMSI() exception!");

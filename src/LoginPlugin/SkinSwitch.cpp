@@ -78,18 +78,43 @@ void CLoginImpl::CheckSimCardType(const std::string& simType) {
         std::memset(&change, 0, sizeof change);
         change.nSimType = SimTypeNumber(info.tag);
         CopyName(info.name, change);
-        // Listeners are told outside the lock, so that one may add or remove listeners; one that
-        // was removed meanwhile (by an earlier listener, or on another thread) is skipped.
-        for (ISkinControlEvent* pHandler : EventHandlers()) {
-            if (!pHandler) continue;
-            const auto now = EventHandlers();
-            if (std::find(now.begin(), now.end(), pHandler) == now.end()) continue;
-            SKIN_TRACE(TRACE_INFO, "(*it)->OnSkinChange()");
-            pHandler->OnSkinChange(&change);
-        }
+        TellEventHandlers(change);
     } catch (...) {
         ReleaseSetting(pSetting);
         SKIN_TRACE(TRACE_CRIT, "CLoginImpl::CheckSimCardType() exception!");
+    }
+}
+
+void CLoginImpl::TellEventHandlers(SkinChangeInfo& change) {
+    // Listeners are told outside the lock, so that one may add or remove listeners; one that was
+    // removed meanwhile (by an earlier listener, or on another thread) is skipped. Each call is
+    // noted while it runs, so that a removal on another thread waits for it to end.
+    for (ISkinControlEvent* pHandler : EventHandlers()) {
+        {
+            std::lock_guard<std::mutex> lock(m_HandlerGuard);
+            if (!pHandler || std::find(m_lstEventHandler.begin(), m_lstEventHandler.end(),
+                                       pHandler) == m_lstEventHandler.end())
+                continue;
+            m_vecHandlerCalls.emplace_back(pHandler, std::this_thread::get_id());
+        }
+        // Ends the note however the call ends (a listener may throw).
+        struct CallNote {
+            CLoginImpl& login;
+            ~CallNote() {
+                {
+                    std::lock_guard<std::mutex> lock(login.m_HandlerGuard);
+                    auto& calls = login.m_vecHandlerCalls;
+                    const auto mine =
+                        std::find(calls.begin(), calls.end(),
+                                  std::make_pair(pHandler, std::this_thread::get_id()));
+                    if (mine != calls.end()) calls.erase(mine);
+                }
+                login.m_HandlerCallEnded.notify_all();
+            }
+            ISkinControlEvent* pHandler;
+        } note{*this, pHandler};
+        SKIN_TRACE(TRACE_INFO, "(*it)->OnSkinChange()");
+        pHandler->OnSkinChange(&change);
     }
 }
 

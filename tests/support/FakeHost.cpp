@@ -122,9 +122,14 @@ bool FakeMTSComm::Take(std::deque<Answer>& script, char* buf, size_t size, int32
 }
 
 bool FakeMTSComm::SRVGetImsiInfo(char* pImsi, int32_t& error) {
-    ++m_nImsiReads;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return Take(m_imsi, pImsi, MTS_IMSI_BUFFER_SIZE, error);
+    const int read = ++m_nImsiReads;
+    bool ok = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ok = Take(m_imsi, pImsi, MTS_IMSI_BUFFER_SIZE, error);
+    }
+    if (m_fnOnImsiRead) m_fnOnImsiRead(read);
+    return ok;
 }
 
 bool FakeMTSComm::SRVGetSpnData(char* pSpn, int32_t& error) {
@@ -133,14 +138,18 @@ bool FakeMTSComm::SRVGetSpnData(char* pSpn, int32_t& error) {
     return Take(m_spn, pSpn, MTS_SPN_BUFFER_SIZE, error);
 }
 
-void FakeMTSComm::SetImsi(const std::string& imsi) { ScriptImsi({{true, imsi, 0}}); }
+void FakeMTSComm::SetImsi(const std::string& imsi) {
+    ScriptImsi({{true, imsi, 0}});
+}
 
 void FakeMTSComm::ScriptImsi(std::vector<Answer> answers) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_imsi.assign(answers.begin(), answers.end());
 }
 
-void FakeMTSComm::SetSpn(const std::string& spn) { ScriptSpn({{true, spn, 0}}); }
+void FakeMTSComm::SetSpn(const std::string& spn) {
+    ScriptSpn({{true, spn, 0}});
+}
 
 void FakeMTSComm::ScriptSpn(std::vector<Answer> answers) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -190,7 +199,8 @@ int32_t FakeCrypt::DecryptBuffer(const unsigned char* pInput, uint32_t count,
 
 std::string FakeCrypt::EncodeBuffer(const std::string& plain, const std::string& key) {
     std::string out(plain);
-    for (size_t i = 0; i < out.size(); ++i) out[i] = static_cast<char>(out[i] ^ key[i % key.size()]);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<char>(out[i] ^ key[i % key.size()]);
     return out;
 }
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -93,6 +94,9 @@ public:
     void SetSpn(const std::string& spn);
     void ScriptSpn(std::vector<Answer> answers);
     int ImsiReads() const { return m_nImsiReads; }
+    // Called on the reading thread once a read has taken its answer, with the read's number
+    // (from 1), before the answer goes back; set it before the reads begin.
+    void OnImsiRead(std::function<void(int)> hook) { m_fnOnImsiRead = std::move(hook); }
     int SpnReads() const { return m_nSpnReads; }
 
 private:
@@ -101,6 +105,7 @@ private:
     std::deque<Answer> m_imsi{{true, "460001234567890", 0}};
     std::deque<Answer> m_spn{{true, "", 0}};
     std::atomic<int> m_nImsiReads{0};
+    std::function<void(int)> m_fnOnImsiRead;
     std::atomic<int> m_nSpnReads{0};
 };
 

@@ -114,6 +114,50 @@ TEST_F(SkinSwitchTest, AListenerTwiceIsToldTwiceAndOneRemovedMeanwhileIsSkipped)
     EXPECT_TRUE(second.calls.empty());
 }
 
+TEST_F(SkinSwitchTest, AListenerMayRemoveItselfAndAddAnotherFromItsOwnCall) {
+    Login().SetEventHandler(&first);
+    first.onCall = [this] {
+        Login().RemoveEventHandler(&first);
+        Login().SetEventHandler(&second);
+    };
+    Login().CheckSimCardType("5");
+    Login().CheckSimCardType("4");
+    EXPECT_EQ(first.calls, (Calls{{5, "Five,5G"}}));
+    EXPECT_EQ(second.calls, (Calls{{4, "unicom"}}));
+}
+
+// A dialog deletes itself once RemoveEventHandler returns: from then on no call may reach it,
+// not even one that a skin switch on another thread had already begun.
+TEST_F(SkinSwitchTest, NoCallRunsOnAListenerOnceItsRemovalHasReturned) {
+    struct Watched : ISkinControlEvent {
+        int32_t OnSkinChange(SkinChangeInfo*) override {
+            for (int i = 0; i < 200; ++i) std::this_thread::yield();
+            if (bRemoved) ++lateCalls;
+            ++calls;
+            return 1;
+        }
+        std::atomic<bool> bRemoved{false};
+        std::atomic<int> calls{0};
+        std::atomic<int> lateCalls{0};
+    } watched;
+    CLoginImpl& login = Login();  // made before the second thread uses it
+    std::atomic<bool> done{false};
+    std::thread churn([&] {
+        while (!done) {
+            watched.bRemoved = false;
+            login.SetEventHandler(&watched);
+            login.RemoveEventHandler(&watched);
+            watched.bRemoved = true;
+        }
+    });
+    for (int i = 0; i < 20000 && watched.calls < 40; ++i)
+        login.CheckSimCardType(i % 2 ? "4" : "5");
+    done = true;
+    churn.join();
+    EXPECT_EQ(watched.calls, 40);
+    EXPECT_EQ(watched.lateCalls, 0);
+}
+
 TEST_F(SkinSwitchTest, AThrowingListenerDoesNotEscape) {
     first.onCall = [] { throw std::runtime_error("bad skin"); };
     Login().SetEventHandler(&first);
