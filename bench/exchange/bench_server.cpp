@@ -4,23 +4,24 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 BenchServer* BenchServer::Get() {
-    static BenchServer* server = [] {
-        auto* s = new BenchServer();
+    // Destroyed when the program ends, which stops the server (and removes its directory).
+    static std::unique_ptr<BenchServer> server = [] {
+        auto s = std::make_unique<BenchServer>();
         s->m_strCertificate = s->m_dir.Path() + "/server.pem";
         std::string error;
         if (!s->m_server.Start({"--cert-out", s->m_strCertificate}, error)) {
             std::fprintf(stderr, "account-server: %s\n", error.c_str());
-            delete s;
-            return static_cast<BenchServer*>(nullptr);
+            return std::unique_ptr<BenchServer>();
         }
         std::filesystem::create_directories(s->m_dir.Path() + "/keys");
         std::filesystem::create_directories(s->m_dir.Path() + "/registry/Software/Mirolan/Velko");
         setenv("LOGINPLUGIN_REGISTRY", (s->m_dir.Path() + "/registry").c_str(), 1);
         return s;
     }();
-    return server;
+    return server.get();
 }
 
 std::string BenchServer::Url(const std::string& path) const {

@@ -1,7 +1,8 @@
 # Shell functions for the Windows test wrappers: a test program under Wine gets the native loopback
 # servers it talks to (Wine cannot start and stop native programs for it). The account server is
 # the one LOGIN_ACCOUNT_SERVER names; without it the program runs alone and skips those tests.
-# Ports (and server logs) reach the program in LOGIN_TEST_* variables; all stop on exit.
+# Ports (and server logs) reach the program in LOGIN_TEST_* variables; all stop on exit, and
+# end with this shell even when it is killed (the kernel's parent-death signal, set by setpriv).
 
 server=${LOGIN_ACCOUNT_SERVER:-}
 if [ -z "$server" ] || [ ! -x "$server" ]; then
@@ -25,7 +26,7 @@ start_server() {
     variable=$1
     shift
     mkfifo "$work/$variable"
-    "$server" --port 0 "$@" >"$work/$variable" 2>"$work/$variable.log" &
+    setpriv --pdeathsig TERM -- "$server" --port 0 "$@" >"$work/$variable" 2>"$work/$variable.log" &
     pids="$pids $!"
     read -r word port <"$work/$variable" || word=
     if [ "$word" != port ]; then
@@ -53,7 +54,7 @@ BasicAuth $1 $2
 ConnectPort $3
 CONF
         mkfifo "$work/log$attempt" "$work/ready$attempt"
-        tinyproxy -d -c "$work/tinyproxy.conf" >"$work/log$attempt" 2>&1 &
+        setpriv --pdeathsig TERM -- tinyproxy -d -c "$work/tinyproxy.conf" >"$work/log$attempt" 2>&1 &
         pids="$pids $!"
         {
             while read -r line; do

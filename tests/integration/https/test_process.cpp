@@ -1,6 +1,7 @@
 #include "test_process.h"
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,8 +18,14 @@ bool TestProcess::Start(const std::vector<std::string>& argv, std::string& error
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
+    const pid_t parent = getpid();
     m_pid = fork();
-    if (m_pid == 0) {  // both output streams into the one pipe
+    if (m_pid == 0) {
+        // The program ends with the test that started it, even a test that is killed. (The
+        // signal follows the thread that forks: servers are started from the main thread.)
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(127);
+        // Both output streams into the one pipe.
         dup2(out[1], STDOUT_FILENO);
         dup2(out[1], STDERR_FILENO);
         close(out[0]);

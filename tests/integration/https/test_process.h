@@ -22,6 +22,7 @@ public:
     // as the program runs; empty when the program ended without one.
     std::string WaitForLine(const std::string& text);
     void Stop();
+    pid_t Pid() const { return m_pid; }
 
 private:
     void Collect(int fd);

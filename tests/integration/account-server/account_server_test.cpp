@@ -1,0 +1,174 @@
+// The account server's switches that shape its answers and its identity, seen by a bare libcurl
+// client; and the server ending with the test program that started it, even a killed one.
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+#include <openssl/pem.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "certificate.h"
+#include "loopback_servers.h"
+
+namespace {
+
+struct Reply {
+    long status = 0;
+    std::string body;
+    CURLcode code = CURLE_OK;
+};
+
+// One form post; `caFile` is the only certificate trusted.
+Reply Post(uint16_t port, const std::string& path, const std::string& form,
+           const std::string& caFile) {
+    Reply reply;
+    CURL* curl = curl_easy_init();
+    const std::string url = "https://localhost:" + std::to_string(port) + path;
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
+    curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, form.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+    curl_slist* resolve =
+        curl_slist_append(nullptr, ("localhost:" + std::to_string(port) + ":127.0.0.1").c_str());
+    curl_easy_setopt(curl, CURLOPT_RESOLVE, resolve);
+    curl_easy_setopt(
+        curl, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* out) {
+            static_cast<std::string*>(out)->append(data, size * count);
+            return size * count;
+        });
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
+    reply.code = curl_easy_perform(curl);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
+    curl_easy_cleanup(curl);
+    curl_slist_free_all(resolve);
+    return reply;
+}
+
+std::string Between(const std::string& text, const std::string& tag) {
+    const std::string open = "<" + tag + ">";
+    const size_t start = text.find(open);
+    if (start == std::string::npos) return "<none>";
+    const size_t end = text.find("</" + tag + ">", start);
+    return text.substr(start + open.size(), end - start - open.size());
+}
+
+class AccountServerTest : public ::testing::Test {
+protected:
+    // The server with `switches`, its certificate trusted by the client.
+    void Start(std::vector<std::string> switches) {
+        switches.insert(switches.end(), {"--cert-out", caFile});
+        std::string error;
+        ASSERT_TRUE(server.Start(switches, error)) << error;
+    }
+    Reply Post(const std::string& path, const std::string& form) {
+        return ::Post(server.Port(), path, form, caFile);
+    }
+
+    TempDir dir;
+    std::string caFile = dir.Path() + "/ca.pem";
+    AccountServer server;
+};
+
+TEST_F(AccountServerTest, StateFileKeepsTheAccountsForTheNextServer) {
+    const std::string state = dir.Path() + "/accounts";
+    Start({"--state", state});
+    const std::string password =
+        Between(Post("/register", "cid=460001&ctype=CMCC").body, "password");
+    ASSERT_NE(password, "<none>");
+    server.Process().Stop();
+
+    Start({"--state", state});
+    const Reply known = Post("/login", "cid=460001&pass=" + password + "&ctype=CMCC");
+    EXPECT_EQ(Between(known.body, "resultValue"), "0") << known.body;
+    server.Process().Stop();
+
+    Start({});  // without the file the account is unknown
+    EXPECT_EQ(Between(Post("/login", "cid=460001&pass=" + password).body, "resultValue"), "2");
+}
+
+TEST_F(AccountServerTest, FaultSwitchesShapeTheAnswers) {
+    Start({"--register-code", "7", "--not-xml"});
+    const Reply notXml = Post("/register", "cid=460001&ctype=CMCC");
+    EXPECT_EQ(notXml.status, 200);
+    EXPECT_EQ(notXml.body.find("<result>"), std::string::npos) << notXml.body;
+    EXPECT_EQ(notXml.body.find("</html>"), std::string::npos);  // not even well formed
+    server.Process().Stop();
+
+    Start({"--register-code", "7"});
+    const Reply refused = Post("/register", "cid=460001&ctype=CMCC");
+    EXPECT_EQ(Between(refused.body, "resultValue"), "7");
+    EXPECT_EQ(Between(refused.body, "password"), "<none>");
+    server.Process().Stop();
+
+    // The delay holds each answer back at least that long (never less: a lower bound only).
+    Start({"--delay-ms", "300"});
+    const auto start = std::chrono::steady_clock::now();
+    const Reply delayed = Post("/register", "cid=460001&ctype=CMCC");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    EXPECT_EQ(Between(delayed.body, "resultValue"), "0");
+}
+
+TEST_F(AccountServerTest, CertificateAndKeyFromFilesAreServed) {
+    // A pair of the test's own: only a server that serves it is trusted.
+    Credentials made = MakeSelfSigned("localhost", false);
+    ASSERT_TRUE(made.cert && made.key);
+    const std::string certFile = dir.Path() + "/cert.pem";
+    const std::string keyFile = dir.Path() + "/key.pem";
+    ASSERT_TRUE(WriteCertificate(made.cert.get(), certFile));
+    FILE* out = std::fopen(keyFile.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(PEM_write_PrivateKey(out, made.key.get(), nullptr, nullptr, 0, nullptr, nullptr), 1);
+    std::fclose(out);
+
+    Start({"--cert", certFile, "--key", keyFile});
+    const Reply reply = ::Post(server.Port(), "/register", "cid=1", certFile);
+    EXPECT_EQ(reply.code, CURLE_OK);
+    EXPECT_EQ(Between(reply.body, "resultValue"), "0");
+    server.Process().Stop();
+
+    std::string error;  // a key file that holds no key
+    EXPECT_FALSE(server.Start({"--cert", certFile, "--key", certFile}, error));
+}
+
+// pidfd_open has no wrapper in this C library.
+int OpenPidFd(pid_t pid) {
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+}
+
+TEST(TestServers, EndWithTheTestProgramEvenWhenItIsKilled) {
+    int pids[2];
+    ASSERT_EQ(pipe(pids), 0);
+    const pid_t program = fork();
+    ASSERT_GE(program, 0);
+    if (program == 0) {  // the "test program": starts a server, tells its pid, waits to be killed
+        close(pids[0]);
+        AccountServer child;
+        std::string error;
+        if (!child.Start({"--plain"}, error)) _exit(1);
+        const pid_t pid = child.Process().Pid();
+        if (write(pids[1], &pid, sizeof pid) != sizeof pid) _exit(1);
+        for (;;) pause();
+    }
+    close(pids[1]);
+    pid_t serverPid = 0;
+    ASSERT_EQ(read(pids[0], &serverPid, sizeof serverPid), static_cast<ssize_t>(sizeof serverPid));
+    close(pids[0]);
+    const int serverFd = OpenPidFd(serverPid);
+    ASSERT_GE(serverFd, 0);
+
+    kill(program, SIGKILL);
+    waitpid(program, nullptr, 0);
+    // Readable once the server has ended; the limit only keeps a failing test from hanging.
+    pollfd ended{serverFd, POLLIN, 0};
+    EXPECT_EQ(poll(&ended, 1, 60000), 1) << "account-server " << serverPid << " outlived its test";
+    close(serverFd);
+    kill(serverPid, SIGKILL);  // in case it did not end
+}
+
+}  // namespace
