@@ -68,6 +68,12 @@ CDialog::~CDialog() {
 INT_PTR CDialog::DoModal() {
     m_bModal = true;
     HWND hParent = m_pParent ? m_pParent->GetSafeHwnd() : nullptr;
+    // Without a parent the calling thread's active top-level window owns the dialog: it is
+    // disabled while the dialog runs, and the dialog is centred over it.
+    if (!hParent) {
+        hParent = GetActiveWindow();
+        if (hParent) hParent = GetAncestor(hParent, GA_ROOT);
+    }
     INT_PTR result = DialogBoxParamA(GetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hParent,
                                      &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     m_bModal = false;

@@ -12,7 +12,8 @@ public:
     explicit CDialog(UINT nIDTemplate, CWnd* pParent = nullptr);
     ~CDialog() override;
 
-    // Runs the dialog modally; its end code, or -1 when the window cannot be made.
+    // Runs the dialog modally; its end code, or -1 when the window cannot be made. Without a
+    // parent, the calling thread's active top-level window (if any) is its owner.
     INT_PTR DoModal();
     // Makes the dialog modeless; false when the window cannot be made.
     bool Create();

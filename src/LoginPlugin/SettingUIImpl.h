@@ -31,4 +31,5 @@ private:
     int32_t m_nErrorCode = -1;
     IPluginContainer* m_pPluginContainer;
     CSettingDlg* m_pDialog = nullptr;
+    bool m_bShowing = false;  // the dialog's modal loop runs (on the host's UI thread)
 };

@@ -13,7 +13,10 @@ class CProbeMessageBox : public IXPMessageBox {
 public:
     void SetConfig(unsigned char* pRecord) override {
         ++g_call.nConfigCalls;
-        if (pRecord) memcpy(g_call.record, pRecord, sizeof(g_call.record));
+        if (!pRecord) return;
+        memcpy(g_call.record, pRecord, sizeof(g_call.record));
+        // The probe's own state, past the texts: the plug-in must have room for it.
+        memset(pRecord + XPMB_MIN_RECORD_SIZE, 0x5A, XPMB_PROBE_RECORD_SIZE - XPMB_MIN_RECORD_SIZE);
     }
     int Show(HWND hOwner, const wchar_t* pText, const wchar_t* pTitle, UINT nType) override {
         ++g_call.nCalls;

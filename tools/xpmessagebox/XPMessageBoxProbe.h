@@ -6,10 +6,13 @@
 
 #include "src/LoginPlugin/win32/XPMessageBoxApi.h"
 
+// The probe's record is larger than the least one: it uses all of it, as such a library may.
+constexpr size_t XPMB_PROBE_RECORD_SIZE = 32 * 1024;
+
 struct XPMessageBoxCall {
     int nCalls;  // Show calls since the library was loaded
     int nConfigCalls;
-    unsigned char record[XPMB_RECORD_SIZE];  // the last configuration record, copied
+    unsigned char record[XPMB_PROBE_RECORD_SIZE];  // the last configuration record, copied
     HWND hOwner;
     wchar_t text[XPMB_TEXT_UNITS];
     wchar_t title[XPMB_TEXT_UNITS];

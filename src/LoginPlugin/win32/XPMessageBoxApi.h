@@ -9,9 +9,13 @@
 #define XPMESSAGEBOX_CREATE "CreateInstance"
 
 // The configuration record handed to the message box: four UTF-16 texts (host strings) of at most
-// 256 units each at fixed byte offsets; every other byte belongs to the library.
+// 256 units each at fixed byte offsets; every other byte, and the record's full size, belong to
+// the library. It needs at least room for a text at the largest offset; it gets ample zeroed room,
+// so that a library with a larger record never writes past it.
 constexpr size_t XPMB_TEXT_UNITS = 256;
-constexpr size_t XPMB_RECORD_SIZE = 8840 + XPMB_TEXT_UNITS * sizeof(wchar_t);
+constexpr size_t XPMB_MIN_RECORD_SIZE = 8840 + XPMB_TEXT_UNITS * sizeof(wchar_t);
+constexpr size_t XPMB_RECORD_SIZE = 64 * 1024;
+static_assert(XPMB_RECORD_SIZE >= XPMB_MIN_RECORD_SIZE, "the texts must fit");
 
 struct XPMessageBoxText {
     int nStringId;   // host string resource

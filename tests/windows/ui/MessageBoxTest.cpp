@@ -1,7 +1,9 @@
 // Message boxes through the host's library or the system, and the active skin's colours.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwchar>
+#include <vector>
 
 #include "UiDriver.h"
 #include "UiFakeHost.h"
@@ -45,14 +47,23 @@ TEST_F(MessageBoxTest, HostLibraryGetsTheRecordTitleAndTextAndItsEndCodeComesBac
         reinterpret_cast<void*>(GetProcAddress(hProbe, XPMB_PROBE_SET_RESULT)));
     pSetResult(IDNO);
 
+    // The probe's record is larger than the least: the first box finds it zeroed past the
+    // texts, and the probe's own state there is still in place for the next box.
+    ShowMessageBox(nullptr, "first", "unused caption", MB_OK);
+    const std::vector<unsigned char> firstRecord(pLastCall()->record + XPMB_MIN_RECORD_SIZE,
+                                                 pLastCall()->record + XPMB_PROBE_RECORD_SIZE);
     const int result = ShowMessageBox(nullptr, host.GetString(7001).c_str(), "unused caption",
                                       MB_YESNO | MB_ICONQUESTION);
     const XPMessageBoxCall call = *pLastCall();
     FreeLibrary(hProbe);
 
+    EXPECT_EQ(static_cast<size_t>(std::count(firstRecord.begin(), firstRecord.end(), 0)),
+              firstRecord.size());
+    EXPECT_EQ(call.record[XPMB_PROBE_RECORD_SIZE - 1], 0x5A);
+
     EXPECT_EQ(result, IDNO);
-    EXPECT_EQ(call.nCalls, 1);
-    EXPECT_EQ(call.nConfigCalls, 1);
+    EXPECT_EQ(call.nCalls, 2);
+    EXPECT_EQ(call.nConfigCalls, 2);
     EXPECT_EQ(RecordText(call, 5720), L"\u786E\u5B9A");                    // 4102
     EXPECT_EQ(RecordText(call, 520), L"\u53D6\u6D88");                     // 4103
     EXPECT_EQ(RecordText(call, 8840), L"\u662F");                          // 4109

@@ -2,6 +2,7 @@
 // drivers assert on their own thread what the dialog shows.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 
 #include "IBasePlugin.h"
@@ -226,6 +227,82 @@ TEST_F(SettingDialogTest, OpensOnlyWithAHostAndTheTemplateOfTheLibraryModule) {
     pPlugin->Release();
     FreeLibrary(hPlugin);
     EXPECT_EQ(run.result, IDCANCEL);
+}
+
+// The host's main window, active on the test's thread; WM_APP asks it for the settings dialog
+// again, as a host's menu would while the dialog runs.
+class HostWindow {
+public:
+    explicit HostWindow(ISettingUI& ui) {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = &HostWindow::Proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "LoginTestHostWindow";
+        RegisterClassA(&wc);
+        s_pUi = &ui;
+        m_hWnd = CreateWindowExA(0, wc.lpszClassName, "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 120,
+                                 90, 640, 480, nullptr, nullptr, wc.hInstance, nullptr);
+        SetActiveWindow(m_hWnd);
+    }
+    ~HostWindow() { DestroyWindow(m_hWnd); }
+    HWND Handle() const { return m_hWnd; }
+    static long long s_nNested;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message != WM_APP) return DefWindowProcA(hWnd, message, wParam, lParam);
+        s_nNested = s_pUi->ShowSettingDialog();
+        return 1;
+    }
+    static ISettingUI* s_pUi;
+    HWND m_hWnd = nullptr;
+};
+long long HostWindow::s_nNested = 0;
+ISettingUI* HostWindow::s_pUi = nullptr;
+
+BOOL CALLBACK CountDialog(HWND hWnd, LPARAM lParam) {
+    char name[16] = {};
+    GetClassNameA(hWnd, name, sizeof name);
+    if (std::string(name) == "#32770") ++*reinterpret_cast<int*>(lParam);
+    return TRUE;
+}
+
+TEST_F(SettingDialogTest, TheHostsActiveWindowOwnsTheDialogAndASecondCallRaisesTheOpenOne) {
+    HostWindow hostWindow(ui);
+    ASSERT_EQ(GetActiveWindow(), hostWindow.Handle());
+    HWND owner = nullptr;
+    bool bHostDisabled = false;
+    POINT centres[2] = {};
+    LRESULT nested = 0;
+    int dialogs = 0;
+    DialogRun run = Open([&](DialogControl& dialog) {
+        ASSERT_TRUE(dialog.WaitShown());
+        owner = GetWindow(dialog.Handle(), GW_OWNER);
+        bHostDisabled = !IsWindowEnabled(hostWindow.Handle());
+        RECT rcDialog{}, rcHost{};
+        GetWindowRect(dialog.Handle(), &rcDialog);
+        GetWindowRect(hostWindow.Handle(), &rcHost);
+        centres[0] = {(rcDialog.left + rcDialog.right) / 2, (rcDialog.top + rcDialog.bottom) / 2};
+        centres[1] = {(rcHost.left + rcHost.right) / 2, (rcHost.top + rcHost.bottom) / 2};
+        // Handled on the dialog's thread inside its modal loop; the limit only keeps a second
+        // modal dialog from blocking the driver for good.
+        SendMessageTimeoutA(hostWindow.Handle(), WM_APP, 0, 0, SMTO_NORMAL, 10000,
+                            reinterpret_cast<PDWORD_PTR>(&nested));
+        EnumThreadWindows(GetWindowThreadProcessId(dialog.Handle(), nullptr), CountDialog,
+                          reinterpret_cast<LPARAM>(&dialogs));
+        EXPECT_TRUE(IsWindow(dialog.Handle()));
+        dialog.Click(IDCANCEL);
+    });
+    EXPECT_TRUE(run.bOpened);
+    EXPECT_EQ(run.result, IDCANCEL);
+    EXPECT_EQ(owner, hostWindow.Handle());
+    EXPECT_TRUE(bHostDisabled);
+    EXPECT_TRUE(IsWindowEnabled(hostWindow.Handle()));
+    EXPECT_LE(std::abs(centres[0].x - centres[1].x), 1);
+    EXPECT_LE(std::abs(centres[0].y - centres[1].y), 1);
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(HostWindow::s_nNested, IDCANCEL);
+    EXPECT_EQ(dialogs, 1);
 }
 
 TEST_F(SettingDialogTest, ScreenshotOfTheOpenDialogShowsTheSkinAndChineseTexts) {
