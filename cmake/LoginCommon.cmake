@@ -73,8 +73,11 @@ function(login_add_gtest name)
   endif()
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${A_WORKING_DIRECTORY})
+    # A program that crashes under Wine may still end with status 0: it passes only by saying so.
     set_tests_properties(${name} PROPERTIES LABELS "windows;${A_LABELS}"
-                         ENVIRONMENT "WINEDEBUG=-all")
+                         ENVIRONMENT "WINEDEBUG=-all"
+                         PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ tests?\\."
+                         FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
   else()
     # Discovered tests take one label: a list would be split into property names.
     list(GET A_LABELS 0 _labels)
