@@ -37,7 +37,9 @@ TEST(MarkupNavigation, NameRuleComparesTheWholeTagNameAndAllowsTrailingSeparator
             "<r><mainx/><ma/><main k='v'>m</main><n[1]>q</n[1]><a/><\r\n sp>s</sp></r>"));
         ASSERT_TRUE(xml.FindElem("r") && xml.IntoElem());
         EXPECT_EQ(xml.FindElem(name), text != nullptr) << name;
-        if (text) EXPECT_EQ(xml.GetElemData(), text) << name;
+        if (text) {
+            EXPECT_EQ(xml.GetElemData(), text) << name;
+        }
     }
 }
 

@@ -19,7 +19,8 @@ constexpr COLORREF kGreen = RGB(0, 255, 0);
 
 // A 24-bit bottom-up DIB section of the shape, transparent where the shape says so.
 HBITMAP Draw(const std::function<bool(int, int)>& transparent) {
-    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), kWidth, kHeight, 1, 24, BI_RGB}};
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), kWidth, kHeight, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* pBits = nullptr;
     HBITMAP hBitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pBits, nullptr, 0);
     const int stride = (kWidth * 3 + 3) & ~3;

@@ -147,7 +147,9 @@ Screenshot CaptureWindow(HWND hWnd, const std::string& bmpPath) {
     HGDIOBJ hOld = SelectObject(hMemory, hBitmap);
     BitBlt(hMemory, 0, 0, shot.width, shot.height, hScreen, rc.left, rc.top, SRCCOPY);
     SelectObject(hMemory, hOld);
-    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), shot.width, -shot.height, 1, 32, BI_RGB}};
+    BITMAPINFO info{};
+    info.bmiHeader = {
+        sizeof(BITMAPINFOHEADER), shot.width, -shot.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     shot.pixels.resize(static_cast<size_t>(shot.width) * shot.height);
     GetDIBits(hMemory, hBitmap, 0, shot.height, shot.pixels.data(), &info, DIB_RGB_COLORS);
     DeleteObject(hBitmap);
