@@ -51,7 +51,7 @@ struct LoginEnvironment {
 class CLoginImpl : public ILogin2, public ICheckDeviceEvent, public JThread {
 public:
     explicit CLoginImpl(IPluginContainer* pContainer, LoginEnvironment env = {});
-    virtual ~CLoginImpl();
+    ~CLoginImpl() override;
     CLoginImpl(const CLoginImpl&) = delete;
     CLoginImpl& operator=(const CLoginImpl&) = delete;
 

@@ -115,7 +115,7 @@ std::string CLoginImpl::ReadCardIMSI(uint64_t& ticket) {
             return {};
         }
         // Taken as the host gives it; a missing terminator never runs past the buffer.
-        const std::string imsi(buffer, strnlen(buffer, sizeof buffer));
+        std::string imsi(buffer, strnlen(buffer, sizeof buffer));
         StoreIMSI(imsi, ticket);
         return imsi;
     } catch (...) {
