@@ -39,10 +39,25 @@ int32_t HostRunner::SkinListener::OnSkinChange(SkinChangeInfo* pInfo) {
     return 1;
 }
 
-HostRunner::HostRunner(HostProfile& profile, HostReport& report)
+void HostRunner::CardEventSink::OnDeviceEvent(int32_t code) {
+    m_report.Line("event", std::to_string(code) + " from the card to " +
+                               std::to_string(m_device.ListenerCount()) + " listener(s)");
+    m_device.SendEvent(code);
+    if (code == DEVICE_EVENT_AVAILABLE) ++m_nAvailable;
+    if (code == DEVICE_EVENT_CHANGED) ++m_nChanged;
+}
+
+int HostRunner::CardEventSink::Count(int32_t code) const {
+    if (code == DEVICE_EVENT_AVAILABLE) return m_nAvailable;
+    if (code == DEVICE_EVENT_CHANGED) return m_nChanged;
+    return 0;
+}
+
+HostRunner::HostRunner(HostProfile& profile, HostReport& report, std::unique_ptr<CardSource> card)
     : m_report(report),
       m_progress(report, kPluginTraceFile),
-      m_services(profile, &report),
+      m_services(profile, &report, std::move(card)),
+      m_cardEvents(report, m_services.device),
       m_watchedSetting(m_services.setting,
                        [this](const std::string& section, const std::string& url) {
                            m_progress.OnUrlRead(section, url);
@@ -97,6 +112,9 @@ bool HostRunner::QueryLogin() {
     m_container.Serve(PLUGIN_ID_LOGIN, IID_LOGIN, pBase);
     m_pLogin->SetEventHandler(&m_listeners.front());
     m_report.Line("login", "interface 1");
+    // The login object listens to device events now, so none of the card's is lost.
+    m_services.card->Start(m_cardEvents);
+    m_bCardStarted = true;
     return true;
 }
 
@@ -106,6 +124,10 @@ int HostRunner::SendDeviceEvent(int32_t code) {
     const int told = m_services.device.SendEvent(code);
     Poll();
     return told;
+}
+
+int HostRunner::CardEvents(int32_t code) const {
+    return m_cardEvents.Count(code);
 }
 
 bool HostRunner::StartLogin() {
@@ -291,7 +313,7 @@ int HostRunner::SkinNotices(const std::string& name) const {
 
 void HostRunner::SetCard(const CardProfile& card) {
     m_card = card;
-    m_services.card.SetCard(card);
+    if (m_services.simulated) m_services.simulated->SetCard(card);
 }
 
 std::string HostRunner::Identity() const {
@@ -322,6 +344,10 @@ LoginOutcome HostRunner::Outcome() {
 }
 
 void HostRunner::Shutdown() {
+    if (m_bCardStarted) {
+        m_services.card->Stop();
+        m_bCardStarted = false;
+    }
     if (m_pLogin) {
         for (SkinListener& listener : m_listeners) m_pLogin->RemoveEventHandler(&listener);
         m_container.Withdraw(PLUGIN_ID_LOGIN, IID_LOGIN);

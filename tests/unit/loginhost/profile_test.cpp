@@ -78,18 +78,20 @@ TEST_F(ProfileTest, TheCardPlaysItsScriptAndRepeatsTheLastResult) {
     ASSERT_TRUE(profile.Load(dir, error)) << error;
     NoObserver observer;
     HostServices s(profile, &observer);
+    MTSComm* comm = s.device.GetMTSComm();
+    ASSERT_NE(comm, nullptr);
     std::vector<std::string> reads;
     for (int i = 0; i < 4; ++i) {
         char spn[MTS_SPN_BUFFER_SIZE] = {};
         int32_t code = 0;
-        const bool ok = s.card.SRVGetSpnData(spn, code);
+        const bool ok = comm->SRVGetSpnData(spn, code);
         reads.push_back(ok ? std::string("ok:") + spn : "error:" + std::to_string(code));
     }
     EXPECT_EQ(reads,
               (std::vector<std::string>{"error:14", "error:10003", "ok:\xD6\xD0", "ok:\xD6\xD0"}));
     char imsi[MTS_IMSI_BUFFER_SIZE] = {};
     int32_t code = 0;
-    EXPECT_TRUE(s.card.SRVGetImsiInfo(imsi, code));
+    EXPECT_TRUE(comm->SRVGetImsiInfo(imsi, code));
     EXPECT_EQ(std::string(imsi), "46000123456789012");  // cut to the caller's buffer
 }
 
