@@ -114,7 +114,43 @@ KeySetter Text(std::string& target) {
     };
 }
 
+// A card on a modem's port: the modem gives everything else, so nothing else may be given.
+bool LoadModemCard(const IniFile& ini, const std::string& path, CardProfile& card,
+                   std::string& error) {
+    for (const auto& e : ini.Entries()) {
+        const std::string key = LowerAscii(e.key);
+        if (key != "port" && key != "baud") {
+            error = Where(path, e.line) + ": key '" + e.key +
+                    "' is not taken with port= (the modem is the card; known: port, baud)";
+            return false;
+        }
+    }
+    std::map<std::string, KeySetter> setters{
+        {"port",
+         [&card](const std::string& v, std::string& why) {
+             card.port = v;
+             if (!v.empty()) return true;
+             why = "port= names the modem's AT port";
+             return false;
+         }},
+        {"baud",
+         [&card](const std::string& v, std::string& why) {
+             int32_t baud = 0;
+             if (ParseInt32(v, baud) && baud > 0) {
+                 card.baud = static_cast<uint32_t>(baud);
+                 return true;
+             }
+             why = "bad speed for baud: '" + v + "'";
+             return false;
+         }},
+    };
+    return ApplyKeys(ini, path, "card", setters, error);
+}
+
 bool LoadCard(const IniFile& ini, const std::string& path, CardProfile& card, std::string& error) {
+    for (const auto& e : ini.Entries()) {
+        if (LowerAscii(e.key) == "port") return LoadModemCard(ini, path, card, error);
+    }
     int given = 0;
     auto once = [&given](KeySetter setter, int bit) {
         return [setter, bit, &given](const std::string& v, std::string& why) {
@@ -134,6 +170,11 @@ bool LoadCard(const IniFile& ini, const std::string& path, CardProfile& card, st
         {"imsi_error", once(Results(card.imsiResults, "imsi_error"), 1)},
         {"spn_errors", once(Results(card.spnResults, "spn_errors"), 2)},
         {"spn_error", once(Results(card.spnResults, "spn_error"), 2)},
+        {"baud",
+         [](const std::string&, std::string& why) {
+             why = "baud= needs port=";
+             return false;
+         }},
         {"comm",
          [&card](const std::string& v, std::string& why) {
              const std::string l = LowerAscii(v);

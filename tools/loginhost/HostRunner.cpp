@@ -130,6 +130,25 @@ int HostRunner::CardEvents(int32_t code) const {
     return m_cardEvents.Count(code);
 }
 
+bool HostRunner::WaitCardEvent(int32_t code, double seconds) {
+    const double start = Elapsed();
+    int* taken = code == DEVICE_EVENT_AVAILABLE ? &m_nTakenAvailable
+                 : code == DEVICE_EVENT_CHANGED ? &m_nTakenChanged
+                                                : nullptr;
+    const std::string what = "card event " + std::to_string(code);
+    if (!taken) {
+        ReportWait(false, what.c_str(), ("no " + what).c_str(), start);
+        return false;
+    }
+    m_nWaitedCode = code;
+    m_nWaitedCount = *taken + 1;
+    Wait(seconds, Until::kCardEvent);
+    const bool seen = CardEvents(code) >= m_nWaitedCount;
+    if (seen) ++*taken;
+    ReportWait(seen, what.c_str(), ("no " + what).c_str(), start);
+    return seen;
+}
+
 bool HostRunner::StartLogin() {
     if (!m_pLogin) return false;
     const bool started = m_pLogin->StartLogin();
@@ -144,6 +163,7 @@ void HostRunner::Wait(double seconds, Until until) {
     for (;;) {
         Poll();
         if (until == Until::kTrace && m_progress.TraceSeen()) return;
+        if (until == Until::kCardEvent && CardEvents(m_nWaitedCode) >= m_nWaitedCount) return;
         if ((until == Until::kLoggedIn || until == Until::kLoggedOut) && m_pLogin &&
             m_pLogin->IsLoginSuccess() == (until == Until::kLoggedIn)) {
             return;
@@ -317,11 +337,22 @@ void HostRunner::SetCard(const CardProfile& card) {
 }
 
 std::string HostRunner::Identity() const {
+    if (!m_services.simulated) {
+        // A real card: what it gives now.
+        char imsi[MTS_IMSI_BUFFER_SIZE] = {};
+        int32_t error = 0;
+        if (m_services.card->ReadImsi(imsi, sizeof imsi, error) && imsi[0]) return imsi;
+        return DefaultIdentity();
+    }
     // A card that gives its IMSI (its read results end in success) signs in with it.
     const bool bReads =
         m_card.bComm && (m_card.imsiResults.empty() || m_card.imsiResults.back() == 0);
     if (bReads && !m_card.imsi.empty()) return m_card.imsi;
-    // Otherwise the plug-in's default identity: "9" and the 14 stored characters.
+    return DefaultIdentity();
+}
+
+std::string HostRunner::DefaultIdentity() {
+    // The plug-in's default identity: "9" and the 14 stored characters.
     RegKey key = RegKey::OpenCurrentUser("Software\\Mirolan\\Velko\\Settings", RegAccess::Read);
     char stored[32] = {};
     uint32_t size = sizeof stored;

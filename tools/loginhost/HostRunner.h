@@ -41,6 +41,9 @@ public:
     int SendDeviceEvent(int32_t code);
     // How many events of this code the card source has reported so far.
     int CardEvents(int32_t code) const;
+    // Waits up to `seconds` for the card source to report one more event of this code than
+    // earlier waits took; true once it has.
+    bool WaitCardEvent(int32_t code, double seconds);
     bool StartLogin();
     // Waits up to `seconds` for IsLoginSuccess(), printing progress; true once logged in.
     bool WaitLogin(double seconds);
@@ -121,8 +124,9 @@ private:
     bool QueryLoginResponse(std::string& encodeKey, std::string& sessionId);
     bool QueryRegResponse(std::string& password);
     std::string Identity() const;
+    static std::string DefaultIdentity();
     SkinListener* FindListener(const std::string& name);
-    enum class Until { kTime, kLoggedIn, kLoggedOut, kTrace };
+    enum class Until { kTime, kLoggedIn, kLoggedOut, kTrace, kCardEvent };
     void Wait(double seconds, Until until);
     void ReportWait(bool bReached, const char* reached, const char* missed, double start);
 
@@ -132,6 +136,10 @@ private:
     HostServices m_services;
     CardEventSink m_cardEvents;
     bool m_bCardStarted = false;
+    int32_t m_nWaitedCode = 0;  // the card event a wait is for, and how many must have come
+    int m_nWaitedCount = 0;
+    int m_nTakenAvailable = 0;  // card events earlier waits took
+    int m_nTakenChanged = 0;
     WatchedSetting m_watchedSetting;
     HostContainer m_container;
     CardProfile m_card;

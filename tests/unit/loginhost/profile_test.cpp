@@ -55,6 +55,15 @@ TEST_F(ProfileTest, ErrorsNameTheFileAndLine) {
         {"card.ini", "[card]\nspn_error=1\nspn_errors=2\n",
          "card.ini:3: spn_error and spn_errors both given"},
         {"card.ini", "[sim]\n", "card.ini:1: unknown section [sim] (expected [card])"},
+        {"card.ini", "[card]\nport=/dev/ttyUSB2\nimsi=4600\n",
+         "card.ini:3: key 'imsi' is not taken with port= (the modem is the card; known: port, "
+         "baud)"},
+        {"card.ini", "[card]\nspn_errors=14\nPort=COM5\n",
+         "card.ini:2: key 'spn_errors' is not taken with port= (the modem is the card; known: "
+         "port, baud)"},
+        {"card.ini", "[card]\nport=COM5\nbaud=fast\n", "card.ini:3: bad speed for baud: 'fast'"},
+        {"card.ini", "[card]\nport=\n", "card.ini:2: port= names the modem's AT port"},
+        {"card.ini", "[card]\nbaud=9600\n", "card.ini:2: baud= needs port="},
         {"net.ini", "[net]\nstate=2\n",
          "net.ini:2: unknown key 'state' (known: check_result, connect_state)"},
         {"strings.ini", "11004=a\nabc=b\n", "strings.ini:2: bad string number 'abc'"},
