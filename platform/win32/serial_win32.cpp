@@ -24,23 +24,13 @@ std::string DeviceName(const std::string& path) {
 
 }  // namespace
 
+// How often a read looks at the port while it waits.
+constexpr DWORD kPollMs = 5;
+
 struct SerialPort::Impl {
     HANDLE hPort = INVALID_HANDLE_VALUE;
-    int nReadTimeout = -1;  // what the port's read time-outs are set to now
     ~Impl() {
         if (hPort != INVALID_HANDLE_VALUE) CloseHandle(hPort);
-    }
-    bool SetReadTimeout(int timeoutMs) {
-        if (timeoutMs == nReadTimeout) return true;
-        // Return as soon as a byte has come, or after the time-out with nothing.
-        COMMTIMEOUTS t{};
-        t.ReadIntervalTimeout = MAXDWORD;
-        t.ReadTotalTimeoutMultiplier = MAXDWORD;
-        t.ReadTotalTimeoutConstant = timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 1;
-        t.WriteTotalTimeoutConstant = 3000;
-        if (!SetCommTimeouts(hPort, &t)) return false;
-        nReadTimeout = timeoutMs;
-        return true;
     }
 };
 
@@ -83,7 +73,12 @@ bool SerialPort::Open(const std::string& path, uint32_t baud, std::string& error
         error = path + ": cannot be set to " + std::to_string(baud) + " 8N1";
         return false;
     }
-    if (!impl->SetReadTimeout(100)) {
+    // Reads return at once with what has come. (Wine waits out the whole total time-out of
+    // the "return on the first byte" setting, so the wait is ours.)
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.WriteTotalTimeoutConstant = 3000;
+    if (!SetCommTimeouts(h, &timeouts)) {
         error = path + ": cannot set time-outs";
         return false;
     }
@@ -116,12 +111,19 @@ bool SerialPort::Write(const std::string& bytes, int /*timeoutMs*/) {
 }
 
 bool SerialPort::Read(std::string& bytes, int timeoutMs) {
-    if (!m_pImpl || !m_pImpl->SetReadTimeout(timeoutMs)) return false;
-    char buf[512];
-    DWORD n = 0;
-    if (!ReadFile(m_pImpl->hPort, buf, sizeof buf, &n, nullptr)) return false;
-    bytes.append(buf, n);
-    return true;
+    if (!m_pImpl) return false;
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs > 0 ? timeoutMs : 0);
+    for (;;) {
+        char buf[512];
+        DWORD n = 0;
+        if (!ReadFile(m_pImpl->hPort, buf, sizeof buf, &n, nullptr)) return false;
+        if (n > 0) {
+            bytes.append(buf, n);
+            return true;
+        }
+        if (GetTickCount64() >= end) return true;
+        Sleep(kPollMs);
+    }
 }
 
 void SerialPort::DropInput() {

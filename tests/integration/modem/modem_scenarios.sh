@@ -5,11 +5,20 @@
 # (RUNNER given) it names COM5, which the prefix's dosdevices/com5 links to the same place.
 #
 # usage: modem_scenarios.sh SCENARIO LOGINHOST PLUGIN MODEM_SIM WORKDIR [RUNNER...]
-#   LOGIN_ACCOUNT_SERVER names the native account server; without it the scenario is skipped.
+#   MODEM_SIM "-" takes LOGIN_MODEM_SIM; LOGIN_ACCOUNT_SERVER names the native account server.
+#   Without either the scenario is skipped.
 set -euo pipefail
 scenario=$1 host_src=$2 plugin_src=$3 modem_sim=$4 work=$5
 shift 5
 runner=("$@")
+# "-": the Windows build has no simulator of its own; the native one is named in the environment.
+if [ "$modem_sim" = - ]; then
+    modem_sim=${LOGIN_MODEM_SIM:-}
+    if [ -z "$modem_sim" ] || [ ! -x "$modem_sim" ]; then
+        echo "SKIPPED: LOGIN_MODEM_SIM does not name the native modem-sim"
+        exit 77
+    fi
+fi
 data="$(cd "$(dirname "$0")/../../data/scenarios" && pwd)"
 readonly IMSI=460001234567890 SKIP=77
 
@@ -33,6 +42,7 @@ export LOGINPLUGIN_REGISTRY="$work/registry"
 pids=()
 stop_all() {
     exec 7>&- 2>/dev/null || true
+    [ ${#runner[@]} -gt 0 ] && rm -f "${WINEPREFIX:-$HOME/.wine}/dosdevices/com5"
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
 }
@@ -66,8 +76,7 @@ start_modem() {
 
 port="$work/ttyModem"
 if [ ${#runner[@]} -gt 0 ]; then
-    [ -n "${WINEPREFIX:-}" ] || fail "WINEPREFIX is not set"
-    ln -sfn "$work/ttyModem" "$WINEPREFIX/dosdevices/com5"
+    ln -sfn "$work/ttyModem" "${WINEPREFIX:-$HOME/.wine}/dosdevices/com5"
     port=COM5
 fi
 cat >profile/system.ini <<INI
@@ -86,7 +95,7 @@ printf '[card]\nport=%s\n' "$port" >profile/card.ini
 run_host() {
     local out=$1
     shift
-    "${runner[@]}" "$host" "$@" >"$out" 2>"$out.err" &
+    "${runner[@]}" "$host" "$@" >"$out" 2>"$out.err" 7>&- &
     host_pid=$!
 }
 # host_done OUT: waits for the host; its status in $status, its output shown.
