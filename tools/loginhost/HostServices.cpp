@@ -119,9 +119,10 @@ int HostDevice::SendEvent(int32_t code) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         listeners = m_listeners;
-        m_nEventData = code;
     }
-    for (ICheckDeviceEvent* listener : listeners) listener->OnDeviceEvent(code, &m_nEventData);
+    // Events may come from the host's thread and a card's at once: each has its own data.
+    int32_t data = code;
+    for (ICheckDeviceEvent* listener : listeners) listener->OnDeviceEvent(code, &data);
     return static_cast<int>(listeners.size());
 }
 

@@ -108,7 +108,6 @@ private:
     CardSource& m_card;
     HostComm m_comm;
     std::vector<ICheckDeviceEvent*> m_listeners;
-    int32_t m_nEventData = 0;  // what the event's pointer points at
 };
 
 class HostNet : public INetConnect {

@@ -78,6 +78,21 @@ int32_t DeviceErrorOf(const AtReply& reply) {
 
 ModemCard::ModemCard(ModemOptions options) : m_options(std::move(options)) {}
 
+ModemCard::PortLock::PortLock(ModemCard& card, Clock::time_point deadline) : m_card(card) {
+    std::unique_lock<std::mutex> lock(card.m_portMutex);
+    m_bHeld = card.m_portFree.wait_until(lock, deadline, [&card] { return !card.m_bPortBusy; });
+    if (m_bHeld) card.m_bPortBusy = true;
+}
+
+ModemCard::PortLock::~PortLock() {
+    if (!m_bHeld) return;
+    {
+        std::lock_guard<std::mutex> lock(m_card.m_portMutex);
+        m_card.m_bPortBusy = false;
+    }
+    m_card.m_portFree.notify_one();
+}
+
 ModemCard::~ModemCard() {
     Stop();
 }
@@ -140,8 +155,8 @@ bool ModemCard::Imsi(Clock::time_point deadline, std::string& imsi, int32_t& err
 
 bool ModemCard::ReadImsi(char* buf, size_t size, int32_t& error) {
     const auto deadline = Clock::now() + m_options.timeout;
-    std::unique_lock<std::timed_mutex> lock(m_portMutex, deadline);
-    if (!lock.owns_lock()) {
+    const PortLock lock(*this, deadline);
+    if (!lock.Held()) {
         error = modem_error::kNoAnswer;
         return false;
     }
@@ -153,8 +168,8 @@ bool ModemCard::ReadImsi(char* buf, size_t size, int32_t& error) {
 
 bool ModemCard::ReadSpn(char* buf, size_t size, int32_t& error) {
     const auto deadline = Clock::now() + m_options.timeout;
-    std::unique_lock<std::timed_mutex> lock(m_portMutex, deadline);
-    if (!lock.owns_lock()) {
+    const PortLock lock(*this, deadline);
+    if (!lock.Held()) {
         error = modem_error::kNoAnswer;
         return false;
     }
@@ -195,9 +210,9 @@ void ModemCard::Check(DeviceEventSink& sink) {
     std::string imsi;
     {
         const auto deadline = Clock::now() + m_options.timeout;
-        std::unique_lock<std::timed_mutex> lock(m_portMutex, deadline);
+        const PortLock lock(*this, deadline);
         int32_t error = 0;
-        if (lock.owns_lock() && Ready(deadline, error)) {
+        if (lock.Held() && Ready(deadline, error)) {
             const AtReply pin = Command("AT+CPIN?", deadline);
             bool bPinReady = false;
             for (const std::string& line : pin.lines) bPinReady |= line == "+CPIN: READY";
