@@ -94,7 +94,7 @@ ModemCard::PortLock::~PortLock() {
 }
 
 ModemCard::~ModemCard() {
-    Stop();
+    ModemCard::Stop();
 }
 
 AtReply ModemCard::Command(const std::string& command, Clock::time_point deadline) {

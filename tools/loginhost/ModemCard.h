@@ -37,7 +37,7 @@ struct ModemOptions {
     std::chrono::milliseconds interval{2000};  // between checks while started
 };
 
-class ModemCard : public CardSource {
+class ModemCard final : public CardSource {
 public:
     explicit ModemCard(ModemOptions options);
     ~ModemCard() override;

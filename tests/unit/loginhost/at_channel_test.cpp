@@ -12,24 +12,24 @@ TEST(AtChannel, LinesToReplyToDeviceError) {
     struct Case {
         std::vector<std::string> lines;
         F final;
-        std::vector<std::string> info;
         int32_t error;  // DeviceErrorOf, for a reply that is not OK
+        std::vector<std::string> info;
     };
     const Case cases[] = {
         {{"AT+CIMI", "", "^RSSI:17", "460001234567890", "+CREG: 1", "OK"},
          F::kOk,
-         {"460001234567890"},
-         0},
-        {{"RING", "+CME ERROR: 14"}, F::kCmeError, {}, modem_error::kSimBusy},
-        {{"+CME ERROR: 10"}, F::kCmeError, {}, modem_error::kNoSim},
-        {{"+CME ERROR: 515"}, F::kCmeError, {}, 515},
-        {{"+CMS ERROR: 310"}, F::kCmeError, {}, 310},
-        {{"+CME ERROR: SIM busy"}, F::kError, {}, modem_error::kBadAnswer},
-        {{"ERROR"}, F::kError, {}, modem_error::kBadAnswer},
+         0,
+         {"460001234567890"}},
+        {{"RING", "+CME ERROR: 14"}, F::kCmeError, modem_error::kSimBusy, {}},
+        {{"+CME ERROR: 10"}, F::kCmeError, modem_error::kNoSim, {}},
+        {{"+CME ERROR: 515"}, F::kCmeError, 515, {}},
+        {{"+CMS ERROR: 310"}, F::kCmeError, 310, {}},
+        {{"+CME ERROR: SIM busy"}, F::kError, modem_error::kBadAnswer, {}},
+        {{"ERROR"}, F::kError, modem_error::kBadAnswer, {}},
         {{"+CRSM: 144,0,\"00\"", "^BOOT:1,0", "+CGEV: ME DETACH"},
          F::kNoAnswer,
-         {"+CRSM: 144,0,\"00\""},
-         modem_error::kNoAnswer},
+         modem_error::kNoAnswer,
+         {"+CRSM: 144,0,\"00\""}},
     };
     for (const Case& c : cases) {
         AtReply reply;
