@@ -1,0 +1,118 @@
+// Strict security mode against the account server over real TLS, with the platform's own client
+// (so that the CA file named in the host's settings is the one the client trusts): the
+// certificates it refuses and the one it accepts, a password that the form would otherwise
+// break, and the trace of an unreadable reply.
+#include <filesystem>
+#include <fstream>
+
+#include "LoginServerFixture.h"
+
+namespace {
+
+class StrictLoginTest : public LoginServerTest {
+protected:
+    // A login object over the platform's client, in strict mode or not, with a CA file or not.
+    void MakePlatformLogin(bool bStrict, const std::string& caFile = {}) {
+        host.setting.Sys("SECURITY", "STRICT", bStrict ? "1" : "0");
+        host.setting.Sys("SECURITY", "CAFILE", caFile);
+        login.reset();
+        LoginEnvironment env;
+        env.clock = clock;
+        login = std::make_unique<CLoginImpl>(&host.container, env);
+    }
+    // An account server of its own with `switches`, which the host's URLs name.
+    void Serve(AccountServer& other, const std::vector<std::string>& switches) {
+        std::string error;
+        ASSERT_TRUE(other.Start(switches, error)) << error;
+        const std::string base = "https://127.0.0.1:" + std::to_string(other.Port());
+        host.setting.Sys("REGISTER", "URL", base + "/register");
+        host.setting.Sys("LOGIN", "URL", base + "/login");
+    }
+};
+
+TEST_F(StrictLoginTest, StrictModeTrustsOnlyAGoodCertificateOfTheNamedCaTheDefaultTakesAll) {
+    struct Case {
+        std::string name;
+        std::vector<std::string> switches;  // besides --ca-out
+        bool bSigned;                       // by the test CA, which the CA file names
+        bool bCaFile;
+        int strictError;  // 0: strict mode logs in
+    };
+    const Case cases[] = {
+        {"CA-signed", {}, true, true, 0},
+        {"self-signed", {}, false, true, 12045},
+        {"CA-signed, another name", {"--cert-name", "other.example"}, true, true, 12038},
+        {"CA-signed, expired", {"--cert-expired"}, true, true, 12037},
+        {"CA-signed, system store only", {}, true, false, 12045},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string ca = m_dir.Path() + "/ca" + std::to_string(++n) + ".pem";
+        std::vector<std::string> switches = c.switches;
+        if (c.bSigned) {
+            switches.insert(switches.end(), {"--ca-out", ca});
+        } else {  // a CA file all the same, of a CA that signed something else
+            AccountServer elsewhere;
+            std::string error;
+            ASSERT_TRUE(elsewhere.Start({"--ca-out", ca}, error)) << error;
+        }
+        AccountServer other;
+        Serve(other, switches);
+        for (bool bStrict : {true, false}) {
+            SCOPED_TRACE(c.name + (bStrict ? " (strict)" : " (default)"));
+            std::filesystem::remove(KeyFile());
+            MakePlatformLogin(bStrict, c.bCaFile ? ca : "");
+            trace.Clear();
+            const bool bRefused = bStrict && c.strictError != 0;
+            EXPECT_EQ(login->DoLoginThread(), !bRefused);
+            EXPECT_EQ(login->GetErrorCode(), bRefused ? c.strictError : 0);
+            EXPECT_EQ(trace.Has("HttpSendRequest() certificate refused : " +
+                                std::to_string(c.strictError)),
+                      bRefused);
+        }
+    }
+}
+
+// The server knows the SIM by a password with the form's own separators in it.
+TEST_F(StrictLoginTest, PasswordWithAmpersandAndEqualsLogsInOnlyWhenEncoded) {
+    const std::string password = "p&ss=w rd%2B";
+    const std::string state = m_dir.Path() + "/accounts";
+    for (bool bStrict : {true, false}) {
+        SCOPED_TRACE(bStrict ? "strict" : "default");
+        std::ofstream(state) << "460001234567890\t" << password << "\n";
+        AccountServer other;
+        Serve(other, {"--state", state, "--ca-out", m_dir.Path() + "/ca.pem"});
+        MakePlatformLogin(bStrict, m_dir.Path() + "/ca.pem");
+        ASSERT_TRUE(login->WritePwd(KeyFile(), password));
+        ASSERT_TRUE(login->DoLoginThread());
+        if (bStrict) {
+            EXPECT_EQ(login->GetPassword(), password);
+            EXPECT_EQ(login->ReadPwd(KeyFile()), password);
+        } else {
+            // Cut at '&', the password was wrong: a new one was registered.
+            EXPECT_TRUE(trace.Has("0 != m_iError! m_iError = 3", 2));
+            EXPECT_NE(login->ReadPwd(KeyFile()), password);
+        }
+    }
+}
+
+TEST_F(StrictLoginTest, UnreadableLoginReplyTracesTheBodyOnlyByDefault) {
+    const std::string password = "Secret-4711";
+    for (bool bStrict : {false, true}) {
+        SCOPED_TRACE(bStrict ? "strict" : "default");
+        AccountServer other;
+        Serve(other, {"--not-xml", "--ca-out", m_dir.Path() + "/ca.pem"});
+        MakePlatformLogin(bStrict, m_dir.Path() + "/ca.pem");
+        ASSERT_TRUE(login->WritePwd(KeyFile(), password));
+        trace.Clear();
+        EXPECT_FALSE(login->DoLoginThread());
+        EXPECT_EQ(login->GetErrorCode(), -3);
+        int holding = 0;
+        for (const TraceRecord& r : trace.Records()) {
+            holding += r.message.find(password) != std::string::npos;
+        }
+        EXPECT_EQ(holding, bStrict ? 0 : 1);
+    }
+}
+
+}  // namespace
