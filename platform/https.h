@@ -71,6 +71,7 @@ constexpr uint32_t ERROR_INTERNET_CONNECTION_ABORTED = 12030;
 constexpr uint32_t ERROR_INTERNET_CONNECTION_RESET = 12031;
 constexpr uint32_t ERROR_INTERNET_SEC_CERT_DATE_INVALID = 12037;
 constexpr uint32_t ERROR_INTERNET_SEC_CERT_CN_INVALID = 12038;
+constexpr uint32_t ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR = 12040;
 constexpr uint32_t ERROR_INTERNET_INVALID_CA = 12045;
 constexpr uint32_t ERROR_HTTP_HEADER_NOT_FOUND = 12150;
 constexpr uint32_t ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
@@ -191,11 +192,24 @@ protected:
     virtual void CloseHandle(HttpHandle::Value value) = 0;
 };
 
+// Which redirects a client follows. A redirect it does not follow fails the send with
+// ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR before anything is sent to the new address.
+enum class HttpRedirectPolicy {
+    kHttpsOnly,      // any https: address (WinINet's own default)
+    kSameHostHttps,  // an https: address on the same host name as the request
+};
+
+// The most bytes of one reply that a client keeps and that the exchange reads. The account
+// server's replies are XML of a few hundred bytes; a reply beyond this is refused, never stored.
+// Reading past it fails with ERROR_HTTP_INVALID_SERVER_RESPONSE.
+constexpr uint32_t kMaxHttpReplyBytes = 1u << 20;
+
 struct HttpClientOptions {
     // A PEM file of certificates to trust as issuers, on top of the system's store. Honoured by
     // the libcurl client (tests trust their loopback server this way); WinINet uses the system's
     // store only.
     std::string strTrustedCertificates;
+    HttpRedirectPolicy redirects = HttpRedirectPolicy::kHttpsOnly;
 };
 
 // The platform's client. `cancel` must outlive it.

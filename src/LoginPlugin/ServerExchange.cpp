@@ -1,6 +1,7 @@
 // The form posts to the account server: one synchronous HTTPS POST (PostToServer) with proxy
 // support, certificate tolerance and proxy authentication, and the registration and login
 // requests built on it. Written once over the WinINet-shaped client of platform/https.h.
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -29,6 +30,26 @@ constexpr uint32_t kRelaxedSecurityFlags =
 void TraceDetail(const IHttpClient& client) {
     const std::string detail = client.LastErrorDetail();
     if (!detail.empty()) NORVA_TRACE(TRACE_INFO, kModule, kSource, detail);
+}
+
+// The most one read asks for: a length that the reply only claims reserves no more than this
+// until its bytes arrive.
+constexpr uint32_t kReadStep = 64 * 1024;
+
+// Reads `length` bytes, or up to the reply's end, into `buffer` in steps of at most kReadStep.
+bool ReadReply(IHttpClient& client, const HttpHandle& request, uint32_t length,
+               std::vector<char>& buffer) {
+    size_t total = 0;
+    while (total < length) {
+        const uint32_t step = std::min<uint32_t>(kReadStep, length - static_cast<uint32_t>(total));
+        buffer.resize(total + step);
+        uint32_t read = 0;
+        if (!client.Read(request, buffer.data() + total, step, read)) return false;
+        total += std::min(read, step);
+        if (read < step) break;  // the reply has ended
+    }
+    buffer.resize(total);
+    return true;
 }
 
 bool IsCertificateError(uint32_t error) {
@@ -191,17 +212,22 @@ bool CLoginImpl::PostToServer(const std::string& url, const std::string& headers
             length == 0) {
             length = m_dwReplyBufSize;
         }
-        std::vector<char> buffer(length, '\0');
-        uint32_t read = 0;
-        if (!client->Read(request, buffer.data(), length, read)) {
+        if (length > kMaxHttpReplyBytes) {
+            // Refused unread, as a read past the bound would fail.
+            LOGIN_TRACE(TRACE_ERRO, "InternetReadFile() failed!");
+            LOGIN_TRACE(TRACE_INFO, "reply of " + std::to_string(length) + " bytes is over " +
+                                        std::to_string(kMaxHttpReplyBytes));
+            m_iError = static_cast<int32_t>(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE);
+            throw CVelkoException();
+        }
+        std::vector<char> buffer;
+        if (!ReadReply(*client, request, length, buffer)) {
             LOGIN_TRACE(TRACE_ERRO, "InternetReadFile() failed!");
             TraceDetail(*client);
             m_iError = static_cast<int32_t>(client->LastError());
             throw CVelkoException();
         }
-        const size_t count = std::min<size_t>(read, buffer.size());
-        size_t end = 0;
-        while (end < count && buffer[end] != '\0') ++end;
+        const size_t end = std::find(buffer.begin(), buffer.end(), '\0') - buffer.begin();
 
         reply.nStatus = static_cast<int32_t>(status);
         reply.strText.assign(buffer.data(), end);

@@ -9,6 +9,9 @@ const char kUsage[] =
     "                      [--login-code N [--login-code-once]] [--register-code N]\n"
     "                      [--delay-ms N] [--not-xml] [--pad-to BYTES]\n"
     "                      [--framing length|chunked|close] [--hang] [--close]\n"
+    "                      [--redirect-to URL]    (/register and /login answer 307 to URL)\n"
+    "                      [--claim-length N]     (a reply that claims N bytes, sends fewer and\n"
+    "                                              closes; with --hang it holds the connection)\n"
     "Serves POST /register (cid, ctype), POST /login (cid, pass, ctype) and POST /echo over\n"
     "HTTPS on 127.0.0.1 and prints \"port N\" once it listens.\n";
 
@@ -98,6 +101,17 @@ std::optional<ServerOptions> ParseOptions(int argc, char** argv, std::string& er
             faults.bHang = true;
         } else if (arg == "--close") {
             faults.bClose = true;
+        } else if (arg == "--redirect-to") {
+            if (!value(faults.strRedirectTo)) return std::nullopt;
+        } else if (arg == "--claim-length") {
+            if (!value(text)) return std::nullopt;
+            char* end = nullptr;
+            const unsigned long long claimed = std::strtoull(text.c_str(), &end, 10);
+            if (text.empty() || text[0] == '-' || *end != '\0') {
+                error = "--claim-length: bad number " + text;
+                return std::nullopt;
+            }
+            faults.claimLength = claimed;
         } else {
             error = "unknown argument " + std::string(arg);
             return std::nullopt;
