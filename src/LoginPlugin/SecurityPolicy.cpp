@@ -33,7 +33,10 @@ std::string SecurityPolicy::FormBody(
 
 HttpClientOptions SecurityPolicy::ClientOptions() const {
     HttpClientOptions options;
-    if (m_bStrict) options.strTrustedCertificates = m_strCaFile;
+    if (m_bStrict) {
+        options.strTrustedCertificates = m_strCaFile;
+        options.redirects = HttpRedirectPolicy::kSameHostHttps;
+    }
     return options;
 }
 

@@ -1,9 +1,10 @@
 // How strictly the login engine guards the password and the server's identity. The default is
-// the protocol's own behaviour: certificate errors are waived on a second send, a login reply
-// without a session still counts when it left no refusal code, an unreadable login reply has the
-// request body (password included) traced, and form values go out as they are. A host opts in
-// to strict mode with the system setting "SECURITY"/"STRICT" = 1; the exchange and the login
-// sequence ask this object at each of those points and nowhere else.
+// the protocol's own behaviour: certificate errors are waived on a second send, any https:
+// redirect is followed, a login reply without a session still counts when it left no refusal
+// code, an unreadable login reply has the request body (password included) traced, and form
+// values go out as they are. A host opts in to strict mode with the system setting
+// "SECURITY"/"STRICT" = 1; the exchange and the login sequence ask this object at each of those
+// points and nowhere else.
 #pragma once
 
 #include <string>
@@ -40,7 +41,8 @@ public:
     // they are; strict mode percent-encodes them as application/x-www-form-urlencoded does.
     std::string FormBody(const std::vector<std::pair<std::string, std::string>>& fields) const;
 
-    // What the platform's HTTPS client is made with.
+    // What the platform's HTTPS client is made with: in strict mode the CA file and redirects
+    // to the same host only.
     HttpClientOptions ClientOptions() const;
 
 private:

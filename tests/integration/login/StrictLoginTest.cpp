@@ -73,6 +73,36 @@ TEST_F(StrictLoginTest, StrictModeTrustsOnlyAGoodCertificateOfTheNamedCaTheDefau
     }
 }
 
+// The login is redirected to a server that knows the SIM, on the same host or under another
+// name of it (both on the certificate): strict mode follows only the first.
+TEST_F(StrictLoginTest, StrictModeFollowsRedirectsToTheSameHostOnly) {
+    const std::string state = m_dir.Path() + "/accounts";
+    std::ofstream(state) << "460001234567890\tstored\n";
+    const std::string ca = m_dir.Path() + "/ca.pem";
+    AccountServer target;
+    std::string error;
+    ASSERT_TRUE(target.Start({"--state", state, "--ca-out", ca}, error)) << error;
+    const std::string port = std::to_string(target.Port());
+    for (const std::string name : {"127.0.0.1", "localhost"}) {
+        const bool bSameHost = name == "127.0.0.1";
+        AccountServer redirecting;
+        Serve(redirecting, {"--redirect-to", "https://" + name + ":" + port + "/login", "--ca-out",
+                            m_dir.Path() + "/other-ca.pem"});
+        // One CA file for the issuers of both servers.
+        const std::string bundle = m_dir.Path() + "/bundle.pem";
+        std::ofstream(bundle) << std::ifstream(ca).rdbuf()
+                              << std::ifstream(m_dir.Path() + "/other-ca.pem").rdbuf();
+        for (bool bStrict : {true, false}) {
+            SCOPED_TRACE(name + (bStrict ? " (strict)" : " (default)"));
+            MakePlatformLogin(bStrict, bundle);
+            ASSERT_TRUE(login->WritePwd(KeyFile(), "stored"));
+            const bool bFollowed = bSameHost || !bStrict;
+            EXPECT_EQ(login->DoLoginThread(), bFollowed);
+            EXPECT_EQ(login->GetErrorCode(), bFollowed ? 0 : 12040);
+        }
+    }
+}
+
 // The server knows the SIM by a password with the form's own separators in it.
 TEST_F(StrictLoginTest, PasswordWithAmpersandAndEqualsLogsInOnlyWhenEncoded) {
     const std::string password = "p&ss=w rd%2B";

@@ -37,9 +37,12 @@ TEST_F(StrictExchangeTest, OnlyTheValueOneTurnsStrictModeOn) {
         const int before = other.setting.Releases();
         reader.ReadSecurityPolicy();
         EXPECT_EQ(reader.Policy().IsStrict(), c.bStrict);
-        // The CA file is only taken in strict mode, and only there does the client get it.
-        EXPECT_EQ(reader.Policy().ClientOptions().strTrustedCertificates,
-                  c.bStrict ? "/etc/issuers.pem" : "");
+        // The CA file is only taken in strict mode, and only there does the client get it, with
+        // redirects to the same host only.
+        const HttpClientOptions options = reader.Policy().ClientOptions();
+        EXPECT_EQ(options.strTrustedCertificates, c.bStrict ? "/etc/issuers.pem" : "");
+        EXPECT_EQ(options.redirects,
+                  c.bStrict ? HttpRedirectPolicy::kSameHostHttps : HttpRedirectPolicy::kHttpsOnly);
         EXPECT_EQ(other.setting.Releases() - before, 1);
     }
     // A host without a settings service gets the default.
