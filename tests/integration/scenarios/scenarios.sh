@@ -347,9 +347,10 @@ strict)
         grep -q 'certificate refused' run.out && fail "a certificate was refused"
         password=$(json run.out password)
     else
+        # Wine fails the revocation check of a chain it cannot build first (12057).
         run_host run.out run --profile profile --script "$data/strict-refused.script" --json
         [ "$status" -eq 1 ] || fail "exit status $status, not 1"
-        expect_json run.out error 12045
+        case $(json run.out error) in 12045 | 12057) ;; *) fail "run.out: not refused for the CA" ;; esac
     fi
     write_profile "$selfsigned_port"
     printf '[SECURITY]\nSTRICT=1\n' >>profile/system.ini
