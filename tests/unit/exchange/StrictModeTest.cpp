@@ -45,17 +45,15 @@ TEST_F(StrictExchangeTest, OnlyTheValueOneTurnsStrictModeOn) {
                   c.bStrict ? HttpRedirectPolicy::kSameHostHttps : HttpRedirectPolicy::kHttpsOnly);
         EXPECT_EQ(other.setting.Releases() - before, 1);
     }
-    // A host without a settings service gets the default.
-    host.container.Refuse(PLUGIN_ID_SETTING, IID_SETTING);
-    login.ReadSecurityPolicy();
-    EXPECT_FALSE(login.Policy().IsStrict());
-}
-
-TEST_F(StrictExchangeTest, UnreadableCaFileIsTracedAndKept) {
+    // A CA file that cannot be read is named in the trace and kept: no issuer is trusted then.
     host.setting.Sys("SECURITY", "CAFILE", "/nonexistent/issuers.pem");
     Strict();
     EXPECT_TRUE(trace.Has("SECURITY/CAFILE cannot be read: /nonexistent/issuers.pem", 2));
     EXPECT_EQ(login.Policy().CaFile(), "/nonexistent/issuers.pem");
+    // A host without a settings service gets the default.
+    host.container.Refuse(PLUGIN_ID_SETTING, IID_SETTING);
+    login.ReadSecurityPolicy();
+    EXPECT_FALSE(login.Policy().IsStrict());
 }
 
 // Every certificate error is final, on the direct leg and on the proxy's credentialed one: one

@@ -165,17 +165,6 @@ TEST_F(LoginWinInetTest, CertificateForAnotherNameIsAcceptedAfterOneRetry) {
     EXPECT_EQ(ops[4], "Send=ok");
 }
 
-TEST_F(LoginWinInetTest, ExpiredCertificateIsAcceptedAfterOneRetry) {
-    REQUIRE_PORT(port, "LOGIN_TEST_EXPIRED_PORT");
-    Use(port);
-    ASSERT_TRUE(login->DoLoginThread()) << login->GetErrorCode();
-    const auto ops = recorder.Ops();
-    ASSERT_GE(ops.size(), 5u);
-    EXPECT_TRUE(ops[2] == "Send=12045" || ops[2] == "Send=12037") << ops[2];
-    EXPECT_EQ(ops[3], "SetOption(31)");
-    EXPECT_EQ(ops[4], "Send=ok");
-}
-
 // Strict mode: WinINet's certificate error ends each exchange at its first send. WinINet names
 // the first check that fails, and the system's store knows none of the test issuers, so the
 // unknown issuer may come before the name or the date. Under Wine a chain of a CA it does not

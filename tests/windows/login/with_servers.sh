@@ -7,7 +7,6 @@ start_server LOGIN_TEST_SERVER_PORT
 start_server LOGIN_TEST_CODE3_PORT --login-code 3
 start_server LOGIN_TEST_CODE7_PORT --login-code 7
 start_server LOGIN_TEST_MISMATCH_PORT --cert-name other.example
-start_server LOGIN_TEST_EXPIRED_PORT --cert-expired
 # Strict mode's own: WinINet may reuse a connection whose certificate it once accepted with the
 # checks waived, so these servers see no request in the default mode.
 start_server LOGIN_TEST_STRICT_SELF_SIGNED_PORT
