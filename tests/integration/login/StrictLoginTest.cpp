@@ -83,17 +83,18 @@ TEST_F(StrictLoginTest, StrictModeFollowsRedirectsToTheSameHostOnly) {
     std::string error;
     ASSERT_TRUE(target.Start({"--state", state, "--ca-out", ca}, error)) << error;
     const std::string port = std::to_string(target.Port());
-    for (const std::string name : {"127.0.0.1", "localhost"}) {
-        const bool bSameHost = name == "127.0.0.1";
+    for (const char* name : {"127.0.0.1", "localhost"}) {
+        const bool bSameHost = std::string(name) == "127.0.0.1";
+        std::string to = "https://";
+        to.append(name).append(":").append(port).append("/login");
         AccountServer redirecting;
-        Serve(redirecting, {"--redirect-to", "https://" + name + ":" + port + "/login", "--ca-out",
-                            m_dir.Path() + "/other-ca.pem"});
+        Serve(redirecting, {"--redirect-to", to, "--ca-out", m_dir.Path() + "/other-ca.pem"});
         // One CA file for the issuers of both servers.
         const std::string bundle = m_dir.Path() + "/bundle.pem";
         std::ofstream(bundle) << std::ifstream(ca).rdbuf()
                               << std::ifstream(m_dir.Path() + "/other-ca.pem").rdbuf();
         for (bool bStrict : {true, false}) {
-            SCOPED_TRACE(name + (bStrict ? " (strict)" : " (default)"));
+            SCOPED_TRACE(std::string(name) + (bStrict ? " (strict)" : " (default)"));
             MakePlatformLogin(bStrict, bundle);
             ASSERT_TRUE(login->WritePwd(KeyFile(), "stored"));
             const bool bFollowed = bSameHost || !bStrict;

@@ -16,8 +16,7 @@ TEST_F(StrictSequenceTest, OnlyAReplyWithASessionCountsAsALogin) {
         "<result><unexpected/></result>",
         "",
         "<result><resultValue>0</resultValue><encodekey>EK</encodekey></result>",
-        "<result><resultValue>0</resultValue><encodekey></encodekey><sessionid>S</sessionid>"
-        "</result>",
+        "<result><resultValue>0</resultValue><encodekey/><sessionid>S</sessionid></result>",
         "<result><resultValue>0</resultValue><encodekey>EK</encodekey><sessionid/></result>",
     };
     StorePassword("pw");
