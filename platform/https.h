@@ -164,7 +164,8 @@ public:
     virtual HttpHandle OpenRequest(const HttpHandle& connection, const std::string& verb,
                                    const std::string& object, uint32_t flags) = 0;
     // HttpSendRequestA. Blocks until the reply's head has arrived. May be repeated on the same
-    // request after setting options; each send replaces the reply of the one before.
+    // request after setting options; each send replaces the reply of the one before. Redirects
+    // are followed as the client's HttpRedirectPolicy allows; the reply is the last one's.
     virtual bool SendRequest(const HttpHandle& request, const std::string& headers,
                              const std::string& body) = 0;
     // InternetSetOptionA on a request with a 4-byte number (INTERNET_OPTION_SECURITY_FLAGS).
@@ -178,7 +179,7 @@ public:
     // ERROR_HTTP_HEADER_NOT_FOUND.
     virtual bool QueryInfo(const HttpHandle& request, uint32_t infoLevel, uint32_t& value) = 0;
     // InternetReadFile: reads until `size` bytes are in `buffer` or the reply has ended (then
-    // `read` < size; 0 at the end).
+    // `read` < size; 0 at the end). Fails past kMaxHttpReplyBytes of the reply.
     virtual bool Read(const HttpHandle& request, char* buffer, uint32_t size, uint32_t& read) = 0;
 
     // The WinINet error number of the last failed call.

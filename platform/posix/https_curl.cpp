@@ -629,13 +629,13 @@ bool CurlHttpClient::SendRequest(const HttpHandle& handle, const std::string& he
 
     Reply& reply = request->reply;
     const uint32_t error = code == CURLE_OK ? 0 : ErrorFromCurl(code, verifyResult, transfer);
-    if (error == inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR) {
-        return Fail(error, detail);  // the redirect's head is not the reply
-    } else if (code != CURLE_OK && status == 0 && connectStatus >= 300) {
+    // A refused redirect's head is not the reply.
+    const bool bRefused = error == inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
+    if (!bRefused && code != CURLE_OK && status == 0 && connectStatus >= 300) {
         // As with WinINet, the proxy's refusal to tunnel (407 without or 401 with wrong
         // credentials) is a reply whose status the caller reads.
         reply.status = static_cast<uint32_t>(connectStatus);
-    } else if (code == CURLE_OK || (status != 0 && transfer.bHeadComplete)) {
+    } else if (code == CURLE_OK || (!bRefused && status != 0 && transfer.bHeadComplete)) {
         reply.status = static_cast<uint32_t>(status);
         reply.contentLength = transfer.contentLength;
         reply.body = std::move(transfer.body);

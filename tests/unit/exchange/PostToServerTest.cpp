@@ -191,15 +191,15 @@ TEST_F(PostToServerTest, AnnouncedLengthOrElseTenKilobytesSizeTheRead) {
 TEST_F(PostToServerTest, ClaimedLengthIsReadInStepsUpToTheBound) {
     struct Case {
         uint32_t length;
+        int error;
         std::string body;
         std::vector<uint32_t> asked;  // the size of each read
-        int error;
     };
     const Case cases[] = {
-        {4000000000u, "<result/>", {}, 12152},
-        {kMaxHttpReplyBytes + 1, "<result/>", {}, 12152},
-        {1000000, "<result/>", {65536}, 0},
-        {140000, std::string(140000, 'z'), {65536, 65536, 8928}, 0},
+        {4000000000u, 12152, "<result/>", {}},
+        {kMaxHttpReplyBytes + 1, 12152, "<result/>", {}},
+        {1000000, 0, "<result/>", {65536}},
+        {140000, 0, std::string(140000, 'z'), {65536, 65536, 8928}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.length);

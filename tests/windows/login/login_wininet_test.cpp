@@ -1,6 +1,6 @@
 // The login sequence under Wine with the real WinINet against the native account server on
 // loopback: registration and login, the stored password, the refusals, certificate tolerance,
-// the reply buffer, and stopping while the server does not answer.
+// the reply buffer and its bound, and stopping while the server does not answer.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -218,6 +218,17 @@ TEST_F(LoginWinInetTest, ReplyWithoutLengthIsCutAtTheBuffer) {
     EXPECT_EQ(reply.strText.rfind("<result><resultValue>2</resultValue></result><!--", 0), 0u);
 }
 
+TEST_F(LoginWinInetTest, ReplyClaimingMoreThanTheBoundIsRefusedUnread) {
+    REQUIRE_PORT(port, "LOGIN_TEST_CLAIM_PORT");
+    Use(port);
+    ServerReply reply;
+    EXPECT_FALSE(login->PostToServer(m_base + "/login", kHeaders, "cid=1&pass=2&ctype=3", "", "",
+                                     true, reply));
+    EXPECT_EQ(login->GetErrorCode(), 12152);
+    EXPECT_TRUE(trace.Has("InternetReadFile() failed!", 2));
+    EXPECT_EQ(recorder.Count("Read"), 0);
+}
+
 TEST_F(LoginWinInetTest, DestroyingTheLoginObjectDuringAnUnansweredRequestStaysInTheBudget) {
     REQUIRE_PORT(port, "LOGIN_TEST_HANG_PORT");
     Use(port);
@@ -237,6 +248,8 @@ TEST_F(LoginWinInetTest, DestroyingTheLoginObjectDuringAnUnansweredRequestStaysI
     std::printf("[ measure  ] destroying the login object during an unanswered request: %lld ms\n",
                 static_cast<long long>(ms));
     EXPECT_LT(ms, 6000);
+    // The send itself returned to the worker: it was cancelled, not killed.
+    EXPECT_EQ(recorder.Ops().back(), "Send=12017");
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ start_server LOGIN_TEST_STRICT_CA_SIGNED_PORT --ca-out "$work/ca.pem"
 start_server LOGIN_TEST_PLAIN_PORT --plain
 start_server LOGIN_TEST_UNSIZED_PORT --pad-to 20000 --framing close
 start_server LOGIN_TEST_HANG_PORT --hang
+start_server LOGIN_TEST_CLAIM_PORT --claim-length 4000000000 --hang
 
 "$@"
 exit $?
