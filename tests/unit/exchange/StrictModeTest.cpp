@@ -90,25 +90,18 @@ TEST_F(StrictExchangeTest, FormValuesAreEncodedAndBodiesAndRepliesStayOutOfTheTr
     https.Script()
         .Replies(200, "<reply><password>" + password + "</password></reply>")
         .Replies(200, "<result><other/></result>");
-    EXPECT_EQ(login.DoRegister("https://acct.example.com/register", "460&x", "CM NET"), "");
+    EXPECT_EQ(login.DoRegister("https://acct.example.com/register", "460&x", "\xD2\xC6 NET~"), "");
     EXPECT_FALSE(login.DoLoginServer("https://acct.example.com/login", password, "CM"));
     const auto sends = https.Calls("Send");
     ASSERT_EQ(sends.size(), 2u);
     EXPECT_EQ(sends[0].text1, kHeaders);
-    EXPECT_EQ(sends[0].text2, "cid=460%26x&ctype=CM+NET");
+    EXPECT_EQ(sends[0].text2, "cid=460%26x&ctype=%D2%C6+NET%7E");  // GBK bytes too
     EXPECT_EQ(sends[1].text2, "cid=460001234567890&pass=p%26ss%3Dw+rd%25%2B&ctype=CM");
     EXPECT_TRUE(trace.Has("markup.FindElem() failed! can not find \"result\" flag", 2));
     EXPECT_TRUE(trace.Has("ParseLoginResult() failed!", 2));
     ExpectNotTraced("p&ss");
     ExpectNotTraced("p%26ss");
     ExpectNotTraced("cid=");
-}
-
-TEST(FormEncodeTest, KeepsOnlyTheUnreservedBytes) {
-    EXPECT_EQ(FormEncode("AZaz09*-._"), "AZaz09*-._");
-    EXPECT_EQ(FormEncode("a b&c=d+e%f~/?#"), "a+b%26c%3Dd%2Be%25f%7E%2F%3F%23");
-    EXPECT_EQ(FormEncode(std::string("\xB5\xC7\x00\n", 4)), "%B5%C7%00%0A");
-    EXPECT_EQ(FormEncode(""), "");
 }
 
 }  // namespace
