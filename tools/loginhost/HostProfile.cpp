@@ -215,6 +215,29 @@ bool KeysInSections(const IniFile& ini, const std::string& path, std::string& er
     return true;
 }
 
+// The plug-in's strict mode: STRICT takes 0 or 1 (the plug-in would read any other value as 0,
+// silently), CAFILE a PEM file that can be read.
+bool CheckSecurity(const IniFile& ini, const std::string& path, std::string& error) {
+    for (const auto& e : ini.Entries()) {
+        if (!IniNameEquals(e.section, "SECURITY")) continue;
+        const std::string key = LowerAscii(e.key);
+        if (key == "strict" && e.value != "0" && e.value != "1") {
+            error = Where(path, e.line) + ": [SECURITY] STRICT is 0 or 1, not '" + e.value + "'";
+            return false;
+        }
+        if (key == "cafile" && !e.value.empty() && !std::ifstream(fs::u8path(e.value))) {
+            error = Where(path, e.line) + ": [SECURITY] CAFILE cannot be read: '" + e.value + "'";
+            return false;
+        }
+        if (key != "strict" && key != "cafile") {
+            error = Where(path, e.line) + ": unknown key '" + e.key +
+                    "' in [SECURITY] (known: STRICT, CAFILE)";
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ParseInt32(const std::string& text, int32_t& value) {
@@ -269,7 +292,9 @@ bool HostProfile::Load(const std::string& dir, std::string& error) {
         if (!ini.Parse(path, text, error)) return false;
         const std::string name = file;
         if (name == "system.ini") {
-            if (!KeysInSections(ini, path, error)) return false;
+            if (!KeysInSections(ini, path, error) || !CheckSecurity(ini, path, error)) {
+                return false;
+            }
             system = ini;
         } else if (name == "user.ini") {
             if (!KeysInSections(ini, path, error)) return false;

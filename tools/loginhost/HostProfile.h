@@ -9,6 +9,7 @@
 //                  [LOGIN] URL=https://...        [REGISTER] URL=https://...
 //                  [CURRENT_USER_PRIVATE_DIR] PATH=...   [CRYPT] CRYPT=<loginhost encrypt KEY>
 //                  [SIMTYPE] ACTIVE=...  [SKIN] ACTIVE=...   [VERSION] MAJOR=...
+//                  [SECURITY] STRICT=0|1  CAFILE=<PEM file of trusted issuers>
 //                Written back when the plug-in sets a value. Without [CRYPT] CRYPT the host's
 //                default working key is used (encode-table uses the same).
 //   user.ini     GetUserSetting/SetUserSetting: [PROXY] TYPE= ADDRESS= PORT= USER= PASSWORD=.

@@ -96,6 +96,16 @@ void HostRunner::Identify() {
     m_report.Line("type", std::to_string(plugin->GetPluginType()));
     m_report.Line("version", version);
     m_report.Line("available", plugin->IsAvailable() ? "yes" : "no");
+    // What the plug-in will read at each login sequence.
+    std::string strict;
+    std::string caFile;
+    if (m_services.setting.GetSysSetting("SECURITY", "STRICT", strict) && strict == "1") {
+        m_services.setting.GetSysSetting("SECURITY", "CAFILE", caFile);
+        m_report.Line("security", caFile.empty() ? std::string("strict")
+                                                 : "strict, CAFILE=" + GbkToUtf8(caFile));
+    } else {
+        m_report.Line("security", "default");
+    }
 }
 
 bool HostRunner::QueryLogin() {

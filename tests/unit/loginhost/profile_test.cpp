@@ -67,6 +67,12 @@ TEST_F(ProfileTest, ErrorsNameTheFileAndLine) {
         {"net.ini", "[net]\nstate=2\n",
          "net.ini:2: unknown key 'state' (known: check_result, connect_state)"},
         {"strings.ini", "11004=a\nabc=b\n", "strings.ini:2: bad string number 'abc'"},
+        {"system.ini", "[LOGIN]\nURL=x\n[security]\nstrict=yes\n",
+         "system.ini:4: [SECURITY] STRICT is 0 or 1, not 'yes'"},
+        {"system.ini", "[SECURITY]\nSTRICT=1\nCAFILE=no-such-ca.pem\n",
+         "system.ini:3: [SECURITY] CAFILE cannot be read: 'no-such-ca.pem'"},
+        {"system.ini", "[SECURITY]\nSTRIKT=1\n",
+         "system.ini:2: unknown key 'STRIKT' in [SECURITY] (known: STRICT, CAFILE)"},
         {"sytem.ini", "[LOGIN]\n",
          "sytem.ini: unknown profile file (known: system.ini, user.ini, named.ini, strings.ini, "
          "card.ini, net.ini)"},
