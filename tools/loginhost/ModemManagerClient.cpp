@@ -91,10 +91,16 @@ void ModemManagerClient::OnChanged(void* /*source*/, void* /*param*/, void* self
     static_cast<ModemManagerClient*>(self)->Evaluate();
 }
 
+void ModemManagerClient::OnPropertiesChanged(void* /*proxy*/, void* /*changed*/,
+                                             void* /*invalidated*/, void* self) {
+    static_cast<ModemManagerClient*>(self)->Evaluate();
+}
+
 void ModemManagerClient::WatchModem(void* object) {
     MMModem* modem = mm_object_peek_modem(MM_OBJECT(object));
     // The modem's State and Sim come with its property changes.
-    if (modem) g_signal_connect(modem, "g-properties-changed", G_CALLBACK(OnChanged), this);
+    if (modem)
+        g_signal_connect(modem, "g-properties-changed", G_CALLBACK(OnPropertiesChanged), this);
 }
 
 void ModemManagerClient::OnSimReady(void* source, void* result, void* data) {
@@ -112,7 +118,7 @@ void ModemManagerClient::OnSimReady(void* source, void* result, void* data) {
     // The modem may have another SIM by now: keep this one only if it is the one asked for.
     if (sim && Text(mm_sim_get_path(sim)) == request->path) {
         client->m_sims[request->path] = sim;
-        g_signal_connect(sim, "g-properties-changed", G_CALLBACK(OnChanged), client);
+        g_signal_connect(sim, "g-properties-changed", G_CALLBACK(OnPropertiesChanged), client);
     } else {
         client->m_failed.insert(request->path);
         if (sim) g_object_unref(sim);
@@ -146,6 +152,7 @@ void ModemManagerClient::Evaluate() {
     }
     std::sort(modems.begin(), modems.end(),
               [](const auto& a, const auto& b) { return OlderPath(a.first, b.first); });
+    for (const auto& entry : modems) now.modems.push_back(entry.first);
     MMModem* chosen = nullptr;
     for (const auto& entry : modems) {
         const std::string id = Text(mm_modem_get_equipment_identifier(entry.second));

@@ -35,6 +35,7 @@ private:
     static void OnObjectAdded(void* manager, void* object, void* self);
     static void OnObjectRemoved(void* manager, void* object, void* self);
     static void OnChanged(void* source, void* param, void* self);
+    static void OnPropertiesChanged(void* proxy, void* changed, void* invalidated, void* self);
     static void OnSimReady(void* source, void* result, void* request);
     void WatchModem(void* object);
     MMSim* SimOf(void* modem, const std::string& path);

@@ -27,7 +27,8 @@ enum class ModemStatus {
 // What the modem service says of the card; texts in UTF-8 as the bus carries them.
 struct ModemSnapshot {
     ModemStatus status = ModemStatus::kNoService;
-    std::string modemPath;  // the chosen modem's object, when there is one
+    std::vector<std::string> modems;  // the objects of every modem there is
+    std::string modemPath;            // the chosen modem's object, when there is one
     std::string equipmentId;
     std::string simPath;
     std::string imsi;
@@ -36,8 +37,9 @@ struct ModemSnapshot {
 
     bool IsReady() const { return status == ModemStatus::kReady; }
     bool operator==(const ModemSnapshot& o) const {
-        return status == o.status && modemPath == o.modemPath && equipmentId == o.equipmentId &&
-               simPath == o.simPath && imsi == o.imsi && spn == o.spn && modemState == o.modemState;
+        return status == o.status && modems == o.modems && modemPath == o.modemPath &&
+               equipmentId == o.equipmentId && simPath == o.simPath && imsi == o.imsi &&
+               spn == o.spn && modemState == o.modemState;
     }
     // The same SIM in the same modem, ready both times.
     bool SameCard(const ModemSnapshot& other) const;

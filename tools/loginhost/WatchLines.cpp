@@ -1,5 +1,7 @@
 #include "WatchLines.h"
 
+#include <algorithm>
+
 #include "HostReport.h"
 
 namespace {
@@ -50,8 +52,12 @@ std::vector<WatchLine> DescribeModemChange(const ModemSnapshot& before, const Mo
         lines.push_back({"modem", "service running", Field("state", "service")});
     }
     if (!first && !before.modemPath.empty() && before.modemPath != after.modemPath) {
-        lines.push_back({"modem", "gone " + ModemName(before),
-                         Field("state", "gone") + "," + Field("id", before.equipmentId) + "," +
+        // A modem that is still there was set aside for one with a SIM (or the one asked for).
+        const bool bThere = std::find(after.modems.begin(), after.modems.end(), before.modemPath) !=
+                            after.modems.end();
+        const char* state = bThere ? "set-aside" : "gone";
+        lines.push_back({"modem", (bThere ? "set aside " : "gone ") + ModemName(before),
+                         Field("state", state) + "," + Field("id", before.equipmentId) + "," +
                              Field("path", before.modemPath)});
     }
     if (!after.modemPath.empty() && (first || before.modemPath != after.modemPath)) {

@@ -127,10 +127,8 @@ void WatchService::OnAsked(const char* what, int32_t answer) {
     if (bCheck && answer == 0) {
         m_nHeld = 0;
         const int attempt = ++m_nAttempts;
-        m_report.Record(
-            "attempt",
-            attempt == 1 ? std::string("login") : "login, retry " + std::to_string(attempt - 1),
-            "\"attempt\":" + std::to_string(attempt));
+        m_report.Record("login", "attempt " + std::to_string(attempt),
+                        "\"attempt\":" + std::to_string(attempt));
     }
     // An idle source, never a direct call: the looking is done on the host's thread only.
     g_idle_add(
