@@ -3,17 +3,14 @@
 // thread that starts it; every change of the snapshot is told to the owner, on that thread.
 #pragma once
 
+#include <libmm-glib.h>
+
 #include <functional>
 #include <map>
 #include <set>
 #include <string>
 
 #include "WatchCard.h"
-
-typedef struct _GDBusConnection GDBusConnection;
-typedef struct _GCancellable GCancellable;
-typedef struct _MMManager MMManager;
-typedef struct _MMSim MMSim;
 
 class ModemManagerClient {
 public:

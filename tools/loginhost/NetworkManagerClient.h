@@ -3,12 +3,12 @@
 // told to the owner, on that thread.
 #pragma once
 
+#include <NetworkManager.h>
+
 #include <functional>
 #include <string>
 
 #include "WatchNet.h"
-
-typedef struct _NMClient NMClient;
 
 class NetworkManagerClient {
 public:

@@ -6,6 +6,8 @@
 // asking for the network state just before it logs in), so that it costs nothing while idle.
 #pragma once
 
+#include <glib.h>
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -17,8 +19,6 @@
 #include "NetworkManagerClient.h"
 #include "WatchCard.h"
 #include "WatchNet.h"
-
-typedef struct _GMainLoop GMainLoop;
 
 struct WatchOptions {
     std::string profile;

@@ -339,11 +339,58 @@ def service_restart(w):
         raise Failed('the missing network service was not said exactly once')
 
 
+def cpu_seconds(pid):
+    with open(f'/proc/{pid}/stat') as f:
+        fields = f.read().rsplit(')', 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf('SC_CLK_TCK')  # utime + stime
+
+
+def measure(w):
+    '''Not a test (ctest does not run it): the figures of watch. The time from a modem appearing
+    on the bus to the server's first request, with the plug-in's worker started by that modem
+    and then with it running; the CPU time watch takes while idle, logged in, over
+    WATCH_IDLE_SECONDS (default 120).'''
+    w.start_network_service()
+    w.start_modem_service()
+    w.start_watch()
+    w.expect(r'^modem +none')
+    seen = 0
+
+    def appear(imsi):
+        nonlocal seen
+        added = time.monotonic()
+        path = w.mm.AddModem(MODEM_ID, imsi, 'CMCC', MODEM_REGISTERED)
+        stamp, _ = w.server_lines.expect(lambda l: l.startswith('account-server: POST'),
+                                         'a request')
+        w.expect(r'^progress +\+[0-9.]+s logged in$')
+        seen = len(w.server_lines.text())
+        w.server_lines.cursor = seen
+        return path, stamp - added
+
+    path, first = appear(IMSI_A)
+    print(f'figure: modem on the bus to the first request, worker started by it: {first:.3f} s')
+    idle = float(os.environ.get('WATCH_IDLE_SECONDS', '120'))
+    before, start = cpu_seconds(w.watch_proc.pid), time.monotonic()
+    time.sleep(idle)
+    used, spent = cpu_seconds(w.watch_proc.pid) - before, time.monotonic() - start
+    print(f'figure: idle CPU {used:.2f} s in {spent:.0f} s: {used * 3600 / spent:.1f} s per hour')
+    times = []
+    for n in range(5):
+        w.mm.RemoveModem(path)
+        w.expect(r'^progress +\+[0-9.]+s not logged in$')
+        path, latency = appear('46000555000000' + str(n))
+        times.append(latency)
+    print('figure: modem on the bus to the first request, worker running: ' +
+          ', '.join(f'{t:.3f}' for t in times) + ' s')
+    w.stop_watch()
+
+
 SCENARIOS = {
     'appear-and-return': appear_and_return,
     'network-holds': network_holds,
     'sim-swap': sim_swap,
     'service-restart': service_restart,
+    'measure': measure,
 }
 
 

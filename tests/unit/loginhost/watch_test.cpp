@@ -1,6 +1,6 @@
 // loginhost watch without a bus: what the card and the network answer the plug-in for each view
-// of the services, which device events a change makes, and what is printed once and what on
-// every change. (The bus side is run for real by the watch scenarios.)
+// of the services, and which device events a change makes. (The bus side, and the lines watch
+// prints, are run for real by the watch scenarios.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,7 +8,6 @@
 
 #include "ICheckDeviceType.h"
 #include "WatchCard.h"
-#include "WatchLines.h"
 #include "WatchNet.h"
 
 namespace {
@@ -181,57 +180,6 @@ TEST(WatchNetTest, TheServiceStateHoldsTheLoginBack) {
                   (std::vector<std::string>{"GetConnectState=" + std::to_string(c.connectState),
                                             "CheckConnection=" + std::to_string(c.check)}));
     }
-}
-
-std::vector<std::string> Texts(const std::vector<WatchLine>& lines) {
-    std::vector<std::string> out;
-    for (const WatchLine& line : lines) out.push_back(line.what + " " + line.text);
-    return out;
-}
-
-TEST(WatchLinesTest, MissingServicesAndModemsAreSaidOnce) {
-    const ModemSnapshot gone = Card(ModemStatus::kNoService);
-    const ModemSnapshot none = Card(ModemStatus::kNoModem);
-    const ModemSnapshot a = Card(ModemStatus::kReady, kImsiA);
-    const std::string noService = "modem service not running (device error 10003); waiting for it";
-    EXPECT_EQ(Texts(DescribeModemChange({}, gone, true)), (std::vector<std::string>{noService}));
-    EXPECT_TRUE(DescribeModemChange(gone, gone, false).empty());
-    EXPECT_EQ(Texts(DescribeModemChange(gone, none, false)),
-              (std::vector<std::string>{"modem service running",
-                                        "modem none (device error 10301); waiting for one"}));
-    EXPECT_EQ(
-        Texts(DescribeModemChange(a, gone, false)),
-        (std::vector<std::string>{
-            noService, "modem gone 356938035643809 at /org/freedesktop/ModemManager1/Modem/1"}));
-
-    NetworkSnapshot down, connecting;
-    connecting.bService = true;
-    connecting.state = 40;
-    connecting.connectivity = 1;
-    EXPECT_EQ(DescribeNetworkChange(down, down, true).size(), 1u);
-    EXPECT_TRUE(DescribeNetworkChange(down, down, false).empty());
-    EXPECT_EQ(Texts(DescribeNetworkChange(down, connecting, false)),
-              (std::vector<std::string>{
-                  "network connecting, no connectivity (connect state 2, check -1)"}));
-}
-
-TEST(WatchLinesTest, ASimLineOnEveryChangeOfTheCardAndTheModemSetAsideForAnother) {
-    ModemSnapshot simless =
-        Card(ModemStatus::kNoSim, "", "", "/org/freedesktop/ModemManager1/Modem/1");
-    ModemSnapshot a = Card(ModemStatus::kReady, kImsiA, "/org/freedesktop/ModemManager1/SIM/1",
-                           "/org/freedesktop/ModemManager1/Modem/2");
-    a.modems = {simless.modemPath, a.modemPath};
-    EXPECT_EQ(Texts(DescribeModemChange(simless, a, false)),
-              (std::vector<std::string>{
-                  "modem set aside 356938035643809 at /org/freedesktop/ModemManager1/Modem/1",
-                  "modem found 356938035643809 at /org/freedesktop/ModemManager1/Modem/2",
-                  "sim imsi=" + kImsiA + " spn=CMCC"}));
-    ModemSnapshot b = a;
-    b.imsi = kImsiB;
-    EXPECT_EQ(Texts(DescribeModemChange(a, b, false)),
-              (std::vector<std::string>{"sim imsi=" + kImsiB + " spn=CMCC"}));
-    EXPECT_EQ(DescribeModemChange(a, b, false)[0].fields,
-              "\"status\":\"ready\",\"imsi\":\"" + kImsiB + "\",\"spn\":\"CMCC\"");
 }
 
 }  // namespace
