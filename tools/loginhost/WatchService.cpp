@@ -24,7 +24,6 @@ std::unique_ptr<WatchCard> MakeCard(WatchCard*& pCard) {
 
 WatchService::WatchService(HostProfile& profile, HostReport& report, const WatchOptions& options)
     : m_report(report),
-      m_options(options),
       m_runner(profile, report, MakeCard(m_pCard)),
       m_net([this](const char* what, int32_t answer) { OnAsked(what, answer); }),
       m_modems(options.modemId, [this](const ModemSnapshot& now) { OnModem(now); }),
@@ -54,6 +53,9 @@ int WatchService::Run(const std::string& pluginPath) {
     }
     m_runner.Identify();
     m_pLoop = g_main_loop_new(nullptr, FALSE);
+    // A stop that comes while the services are first looked at is kept for the loop.
+    g_unix_signal_add(SIGINT, reinterpret_cast<GSourceFunc>(OnStopSignal), this);
+    g_unix_signal_add(SIGTERM, reinterpret_cast<GSourceFunc>(OnStopSignal), this);
     const bool bClients = m_network.Start(error) && m_modems.Start(bus, error);
     g_object_unref(bus);
     if (!bClients) {
@@ -61,8 +63,6 @@ int WatchService::Run(const std::string& pluginPath) {
         return 2;
     }
     if (m_nExit != 0) return m_nExit;
-    g_unix_signal_add(SIGINT, reinterpret_cast<GSourceFunc>(OnStopSignal), this);
-    g_unix_signal_add(SIGTERM, reinterpret_cast<GSourceFunc>(OnStopSignal), this);
     m_report.Line("watch", "serving the plug-in from the system bus; SIGINT or SIGTERM stops");
     g_main_loop_run(m_pLoop);
     m_runner.Poll();

@@ -50,7 +50,6 @@ private:
     void StartLoginOnce();
 
     HostReport& m_report;
-    const WatchOptions m_options;
     WatchCard* m_pCard;  // owned by the runner
     HostRunner m_runner;
     WatchNet m_net;
