@@ -29,7 +29,7 @@ GUARD = 30  # seconds before a wait counts as a hang
 MOCK_IFACE = 'org.freedesktop.DBus.Mock'
 MM_MOCK = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'support',
                        'modemmanager_mock.py')
-MODEM_REGISTERED, NM_CONNECTING, NM_CONNECTED_GLOBAL = 8, 40, 70
+MODEM_DISABLED, MODEM_REGISTERED, NM_CONNECTING, NM_CONNECTED_GLOBAL = 3, 8, 40, 70
 NM_CONNECTIVITY_NONE, NM_CONNECTIVITY_FULL = 1, 4
 
 
@@ -219,8 +219,9 @@ def password_of(world, cid):
 
 
 def appear_and_return(w):
-    '''A modem appears and its SIM logs in; it is removed and comes back: logged in again
-    without the server, as the plug-in does for the SIM of its last login.'''
+    '''A modem appears and its SIM logs in; it is removed and comes back, then disabled and
+    enabled: logged in again each time without the server, as the plug-in does for the SIM of
+    its last login.'''
     w.start_network_service()
     w.start_modem_service()
     w.start_watch()
@@ -249,6 +250,14 @@ def appear_and_return(w):
     w.expect(r'^progress +\+[0-9.]+s not logged in$')
     path = w.mm.AddModem(MODEM_ID, IMSI_A, 'CMCC', MODEM_REGISTERED)
     w.expect(rf'^modem +found {MODEM_ID} at {path}$')
+    w.expect(r'^event +50082 from the card')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    # Disabled, the modem's SIM is no card; enabled again, it is.
+    w.mm.SetModemState(path, MODEM_DISABLED)
+    w.expect(rf'^sim +not ready, modem state {MODEM_DISABLED} \(device error 14\)$')
+    w.expect(r'^event +50083 from the card')
+    w.expect(r'^progress +\+[0-9.]+s not logged in$')
+    w.mm.SetModemState(path, MODEM_REGISTERED)
     w.expect(r'^event +50082 from the card')
     w.expect(r'^progress +\+[0-9.]+s logged in$')
     w.stop_watch()
