@@ -346,6 +346,11 @@ void HostRunner::SetCard(const CardProfile& card) {
     if (m_services.simulated) m_services.simulated->SetCard(card);
 }
 
+void HostRunner::ServeNetwork(INetConnect& net, ICheckNetConnection& check) {
+    m_container.Serve(PLUGIN_ID_NET_CONNECT, IID_NET_CONNECT, &net);
+    m_container.Serve(PLUGIN_ID_CHECK_NET_CONNECTION, IID_CHECK_NET_CONNECTION, &check);
+}
+
 std::string HostRunner::Identity() const {
     if (!m_services.simulated) {
         // A real card: what it gives now.

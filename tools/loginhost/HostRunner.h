@@ -72,6 +72,8 @@ public:
     void SetCard(const CardProfile& card);
     void SetConnectState(int32_t state) { m_services.net.m_nState = state; }
     void SetCheckResult(int32_t result) { m_services.check.m_nResult = result; }
+    // Serves the network state from elsewhere than net.ini (watch: the system's network service).
+    void ServeNetwork(INetConnect& net, ICheckNetConnection& check);
 
     // Where the login stands, with the results of interfaces 3 and 2 after a success.
     LoginOutcome Outcome();
