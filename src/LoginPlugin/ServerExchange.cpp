@@ -70,7 +70,7 @@ bool IsCertificateError(uint32_t error) {
 
 std::unique_ptr<IHttpClient> CLoginImpl::MakeHttpClient() {
     if (m_fnMakeHttpClient) return m_fnMakeHttpClient(m_ExchangeCancel);
-    return CreateHttpClient(m_ExchangeCancel);
+    return CreateHttpClient(m_ExchangeCancel, m_Policy.ClientOptions());
 }
 
 void CLoginImpl::CancelExchange() {
@@ -102,6 +102,14 @@ void CLoginImpl::SendWithCertificateRetry(IHttpClient& client, const HttpHandle&
                           static_cast<int>(error));
             LOGIN_TRACE(TRACE_ERRO, message);
         }
+        m_iError = static_cast<int32_t>(error);
+        throw CVelkoException();
+    }
+    if (!m_Policy.RetriesCertificateErrors()) {
+        char message[80];
+        std::snprintf(message, sizeof message, "HttpSendRequest() certificate refused : %d",
+                      static_cast<int>(error));
+        LOGIN_TRACE(TRACE_ERRO, message);
         m_iError = static_cast<int32_t>(error);
         throw CVelkoException();
     }
@@ -302,7 +310,7 @@ std::string CLoginImpl::DoRegister(const std::string& registerUrl, const std::st
             LOGIN_TRACE(TRACE_WARN, "strIMSI equal !");
             return {};
         }
-        const std::string body = "cid=" + imsi + "&ctype=" + simType;
+        const std::string body = m_Policy.FormBody({{"cid", imsi}, {"ctype", simType}});
         ServerReply reply;
         if (!PostForm(registerUrl, body, reply)) return {};
         const std::string password = GetPwdFromResponse(reply.strText);
@@ -331,15 +339,28 @@ bool CLoginImpl::DoLoginServer(const std::string& loginUrl, const std::string& p
             LOGIN_TRACE(TRACE_WARN, "strIMSI equal !");
             return false;
         }
-        const std::string body = "cid=" + imsi + "&pass=" + password + "&ctype=" + simType;
+        const std::string body =
+            m_Policy.FormBody({{"cid", imsi}, {"pass", password}, {"ctype", simType}});
         ServerReply reply;
         if (!PostForm(loginUrl, body, reply)) return false;
-        if (ParseLoginResult(reply.strText, m_LoginResult)) {
+        LoginResult parsed;
+        if (ParseLoginResult(reply.strText, parsed) &&
+            (m_Policy.CountsLoginWithoutSession() ||
+             (!parsed.strEncodeKey.empty() && !parsed.strSessionId.empty()))) {
+            {
+                std::lock_guard<std::mutex> lock(m_ResultGuard);
+                m_LoginResult = std::move(parsed);
+            }
             m_iError = 0;
             return true;
         }
+        if (!m_Policy.CountsLoginWithoutSession() && m_iError == 0) {
+            // No refusal code, yet no session either: the host is told the reply was not one.
+            LOGIN_TRACE(TRACE_ERRO, "login reply carries no session!");
+            m_iError = -3;
+        }
         LOGIN_TRACE(TRACE_ERRO, "ParseLoginResult() failed!");
-        LOGIN_TRACE(TRACE_ERRO, body);
+        if (m_Policy.TracesExchangedTexts()) LOGIN_TRACE(TRACE_ERRO, body);
         return false;
     } catch (...) {
         LOGIN_TRACE(TRACE_CRIT, "DoLoginServer() exception!");

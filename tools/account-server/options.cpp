@@ -5,7 +5,7 @@
 
 const char kUsage[] =
     "usage: account-server [--port N] [--plain] [--cert FILE --key FILE] [--cert-name NAME]\n"
-    "                      [--cert-expired] [--cert-out FILE] [--state FILE]\n"
+    "                      [--cert-expired] [--cert-out FILE] [--ca-out FILE] [--state FILE]\n"
     "                      [--login-code N [--login-code-once]] [--register-code N]\n"
     "                      [--delay-ms N] [--not-xml] [--pad-to BYTES]\n"
     "                      [--framing length|chunked|close] [--hang] [--close]\n"
@@ -65,6 +65,8 @@ std::optional<ServerOptions> ParseOptions(int argc, char** argv, std::string& er
             options.bCertExpired = true;
         } else if (arg == "--cert-out") {
             if (!value(options.strCertOut)) return std::nullopt;
+        } else if (arg == "--ca-out") {
+            if (!value(options.strCaOut)) return std::nullopt;
         } else if (arg == "--state") {
             if (!value(options.strStateFile)) return std::nullopt;
         } else if (arg == "--login-code") {
@@ -117,6 +119,10 @@ std::optional<ServerOptions> ParseOptions(int argc, char** argv, std::string& er
     }
     if (options.strCertFile.empty() != options.strKeyFile.empty()) {
         error = "--cert and --key go together";
+        return std::nullopt;
+    }
+    if (!options.strCaOut.empty() && (options.bPlain || !options.strCertFile.empty())) {
+        error = "--ca-out makes the certificate: not with --plain or --cert";
         return std::nullopt;
     }
     if (faults.bLoginCodeOnce && !faults.loginCode) {

@@ -36,6 +36,7 @@ struct ServerOptions {
     std::string strCertName = "localhost";
     bool bCertExpired = false;
     std::string strCertOut;  // where to write the certificate in use
+    std::string strCaOut;    // a test CA signs the certificate; its own goes here (PEM)
     std::string strStateFile;
     Faults faults;
 };
