@@ -25,12 +25,14 @@ std::map<std::string, CNorvaTrace*>& Registry() {
 std::string TimeStamp() {
     using namespace std::chrono;
     const auto now = system_clock::now();
-    const std::time_t t = system_clock::to_time_t(now);
     const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
     std::tm tmLocal{};
 #if defined(_WIN32)
-    localtime_s(&tmLocal, &t);
+    // By name: on i686 the C library's time_t is 32 bits wide and would end in January 2038.
+    const __time64_t t = duration_cast<seconds>(now.time_since_epoch()).count();
+    _localtime64_s(&tmLocal, &t);
 #else
+    const std::time_t t = system_clock::to_time_t(now);
     localtime_r(&t, &tmLocal);
 #endif
     char buf[64];
