@@ -71,6 +71,7 @@ constexpr uint32_t ERROR_INTERNET_CONNECTION_ABORTED = 12030;
 constexpr uint32_t ERROR_INTERNET_CONNECTION_RESET = 12031;
 constexpr uint32_t ERROR_INTERNET_SEC_CERT_DATE_INVALID = 12037;
 constexpr uint32_t ERROR_INTERNET_SEC_CERT_CN_INVALID = 12038;
+constexpr uint32_t ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR = 12040;
 constexpr uint32_t ERROR_INTERNET_INVALID_CA = 12045;
 constexpr uint32_t ERROR_HTTP_HEADER_NOT_FOUND = 12150;
 constexpr uint32_t ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
@@ -163,7 +164,8 @@ public:
     virtual HttpHandle OpenRequest(const HttpHandle& connection, const std::string& verb,
                                    const std::string& object, uint32_t flags) = 0;
     // HttpSendRequestA. Blocks until the reply's head has arrived. May be repeated on the same
-    // request after setting options; each send replaces the reply of the one before.
+    // request after setting options; each send replaces the reply of the one before. Redirects
+    // are followed as the client's HttpRedirectPolicy allows; the reply is the last one's.
     virtual bool SendRequest(const HttpHandle& request, const std::string& headers,
                              const std::string& body) = 0;
     // InternetSetOptionA on a request with a 4-byte number (INTERNET_OPTION_SECURITY_FLAGS).
@@ -177,7 +179,7 @@ public:
     // ERROR_HTTP_HEADER_NOT_FOUND.
     virtual bool QueryInfo(const HttpHandle& request, uint32_t infoLevel, uint32_t& value) = 0;
     // InternetReadFile: reads until `size` bytes are in `buffer` or the reply has ended (then
-    // `read` < size; 0 at the end).
+    // `read` < size; 0 at the end). Fails past kMaxHttpReplyBytes of the reply.
     virtual bool Read(const HttpHandle& request, char* buffer, uint32_t size, uint32_t& read) = 0;
 
     // The WinINet error number of the last failed call.
@@ -191,11 +193,24 @@ protected:
     virtual void CloseHandle(HttpHandle::Value value) = 0;
 };
 
+// Which redirects a client follows. A redirect it does not follow fails the send with
+// ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR before anything is sent to the new address.
+enum class HttpRedirectPolicy {
+    kHttpsOnly,      // any https: address (WinINet's own default)
+    kSameHostHttps,  // an https: address on the same host name as the request
+};
+
+// The most bytes of one reply that a client keeps and that the exchange reads. The account
+// server's replies are XML of a few hundred bytes; a reply beyond this is refused, never stored.
+// Reading past it fails with ERROR_HTTP_INVALID_SERVER_RESPONSE.
+constexpr uint32_t kMaxHttpReplyBytes = 1u << 20;
+
 struct HttpClientOptions {
     // A PEM file of certificates to trust as issuers, on top of the system's store. Honoured by
     // the libcurl client (tests trust their loopback server this way); WinINet uses the system's
     // store only.
     std::string strTrustedCertificates;
+    HttpRedirectPolicy redirects = HttpRedirectPolicy::kHttpsOnly;
 };
 
 // The platform's client. `cancel` must outlive it.

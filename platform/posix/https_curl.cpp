@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cctype>
@@ -14,9 +15,6 @@
 #include <variant>
 
 namespace {
-
-// Bytes of one reply kept at most; reading past them fails as a broken transfer would.
-constexpr size_t kMaxReplyBytes = 16u << 20;
 
 struct Session {
     std::string strAgent;
@@ -58,11 +56,17 @@ using Object = std::variant<Session, Connection, Request>;
 // State shared with libcurl's callbacks during one send.
 struct Transfer {
     const HttpCancel* pCancel = nullptr;
-    std::string strHost;
+    CURL* pEasy = nullptr;
+    std::string strRequestHost;  // the host name of the request itself
+    std::string strHost;         // the one the certificate must name: the redirect's, if any
     uint32_t securityFlags = 0;
+    HttpRedirectPolicy redirects = HttpRedirectPolicy::kHttpsOnly;
+    bool bRedirectRefused = false;
+    std::string strRefusedUrl;
     bool bHeadComplete = false;
     std::optional<uint32_t> contentLength;
     std::string body;
+    bool bOverBound = false;  // the body went past kMaxHttpReplyBytes
 };
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -103,13 +107,72 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     size_t bytes = size * count;
-    if (transfer.body.size() + bytes > kMaxReplyBytes) return 0;  // ends with CURLE_WRITE_ERROR
+    if (transfer.body.size() + bytes > kMaxHttpReplyBytes) {
+        transfer.bOverBound = true;
+        return 0;  // ends the transfer with CURLE_WRITE_ERROR
+    }
     transfer.body.append(data, bytes);
     return bytes;
 }
 
 int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<Transfer*>(user)->pCancel->IsCancelled() ? 1 : 0;
+}
+
+bool SameHostName(std::string a, std::string b) {
+    auto bare = [](std::string& host) {
+        if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+            host = host.substr(1, host.size() - 2);
+        }
+    };
+    bare(a);
+    bare(b);
+    return a.size() == b.size() && StartsWithNoCase(a, b);
+}
+
+// Whether the policy lets a redirect go to `url`; `host` receives its host name.
+bool RedirectAllowed(HttpRedirectPolicy policy, const std::string& requestHost, const char* url,
+                     std::string& host) {
+    CURLU* parts = curl_url();
+    if (!parts) return false;
+    char* scheme = nullptr;
+    char* name = nullptr;
+    bool bAllowed = false;
+    if (curl_url_set(parts, CURLUPART_URL, url, 0) == CURLUE_OK &&
+        curl_url_get(parts, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+        curl_url_get(parts, CURLUPART_HOST, &name, 0) == CURLUE_OK) {
+        host = name;
+        bAllowed = StartsWithNoCase(scheme, "https") && std::strlen(scheme) == 5 &&
+                   (policy == HttpRedirectPolicy::kHttpsOnly || SameHostName(host, requestHost));
+    }
+    curl_free(scheme);
+    curl_free(name);
+    curl_url_cleanup(parts);
+    return bAllowed;
+}
+
+long RedirectCount(const Transfer& transfer) {
+    long redirects = 0;
+    curl_easy_getinfo(transfer.pEasy, CURLINFO_REDIRECT_COUNT, &redirects);
+    return redirects;
+}
+
+// Every connection of a send is opened here, so that a redirect is judged before anything
+// reaches its address.
+curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    if (RedirectCount(transfer) > 0) {
+        char* url = nullptr;
+        curl_easy_getinfo(transfer.pEasy, CURLINFO_EFFECTIVE_URL, &url);
+        std::string host;
+        if (!url || !RedirectAllowed(transfer.redirects, transfer.strRequestHost, url, host)) {
+            transfer.bRedirectRefused = true;
+            transfer.strRefusedUrl = url ? url : "";
+            return CURL_SOCKET_BAD;
+        }
+        transfer.strHost = host;
+    }
+    return socket(address->family, address->socktype, address->protocol);
 }
 
 // A failed certificate check as WinINet knows it: the security flag that waives it (0: none)
@@ -189,13 +252,14 @@ CURLcode OnSslContext(CURL*, void* context, void* user) {
 
 // libcurl's outcome as the WinINet number the engine acts on. Codes without a counterpart become
 // an internal error; LastErrorDetail() keeps libcurl's own code and message.
-uint32_t ErrorFromCurl(CURLcode code, long verifyResult) {
+uint32_t ErrorFromCurl(CURLcode code, long verifyResult, const Transfer& transfer) {
     switch (code) {
         case CURLE_COULDNT_RESOLVE_HOST:
         case CURLE_COULDNT_RESOLVE_PROXY:
             return inet::ERROR_INTERNET_NAME_NOT_RESOLVED;
         case CURLE_COULDNT_CONNECT:
-            return inet::ERROR_INTERNET_CANNOT_CONNECT;
+            return transfer.bRedirectRefused ? inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR
+                                             : inet::ERROR_INTERNET_CANNOT_CONNECT;
         case CURLE_OPERATION_TIMEDOUT:
             return inet::ERROR_INTERNET_TIMEOUT;
         case CURLE_SEND_ERROR:
@@ -210,7 +274,12 @@ uint32_t ErrorFromCurl(CURLcode code, long verifyResult) {
         case CURLE_URL_MALFORMAT:
             return inet::ERROR_INTERNET_INVALID_URL;
         case CURLE_UNSUPPORTED_PROTOCOL:
-            return inet::ERROR_INTERNET_UNRECOGNIZED_SCHEME;
+            // After a redirect: one to a scheme that CURLOPT_REDIR_PROTOCOLS_STR leaves out.
+            return RedirectCount(transfer) > 0 ? inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR
+                                               : inet::ERROR_INTERNET_UNRECOGNIZED_SCHEME;
+        case CURLE_WRITE_ERROR:
+            return transfer.bOverBound ? inet::ERROR_HTTP_INVALID_SERVER_RESPONSE
+                                       : inet::ERROR_INTERNET_INTERNAL_ERROR;
         case CURLE_SSL_CONNECT_ERROR:
             return inet::ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
         case CURLE_PEER_FAILED_VERIFICATION:
@@ -437,7 +506,11 @@ EasyPtr CurlHttpClient::Prepare(const Request& request, const std::string& body,
     curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
     curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(e, CURLOPT_SSL_SESSIONID_CACHE, 0L);
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);  // WinINet follows redirects by default
+    // WinINet follows redirects by default, but only to https: (the policy may narrow that).
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, OnOpenSocket);
+    curl_easy_setopt(e, CURLOPT_OPENSOCKETDATA, &transfer);
 
     if (request.strVerb == "GET" && body.empty()) {
         curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
@@ -524,12 +597,14 @@ bool CurlHttpClient::SendRequest(const HttpHandle& handle, const std::string& he
 
     Transfer transfer;
     transfer.pCancel = &m_cancel;
-    transfer.strHost = request->connection.strServer;
+    transfer.strRequestHost = transfer.strHost = request->connection.strServer;
     transfer.securityFlags = request->securityFlags;
+    transfer.redirects = m_options.redirects;
     char errorBuffer[CURL_ERROR_SIZE] = "";
     SlistPtr headerList = HeaderList(headers);
     EasyPtr easy = Prepare(*request, body, headerList.get(), transfer, errorBuffer);
     if (!easy) return Fail(inet::ERROR_INTERNET_INTERNAL_ERROR, "curl_easy_init failed");
+    transfer.pEasy = easy.get();
 
     CURLcode code = Perform(easy.get());
     long status = 0;
@@ -544,23 +619,32 @@ bool CurlHttpClient::SendRequest(const HttpHandle& handle, const std::string& he
     if (code == CURLE_PEER_FAILED_VERIFICATION) {
         detail += " (X509 verify result " + std::to_string(verifyResult) + ")";
     }
+    if (transfer.bRedirectRefused) {
+        detail += " (redirect to " + transfer.strRefusedUrl + " refused)";
+    }
+    if (transfer.bOverBound) {
+        detail += " (reply over " + std::to_string(kMaxHttpReplyBytes) + " bytes)";
+    }
     if (m_cancel.IsCancelled()) return Fail(inet::ERROR_INTERNET_OPERATION_CANCELLED, detail);
 
     Reply& reply = request->reply;
-    if (code != CURLE_OK && status == 0 && connectStatus >= 300) {
+    const uint32_t error = code == CURLE_OK ? 0 : ErrorFromCurl(code, verifyResult, transfer);
+    // A refused redirect's head is not the reply.
+    const bool bRefused = error == inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
+    if (!bRefused && code != CURLE_OK && status == 0 && connectStatus >= 300) {
         // As with WinINet, the proxy's refusal to tunnel (407 without or 401 with wrong
         // credentials) is a reply whose status the caller reads.
         reply.status = static_cast<uint32_t>(connectStatus);
-    } else if (code == CURLE_OK || (status != 0 && transfer.bHeadComplete)) {
+    } else if (code == CURLE_OK || (!bRefused && status != 0 && transfer.bHeadComplete)) {
         reply.status = static_cast<uint32_t>(status);
         reply.contentLength = transfer.contentLength;
         reply.body = std::move(transfer.body);
         if (code != CURLE_OK) {
-            reply.readError = ErrorFromCurl(code, verifyResult);
+            reply.readError = error;
             reply.strReadErrorDetail = detail;
         }
     } else {
-        return Fail(ErrorFromCurl(code, verifyResult), detail);
+        return Fail(error, detail);
     }
     request->bSent = true;
     return true;

@@ -1,5 +1,8 @@
-// The WinINet-shaped client over WinINet itself. A stop request closes every open handle from
-// the cancelling thread, which makes a blocked synchronous call return with an error.
+// The WinINet-shaped client over WinINet itself, in WinINet's asynchronous mode: a call that
+// waits on the network completes through the status callback, and the caller waits on an event
+// that a stop request sets too. (Closing the handles from another thread, which ends a blocked
+// synchronous call on Windows, does not end one under Wine.) Redirects are followed here rather
+// than by WinINet, so that one the policy refuses fails with 12040 before anything goes there.
 #include "platform/https.h"
 
 // Our copies of WinINet's numbers, taken before <wininet.h> makes their names macros, so that
@@ -26,18 +29,26 @@ constexpr uint32_t kOurNumbers[] = {
     inet::ERROR_INTERNET_CANNOT_CONNECT,
     inet::ERROR_INTERNET_SEC_CERT_DATE_INVALID,
     inet::ERROR_INTERNET_SEC_CERT_CN_INVALID,
+    inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR,
     inet::ERROR_INTERNET_INVALID_CA,
     inet::ERROR_HTTP_HEADER_NOT_FOUND,
+    inet::ERROR_HTTP_INVALID_SERVER_RESPONSE,
     inet::ERROR_INTERNET_SEC_INVALID_CERT,
 };
 constexpr uint32_t kCancelled = inet::ERROR_INTERNET_OPERATION_CANCELLED;
 constexpr uint32_t kWrongHandle = inet::ERROR_INTERNET_INCORRECT_HANDLE_TYPE;
+constexpr uint32_t kRedirectRefused = inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
+constexpr uint32_t kOverBound = inet::ERROR_HTTP_INVALID_SERVER_RESPONSE;
 }  // namespace
 
 #include <windows.h>
 #include <wininet.h>
 
 #include <algorithm>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <set>
 #include <vector>
 
 namespace {
@@ -63,8 +74,10 @@ constexpr DWORD kTheirNumbers[] = {
     ERROR_INTERNET_CANNOT_CONNECT,
     ERROR_INTERNET_SEC_CERT_DATE_INVALID,
     ERROR_INTERNET_SEC_CERT_CN_INVALID,
+    ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR,
     ERROR_INTERNET_INVALID_CA,
     ERROR_HTTP_HEADER_NOT_FOUND,
+    ERROR_HTTP_INVALID_SERVER_RESPONSE,
     ERROR_INTERNET_SEC_INVALID_CERT,
 };
 
@@ -78,161 +91,473 @@ constexpr bool SameNumbers() {
 }
 static_assert(SameNumbers(), "platform/https.h disagrees with <wininet.h>");
 
-HINTERNET Native(const HttpHandle& handle) {
-    return reinterpret_cast<HINTERNET>(handle.Get());
+// Redirects followed for one send at most; one more fails the send.
+constexpr int kMaxRedirects = 10;
+// The most one asynchronous read asks WinINet for.
+constexpr DWORD kReadChunk = 16 * 1024;
+
+// What the status callback shares with the thread that waits on a call. WinINet keeps the
+// pointers of a pending call (the body of a send, the buffer and count of a read) until the call
+// completes; so when a stop leaves a call pending, this is abandoned, never freed.
+struct Completion {
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);  // auto-reset
+    DWORD_PTR result = 0;
+    DWORD error = 0;
+    std::vector<char> body;
+    std::vector<char> chunk = std::vector<char>(kReadChunk);
+    DWORD chunkRead = 0;
+};
+
+// The completions that callbacks may still reach; a callback for any other is ignored.
+std::mutex& LiveMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+std::set<Completion*>& Live() {
+    static std::set<Completion*> live;
+    return live;
+}
+
+void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD) {
+    if (status != INTERNET_STATUS_REQUEST_COMPLETE || !info) return;
+    std::lock_guard<std::mutex> lock(LiveMutex());
+    auto* completion = reinterpret_cast<Completion*>(context);
+    if (Live().count(completion) == 0) return;
+    const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(info);
+    completion->result = result->dwResult;
+    completion->error = result->dwError;
+    SetEvent(completion->event);
+}
+
+// This module stays loaded for the rest of the process: WinINet may still call OnStatus for a
+// call that a stop abandoned.
+void PinThisModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&OnStatus), &module);
+}
+
+bool SameHostName(std::string a, std::string b) {
+    for (std::string* host : {&a, &b}) {
+        if (host->size() >= 2 && host->front() == '[' && host->back() == ']') {
+            *host = host->substr(1, host->size() - 2);
+        }
+    }
+    return a.size() == b.size() && _stricmp(a.c_str(), b.c_str()) == 0;
+}
+
+// Where a send goes: a request's own target, or a redirect's.
+struct Target {
+    bool bSecure = true;
+    std::string strHost;
+    INTERNET_PORT port = 0;
+    std::string strObject;
+};
+
+// The target of a Location header, relative ones taken against `current`.
+std::optional<Target> TargetOf(const std::string& location, const Target& current) {
+    if (!location.empty() && location.front() == '/') {
+        Target target = current;
+        target.strObject = location;
+        return target;
+    }
+    char host[INTERNET_MAX_HOST_NAME_LENGTH] = "";
+    char path[INTERNET_MAX_PATH_LENGTH] = "";
+    char extra[INTERNET_MAX_PATH_LENGTH] = "";
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = sizeof path;
+    parts.lpszExtraInfo = extra;
+    parts.dwExtraInfoLength = sizeof extra;
+    if (!InternetCrackUrlA(location.c_str(), static_cast<DWORD>(location.size()), 0, &parts)) {
+        return std::nullopt;
+    }
+    Target target;
+    target.bSecure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    if (!target.bSecure && parts.nScheme != INTERNET_SCHEME_HTTP) return std::nullopt;
+    target.strHost = host;
+    target.port = parts.nPort;
+    target.strObject = std::string(path) + extra;
+    if (target.strObject.empty()) target.strObject = "/";
+    return target;
 }
 
 class WinInetHttpClient final : public IHttpClient {
 public:
-    explicit WinInetHttpClient(HttpCancel& cancel)
-        : m_cancel(cancel), m_subscription(cancel.Subscribe([this] { CloseAll(); })) {}
+    WinInetHttpClient(HttpCancel& cancel, const HttpClientOptions& options)
+        : m_cancel(cancel), m_redirects(options.redirects), m_pCompletion(new Completion) {
+        {
+            std::lock_guard<std::mutex> lock(LiveMutex());
+            Live().insert(m_pCompletion);
+        }
+        // Runs on the cancelling thread: it only wakes the waiting one, which closes what it
+        // opened itself.
+        m_subscription =
+            cancel.Subscribe([completion = m_pCompletion] { SetEvent(completion->event); });
+    }
 
     ~WinInetHttpClient() override {
         m_subscription = HttpCancel::Subscription();
-        CloseAll();
+        if (!m_bAbandoned) {
+            Forget();
+            CloseAll();
+            ::CloseHandle(m_pCompletion->event);
+            delete m_pCompletion;
+        }
     }
 
     HttpHandle Open(const std::string& agent, uint32_t accessType,
                     const std::string& proxy) override {
+        if (!Usable()) return {};
         bool bProxy = accessType == INTERNET_OPEN_TYPE_PROXY;
-        return Track(
-            InternetOpenA(agent.c_str(), accessType, bProxy ? proxy.c_str() : nullptr, nullptr, 0));
+        HINTERNET internet =
+            InternetOpenA(agent.c_str(), accessType, bProxy ? proxy.c_str() : nullptr, nullptr,
+                          INTERNET_FLAG_ASYNC);
+        if (!internet) return Failed();
+        InternetSetStatusCallbackA(internet, OnStatus);
+        Entry entry;
+        entry.native = internet;
+        return Add(std::move(entry));
     }
 
     HttpHandle Connect(const HttpHandle& internet, const std::string& server,
                        uint16_t port) override {
-        if (!IsOpen(internet)) return {};
-        return Track(InternetConnectA(Native(internet), server.c_str(), port, nullptr, nullptr,
-                                      INTERNET_SERVICE_HTTP, 0, 0));
+        Entry* session = Find(internet);
+        if (!session) return {};
+        HINTERNET connection = InternetConnectA(session->native, server.c_str(), port, nullptr,
+                                                nullptr, INTERNET_SERVICE_HTTP, 0, Context());
+        if (!connection) return Failed();
+        Entry entry;
+        entry.native = connection;
+        entry.session = session->native;
+        entry.target.strHost = server;
+        entry.target.port = port;
+        return Add(std::move(entry));
     }
 
     HttpHandle OpenRequest(const HttpHandle& connection, const std::string& verb,
                            const std::string& object, uint32_t flags) override {
-        if (!IsOpen(connection)) return {};
-        return Track(HttpOpenRequestA(Native(connection), verb.c_str(), object.c_str(), nullptr,
-                                      nullptr, nullptr, flags, 0));
+        Entry* owner = Find(connection);
+        if (!owner) return {};
+        HINTERNET request =
+            HttpOpenRequestA(owner->native, verb.c_str(), object.c_str(), nullptr, nullptr, nullptr,
+                             flags | INTERNET_FLAG_NO_AUTO_REDIRECT, Context());
+        if (!request) return Failed();
+        Entry entry;
+        entry.native = request;
+        entry.session = owner->session;
+        entry.strVerb = verb;
+        entry.flags = flags;
+        entry.target = owner->target;
+        entry.target.bSecure = (flags & INTERNET_FLAG_SECURE) != 0;
+        entry.target.strObject = object;
+        return Add(std::move(entry));
     }
 
     bool SendRequest(const HttpHandle& request, const std::string& headers,
-                     const std::string& body) override {
-        if (!IsOpen(request)) return false;
-        BOOL bSent = HttpSendRequestA(Native(request), headers.empty() ? nullptr : headers.c_str(),
-                                      static_cast<DWORD>(headers.size()),
-                                      body.empty() ? nullptr : const_cast<char*>(body.data()),
-                                      static_cast<DWORD>(body.size()));
-        return Result(bSent);
-    }
+                     const std::string& body) override;
 
     bool SetOption(const HttpHandle& request, uint32_t option, uint32_t value) override {
-        if (!IsOpen(request)) return false;
+        Entry* entry = Find(request);
+        if (!entry) return false;
         DWORD number = value;
-        return Result(InternetSetOptionA(Native(request), option, &number, sizeof number));
+        if (!InternetSetOptionA(entry->native, option, &number, sizeof number)) {
+            return Fail(GetLastError());
+        }
+        if (option == INTERNET_OPTION_SECURITY_FLAGS) entry->securityFlags = number;
+        return true;
     }
 
     bool SetOption(const HttpHandle& request, uint32_t option, const std::string& value) override {
-        if (!IsOpen(request)) return false;
-        return Result(InternetSetOptionA(Native(request), option, const_cast<char*>(value.c_str()),
-                                         static_cast<DWORD>(value.size())));
+        Entry* entry = Find(request);
+        if (!entry) return false;
+        if (!InternetSetOptionA(entry->native, option, const_cast<char*>(value.c_str()),
+                                static_cast<DWORD>(value.size()))) {
+            return Fail(GetLastError());
+        }
+        entry->textOptions[option] = value;
+        return true;
     }
 
     bool QueryInfo(const HttpHandle& request, uint32_t infoLevel, uint32_t& value) override {
-        if (!IsOpen(request)) return false;
+        Entry* entry = Find(request);
+        if (!entry) return false;
         DWORD number = 0;
         DWORD size = sizeof number;
-        if (!Result(HttpQueryInfoA(Native(request), infoLevel, &number, &size, nullptr))) {
-            return false;
+        if (!HttpQueryInfoA(entry->Current(), infoLevel, &number, &size, nullptr)) {
+            return Fail(GetLastError());
         }
         value = number;
         return true;
     }
 
-    // WinINet's synchronous read fills the buffer; looping keeps that promise should a read
-    // return less before the end.
-    bool Read(const HttpHandle& request, char* buffer, uint32_t size, uint32_t& read) override {
-        read = 0;
-        if (!IsOpen(request)) return false;
-        while (read < size) {
-            DWORD count = 0;
-            if (!Result(InternetReadFile(Native(request), buffer + read, size - read, &count))) {
-                return false;
-            }
-            if (count == 0) break;
-            read += count;
-        }
-        return true;
-    }
+    // Reads until the buffer is full or the reply has ended, as a synchronous InternetReadFile
+    // does; past kMaxHttpReplyBytes of the reply it fails.
+    bool Read(const HttpHandle& request, char* buffer, uint32_t size, uint32_t& read) override;
 
     uint32_t LastError() const override { return m_lastError; }
 
     std::string LastErrorDetail() const override {
-        return m_lastError == 0 ? std::string() : "WinINet error " + std::to_string(m_nativeError);
+        if (m_lastError == 0) return {};
+        return "WinINet error " + std::to_string(m_nativeError) +
+               (m_strDetail.empty() ? "" : " (" + m_strDetail + ")");
     }
 
 protected:
     void CloseHandle(HttpHandle::Value value) override {
-        auto handle = reinterpret_cast<HINTERNET>(value);
-        std::lock_guard<std::mutex> lock(m_mutex);
-        auto it = std::find(m_open.begin(), m_open.end(), handle);
-        if (it == m_open.end()) return;  // closed by a stop request
-        m_open.erase(it);
-        InternetCloseHandle(handle);
+        auto it = m_entries.find(value);
+        if (it == m_entries.end()) return;
+        CloseHops(it->second);
+        InternetCloseHandle(it->second.native);
+        m_entries.erase(it);
     }
 
 private:
+    struct Entry {
+        HINTERNET native = nullptr;   // the handle as opened
+        HINTERNET session = nullptr;  // connections and requests: their internet handle
+        // Requests only.
+        std::string strVerb;
+        DWORD flags = 0;
+        Target target;  // where the request itself goes
+        std::optional<DWORD> securityFlags;
+        std::map<uint32_t, std::string> textOptions;
+        HINTERNET hopConnection = nullptr;  // after a redirect: where it led
+        HINTERNET hopRequest = nullptr;
+        uint64_t bytesRead = 0;
+
+        HINTERNET Current() const { return hopRequest ? hopRequest : native; }
+    };
+
+    DWORD_PTR Context() const { return reinterpret_cast<DWORD_PTR>(m_pCompletion); }
+
+    bool Fail(DWORD error, std::string detail = {}) {
+        m_nativeError = error;
+        m_lastError = m_cancel.IsCancelled() ? kCancelled : error;
+        m_strDetail = std::move(detail);
+        return false;
+    }
+    // A WinINet call failed: its last error.
+    HttpHandle Failed() {
+        Fail(GetLastError());
+        return {};
+    }
+
+    bool Usable() {
+        if (m_cancel.IsCancelled()) return Fail(kCancelled);
+        return true;
+    }
+
+    HttpHandle Add(Entry entry) {
+        HttpHandle::Value value = m_nextValue++;
+        m_entries.emplace(value, std::move(entry));
+        return HttpHandle(*this, value);
+    }
+
+    Entry* Find(const HttpHandle& handle) {
+        if (!Usable()) return nullptr;
+        auto it = m_entries.find(handle.Get());
+        if (it == m_entries.end()) {
+            Fail(kWrongHandle);
+            return nullptr;
+        }
+        return &it->second;
+    }
+
+    void CloseHops(Entry& entry) {
+        if (entry.hopRequest) InternetCloseHandle(entry.hopRequest);
+        if (entry.hopConnection) InternetCloseHandle(entry.hopConnection);
+        entry.hopRequest = entry.hopConnection = nullptr;
+    }
+
     // Children first, so that no handle outlives the one it came from.
     void CloseAll() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        for (auto it = m_open.rbegin(); it != m_open.rend(); ++it) InternetCloseHandle(*it);
-        m_open.clear();
+        for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it) {
+            CloseHops(it->second);
+            InternetCloseHandle(it->second.native);
+        }
+        m_entries.clear();
     }
 
-    HttpHandle Track(HINTERNET handle) {
-        if (!handle) {
-            Result(FALSE);
-            return {};
-        }
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_cancel.IsCancelled()) {  // the stop request came during the call
-            InternetCloseHandle(handle);
-            m_lastError = m_nativeError = kCancelled;
-            return {};
-        }
-        m_open.push_back(handle);
-        return HttpHandle(*this, reinterpret_cast<HttpHandle::Value>(handle));
+    // No callback reaches the completion after this returns.
+    void Forget() {
+        std::lock_guard<std::mutex> lock(LiveMutex());
+        Live().erase(m_pCompletion);
     }
 
-    // Whether the handle may be used: open, and no stop request yet.
-    bool IsOpen(const HttpHandle& handle) {
-        std::lock_guard<std::mutex> lock(m_mutex);
+    // A stop came while a call was pending: WinINet may still use the completion's buffers, so
+    // they are left to it, and the handles closed without their callback.
+    void Abandon() {
+        for (auto& entry : m_entries) {
+            for (HINTERNET handle :
+                 {entry.second.native, entry.second.hopConnection, entry.second.hopRequest}) {
+                if (handle) InternetSetStatusCallbackA(handle, nullptr);
+            }
+        }
+        Forget();
+        PinThisModule();
+        m_bAbandoned = true;
+        CloseAll();
+    }
+
+    // After a call returned `bOk`: waits for its completion when it is pending. False, with the
+    // error set, when it failed or a stop came first.
+    bool Complete(BOOL bOk) {
+        if (bOk) return true;
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING) return Fail(error);
+        // A stop before this check is seen here; one after it sets the event waited on.
+        if (!m_cancel.IsCancelled()) WaitForSingleObject(m_pCompletion->event, INFINITE);
         if (m_cancel.IsCancelled()) {
-            m_lastError = m_nativeError = kCancelled;
-            return false;
+            Abandon();
+            return Fail(kCancelled);
         }
-        if (std::find(m_open.begin(), m_open.end(), Native(handle)) == m_open.end()) {
-            m_lastError = m_nativeError = kWrongHandle;
-            return false;
+        if (m_pCompletion->result == 0) return Fail(m_pCompletion->error);
+        return true;
+    }
+
+    bool SendOnce(HINTERNET request, const std::string& headers, bool bWithBody) {
+        std::vector<char>& body = m_pCompletion->body;
+        ResetEvent(m_pCompletion->event);
+        return Complete(HttpSendRequestA(request, headers.empty() ? nullptr : headers.c_str(),
+                                         static_cast<DWORD>(headers.size()),
+                                         bWithBody && !body.empty() ? body.data() : nullptr,
+                                         bWithBody ? static_cast<DWORD>(body.size()) : 0));
+    }
+
+    // The redirect a reply asks for, if it is one.
+    std::optional<std::string> RedirectOf(HINTERNET request) {
+        DWORD status = 0;
+        DWORD size = sizeof status;
+        if (!HttpQueryInfoA(request, HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_STATUS_CODE, &status,
+                            &size, nullptr)) {
+            return std::nullopt;
+        }
+        if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) {
+            return std::nullopt;
+        }
+        std::string location(INTERNET_MAX_URL_LENGTH, '\0');
+        size = static_cast<DWORD>(location.size());
+        if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location.data(), &size, nullptr)) {
+            return std::nullopt;  // no address: the redirect is the reply
+        }
+        location.resize(size);
+        return location;
+    }
+
+    // Opens the request that a redirect leads to, with the options set on the first.
+    bool OpenHop(Entry& entry, const Target& target, const std::string& verb) {
+        CloseHops(entry);
+        entry.hopConnection =
+            InternetConnectA(entry.session, target.strHost.c_str(), target.port, nullptr, nullptr,
+                             INTERNET_SERVICE_HTTP, 0, Context());
+        if (!entry.hopConnection) return Fail(GetLastError());
+        entry.hopRequest = HttpOpenRequestA(
+            entry.hopConnection, verb.c_str(), target.strObject.c_str(), nullptr, nullptr, nullptr,
+            entry.flags | INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_AUTO_REDIRECT, Context());
+        if (!entry.hopRequest) return Fail(GetLastError());
+        if (entry.securityFlags) {
+            DWORD number = *entry.securityFlags;
+            if (!InternetSetOptionA(entry.hopRequest, INTERNET_OPTION_SECURITY_FLAGS, &number,
+                                    sizeof number)) {
+                return Fail(GetLastError());
+            }
+        }
+        for (const auto& option : entry.textOptions) {
+            if (!InternetSetOptionA(entry.hopRequest, option.first,
+                                    const_cast<char*>(option.second.c_str()),
+                                    static_cast<DWORD>(option.second.size()))) {
+                return Fail(GetLastError());
+            }
         }
         return true;
     }
 
-    // A call's outcome; a failure after a stop request is told as the cancellation it is.
-    bool Result(BOOL bOk) {
-        if (bOk) return true;
-        m_nativeError = GetLastError();
-        m_lastError = m_cancel.IsCancelled() ? kCancelled : m_nativeError;
-        return false;
-    }
-
     HttpCancel& m_cancel;
-    std::mutex m_mutex;
-    std::vector<HINTERNET> m_open;  // in the order opened
+    const HttpRedirectPolicy m_redirects;
+    Completion* m_pCompletion;  // abandoned, not freed, after a stop left a call pending
+    bool m_bAbandoned = false;
+    std::map<HttpHandle::Value, Entry> m_entries;  // in the order opened
+    HttpHandle::Value m_nextValue = 1;
     uint32_t m_lastError = 0;
     uint32_t m_nativeError = 0;
+    std::string m_strDetail;
     HttpCancel::Subscription m_subscription;
 };
 
+bool WinInetHttpClient::SendRequest(const HttpHandle& request, const std::string& headers,
+                                    const std::string& body) {
+    Entry* entry = Find(request);
+    if (!entry) return false;
+    CloseHops(*entry);  // each send starts at the request's own address
+    entry->bytesRead = 0;
+    m_pCompletion->body.assign(body.begin(), body.end());
+    if (!SendOnce(entry->native, headers, true)) return false;
+
+    Target current = entry->target;
+    bool bWithBody = true;
+    for (int hops = 0;; ++hops) {
+        const HINTERNET answered = entry->Current();
+        std::optional<std::string> location = RedirectOf(answered);
+        if (!location) return true;
+        std::optional<Target> next = TargetOf(*location, current);
+        if (!next || !next->bSecure ||
+            (m_redirects == HttpRedirectPolicy::kSameHostHttps &&
+             !SameHostName(next->strHost, entry->target.strHost))) {
+            return Fail(kRedirectRefused, "redirect to " + *location + " refused");
+        }
+        if (hops == kMaxRedirects) return Fail(ERROR_HTTP_REDIRECT_FAILED, "too many redirects");
+        DWORD status = 0;
+        DWORD size = sizeof status;
+        HttpQueryInfoA(answered, HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_STATUS_CODE, &status, &size,
+                       nullptr);
+        // 307 and 308 repeat the request as it was; the others ask for a GET of the new address.
+        std::string verb = entry->strVerb;
+        if (status != 307 && status != 308) {
+            verb = "GET";
+            bWithBody = false;
+        }
+        if (!OpenHop(*entry, *next, verb)) return false;
+        if (!SendOnce(entry->hopRequest, headers, bWithBody)) return false;
+        current = *next;
+    }
+}
+
+bool WinInetHttpClient::Read(const HttpHandle& request, char* buffer, uint32_t size,
+                             uint32_t& read) {
+    read = 0;
+    Entry* entry = Find(request);
+    if (!entry) return false;
+    while (read < size) {
+        // One byte past the bound is asked for, to tell a reply that ends there from a longer one.
+        const uint64_t allowed =
+            kMaxHttpReplyBytes + 1 - std::min<uint64_t>(entry->bytesRead, kMaxHttpReplyBytes);
+        const DWORD want = static_cast<DWORD>(
+            std::min<uint64_t>({uint64_t{size - read}, uint64_t{kReadChunk}, allowed}));
+        m_pCompletion->chunkRead = 0;
+        ResetEvent(m_pCompletion->event);
+        if (!Complete(InternetReadFile(entry->Current(), m_pCompletion->chunk.data(), want,
+                                       &m_pCompletion->chunkRead))) {
+            return false;
+        }
+        const DWORD got = std::min(m_pCompletion->chunkRead, want);
+        if (got == 0) break;
+        if (entry->bytesRead + got > kMaxHttpReplyBytes) {
+            return Fail(kOverBound, "reply over " + std::to_string(kMaxHttpReplyBytes) + " bytes");
+        }
+        std::memcpy(buffer + read, m_pCompletion->chunk.data(), got);
+        read += got;
+        entry->bytesRead += got;
+    }
+    return true;
+}
+
 }  // namespace
 
-std::unique_ptr<IHttpClient> CreateHttpClient(HttpCancel& cancel, const HttpClientOptions&) {
-    return std::make_unique<WinInetHttpClient>(cancel);
+std::unique_ptr<IHttpClient> CreateHttpClient(HttpCancel& cancel,
+                                              const HttpClientOptions& options) {
+    return std::make_unique<WinInetHttpClient>(cancel, options);
 }

@@ -21,6 +21,7 @@
 #include "IPluginContainer.h"
 #include "JThread.h"
 #include "LoginTypes.h"
+#include "SecurityPolicy.h"
 #include "platform/https.h"
 
 class CProxyInfoImpl;
@@ -82,6 +83,10 @@ public:
 
     // The worker (login loop and sequence).
     bool DoLoginThread();
+    // Takes the host's security settings for the exchanges that follow; the login sequence
+    // does it once at its start.
+    void ReadSecurityPolicy();
+    const SecurityPolicy& Policy() const { return m_Policy; }
     std::string GetRegisterUrl();
     std::string GetLoginUrl();
 
@@ -166,4 +171,5 @@ private:
     std::shared_ptr<IClock> m_pClock;
     std::function<std::unique_ptr<IHttpClient>(HttpCancel&)> m_fnMakeHttpClient;
     HttpCancel m_ExchangeCancel;  // cancelled once, when the worker is asked to stop
+    SecurityPolicy m_Policy;      // the worker's only: read and used by the login sequence
 };

@@ -1,6 +1,8 @@
 // The worker loop and the login sequence: once a second the worker compares the SIM's identity
 // with the last one, decides whether a login is due, waits for the host's network state to allow
 // it, and runs DoLoginThread (identity, SIM type, key file, registration when needed, login).
+#include <fstream>
+
 #include "LoginImpl.h"
 #include "PluginIds.h"
 #include "global/Trace.h"
@@ -21,6 +23,7 @@ public:
     HostInterface(const HostInterface&) = delete;
     HostInterface& operator=(const HostInterface&) = delete;
     T* operator->() const { return m_p; }
+    T* Get() const { return m_p; }
     explicit operator bool() const { return m_p != nullptr; }
     void Reset() {
         if (m_p) {
@@ -143,6 +146,7 @@ bool CLoginImpl::DoLoginThread() {
             LOGIN_TRACE(TRACE_WARN, "m_pPluginContainer is NULL!");
             return false;
         }
+        ReadSecurityPolicy();
         if (CachedIMSI().empty()) {
             const std::string identity = GetIMSI();
             SetCachedIMSI(identity);
@@ -189,20 +193,20 @@ bool CLoginImpl::DoLoginThread() {
             LOGIN_TRACE(TRACE_WARN, "strLoginURL equal !");
             return false;
         }
-        if (!DoLoginServer(loginUrl, password, simType)) {
-            if (m_iError == 3 || m_iError == 2) {
-                // The server does not know the password: register again and log in once more.
-                if (!registerSim()) return false;
-                if (!DoLoginServer(loginUrl, password, simType)) {
-                    LOGIN_TRACE(TRACE_ERRO, "DoLoginServer failed!");
-                    return false;
-                }
-            }
-            // A refusal that left no code counts as success.
-            if (m_iError != 0) {
+        bool bLoggedIn = DoLoginServer(loginUrl, password, simType);
+        if (!bLoggedIn && (m_iError == 3 || m_iError == 2)) {
+            // The server does not know the password: register again and log in once more.
+            if (!registerSim()) return false;
+            if (!DoLoginServer(loginUrl, password, simType)) {
                 LOGIN_TRACE(TRACE_ERRO, "DoLoginServer failed!");
                 return false;
             }
+            bLoggedIn = true;
+        }
+        // A refusal that left no code counts as success, unless the policy wants a session.
+        if (!bLoggedIn && (m_iError != 0 || !m_Policy.CountsLoginWithoutSession())) {
+            LOGIN_TRACE(TRACE_ERRO, "DoLoginServer failed!");
+            return false;
         }
 
         SetLoginSuccess(true);
@@ -211,6 +215,20 @@ bool CLoginImpl::DoLoginThread() {
     } catch (...) {
         LOGIN_TRACE(TRACE_CRIT, "DoLoginThread() exception!");
         return false;
+    }
+}
+
+void CLoginImpl::ReadSecurityPolicy() {
+    HostInterface<ISetting> setting(m_pEasyUseInterface ? m_pEasyUseInterface->GetSetting()
+                                                        : nullptr);
+    m_Policy = SecurityPolicy::FromSettings(setting.Get());
+    if (!m_Policy.IsStrict()) return;
+    const std::string& caFile = m_Policy.CaFile();
+    LOGIN_TRACE(TRACE_INFO, "strict security mode, trusted issuers: " +
+                                (caFile.empty() ? std::string("the system's") : caFile));
+    // Kept even so: the exchange then fails rather than trust issuers the host did not name.
+    if (!caFile.empty() && !std::ifstream(caFile).is_open()) {
+        LOGIN_TRACE(TRACE_ERRO, "SECURITY/CAFILE cannot be read: " + caFile);
     }
 }
 

@@ -1,6 +1,7 @@
 // The form posts to the account server: one synchronous HTTPS POST (PostToServer) with proxy
 // support, certificate tolerance and proxy authentication, and the registration and login
 // requests built on it. Written once over the WinINet-shaped client of platform/https.h.
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -31,6 +32,26 @@ void TraceDetail(const IHttpClient& client) {
     if (!detail.empty()) NORVA_TRACE(TRACE_INFO, kModule, kSource, detail);
 }
 
+// The most one read asks for: a length that the reply only claims reserves no more than this
+// until its bytes arrive.
+constexpr uint32_t kReadStep = 64 * 1024;
+
+// Reads `length` bytes, or up to the reply's end, into `buffer` in steps of at most kReadStep.
+bool ReadReply(IHttpClient& client, const HttpHandle& request, uint32_t length,
+               std::vector<char>& buffer) {
+    size_t total = 0;
+    while (total < length) {
+        const uint32_t step = std::min<uint32_t>(kReadStep, length - static_cast<uint32_t>(total));
+        buffer.resize(total + step);
+        uint32_t read = 0;
+        if (!client.Read(request, buffer.data() + total, step, read)) return false;
+        total += std::min(read, step);
+        if (read < step) break;  // the reply has ended
+    }
+    buffer.resize(total);
+    return true;
+}
+
 bool IsCertificateError(uint32_t error) {
     switch (error) {
         case inet::ERROR_INTERNET_SEC_CERT_DATE_INVALID:
@@ -49,7 +70,7 @@ bool IsCertificateError(uint32_t error) {
 
 std::unique_ptr<IHttpClient> CLoginImpl::MakeHttpClient() {
     if (m_fnMakeHttpClient) return m_fnMakeHttpClient(m_ExchangeCancel);
-    return CreateHttpClient(m_ExchangeCancel);
+    return CreateHttpClient(m_ExchangeCancel, m_Policy.ClientOptions());
 }
 
 void CLoginImpl::CancelExchange() {
@@ -81,6 +102,14 @@ void CLoginImpl::SendWithCertificateRetry(IHttpClient& client, const HttpHandle&
                           static_cast<int>(error));
             LOGIN_TRACE(TRACE_ERRO, message);
         }
+        m_iError = static_cast<int32_t>(error);
+        throw CVelkoException();
+    }
+    if (!m_Policy.RetriesCertificateErrors()) {
+        char message[80];
+        std::snprintf(message, sizeof message, "HttpSendRequest() certificate refused : %d",
+                      static_cast<int>(error));
+        LOGIN_TRACE(TRACE_ERRO, message);
         m_iError = static_cast<int32_t>(error);
         throw CVelkoException();
     }
@@ -183,17 +212,22 @@ bool CLoginImpl::PostToServer(const std::string& url, const std::string& headers
             length == 0) {
             length = m_dwReplyBufSize;
         }
-        std::vector<char> buffer(length, '\0');
-        uint32_t read = 0;
-        if (!client->Read(request, buffer.data(), length, read)) {
+        if (length > kMaxHttpReplyBytes) {
+            // Refused unread, as a read past the bound would fail.
+            LOGIN_TRACE(TRACE_ERRO, "InternetReadFile() failed!");
+            LOGIN_TRACE(TRACE_INFO, "reply of " + std::to_string(length) + " bytes is over " +
+                                        std::to_string(kMaxHttpReplyBytes));
+            m_iError = static_cast<int32_t>(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE);
+            throw CVelkoException();
+        }
+        std::vector<char> buffer;
+        if (!ReadReply(*client, request, length, buffer)) {
             LOGIN_TRACE(TRACE_ERRO, "InternetReadFile() failed!");
             TraceDetail(*client);
             m_iError = static_cast<int32_t>(client->LastError());
             throw CVelkoException();
         }
-        const size_t count = std::min<size_t>(read, buffer.size());
-        size_t end = 0;
-        while (end < count && buffer[end] != '\0') ++end;
+        const size_t end = std::find(buffer.begin(), buffer.end(), '\0') - buffer.begin();
 
         reply.nStatus = static_cast<int32_t>(status);
         reply.strText.assign(buffer.data(), end);
@@ -276,7 +310,7 @@ std::string CLoginImpl::DoRegister(const std::string& registerUrl, const std::st
             LOGIN_TRACE(TRACE_WARN, "strIMSI equal !");
             return {};
         }
-        const std::string body = "cid=" + imsi + "&ctype=" + simType;
+        const std::string body = m_Policy.FormBody({{"cid", imsi}, {"ctype", simType}});
         ServerReply reply;
         if (!PostForm(registerUrl, body, reply)) return {};
         const std::string password = GetPwdFromResponse(reply.strText);
@@ -305,15 +339,28 @@ bool CLoginImpl::DoLoginServer(const std::string& loginUrl, const std::string& p
             LOGIN_TRACE(TRACE_WARN, "strIMSI equal !");
             return false;
         }
-        const std::string body = "cid=" + imsi + "&pass=" + password + "&ctype=" + simType;
+        const std::string body =
+            m_Policy.FormBody({{"cid", imsi}, {"pass", password}, {"ctype", simType}});
         ServerReply reply;
         if (!PostForm(loginUrl, body, reply)) return false;
-        if (ParseLoginResult(reply.strText, m_LoginResult)) {
+        LoginResult parsed;
+        if (ParseLoginResult(reply.strText, parsed) &&
+            (m_Policy.CountsLoginWithoutSession() ||
+             (!parsed.strEncodeKey.empty() && !parsed.strSessionId.empty()))) {
+            {
+                std::lock_guard<std::mutex> lock(m_ResultGuard);
+                m_LoginResult = std::move(parsed);
+            }
             m_iError = 0;
             return true;
         }
+        if (!m_Policy.CountsLoginWithoutSession() && m_iError == 0) {
+            // No refusal code, yet no session either: the host is told the reply was not one.
+            LOGIN_TRACE(TRACE_ERRO, "login reply carries no session!");
+            m_iError = -3;
+        }
         LOGIN_TRACE(TRACE_ERRO, "ParseLoginResult() failed!");
-        LOGIN_TRACE(TRACE_ERRO, body);
+        if (m_Policy.TracesExchangedTexts()) LOGIN_TRACE(TRACE_ERRO, body);
         return false;
     } catch (...) {
         LOGIN_TRACE(TRACE_CRIT, "DoLoginServer() exception!");

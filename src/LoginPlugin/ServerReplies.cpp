@@ -42,7 +42,8 @@ std::string CLoginImpl::GetPwdFromResponse(const std::string& response) {
         }
         if (!markup.FindElem("result")) {
             LOGIN_TRACE(TRACE_ERRO, "markup.FindElem() failed! can not find \"result\" flag");
-            LOGIN_TRACE(TRACE_ERRO, response);
+            // The reply may hold the password.
+            if (m_Policy.TracesExchangedTexts()) LOGIN_TRACE(TRACE_ERRO, response);
             return {};
         }
         if (!markup.IntoElem()) {

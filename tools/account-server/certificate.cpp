@@ -13,10 +13,11 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-bool AddExtension(X509* cert, int nid, const std::string& value) {
+// `issuer` is the certificate that signs `cert` (itself when self-signed).
+bool AddExtension(X509* cert, int nid, const std::string& value, X509* issuer = nullptr) {
     X509V3_CTX ctx;
     X509V3_set_ctx_nodb(&ctx);
-    X509V3_set_ctx(&ctx, cert, cert, nullptr, nullptr, 0);
+    X509V3_set_ctx(&ctx, issuer ? issuer : cert, cert, nullptr, nullptr, 0);
     X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value.c_str());
     if (!ext) return false;
     bool bAdded = X509_add_ext(cert, ext, -1) == 1;
@@ -24,9 +25,9 @@ bool AddExtension(X509* cert, int nid, const std::string& value) {
     return bAdded;
 }
 
-}  // namespace
-
-Credentials MakeSelfSigned(const std::string& name, bool bExpired) {
+// A new key and a certificate for it with a random serial number, the subject CN `name` and
+// the given validity; not yet signed.
+Credentials MakeUnsigned(const std::string& name, bool bExpired) {
     Credentials made;
     made.key.reset(EVP_RSA_gen(2048));
     made.cert.reset(X509_new());
@@ -54,7 +55,32 @@ Credentials MakeSelfSigned(const std::string& name, bool bExpired) {
           X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_UTF8,
                                      reinterpret_cast<const unsigned char*>(name.c_str()), -1, -1,
                                      0) &&
-          X509_set_issuer_name(cert, subject) && X509_set_pubkey(cert, made.key.get());
+          X509_set_pubkey(cert, made.key.get());
+    if (!bOk) return {};
+    return made;
+}
+
+}  // namespace
+
+Credentials MakeTestCa() {
+    Credentials made = MakeUnsigned("account-server test CA", false);
+    X509* cert = made.cert.get();
+    bool bOk = cert && X509_set_issuer_name(cert, X509_get_subject_name(cert)) &&
+               AddExtension(cert, NID_basic_constraints, "critical,CA:TRUE") &&
+               AddExtension(cert, NID_key_usage, "critical,keyCertSign,cRLSign") &&
+               AddExtension(cert, NID_subject_key_identifier, "hash") &&
+               X509_sign(cert, made.key.get(), EVP_sha256()) > 0;
+    if (!bOk) return {};
+    return made;
+}
+
+Credentials MakeServerCertificate(const std::string& name, bool bExpired, const Credentials* ca) {
+    Credentials made = MakeUnsigned(name, bExpired);
+    X509* cert = made.cert.get();
+    if (!cert) return {};
+    X509* issuer = ca ? ca->cert.get() : cert;
+    EVP_PKEY* signer = ca ? ca->key.get() : made.key.get();
+    bool bOk = X509_set_issuer_name(cert, X509_get_subject_name(issuer));
 
     std::string altNames = "DNS:" + name;
     if (name == "localhost") altNames += ",IP:127.0.0.1";
@@ -63,7 +89,8 @@ Credentials MakeSelfSigned(const std::string& name, bool bExpired) {
           AddExtension(cert, NID_key_usage, "critical,digitalSignature,keyEncipherment") &&
           AddExtension(cert, NID_ext_key_usage, "serverAuth") &&
           AddExtension(cert, NID_subject_key_identifier, "hash") &&
-          X509_sign(cert, made.key.get(), EVP_sha256()) > 0;
+          (!ca || AddExtension(cert, NID_authority_key_identifier, "keyid:always", issuer)) &&
+          X509_sign(cert, signer, EVP_sha256()) > 0;
     if (!bOk) return {};
     return made;
 }

@@ -19,10 +19,18 @@ struct Credentials {
     std::unique_ptr<EVP_PKEY, KeyDeleter> key;
 };
 
-// A self-signed certificate for `name` (subject and subject alternative name; "localhost"
-// also names 127.0.0.1), valid from an hour ago for a year, or expired a day ago.
-// Empty on failure.
-Credentials MakeSelfSigned(const std::string& name, bool bExpired);
+// A server certificate for `name` (subject and subject alternative name; "localhost"
+// also names 127.0.0.1), valid from an hour ago for a year, or expired a day ago; signed by
+// `ca`, or self-signed without one. Empty on failure.
+Credentials MakeServerCertificate(const std::string& name, bool bExpired,
+                                  const Credentials* ca = nullptr);
+inline Credentials MakeSelfSigned(const std::string& name, bool bExpired) {
+    return MakeServerCertificate(name, bExpired);
+}
+
+// A certificate authority of its own for tests, valid from an hour ago for a year: a client
+// that trusts it accepts what MakeServerCertificate signs with it. Empty on failure.
+Credentials MakeTestCa();
 
 // Empty, with `error` set, when either file cannot be read.
 Credentials LoadCredentials(const std::string& certFile, const std::string& keyFile,

@@ -55,8 +55,17 @@ int main(int argc, char** argv) {
     if (options->bPlain) {
         server = std::make_unique<httplib::Server>();
     } else {
+        Credentials ca;
+        if (!options->strCaOut.empty()) {
+            ca = MakeTestCa();
+            if (!ca.cert) return Fail("cannot make a test CA");
+            if (!WriteCertificate(ca.cert.get(), options->strCaOut)) {
+                return Fail("cannot write " + options->strCaOut);
+            }
+        }
         credentials = options->strCertFile.empty()
-                          ? MakeSelfSigned(options->strCertName, options->bCertExpired)
+                          ? MakeServerCertificate(options->strCertName, options->bCertExpired,
+                                                  ca.cert ? &ca : nullptr)
                           : LoadCredentials(options->strCertFile, options->strKeyFile, error);
         if (!credentials.cert) {
             return Fail(error.empty() ? "cannot make a certificate" : error);

@@ -5,10 +5,13 @@
 
 const char kUsage[] =
     "usage: account-server [--port N] [--plain] [--cert FILE --key FILE] [--cert-name NAME]\n"
-    "                      [--cert-expired] [--cert-out FILE] [--state FILE]\n"
+    "                      [--cert-expired] [--cert-out FILE] [--ca-out FILE] [--state FILE]\n"
     "                      [--login-code N [--login-code-once]] [--register-code N]\n"
     "                      [--delay-ms N] [--not-xml] [--pad-to BYTES]\n"
     "                      [--framing length|chunked|close] [--hang] [--close]\n"
+    "                      [--redirect-to URL]    (/register and /login answer 307 to URL)\n"
+    "                      [--claim-length N]     (a reply that claims N bytes, sends fewer and\n"
+    "                                              closes; with --hang it holds the connection)\n"
     "Serves POST /register (cid, ctype), POST /login (cid, pass, ctype) and POST /echo over\n"
     "HTTPS on 127.0.0.1 and prints \"port N\" once it listens.\n";
 
@@ -62,6 +65,8 @@ std::optional<ServerOptions> ParseOptions(int argc, char** argv, std::string& er
             options.bCertExpired = true;
         } else if (arg == "--cert-out") {
             if (!value(options.strCertOut)) return std::nullopt;
+        } else if (arg == "--ca-out") {
+            if (!value(options.strCaOut)) return std::nullopt;
         } else if (arg == "--state") {
             if (!value(options.strStateFile)) return std::nullopt;
         } else if (arg == "--login-code") {
@@ -96,6 +101,17 @@ std::optional<ServerOptions> ParseOptions(int argc, char** argv, std::string& er
             faults.bHang = true;
         } else if (arg == "--close") {
             faults.bClose = true;
+        } else if (arg == "--redirect-to") {
+            if (!value(faults.strRedirectTo)) return std::nullopt;
+        } else if (arg == "--claim-length") {
+            if (!value(text)) return std::nullopt;
+            char* end = nullptr;
+            const unsigned long long claimed = std::strtoull(text.c_str(), &end, 10);
+            if (text.empty() || text[0] == '-' || *end != '\0') {
+                error = "--claim-length: bad number " + text;
+                return std::nullopt;
+            }
+            faults.claimLength = claimed;
         } else {
             error = "unknown argument " + std::string(arg);
             return std::nullopt;
@@ -103,6 +119,10 @@ std::optional<ServerOptions> ParseOptions(int argc, char** argv, std::string& er
     }
     if (options.strCertFile.empty() != options.strKeyFile.empty()) {
         error = "--cert and --key go together";
+        return std::nullopt;
+    }
+    if (!options.strCaOut.empty() && (options.bPlain || !options.strCertFile.empty())) {
+        error = "--ca-out makes the certificate: not with --plain or --cert";
         return std::nullopt;
     }
     if (faults.bLoginCodeOnce && !faults.loginCode) {

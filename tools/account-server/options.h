@@ -1,6 +1,7 @@
 // Command line of the account server.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -19,8 +20,12 @@ struct Faults {
     bool bNotXml = false;  // a reply that is not well-formed XML
     size_t padTo = 0;      // replies padded with a trailing comment to this many bytes
     Framing framing = Framing::kLength;
-    bool bHang = false;   // requests are read and never answered
-    bool bClose = false;  // connections are closed once a request is read
+    bool bHang = false;         // requests are read and never answered
+    bool bClose = false;        // connections are closed once a request is read
+    std::string strRedirectTo;  // /register and /login answered with a 307 to this URL
+    // Replies whose Content-Length claims this many bytes; the body sent is shorter, and then the
+    // connection is closed (held instead with bHang).
+    std::optional<uint64_t> claimLength;
 };
 
 struct ServerOptions {
@@ -31,6 +36,7 @@ struct ServerOptions {
     std::string strCertName = "localhost";
     bool bCertExpired = false;
     std::string strCertOut;  // where to write the certificate in use
+    std::string strCaOut;    // a test CA signs the certificate; its own goes here (PEM)
     std::string strStateFile;
     Faults faults;
 };

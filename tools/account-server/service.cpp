@@ -89,7 +89,12 @@ void AccountService::Install(httplib::Server& server) {
         [this](std::string (AccountService::*handler)(const std::map<std::string, std::string>&)) {
             return [this, handler](const httplib::Request& request, httplib::Response& response) {
                 if (!BeforeAnswer(request)) return;
-                Answer(response, (this->*handler)(ParseForm(request.body)));
+                if (!m_faults.strRedirectTo.empty()) {
+                    response.status = 307;  // the client is to post the same form there
+                    response.set_header("Location", m_faults.strRedirectTo);
+                    return;
+                }
+                Answer(response, (this->*handler)(ParseForm(request.body)), ConnectionOf(request));
             };
         };
     // A reply without a length ends where its connection does: one request a connection.
@@ -171,12 +176,13 @@ bool AccountService::BeforeAnswer(const httplib::Request& request) {
         WaitUnlessStopped(std::chrono::milliseconds(m_faults.delayMs), -1)) {
         return false;
     }
-    if (m_faults.bHang) {
+    // A claimed length holds (with a hang) after its short body, not before.
+    if (m_faults.bHang && !m_faults.claimLength) {
         std::cerr << "account-server: holding " << request.method << " " << request.target
                   << " unanswered" << std::endl;
         WaitUnlessStopped(std::nullopt, connection);
     }
-    if (m_faults.bHang || m_faults.bClose) {
+    if ((m_faults.bHang && !m_faults.claimLength) || m_faults.bClose) {
         if (connection >= 0) shutdown(connection, SHUT_RDWR);
         std::cerr << "account-server: closed the connection of " << request.method << " "
                   << request.target << " without an answer" << std::endl;
@@ -185,13 +191,30 @@ bool AccountService::BeforeAnswer(const httplib::Request& request) {
     return true;
 }
 
-void AccountService::Answer(httplib::Response& response, std::string body) const {
+void AccountService::Answer(httplib::Response& response, std::string body, int connection) {
     if (m_faults.bNotXml) body = kNotXml;
     const size_t kCommentBytes = 7;  // "<!--" and "-->"
     if (m_faults.padTo > body.size() + kCommentBytes) {
         body += "<!--" + std::string(m_faults.padTo - body.size() - kCommentBytes, '.') + "-->";
     }
     const char* type = m_faults.bNotXml ? "text/html" : "text/xml";
+    if (m_faults.claimLength && *m_faults.claimLength > body.size()) {
+        // The body is the first and only piece of the claimed length; false ends the connection.
+        const uint64_t claimed = *m_faults.claimLength;
+        auto provider = [this, body, claimed, connection](size_t, size_t, httplib::DataSink& sink) {
+            if (!sink.write(body.data(), body.size())) return false;
+            std::cerr << "account-server: sent " << body.size() << " of " << claimed
+                      << " claimed bytes" << std::endl;
+            if (m_faults.bHang) {
+                std::cerr << "account-server: holding the connection" << std::endl;
+                WaitUnlessStopped(std::nullopt, connection);
+            }
+            if (connection >= 0) shutdown(connection, SHUT_RDWR);
+            return false;
+        };
+        response.set_content_provider(static_cast<size_t>(claimed), type, provider);
+        return;
+    }
     if (m_faults.framing == Framing::kLength) {
         response.set_content(body, type);
         return;

@@ -28,7 +28,8 @@ private:
     std::string Login(const std::map<std::string, std::string>& form);
     // Delays, holds or drops the request as the faults say; false when it gets no answer.
     bool BeforeAnswer(const httplib::Request& request);
-    void Answer(httplib::Response& response, std::string body) const;
+    // `connection`: the client's socket (-1 when unknown), which a claimed length may hold.
+    void Answer(httplib::Response& response, std::string body, int connection);
     // True when stopped before `duration` (none: forever) passed or, with a connection, when
     // its client left.
     bool WaitUnlessStopped(std::optional<std::chrono::milliseconds> duration, int connection);

@@ -10,7 +10,9 @@
 #include "HostReport.h"
 #include "HostRunner.h"
 #include "HostScript.h"
+#include "ModemCard.h"
 #include "PluginSession.h"
+#include "platform/serial.h"
 
 namespace {
 
@@ -66,14 +68,35 @@ int CommandRun(const Args& args) {
         std::fprintf(stderr, "loginhost: %s\n", error.c_str());
         return 2;
     }
-    HostScript script = HostScript::Default();
+    const bool bModem = !profile.card.port.empty();
+    HostScript script = HostScript::Default(bModem);
     if (!options.script.empty() && !script.Load(options.script, error)) {
         std::fprintf(stderr, "loginhost: %s\n", error.c_str());
         return 2;
     }
+    std::unique_ptr<CardSource> card;
+    if (bModem) {
+        if (const ScriptStep* step = script.FirstSetCard()) {
+            std::fprintf(stderr, "loginhost: %s:%d: '%s': the card is a modem (card.ini port=)\n",
+                         options.script.c_str(), step->line, step->text.c_str());
+            return 2;
+        }
+        // A port that is missing or held by another program is said at once, and plainly.
+        SerialPort probe;
+        if (!probe.Open(profile.card.port, profile.card.baud, error)) {
+            std::fprintf(stderr, "loginhost: %s: %s\n", profile.PathOf("card.ini").c_str(),
+                         error.c_str());
+            return 2;
+        }
+        probe.Close();
+        ModemOptions modem;
+        modem.port = profile.card.port;
+        modem.baud = profile.card.baud;
+        card = std::make_unique<ModemCard>(modem);
+    }
 
     HostReport report;
-    HostRunner runner(profile, report);
+    HostRunner runner(profile, report, std::move(card));
     const std::string path = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
     if (!runner.Start(path, error)) {
         std::fprintf(stderr, "loginhost: %s\n", error.c_str());

@@ -12,3 +12,4 @@ int CommandDemo(const Args& args);
 int CommandEncodeTable(const Args& args);
 int CommandSettings(const Args& args);
 int CommandEncrypt(const Args& args);
+int CommandWatch(const Args& args);

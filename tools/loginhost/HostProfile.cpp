@@ -114,7 +114,43 @@ KeySetter Text(std::string& target) {
     };
 }
 
+// A card on a modem's port: the modem gives everything else, so nothing else may be given.
+bool LoadModemCard(const IniFile& ini, const std::string& path, CardProfile& card,
+                   std::string& error) {
+    for (const auto& e : ini.Entries()) {
+        const std::string key = LowerAscii(e.key);
+        if (key != "port" && key != "baud") {
+            error = Where(path, e.line) + ": key '" + e.key +
+                    "' is not taken with port= (the modem is the card; known: port, baud)";
+            return false;
+        }
+    }
+    std::map<std::string, KeySetter> setters{
+        {"port",
+         [&card](const std::string& v, std::string& why) {
+             card.port = v;
+             if (!v.empty()) return true;
+             why = "port= names the modem's AT port";
+             return false;
+         }},
+        {"baud",
+         [&card](const std::string& v, std::string& why) {
+             int32_t baud = 0;
+             if (ParseInt32(v, baud) && baud > 0) {
+                 card.baud = static_cast<uint32_t>(baud);
+                 return true;
+             }
+             why = "bad speed for baud: '" + v + "'";
+             return false;
+         }},
+    };
+    return ApplyKeys(ini, path, "card", setters, error);
+}
+
 bool LoadCard(const IniFile& ini, const std::string& path, CardProfile& card, std::string& error) {
+    for (const auto& e : ini.Entries()) {
+        if (LowerAscii(e.key) == "port") return LoadModemCard(ini, path, card, error);
+    }
     int given = 0;
     auto once = [&given](KeySetter setter, int bit) {
         return [setter, bit, &given](const std::string& v, std::string& why) {
@@ -134,6 +170,11 @@ bool LoadCard(const IniFile& ini, const std::string& path, CardProfile& card, st
         {"imsi_error", once(Results(card.imsiResults, "imsi_error"), 1)},
         {"spn_errors", once(Results(card.spnResults, "spn_errors"), 2)},
         {"spn_error", once(Results(card.spnResults, "spn_error"), 2)},
+        {"baud",
+         [](const std::string&, std::string& why) {
+             why = "baud= needs port=";
+             return false;
+         }},
         {"comm",
          [&card](const std::string& v, std::string& why) {
              const std::string l = LowerAscii(v);
@@ -168,6 +209,29 @@ bool KeysInSections(const IniFile& ini, const std::string& path, std::string& er
     for (const auto& e : ini.Entries()) {
         if (e.section.empty()) {
             error = Where(path, e.line) + ": key '" + e.key + "' outside a [section]";
+            return false;
+        }
+    }
+    return true;
+}
+
+// The plug-in's strict mode: STRICT takes 0 or 1 (the plug-in would read any other value as 0,
+// silently), CAFILE a PEM file that can be read.
+bool CheckSecurity(const IniFile& ini, const std::string& path, std::string& error) {
+    for (const auto& e : ini.Entries()) {
+        if (!IniNameEquals(e.section, "SECURITY")) continue;
+        const std::string key = LowerAscii(e.key);
+        if (key == "strict" && e.value != "0" && e.value != "1") {
+            error = Where(path, e.line) + ": [SECURITY] STRICT is 0 or 1, not '" + e.value + "'";
+            return false;
+        }
+        if (key == "cafile" && !e.value.empty() && !std::ifstream(fs::u8path(e.value))) {
+            error = Where(path, e.line) + ": [SECURITY] CAFILE cannot be read: '" + e.value + "'";
+            return false;
+        }
+        if (key != "strict" && key != "cafile") {
+            error = Where(path, e.line) + ": unknown key '" + e.key +
+                    "' in [SECURITY] (known: STRICT, CAFILE)";
             return false;
         }
     }
@@ -228,7 +292,9 @@ bool HostProfile::Load(const std::string& dir, std::string& error) {
         if (!ini.Parse(path, text, error)) return false;
         const std::string name = file;
         if (name == "system.ini") {
-            if (!KeysInSections(ini, path, error)) return false;
+            if (!KeysInSections(ini, path, error) || !CheckSecurity(ini, path, error)) {
+                return false;
+            }
             system = ini;
         } else if (name == "user.ini") {
             if (!KeysInSections(ini, path, error)) return false;

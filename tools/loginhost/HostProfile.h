@@ -9,6 +9,7 @@
 //                  [LOGIN] URL=https://...        [REGISTER] URL=https://...
 //                  [CURRENT_USER_PRIVATE_DIR] PATH=...   [CRYPT] CRYPT=<loginhost encrypt KEY>
 //                  [SIMTYPE] ACTIVE=...  [SKIN] ACTIVE=...   [VERSION] MAJOR=...
+//                  [SECURITY] STRICT=0|1  CAFILE=<PEM file of trusted issuers>
 //                Written back when the plug-in sets a value. Without [CRYPT] CRYPT the host's
 //                default working key is used (encode-table uses the same).
 //   user.ini     GetUserSetting/SetUserSetting: [PROXY] TYPE= ADDRESS= PORT= USER= PASSWORD=.
@@ -25,6 +26,9 @@
 //                  spn_errors=N,...   the same for SPN reads, e.g. 14,14,0 (busy twice, then ok)
 //                  imsi_error=N       every IMSI read gives N (imsi_errors=N); spn_error=N alike
 //                  comm=yes|no        whether the card's communication interface exists
+//                or a real data card on a modem's AT port (then no other key is taken):
+//                  port=PATH          /dev/ttyUSB2, /dev/ttyACM0, ... or COM5 on Windows
+//                  baud=N             the port's speed (default 115200)
 //   net.ini      the network state, section [net]:
 //                  connect_state=N    INetConnect::GetConnectState (default 0; 2, 3 = busy)
 //                  check_result=N     ICheckNetConnection::CheckConnection (default 0; -1 = down)
@@ -43,6 +47,8 @@ struct CardProfile {
     std::vector<int32_t> imsiResults{0};
     std::vector<int32_t> spnResults{0};
     bool bComm = true;
+    std::string port;  // a modem's AT port: the card is real, the fields above unused
+    uint32_t baud = 115200;
 };
 
 struct NetProfile {

@@ -160,12 +160,15 @@ void HostProgress::Poll(ILogin2* pLogin) {
     if (state != m_nLastState) {
         m_nLastState = state;
         const std::string meaning = DescribeStateCode(state);
-        m_report.Line("progress", Stamp() + " state " + std::to_string(state) +
-                                      (meaning.empty() ? "" : " (" + meaning + ")"));
+        m_report.Record("progress",
+                        Stamp() + " state " + std::to_string(state) +
+                            (meaning.empty() ? "" : " (" + meaning + ")"),
+                        "\"state\":" + std::to_string(state));
     }
     const bool success = pLogin->IsLoginSuccess();
     if (success != m_bLastSuccess) {
         m_bLastSuccess = success;
-        m_report.Line("progress", Stamp() + (success ? " logged in" : " not logged in"));
+        m_report.Record("progress", Stamp() + (success ? " logged in" : " not logged in"),
+                        std::string("\"login\":") + (success ? "true" : "false"));
     }
 }

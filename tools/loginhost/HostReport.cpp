@@ -47,9 +47,14 @@ std::string OutcomeJson(const LoginOutcome& outcome) {
            ",\"password\":" + JsonString(outcome.password) + "}";
 }
 
-void HostReport::Line(const char* what, const std::string& details) {
+void HostReport::Record(const char* what, const std::string& text, const std::string& fields) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    std::fprintf(m_pOut, "%-9s %s\n", what, details.c_str());
+    if (m_bJson) {
+        std::fprintf(m_pOut, "{\"what\":%s,\"text\":%s%s%s}\n", JsonString(what).c_str(),
+                     JsonString(text).c_str(), fields.empty() ? "" : ",", fields.c_str());
+    } else {
+        std::fprintf(m_pOut, "%-9s %s\n", what, text.c_str());
+    }
     std::fflush(m_pOut);
 }
 

@@ -30,7 +30,11 @@ class HostReport : public HostObserver {
 public:
     explicit HostReport(std::FILE* out = stdout) : m_pOut(out) {}
 
-    void Line(const char* what, const std::string& details);
+    void Line(const char* what, const std::string& details) { Record(what, details, {}); }
+    // A line for people, or with SetJson one JSON object for programs: {"what":...,"text":...}
+    // and `fields` (more members, already JSON, without braces; empty for none).
+    void Record(const char* what, const std::string& text, const std::string& fields);
+    void SetJson(bool bJson) { m_bJson = bJson; }
     // The outcome in readable lines.
     void Outcome(const LoginOutcome& outcome);
 
@@ -47,4 +51,5 @@ public:
 private:
     std::mutex m_mutex;
     std::FILE* m_pOut;
+    bool m_bJson = false;
 };

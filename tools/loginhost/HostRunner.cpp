@@ -39,10 +39,25 @@ int32_t HostRunner::SkinListener::OnSkinChange(SkinChangeInfo* pInfo) {
     return 1;
 }
 
-HostRunner::HostRunner(HostProfile& profile, HostReport& report)
+void HostRunner::CardEventSink::OnDeviceEvent(int32_t code) {
+    m_report.Line("event", std::to_string(code) + " from the card to " +
+                               std::to_string(m_device.ListenerCount()) + " listener(s)");
+    m_device.SendEvent(code);
+    if (code == DEVICE_EVENT_AVAILABLE) ++m_nAvailable;
+    if (code == DEVICE_EVENT_CHANGED) ++m_nChanged;
+}
+
+int HostRunner::CardEventSink::Count(int32_t code) const {
+    if (code == DEVICE_EVENT_AVAILABLE) return m_nAvailable;
+    if (code == DEVICE_EVENT_CHANGED) return m_nChanged;
+    return 0;
+}
+
+HostRunner::HostRunner(HostProfile& profile, HostReport& report, std::unique_ptr<CardSource> card)
     : m_report(report),
       m_progress(report, kPluginTraceFile),
-      m_services(profile, &report),
+      m_services(profile, &report, std::move(card)),
+      m_cardEvents(report, m_services.device),
       m_watchedSetting(m_services.setting,
                        [this](const std::string& section, const std::string& url) {
                            m_progress.OnUrlRead(section, url);
@@ -81,6 +96,16 @@ void HostRunner::Identify() {
     m_report.Line("type", std::to_string(plugin->GetPluginType()));
     m_report.Line("version", version);
     m_report.Line("available", plugin->IsAvailable() ? "yes" : "no");
+    // What the plug-in will read at each login sequence.
+    std::string strict;
+    std::string caFile;
+    if (m_services.setting.GetSysSetting("SECURITY", "STRICT", strict) && strict == "1") {
+        m_services.setting.GetSysSetting("SECURITY", "CAFILE", caFile);
+        m_report.Line("security", caFile.empty() ? std::string("strict")
+                                                 : "strict, CAFILE=" + GbkToUtf8(caFile));
+    } else {
+        m_report.Line("security", "default");
+    }
 }
 
 bool HostRunner::QueryLogin() {
@@ -97,6 +122,9 @@ bool HostRunner::QueryLogin() {
     m_container.Serve(PLUGIN_ID_LOGIN, IID_LOGIN, pBase);
     m_pLogin->SetEventHandler(&m_listeners.front());
     m_report.Line("login", "interface 1");
+    // The login object listens to device events now, so none of the card's is lost.
+    m_services.card->Start(m_cardEvents);
+    m_bCardStarted = true;
     return true;
 }
 
@@ -106,6 +134,29 @@ int HostRunner::SendDeviceEvent(int32_t code) {
     const int told = m_services.device.SendEvent(code);
     Poll();
     return told;
+}
+
+int HostRunner::CardEvents(int32_t code) const {
+    return m_cardEvents.Count(code);
+}
+
+bool HostRunner::WaitCardEvent(int32_t code, double seconds) {
+    const double start = Elapsed();
+    int* taken = code == DEVICE_EVENT_AVAILABLE ? &m_nTakenAvailable
+                 : code == DEVICE_EVENT_CHANGED ? &m_nTakenChanged
+                                                : nullptr;
+    const std::string what = "card event " + std::to_string(code);
+    if (!taken) {
+        ReportWait(false, what.c_str(), ("no " + what).c_str(), start);
+        return false;
+    }
+    m_nWaitedCode = code;
+    m_nWaitedCount = *taken + 1;
+    Wait(seconds, Until::kCardEvent);
+    const bool seen = CardEvents(code) >= m_nWaitedCount;
+    if (seen) ++*taken;
+    ReportWait(seen, what.c_str(), ("no " + what).c_str(), start);
+    return seen;
 }
 
 bool HostRunner::StartLogin() {
@@ -122,6 +173,7 @@ void HostRunner::Wait(double seconds, Until until) {
     for (;;) {
         Poll();
         if (until == Until::kTrace && m_progress.TraceSeen()) return;
+        if (until == Until::kCardEvent && CardEvents(m_nWaitedCode) >= m_nWaitedCount) return;
         if ((until == Until::kLoggedIn || until == Until::kLoggedOut) && m_pLogin &&
             m_pLogin->IsLoginSuccess() == (until == Until::kLoggedIn)) {
             return;
@@ -291,15 +343,31 @@ int HostRunner::SkinNotices(const std::string& name) const {
 
 void HostRunner::SetCard(const CardProfile& card) {
     m_card = card;
-    m_services.card.SetCard(card);
+    if (m_services.simulated) m_services.simulated->SetCard(card);
+}
+
+void HostRunner::ServeNetwork(INetConnect& net, ICheckNetConnection& check) {
+    m_container.Serve(PLUGIN_ID_NET_CONNECT, IID_NET_CONNECT, &net);
+    m_container.Serve(PLUGIN_ID_CHECK_NET_CONNECTION, IID_CHECK_NET_CONNECTION, &check);
 }
 
 std::string HostRunner::Identity() const {
+    if (!m_services.simulated) {
+        // A real card: what it gives now.
+        char imsi[MTS_IMSI_BUFFER_SIZE] = {};
+        int32_t error = 0;
+        if (m_services.card->ReadImsi(imsi, sizeof imsi, error) && imsi[0]) return imsi;
+        return DefaultIdentity();
+    }
     // A card that gives its IMSI (its read results end in success) signs in with it.
     const bool bReads =
         m_card.bComm && (m_card.imsiResults.empty() || m_card.imsiResults.back() == 0);
     if (bReads && !m_card.imsi.empty()) return m_card.imsi;
-    // Otherwise the plug-in's default identity: "9" and the 14 stored characters.
+    return DefaultIdentity();
+}
+
+std::string HostRunner::DefaultIdentity() {
+    // The plug-in's default identity: "9" and the 14 stored characters.
     RegKey key = RegKey::OpenCurrentUser("Software\\Mirolan\\Velko\\Settings", RegAccess::Read);
     char stored[32] = {};
     uint32_t size = sizeof stored;
@@ -322,6 +390,10 @@ LoginOutcome HostRunner::Outcome() {
 }
 
 void HostRunner::Shutdown() {
+    if (m_bCardStarted) {
+        m_services.card->Stop();
+        m_bCardStarted = false;
+    }
     if (m_pLogin) {
         for (SkinListener& listener : m_listeners) m_pLogin->RemoveEventHandler(&listener);
         m_container.Withdraw(PLUGIN_ID_LOGIN, IID_LOGIN);

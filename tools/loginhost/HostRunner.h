@@ -6,8 +6,10 @@
 #include <atomic>
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <string>
 
+#include "CardSource.h"
 #include "HostContainer.h"
 #include "HostProfile.h"
 #include "HostProgress.h"
@@ -19,7 +21,9 @@
 
 class HostRunner {
 public:
-    HostRunner(HostProfile& profile, HostReport& report);
+    // The card is the profile's simulated card unless another source is given.
+    HostRunner(HostProfile& profile, HostReport& report,
+               std::unique_ptr<CardSource> card = nullptr);
     ~HostRunner();
     HostRunner(const HostRunner&) = delete;
     HostRunner& operator=(const HostRunner&) = delete;
@@ -30,10 +34,16 @@ public:
     // Prints the plug-in's identity.
     void Identify();
     // Asks for the login interface (number 1), serves it to the other plug-ins through the
-    // container and listens to its skin changes.
+    // container and listens to its skin changes; then the card source starts reporting its
+    // device events.
     bool QueryLogin();
     // Sends a device event to the registered listeners and reports it.
     int SendDeviceEvent(int32_t code);
+    // How many events of this code the card source has reported so far.
+    int CardEvents(int32_t code) const;
+    // Waits up to `seconds` for the card source to report one more event of this code than
+    // earlier waits took; true once it has.
+    bool WaitCardEvent(int32_t code, double seconds);
     bool StartLogin();
     // Waits up to `seconds` for IsLoginSuccess(), printing progress; true once logged in.
     bool WaitLogin(double seconds);
@@ -62,6 +72,8 @@ public:
     void SetCard(const CardProfile& card);
     void SetConnectState(int32_t state) { m_services.net.m_nState = state; }
     void SetCheckResult(int32_t result) { m_services.check.m_nResult = result; }
+    // Serves the network state from elsewhere than net.ini (watch: the system's network service).
+    void ServeNetwork(INetConnect& net, ICheckNetConnection& check);
 
     // Where the login stands, with the results of interfaces 3 and 2 after a success.
     LoginOutcome Outcome();
@@ -81,6 +93,21 @@ public:
     static bool Interrupted() { return s_bInterrupted; }
 
 private:
+    // Device events of the card source, on its own thread: reported and forwarded.
+    class CardEventSink : public DeviceEventSink {
+    public:
+        CardEventSink(HostReport& report, HostDevice& device)
+            : m_report(report), m_device(device) {}
+        void OnDeviceEvent(int32_t code) override;
+        int Count(int32_t code) const;
+
+    private:
+        HostReport& m_report;
+        HostDevice& m_device;
+        std::atomic<int> m_nAvailable{0};
+        std::atomic<int> m_nChanged{0};
+    };
+
     // A skin-change listener of the host: it reports and counts each notification.
     class SkinListener : public ISkinControlEvent {
     public:
@@ -99,8 +126,9 @@ private:
     bool QueryLoginResponse(std::string& encodeKey, std::string& sessionId);
     bool QueryRegResponse(std::string& password);
     std::string Identity() const;
+    static std::string DefaultIdentity();
     SkinListener* FindListener(const std::string& name);
-    enum class Until { kTime, kLoggedIn, kLoggedOut, kTrace };
+    enum class Until { kTime, kLoggedIn, kLoggedOut, kTrace, kCardEvent };
     void Wait(double seconds, Until until);
     void ReportWait(bool bReached, const char* reached, const char* missed, double start);
 
@@ -108,6 +136,12 @@ private:
     HostProgress m_progress;
     // The services outlive the plug-in, which may call them until it is released.
     HostServices m_services;
+    CardEventSink m_cardEvents;
+    bool m_bCardStarted = false;
+    int32_t m_nWaitedCode = 0;  // the card event a wait is for, and how many must have come
+    int m_nWaitedCount = 0;
+    int m_nTakenAvailable = 0;  // card events earlier waits took
+    int m_nTakenChanged = 0;
     WatchedSetting m_watchedSetting;
     HostContainer m_container;
     CardProfile m_card;

@@ -91,6 +91,14 @@ bool ParseStep(const std::string& text, ScriptStep& step, std::string& why) {
         step.kind = K::kEvent;
         return count(1) && number(args[0]);
     }
+    if (verb == "wait-event") {
+        step.kind = K::kWaitEvent;
+        if (args.empty() || args.size() > 2) {
+            why = "'wait-event' takes CODE [SECONDS]";
+            return false;
+        }
+        return number(args[0]) && (args.size() == 1 || seconds(args[1]));
+    }
     if (verb == "start-login") {
         step.kind = K::kStartLogin;
         return count(0);
@@ -250,11 +258,20 @@ bool HostScript::Parse(const std::string& name, const std::string& text, std::st
     return true;
 }
 
-HostScript HostScript::Default() {
+HostScript HostScript::Default(bool bCardReports) {
     HostScript script;
     std::string error;
-    script.Parse("(default)", "event 50082\nstart-login\nwait-login\n", error);
+    script.Parse("(default)",
+                 std::string(bCardReports ? "wait-event 50082\n" : "event 50082\n") +
+                     "start-login\nwait-login\n",
+                 error);
     return script;
+}
+
+const ScriptStep* HostScript::FirstSetCard() const {
+    for (const ScriptStep& step : m_steps)
+        if (step.kind == ScriptStep::Kind::kSetCard) return &step;
+    return nullptr;
 }
 
 ScriptResult RunScript(const HostScript& script, HostRunner& runner, HostReport& report,
@@ -280,6 +297,9 @@ ScriptResult RunScript(const HostScript& script, HostRunner& runner, HostReport&
                 break;
             case K::kWaitTrace:
                 runner.WaitTrace(step.seconds, step.value);
+                break;
+            case K::kWaitEvent:
+                runner.WaitCardEvent(step.number, step.seconds < 0 ? waitSeconds : step.seconds);
                 break;
             case K::kSleep:
                 runner.Pause(step.seconds);

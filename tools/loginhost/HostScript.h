@@ -2,6 +2,8 @@
 // would over a session. Blank lines and lines starting with '#' or ';' are ignored.
 //
 //   event CODE                 device event to the registered listeners (50082, 50083, ...)
+//   wait-event CODE [SECONDS]  wait for the card (a modem) to report one more such event than
+//                              the wait-event steps before took (default: --timeout)
 //   start-login                ILogin::StartLogin
 //   wait-login [SECONDS]       wait for the login, printing progress (default: --timeout)
 //   wait-logout [SECONDS]      wait for the success flag to drop (a SIM change)
@@ -36,6 +38,7 @@ struct ScriptStep {
         kWaitLogin,
         kWaitLogout,
         kWaitTrace,
+        kWaitEvent,
         kSleep,
         kSetCard,
         kSetNet,
@@ -65,7 +68,11 @@ public:
     bool Load(const std::string& path, std::string& error);
     bool Parse(const std::string& name, const std::string& text, std::string& error);
     // What `run` does without a script: device event 50082, StartLogin, wait for the login.
-    static HostScript Default();
+    // A card that reports its own events (a modem) sends 50082 when it is ready: the host waits
+    // for it instead.
+    static HostScript Default(bool bCardReports = false);
+    // The first step that sets the simulated card, or null.
+    const ScriptStep* FirstSetCard() const;
 
     const std::vector<ScriptStep>& Steps() const { return m_steps; }
 

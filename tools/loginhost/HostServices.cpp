@@ -1,7 +1,6 @@
 #include "HostServices.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "PluginIds.h"
 #include "platform/textcodec.h"
@@ -100,47 +99,6 @@ std::string HostStringRes::GetString(int32_t id) {
     return it == m_profile.strings.end() ? std::string() : Utf8ToGbk(it->second);
 }
 
-bool HostCard::Read(const std::string& text, const std::vector<int32_t>& results, size_t& next,
-                    char* buf, size_t size, int32_t& error) {
-    const int32_t result = results.empty() ? 0 : results[std::min(next, results.size() - 1)];
-    ++next;
-    if (result != 0) {
-        error = result;
-        return false;
-    }
-    // The caller's buffer has a fixed size: a longer text is cut, and always terminated.
-    const size_t n = std::min(text.size(), size - 1);
-    std::memcpy(buf, text.data(), n);
-    buf[n] = '\0';
-    return true;
-}
-
-bool HostCard::SRVGetImsiInfo(char* pImsi, int32_t& error) {
-    ++m_nImsiReads;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return Read(Utf8ToGbk(m_card.imsi), m_card.imsiResults, m_nextImsi, pImsi, MTS_IMSI_BUFFER_SIZE,
-                error);
-}
-
-bool HostCard::SRVGetSpnData(char* pSpn, int32_t& error) {
-    ++m_nSpnReads;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return Read(Utf8ToGbk(m_card.spn), m_card.spnResults, m_nextSpn, pSpn, MTS_SPN_BUFFER_SIZE,
-                error);
-}
-
-void HostCard::SetCard(const CardProfile& card) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_card = card;
-    m_nextImsi = 0;
-    m_nextSpn = 0;
-}
-
-bool HostCard::HasComm() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_card.bComm;
-}
-
 bool HostDevice::AddDeviceEvent(ICheckDeviceEvent* pEvent, int32_t /*kind*/) {
     if (!pEvent) return false;
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -161,9 +119,10 @@ int HostDevice::SendEvent(int32_t code) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         listeners = m_listeners;
-        m_nEventData = code;
     }
-    for (ICheckDeviceEvent* listener : listeners) listener->OnDeviceEvent(code, &m_nEventData);
+    // Events may come from the host's thread and a card's at once: each has its own data.
+    int32_t data = code;
+    for (ICheckDeviceEvent* listener : listeners) listener->OnDeviceEvent(code, &data);
     return static_cast<int>(listeners.size());
 }
 
@@ -172,11 +131,13 @@ size_t HostDevice::ListenerCount() const {
     return m_listeners.size();
 }
 
-HostServices::HostServices(HostProfile& profile, HostObserver* pObserver)
+HostServices::HostServices(HostProfile& profile, HostObserver* pObserver,
+                           std::unique_ptr<CardSource> source)
     : setting(profile, crypt.Encrypt(HostCrypt::DefaultWorkingKey()), pObserver),
       strings(profile),
-      card(profile.card),
-      device(card),
+      card(source ? std::move(source) : std::make_unique<SimulatedCard>(profile.card)),
+      simulated(dynamic_cast<SimulatedCard*>(card.get())),
+      device(*card),
       net(profile.net.nConnectState),
       check(profile.net.nCheckResult) {}
 

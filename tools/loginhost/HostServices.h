@@ -1,15 +1,17 @@
-// The reference host's services, served from a profile: settings, strings, the data card with
-// its device events, the network state and the crypt plug-in. Each is safe to call from any
-// thread (the plug-in's worker calls them beside the host's own thread). The host owns them:
-// their Release does nothing.
+// The reference host's services, served from a profile: settings, strings, the data card (from
+// a card source) with its device events, the network state and the crypt plug-in. Each is safe to
+// call from any thread (the plug-in's worker calls them beside the host's own thread). The host
+// owns them: their Release does nothing.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "CardSource.h"
 #include "HostContainer.h"
 #include "HostCrypt.h"
 #include "HostProfile.h"
@@ -17,6 +19,7 @@
 #include "INetConnect.h"
 #include "ISetting.h"
 #include "IStringResMgr.h"
+#include "SimulatedCard.h"
 
 // Told what the plug-in does to the host; called on the plug-in's thread.
 class HostObserver {
@@ -72,36 +75,27 @@ private:
     const HostProfile& m_profile;  // read only after loading
 };
 
-// The data card: each read takes the next scripted result; the last one repeats.
-class HostCard : public MTSComm {
+// MTSComm served from the host's card source, with the buffer sizes of the host contract.
+class HostComm : public MTSComm {
 public:
-    explicit HostCard(const CardProfile& card) : m_card(card) {}
-    bool SRVGetImsiInfo(char* pImsi, int32_t& error) override;
-    bool SRVGetSpnData(char* pSpn, int32_t& error) override;
-
-    // For later steps of a run (scripts): change the card.
-    void SetCard(const CardProfile& card);
-    bool HasComm() const;
-    int ImsiReads() const { return m_nImsiReads; }
-    int SpnReads() const { return m_nSpnReads; }
+    explicit HostComm(CardSource& card) : m_card(card) {}
+    bool SRVGetImsiInfo(char* pImsi, int32_t& error) override {
+        return m_card.ReadImsi(pImsi, MTS_IMSI_BUFFER_SIZE, error);
+    }
+    bool SRVGetSpnData(char* pSpn, int32_t& error) override {
+        return m_card.ReadSpn(pSpn, MTS_SPN_BUFFER_SIZE, error);
+    }
 
 private:
-    static bool Read(const std::string& text, const std::vector<int32_t>& results, size_t& next,
-                     char* buf, size_t size, int32_t& error);
-    mutable std::mutex m_mutex;
-    CardProfile m_card;
-    size_t m_nextImsi = 0;
-    size_t m_nextSpn = 0;
-    std::atomic<int> m_nImsiReads{0};
-    std::atomic<int> m_nSpnReads{0};
+    CardSource& m_card;
 };
 
 class HostDevice : public ICheckDeviceType {
 public:
-    explicit HostDevice(HostCard& card) : m_card(card) {}
+    explicit HostDevice(CardSource& card) : m_card(card), m_comm(card) {}
     void Release() override {}
     int32_t GetErrorCode() override { return 0; }
-    MTSComm* GetMTSComm() override { return m_card.HasComm() ? &m_card : nullptr; }
+    MTSComm* GetMTSComm() override { return m_card.HasComm() ? &m_comm : nullptr; }
     bool AddDeviceEvent(ICheckDeviceEvent* pEvent, int32_t kind) override;
     bool RemoveDeviceEvent(ICheckDeviceEvent* pEvent, int32_t kind) override;
 
@@ -111,9 +105,9 @@ public:
 
 private:
     mutable std::mutex m_mutex;
-    HostCard& m_card;
+    CardSource& m_card;
+    HostComm m_comm;
     std::vector<ICheckDeviceEvent*> m_listeners;
-    int32_t m_nEventData = 0;  // what the event's pointer points at
 };
 
 class HostNet : public INetConnect {
@@ -137,7 +131,9 @@ public:
 // All of the above for one profile.
 class HostServices {
 public:
-    HostServices(HostProfile& profile, HostObserver* pObserver);
+    // The card is the profile's simulated card, unless another source is given.
+    HostServices(HostProfile& profile, HostObserver* pObserver,
+                 std::unique_ptr<CardSource> card = nullptr);
     HostServices(const HostServices&) = delete;
     HostServices& operator=(const HostServices&) = delete;
 
@@ -147,7 +143,8 @@ public:
     HostCrypt crypt;
     HostSetting setting;
     HostStringRes strings;
-    HostCard card;
+    std::unique_ptr<CardSource> card;
+    SimulatedCard* simulated;  // card when it is the simulated one, else null
     HostDevice device;
     HostNet net;
     HostNetCheck check;

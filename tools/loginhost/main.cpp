@@ -13,7 +13,8 @@ int Usage() {
                  "       loginhost demo [--json]\n"
                  "       loginhost encode-table IN OUT --profile DIR\n"
                  "       loginhost settings --profile DIR\n"
-                 "       loginhost encrypt TEXT\n");
+                 "       loginhost encrypt TEXT\n"
+                 "       loginhost watch --profile DIR [--plugin PATH] [--modem ID] [--json]\n");
     return 2;
 }
 
@@ -29,5 +30,6 @@ int main(int argc, char** argv) {
     if (command == "encode-table") return CommandEncodeTable(args);
     if (command == "settings") return CommandSettings(args);
     if (command == "encrypt") return CommandEncrypt(args);
+    if (command == "watch") return CommandWatch(args);
     return Usage();
 }

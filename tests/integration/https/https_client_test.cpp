@@ -14,13 +14,15 @@ using ::testing::HasSubstr;
 class HttpsClientTest : public ::testing::Test {
 protected:
     // (Re)starts the account server; with `bTrusted`, a new client trusts its certificate.
-    void StartServer(std::vector<std::string> switches, bool bTrusted = false) {
+    void StartServer(std::vector<std::string> switches, bool bTrusted = false,
+                     HttpRedirectPolicy redirects = HttpRedirectPolicy::kHttpsOnly) {
         switches.insert(switches.end(), {"--cert-out", m_dir.Path() + "/server.pem"});
         m_server = std::make_unique<AccountServer>();
         std::string error;
         ASSERT_TRUE(m_server->Start(switches, error)) << error;
         HttpClientOptions options;
         if (bTrusted) options.strTrustedCertificates = m_dir.Path() + "/server.pem";
+        options.redirects = redirects;
         m_client = CreateHttpClient(m_cancel, options);
     }
     // Posts `body` to `object` with the checks off; false when the send failed.
@@ -104,6 +106,56 @@ TEST_F(HttpsClientTest, UnsizedReplyIsReadUntilTheBufferIsFullOrTheReplyEnds) {
         EXPECT_EQ(ReadOnce(*m_client, post.request, 20000).size(), 20000u - 10240u);
         EXPECT_EQ(ReadOnce(*m_client, post.request, 20000), "");
     }
+}
+
+TEST_F(HttpsClientTest, RedirectsAreFollowedOnlyWhereThePolicyAllows) {
+    AccountServer target;
+    std::string error;
+    ASSERT_TRUE(target.Start({}, error)) << error;
+    CountingListener forbidden;
+    const std::string targetPort = std::to_string(target.Port());
+    const std::string forbiddenPort = std::to_string(forbidden.Port());
+    using P = HttpRedirectPolicy;
+    struct Case {
+        std::string to;
+        P policy;
+        uint32_t error;  // 0: followed
+    };
+    const Case cases[] = {
+        {"http://127.0.0.1:" + forbiddenPort + "/register", P::kHttpsOnly,
+         inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
+        {"http://127.0.0.1:" + forbiddenPort + "/register", P::kSameHostHttps,
+         inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
+        {"https://localhost:" + forbiddenPort + "/register", P::kSameHostHttps,
+         inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
+        {"https://127.0.0.1:" + targetPort + "/register", P::kSameHostHttps, 0},
+        {"https://localhost:" + targetPort + "/register", P::kHttpsOnly, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.to);
+        StartServer({"--redirect-to", c.to}, false, c.policy);
+        OpenedRequest post;
+        const bool bSent = Post(post, "/register", "cid=460001234567890&ctype=5");
+        if (c.error != 0) {
+            EXPECT_FALSE(bSent);
+            EXPECT_EQ(Error(), c.error) << m_client->LastErrorDetail();
+        } else {
+            ASSERT_TRUE(bSent) << m_client->LastErrorDetail();
+            EXPECT_EQ(Query(*m_client, post.request, kStatusQuery), 200u);
+            ExpectRegistrationRead(*m_client, post.request);
+        }
+    }
+    EXPECT_EQ(forbidden.Connections(), 0);
+}
+
+TEST_F(HttpsClientTest, ReplyIsNeverKeptPastTheBound) {
+    StartServer({"--pad-to", std::to_string(kMaxHttpReplyBytes + 1)});
+    OpenedRequest post;
+    ASSERT_TRUE(Post(post, "/register", "cid=7&ctype=1")) << m_client->LastErrorDetail();
+    EXPECT_EQ(Query(*m_client, post.request, kLengthQuery), kMaxHttpReplyBytes + 1);
+    EXPECT_EQ(ReadOnce(*m_client, post.request, kMaxHttpReplyBytes).size(), kMaxHttpReplyBytes);
+    EXPECT_EQ(ReadOnce(*m_client, post.request, 1),
+              "<read failed " + std::to_string(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE) + ">");
 }
 
 TEST_F(HttpsClientTest, RequestArrivesAsSent) {

@@ -1,6 +1,8 @@
 // The login sequence against the account server over real TLS: registration and login, the
 // stored password, the refusals, certificate tolerance, the reply buffer, and stopping while
 // the server does not answer.
+#include <sys/resource.h>
+
 #include <cstdio>
 
 #include "LoginServerFixture.h"
@@ -118,6 +120,34 @@ TEST_F(LoginExchangeTest, ReplyWithALengthIsReadWhole) {
     const char* headers = "Accept:*/*\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\n";
     ASSERT_TRUE(login->PostToServer(url, headers, "cid=1&pass=2&ctype=3", "", "", true, reply));
     EXPECT_EQ(reply.strText.size(), 20000u);
+}
+
+// Anyone on the path can claim a length; the memory the exchange takes must not follow it.
+TEST_F(LoginExchangeTest, ReplyClaimingMoreThanItSendsTakesNoMoreMemory) {
+    struct Case {
+        const char* claim;
+        int error;  // over the bound: refused unread; under it: the short body's broken end
+    };
+    for (const Case& c : {Case{"4000000000", 12152}, Case{"1000000", 12030}}) {
+        SCOPED_TRACE(c.claim);
+        StartServer({"--claim-length", c.claim}, true);
+        const std::string url = "https://127.0.0.1:" + std::to_string(server.Port()) + "/login";
+        const char* headers =
+            "Accept:*/*\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\n";
+        rusage before{};
+        getrusage(RUSAGE_SELF, &before);
+        ServerReply reply;
+        EXPECT_FALSE(
+            login->PostToServer(url, headers, "cid=1&pass=2&ctype=3", "", "", true, reply));
+        rusage after{};
+        getrusage(RUSAGE_SELF, &after);
+        EXPECT_EQ(login->GetErrorCode(), c.error);
+        EXPECT_TRUE(trace.Has("InternetReadFile() failed!", 2));
+        const long grownKiB = after.ru_maxrss - before.ru_maxrss;
+        std::printf("[ measure  ] a reply claiming %s bytes: peak resident memory grew %ld KiB\n",
+                    c.claim, grownKiB);
+        EXPECT_LT(grownKiB, 16 * 1024);
+    }
 }
 
 TEST_F(LoginExchangeTest, DestroyingTheLoginObjectCancelsAnUnansweredRequest) {

@@ -332,6 +332,37 @@ login $IMSI_A $(json run.out password)"
     expect_json wrong.out login false
     [ "$(requests server.log | wc -l)" -eq 2 ] || fail "a request passed the proxy without credentials"
     ;;
+strict)
+    # Strict mode: a self-signed certificate is refused at the first send; natively (WinINet
+    # trusts the system's store only) one signed by the CA that the profile names logs in, and an
+    # unreadable reply leaves the password out of the trace.
+    start_server selfsigned
+    write_profile "$selfsigned_port"
+    printf '[SECURITY]\nSTRICT=1\n' >>profile/system.ini
+    run_host self.out run --profile profile --script "$data/strict-refused.script" --json
+    [ "$status" -eq 1 ] || fail "self-signed: exit status $status, not 1"
+    grep -qx "security  strict" self.out || fail "no start line of the mode"
+    expect_json self.out error 12045
+    grep -qE '^trace +\+[0-9.]+s ERRO HttpSendRequest\(\) certificate refused : 12045$' self.out ||
+        fail "no trace of the refused certificate"
+    [ "$(requests selfsigned.log | wc -l)" -eq 0 ] || fail "the self-signed server got a request"
+    if [ ${#runner[@]} -eq 0 ]; then
+        start_server server --ca-out ca.pem
+        start_server broken --ca-out ca2.pem --not-xml
+        write_profile "$server_port"
+        printf '[SECURITY]\nSTRICT=1\nCAFILE=%s\n' "$PWD/ca.pem" >>profile/system.ini
+        run_host run.out run --profile profile --json --timeout 30
+        expect_logged_in run.out "$IMSI_A"
+        grep -qx "security  strict, CAFILE=$PWD/ca.pem" run.out || fail "no start line of the CA file"
+        password=$(json run.out password)
+        write_profile "$broken_port"
+        printf '[SECURITY]\nSTRICT=1\nCAFILE=%s\n' "$PWD/ca2.pem" >>profile/system.ini
+        run_host broken.out run --profile profile --script "$data/strict-unreadable.script" --json
+        [ "$status" -eq 1 ] || fail "unreadable reply: exit status $status, not 1"
+        grep -q "pass=$password" broken.log || fail "the stored password was not sent"
+        grep -qF "$password" norvamts_trace_0.log broken.out && fail "the password is in the trace"
+    fi
+    ;;
 server-comes-back)
     # The server is down at the first attempt and comes back; the retry at the end of the
     # plug-in's 60-second period logs in. Real time.

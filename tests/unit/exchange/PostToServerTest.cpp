@@ -186,6 +186,41 @@ TEST_F(PostToServerTest, AnnouncedLengthOrElseTenKilobytesSizeTheRead) {
     }
 }
 
+// A claimed length is taken a step at a time, so only what arrives is kept; one past the bound
+// is refused unread.
+TEST_F(PostToServerTest, ClaimedLengthIsReadInStepsUpToTheBound) {
+    struct Case {
+        uint32_t length;
+        int error;
+        std::string body;
+        std::vector<uint32_t> asked;  // the size of each read
+    };
+    const Case cases[] = {
+        {4000000000u, 12152, "<result/>", {}},
+        {kMaxHttpReplyBytes + 1, 12152, "<result/>", {}},
+        {1000000, 0, "<result/>", {65536}},
+        {140000, 0, std::string(140000, 'z'), {65536, 65536, 8928}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.length);
+        FakeHttps fresh;
+        CLoginImpl other(&host.container, Over(fresh));
+        fresh.Script().RepliesWithLength(200, c.body, c.length);
+        trace.Clear();
+        EXPECT_EQ(other.PostToServer(kUrl, kHeaders, "cid=1", "", "", true, reply), c.error == 0);
+        EXPECT_EQ(other.GetErrorCode(), c.error);
+        std::vector<uint32_t> asked;
+        for (const HttpCall& read : fresh.Calls("Read")) asked.push_back(read.number);
+        EXPECT_EQ(asked, c.asked);
+        if (c.error == 0) {
+            EXPECT_EQ(reply.strText, c.body);
+        } else {
+            EXPECT_TRUE(trace.Has("InternetReadFile() failed!", 2));
+        }
+        EXPECT_TRUE(fresh.AllHandlesClosed());
+    }
+}
+
 TEST_F(PostToServerTest, StopRequestCancelsASendInProgress) {
     https.HoldSends();
     bool bResult = true;

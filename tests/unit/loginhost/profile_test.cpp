@@ -55,9 +55,24 @@ TEST_F(ProfileTest, ErrorsNameTheFileAndLine) {
         {"card.ini", "[card]\nspn_error=1\nspn_errors=2\n",
          "card.ini:3: spn_error and spn_errors both given"},
         {"card.ini", "[sim]\n", "card.ini:1: unknown section [sim] (expected [card])"},
+        {"card.ini", "[card]\nport=/dev/ttyUSB2\nimsi=4600\n",
+         "card.ini:3: key 'imsi' is not taken with port= (the modem is the card; known: port, "
+         "baud)"},
+        {"card.ini", "[card]\nspn_errors=14\nPort=COM5\n",
+         "card.ini:2: key 'spn_errors' is not taken with port= (the modem is the card; known: "
+         "port, baud)"},
+        {"card.ini", "[card]\nport=COM5\nbaud=fast\n", "card.ini:3: bad speed for baud: 'fast'"},
+        {"card.ini", "[card]\nport=\n", "card.ini:2: port= names the modem's AT port"},
+        {"card.ini", "[card]\nbaud=9600\n", "card.ini:2: baud= needs port="},
         {"net.ini", "[net]\nstate=2\n",
          "net.ini:2: unknown key 'state' (known: check_result, connect_state)"},
         {"strings.ini", "11004=a\nabc=b\n", "strings.ini:2: bad string number 'abc'"},
+        {"system.ini", "[LOGIN]\nURL=x\n[security]\nstrict=yes\n",
+         "system.ini:4: [SECURITY] STRICT is 0 or 1, not 'yes'"},
+        {"system.ini", "[SECURITY]\nSTRICT=1\nCAFILE=no-such-ca.pem\n",
+         "system.ini:3: [SECURITY] CAFILE cannot be read: 'no-such-ca.pem'"},
+        {"system.ini", "[SECURITY]\nSTRIKT=1\n",
+         "system.ini:2: unknown key 'STRIKT' in [SECURITY] (known: STRICT, CAFILE)"},
         {"sytem.ini", "[LOGIN]\n",
          "sytem.ini: unknown profile file (known: system.ini, user.ini, named.ini, strings.ini, "
          "card.ini, net.ini)"},
@@ -78,18 +93,20 @@ TEST_F(ProfileTest, TheCardPlaysItsScriptAndRepeatsTheLastResult) {
     ASSERT_TRUE(profile.Load(dir, error)) << error;
     NoObserver observer;
     HostServices s(profile, &observer);
+    MTSComm* comm = s.device.GetMTSComm();
+    ASSERT_NE(comm, nullptr);
     std::vector<std::string> reads;
     for (int i = 0; i < 4; ++i) {
         char spn[MTS_SPN_BUFFER_SIZE] = {};
         int32_t code = 0;
-        const bool ok = s.card.SRVGetSpnData(spn, code);
+        const bool ok = comm->SRVGetSpnData(spn, code);
         reads.push_back(ok ? std::string("ok:") + spn : "error:" + std::to_string(code));
     }
     EXPECT_EQ(reads,
               (std::vector<std::string>{"error:14", "error:10003", "ok:\xD6\xD0", "ok:\xD6\xD0"}));
     char imsi[MTS_IMSI_BUFFER_SIZE] = {};
     int32_t code = 0;
-    EXPECT_TRUE(s.card.SRVGetImsiInfo(imsi, code));
+    EXPECT_TRUE(comm->SRVGetImsiInfo(imsi, code));
     EXPECT_EQ(std::string(imsi), "46000123456789012");  // cut to the caller's buffer
 }
 

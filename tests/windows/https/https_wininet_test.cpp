@@ -1,6 +1,10 @@
 // WinINet, through the platform's client, against the native account server and tinyproxy that
-// with_servers.sh starts: the certificate retry, directly and after the proxy's 407.
+// with_servers.sh starts: the certificate retry, directly and after the proxy's 407, the
+// redirect policy and the bound on a reply.
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "tests/integration/https/exchange_support.h"
@@ -17,11 +21,72 @@ uint16_t Port(const char* name) {
     const uint16_t variable = Port(name); \
     if (variable == 0) GTEST_SKIP() << name << " is not set (run through with_servers.sh)"
 
+// The native server's log (a Unix path, reached through Wine's drive Z:), as it is now.
+std::string ServerLog(const char* variable) {
+    const char* path = std::getenv(variable);
+    if (!path) return "<no log>";
+    std::string windowsPath = std::string("Z:") + path;
+    std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
+    std::ifstream log(windowsPath);
+    return std::string(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>());
+}
+
 class WinInetTest : public ::testing::Test {
 protected:
     HttpCancel m_cancel;
     std::unique_ptr<IHttpClient> m_client = CreateHttpClient(m_cancel);
 };
+
+TEST_F(WinInetTest, RedirectsAreFollowedOnlyWhereThePolicyAllows) {
+    REQUIRE_PORT(forbidden, "LOGIN_TEST_FORBIDDEN_PORT");
+    using P = HttpRedirectPolicy;
+    struct Case {
+        const char* server;
+        P policy;
+        uint32_t error;  // 0: followed
+    };
+    const Case cases[] = {
+        {"LOGIN_TEST_TO_HTTP_PORT", P::kHttpsOnly, inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
+        {"LOGIN_TEST_TO_HTTP_PORT", P::kSameHostHttps, inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
+        {"LOGIN_TEST_TO_OTHER_HOST_PORT", P::kSameHostHttps,
+         inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
+        {"LOGIN_TEST_TO_SAME_HOST_PORT", P::kSameHostHttps, 0},
+        {"LOGIN_TEST_TO_TARGET_BY_NAME_PORT", P::kHttpsOnly, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.server);
+        REQUIRE_PORT(port, c.server);
+        HttpClientOptions options;
+        options.redirects = c.policy;
+        std::unique_ptr<IHttpClient> client = CreateHttpClient(m_cancel, options);
+        OpenedRequest post = OpenPost(*client, port, "/register");
+        ASSERT_TRUE(client->SetOption(post.request, inet::INTERNET_OPTION_SECURITY_FLAGS,
+                                      kAllCertificateChecksOff));
+        const bool bSent =
+            client->SendRequest(post.request, kFormHeaders, "cid=460001234567890&ctype=5");
+        if (c.error != 0) {
+            EXPECT_FALSE(bSent);
+            EXPECT_EQ(client->LastError(), c.error) << client->LastErrorDetail();
+        } else {
+            ASSERT_TRUE(bSent) << client->LastErrorDetail();
+            EXPECT_EQ(Query(*client, post.request, kStatusQuery), 200u);
+            ExpectRegistrationRead(*client, post.request);
+        }
+    }
+    EXPECT_EQ(ServerLog("LOGIN_TEST_FORBIDDEN_LOG"), "");
+}
+
+TEST_F(WinInetTest, ReplyIsNeverReadPastTheBound) {
+    REQUIRE_PORT(port, "LOGIN_TEST_LONG_PORT");
+    OpenedRequest post = OpenPost(*m_client, port, "/register");
+    m_client->SetOption(post.request, inet::INTERNET_OPTION_SECURITY_FLAGS,
+                        kAllCertificateChecksOff);
+    ASSERT_TRUE(m_client->SendRequest(post.request, kFormHeaders, "cid=7&ctype=1"))
+        << m_client->LastErrorDetail();
+    EXPECT_EQ(ReadOnce(*m_client, post.request, kMaxHttpReplyBytes).size(), kMaxHttpReplyBytes);
+    EXPECT_EQ(ReadOnce(*m_client, post.request, 1),
+              "<read failed " + std::to_string(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE) + ">");
+}
 
 TEST_F(WinInetTest, SelfSignedServerIsRefusedUntilTheChecksAreRelaxed) {
     REQUIRE_PORT(port, "LOGIN_TEST_SERVER_PORT");

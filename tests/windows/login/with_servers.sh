@@ -7,9 +7,16 @@ start_server LOGIN_TEST_SERVER_PORT
 start_server LOGIN_TEST_CODE3_PORT --login-code 3
 start_server LOGIN_TEST_CODE7_PORT --login-code 7
 start_server LOGIN_TEST_MISMATCH_PORT --cert-name other.example
+# Strict mode's own: WinINet may reuse a connection whose certificate it once accepted with the
+# checks waived, so these servers see no request in the default mode.
+start_server LOGIN_TEST_STRICT_SELF_SIGNED_PORT
+start_server LOGIN_TEST_STRICT_MISMATCH_PORT --cert-name other.example
+start_server LOGIN_TEST_STRICT_EXPIRED_PORT --cert-expired
+start_server LOGIN_TEST_STRICT_CA_SIGNED_PORT --ca-out "$work/ca.pem"
 start_server LOGIN_TEST_PLAIN_PORT --plain
 start_server LOGIN_TEST_UNSIZED_PORT --pad-to 20000 --framing close
 start_server LOGIN_TEST_HANG_PORT --hang
+start_server LOGIN_TEST_CLAIM_PORT --claim-length 4000000000 --hang
 
 "$@"
 exit $?

@@ -1,0 +1,216 @@
+#!/usr/bin/env bash
+# The host on a real data card's AT port: the simulated modem (modem-sim) answers on a
+# pseudo-terminal behind a link, loginhost reads the SIM from it over AT commands and the plug-in
+# signs it in to the account server on loopback. Natively the profile names the link; under Wine
+# (RUNNER given) it names COM5, which the prefix's dosdevices/com5 links to the same place.
+#
+# usage: modem_scenarios.sh SCENARIO LOGINHOST PLUGIN MODEM_SIM WORKDIR [RUNNER...]
+#   MODEM_SIM "-" takes LOGIN_MODEM_SIM; LOGIN_ACCOUNT_SERVER names the native account server.
+#   Without either the scenario is skipped.
+set -euo pipefail
+scenario=$1 host_src=$2 plugin_src=$3 modem_sim=$4 work=$5
+shift 5
+runner=("$@")
+# "-": the Windows build has no simulator of its own; the native one is named in the environment.
+if [ "$modem_sim" = - ]; then
+    modem_sim=${LOGIN_MODEM_SIM:-}
+    if [ -z "$modem_sim" ] || [ ! -x "$modem_sim" ]; then
+        echo "SKIPPED: LOGIN_MODEM_SIM does not name the native modem-sim"
+        exit 77
+    fi
+fi
+data="$(cd "$(dirname "$0")/../../data/scenarios" && pwd)"
+readonly IMSI=460001234567890 SKIP=77
+
+fail() {
+    echo "FAILED: $scenario: $*" >&2
+    exit 1
+}
+server_bin=${LOGIN_ACCOUNT_SERVER:-}
+if [ -z "$server_bin" ] || [ ! -x "$server_bin" ]; then
+    echo "SKIPPED: LOGIN_ACCOUNT_SERVER does not name the native account-server"
+    exit $SKIP
+fi
+
+rm -rf "$work"
+mkdir -p "$work/host" "$work/profile" "$work/keys"
+cp "$host_src" "$plugin_src" "$work/host/"
+host="$work/host/$(basename "$host_src")"
+cd "$work"
+export LOGINPLUGIN_REGISTRY="$work/registry"
+
+pids=()
+stop_all() {
+    exec 7>&- 2>/dev/null || true
+    [ ${#runner[@]} -gt 0 ] && rm -f "${WINEPREFIX:-$HOME/.wine}/dosdevices/com5"
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+}
+trap stop_all EXIT
+trap 'exit 1' INT TERM
+
+# wait_for FILE PATTERN: until a line of FILE matches (the programs print what they do).
+wait_for() {
+    for _ in $(seq 600); do
+        tr -d '\r' <"$1" | grep -qE "$2" && return 0
+        sleep 0.05
+    done
+    fail "$1 never printed /$2/"
+}
+
+mkfifo server.fifo
+"$server_bin" --port 0 >server.fifo 2>server.log &
+pids+=($!)
+read -r word server_port <server.fifo || word=
+[ "$word" = port ] || fail "account-server did not start"
+
+# start_modem SCRIPT-LINES: the simulated modem; lines written to fd 7 change it.
+start_modem() {
+    printf '%s\n' "$@" >modem.script
+    mkfifo modem.in
+    "$modem_sim" --link "$work/ttyModem" --script modem.script <modem.in >modem.out 2>&1 &
+    pids+=($!)
+    exec 7>modem.in
+    wait_for modem.out '^port '
+}
+
+port="$work/ttyModem"
+if [ ${#runner[@]} -gt 0 ]; then
+    ln -sfn "$work/ttyModem" "${WINEPREFIX:-$HOME/.wine}/dosdevices/com5"
+    port=COM5
+fi
+cat >profile/system.ini <<INI
+[LOGIN]
+URL=https://127.0.0.1:$server_port/login
+[REGISTER]
+URL=https://127.0.0.1:$server_port/register
+[CURRENT_USER_PRIVATE_DIR]
+PATH=keys/
+INI
+printf '[card]\nport=%s\n' "$port" >profile/card.ini
+"${runner[@]}" "$host" encode-table "$data/brand-table.xml" host/SIMBrandInfo.xml --profile profile \
+    >encode.out 2>&1 || fail "encode-table failed"
+
+# run_host OUT [argument...]: the host in the background, its output in OUT.
+run_host() {
+    local out=$1
+    shift
+    "${runner[@]}" "$host" "$@" >"$out" 2>"$out.err" 7>&- &
+    host_pid=$!
+}
+# host_done OUT: waits for the host; its status in $status, its output shown.
+host_done() {
+    status=0
+    wait "$host_pid" || status=$?
+    tr -d '\r' <"$1" >"$1.txt"
+    echo "--- loginhost (status $status)"
+    cat "$1.txt"
+    tr -d '\r' <"$1.err" >&2
+}
+json() {  # OUT FIELD
+    tail -n 1 "$1.txt" | sed -nE "s/.*\"$2\":(\"([^\"]*)\"|([^,}\"]*)).*/\2\3/p"
+}
+expect_login() {  # OUT IMSI-PATTERN
+    [ "$status" -eq 0 ] || fail "$1: exit status $status"
+    grep -q 'expect    FAILED' "$1.txt" && fail "an expectation of the script failed"
+    [ "$(json "$1" login)" = true ] || fail "$1: not logged in"
+    [[ "$(json "$1" imsi)" =~ ^$2$ ]] || fail "$1: identity $(json "$1" imsi)"
+    grep -qx 'shutdown  OnDestroy, Release' "$1.txt" || fail "$1: no clean shutdown"
+}
+logins() { grep -c 'POST /login' server.log || true; }
+
+case "$scenario" in
+ucs2 | gsm)
+    # First start: the card's SPN picks the brand and skin; lines the modem sends of its own
+    # accord in between change nothing.
+    if [ "$scenario" = ucs2 ]; then
+        start_modem "imsi $IMSI" "spn-ucs2 中国移动" "unsolicited ^RSSI:17" "unsolicited +CREG: 1"
+        skin='skin      simtype=3 name=中国移动'
+    else
+        start_modem "imsi $IMSI" "spn-gsm china unicom" "unsolicited RING"
+        skin='skin      simtype=2 name=china unicom'
+    fi
+    run_host run.out run --profile profile --json --timeout 30
+    host_done run.out
+    expect_login run.out "$IMSI"
+    grep -qE '^event +50082 from the card to 1 listener\(s\)$' run.out.txt || fail "no card event"
+    grep -qxF "$skin" run.out.txt || fail "no skin switch to the card's brand"
+    [ "$(logins)" -eq 1 ] || fail "not one login"
+    ;;
+busy)
+    # The SIM is busy twice when the brand is read, then ready.
+    start_modem "imsi $IMSI" "spn-gsm CMCC" "results AT+CRSM 14,14,0"
+    run_host run.out run --profile profile --json --timeout 30
+    host_done run.out
+    expect_login run.out "$IMSI"
+    grep -qxF 'skin      simtype=3 name=CMCC' run.out.txt || fail "no skin switch after the retries"
+    [ "$(grep -c 'DEVGetSimBrand() sim busy, try again.' norvamts_trace_0.log)" -eq 2 ] ||
+        fail "the plug-in did not retry twice"
+    ;;
+no-sim)
+    # No SIM: no 50082; the plug-in is told 10301 and, without a brand, cannot sign in.
+    start_modem "sim no"
+    printf 'start-login\nwait-trace 20 strSimTypeID equal\nexpect login false\nexpect error -3\n' \
+        >run.script
+    run_host run.out run --profile profile --script run.script --json
+    host_done run.out
+    [ "$status" -eq 1 ] || fail "exit status $status, not 1"
+    grep -q 'expect    FAILED' run.out.txt && fail "an expectation of the script failed"
+    grep -q '^event ' run.out.txt && fail "a device event without a SIM"
+    grep -qE '^progress +\+[0-9.]+s state 10301 \(card: no SIM\)$' run.out.txt ||
+        fail "the plug-in was not told 10301"
+    grep -q 'DEVGetSimBrand() sim not inserted.' norvamts_trace_0.log || fail "no SIM not traced"
+    [ "$(logins)" -eq 0 ] || fail "a login without a SIM"
+    ;;
+unplug)
+    # Unplugged once logged in: 50083 and the login drops; plugged in again: 50082 and a new
+    # login.
+    start_modem "imsi $IMSI" "spn-gsm CMCC"
+    cat >run.script <<'SCRIPT'
+wait-event 50082
+start-login
+wait-login 20
+wait-event 50083 30
+wait-logout 20
+wait-event 50082 30
+wait-login 20
+expect login true
+SCRIPT
+    run_host run.out run --profile profile --script run.script --json
+    wait_for run.out '^wait +logged in '
+    echo unplug >&7
+    wait_for run.out '^wait +logged out '
+    echo plug >&7
+    host_done run.out
+    expect_login run.out "$IMSI"
+    grep -E '^event ' run.out.txt | sed -E 's/^event +([0-9]+) .*/\1/' | tr '\n' ' ' >events
+    [ "$(cat events)" = "50082 50083 50082 " ] || fail "the card's events: $(cat events)"
+    ;;
+silent)
+    # A modem that answers nothing yet: every read ends with the time-out (10003), which the
+    # plug-in retries; once the modem answers, 50082 and the login follow.
+    start_modem "imsi $IMSI" "spn-gsm CMCC" "silent yes"
+    run_host run.out run --profile profile --json --timeout 60
+    wait_for norvamts_trace_0.log 'DEVGetSimBrand\(\) time out, try again\.'
+    grep -q '^event ' run.out && fail "a device event from a silent modem"
+    echo "silent no" >&7
+    host_done run.out
+    expect_login run.out "$IMSI"
+    grep -qE '^event +50082 from the card to 1 listener\(s\)$' run.out.txt || fail "no card event"
+    ;;
+held)
+    # Another program holds the port: the host says so and loads nothing.
+    start_modem "imsi $IMSI"
+    exec 8<>"$work/ttyModem"
+    flock -x -n 8 || fail "cannot take the lock for the test"
+    run_host run.out run --profile profile --json
+    host_done run.out
+    [ "$status" -eq 2 ] || fail "exit status $status, not 2"
+    grep -q "card.ini: .*held by another program" run.out.err || fail "no clear message"
+    exec 8>&-
+    ;;
+*)
+    fail "unknown scenario"
+    ;;
+esac
+echo "PASSED: $scenario"

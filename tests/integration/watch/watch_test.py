@@ -1,0 +1,427 @@
+#!/usr/bin/python3
+'''Scenarios of `loginhost watch` against the account server on loopback, on a private D-Bus
+daemon that stands in for the system bus (DBUS_SYSTEM_BUS_ADDRESS): python-dbusmock's network
+service template and the project's own modem service mock (tests/support/modemmanager_mock.py).
+
+Every step waits for the line that watch (or the server) prints; the only time limit is a guard
+against a hang. The time from a modem appearing on the bus to the server's first request is
+printed as a figure, never asserted.
+
+usage: watch_test.py SCENARIO LOGINHOST PLUGIN ACCOUNT_SERVER WORKDIR
+'''
+
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import threading
+import time
+
+import dbus
+
+SKIP = 77
+IMSI_A, IMSI_B = '460001234567890', '460009876543210'
+MODEM_ID, OTHER_ID = '356938035643809', '867530900000001'
+GUARD = 30  # seconds before a wait counts as a hang
+MOCK_IFACE = 'org.freedesktop.DBus.Mock'
+MM_MOCK = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'support',
+                       'modemmanager_mock.py')
+MODEM_DISABLED, MODEM_REGISTERED, NM_CONNECTING, NM_CONNECTED_GLOBAL = 3, 8, 40, 70
+NM_CONNECTIVITY_NONE, NM_CONNECTIVITY_FULL = 1, 4
+
+
+class Failed(Exception):
+    pass
+
+
+class Lines:
+    '''The lines of a program's stream as they come, each with the time it was read.'''
+
+    def __init__(self, stream, name):
+        self.name = name
+        self.lines = []  # (monotonic time, text)
+        self.cursor = 0
+        self.closed = False
+        self.cond = threading.Condition()
+        threading.Thread(target=self._read, args=(stream,), daemon=True).start()
+
+    def _read(self, stream):
+        for raw in stream:
+            line = raw.decode('utf-8', 'replace').rstrip('\n')
+            with self.cond:
+                self.lines.append((time.monotonic(), line))
+                self.cond.notify_all()
+        with self.cond:
+            self.closed = True
+            self.cond.notify_all()
+
+    def expect(self, match, what):
+        '''Waits for the next line (after the last one expected) that `match` accepts.'''
+        deadline = time.monotonic() + GUARD
+        with self.cond:
+            while True:
+                while self.cursor < len(self.lines):
+                    stamp, line = self.lines[self.cursor]
+                    self.cursor += 1
+                    if match(line):
+                        return stamp, line
+                if self.closed:
+                    raise Failed(f'{self.name} ended without {what}')
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    raise Failed(f'{self.name}: no {what} within {GUARD} s')
+                self.cond.wait(left)
+
+    def expect_each(self, matches, what):
+        '''Waits for a line that each of `matches` accepts, in any order (lines that two threads
+        print); the next wait starts after the last of them.'''
+        start, end = self.cursor, self.cursor
+        for match in matches:
+            self.cursor = start
+            self.expect(match, what)
+            end = max(end, self.cursor)
+        self.cursor = end
+
+    def text(self):
+        with self.cond:
+            return [line for _, line in self.lines]
+
+
+class World:
+    '''A private bus, the services on it, the account server and watch, all stopped at the end.'''
+
+    def __init__(self, loginhost, plugin, server, work):
+        self.loginhost, self.plugin, self.server_bin, self.work = loginhost, plugin, server, work
+        self.procs = []
+        self.mm = self.nm = self.watch = None
+        shutil.rmtree(work, ignore_errors=True)
+        os.makedirs(os.path.join(work, 'profile'))
+        os.makedirs(os.path.join(work, 'keys'))
+        # An installed host has made its registry key: the plug-in keeps its default identity.
+        os.makedirs(os.path.join(work, 'registry', 'Software', 'Mirolan', 'Velko'))
+        daemon = self._spawn(['dbus-daemon', '--session', '--nofork', '--print-address=1'],
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        address = daemon.stdout.readline().decode().strip()
+        if not address:
+            raise Failed('dbus-daemon did not start')
+        self.env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address,
+                        LOGINPLUGIN_REGISTRY=os.path.join(work, 'registry'))
+        self.bus = dbus.bus.BusConnection(address)
+        self.server = self._spawn([server, '--port', '0'], stdout=subprocess.PIPE,
+                                  stderr=subprocess.PIPE)
+        word, port = (self.server.stdout.readline().decode().split() + ['', ''])[:2]
+        if word != 'port':
+            raise Failed('account-server did not start')
+        self.server_lines = Lines(self.server.stderr, 'account-server')
+        with open(os.path.join(work, 'profile', 'system.ini'), 'w') as f:
+            f.write(f'[LOGIN]\nURL=https://127.0.0.1:{port}/login\n'
+                    f'[REGISTER]\nURL=https://127.0.0.1:{port}/register\n'
+                    '[CURRENT_USER_PRIVATE_DIR]\nPATH=keys/\n')
+
+    def _spawn(self, argv, **kwargs):
+        proc = subprocess.Popen(argv, cwd=self.work, env=getattr(self, 'env', None), **kwargs)
+        self.procs.append(proc)
+        return proc
+
+    def _wait_name(self, name):
+        # gdbus wait follows the bus's own signals: no polling.
+        subprocess.run(['gdbus', 'wait', '--system', '--timeout', str(GUARD), name],
+                       env=self.env, check=True)
+
+    def start_modem_service(self, modems=()):
+        params = json.dumps({'modems': [{'id': i, 'imsi': imsi, 'spn': 'CMCC',
+                                         'state': MODEM_REGISTERED} for i, imsi in modems]})
+        self.mm_proc = self._spawn(['/usr/bin/python3', '-m', 'dbusmock', '--template', MM_MOCK,
+                                    '--system', '-p', params], stdout=subprocess.DEVNULL)
+        self._wait_name('org.freedesktop.ModemManager1')
+        self.mm = dbus.Interface(self.bus.get_object('org.freedesktop.ModemManager1',
+                                                     '/org/freedesktop/ModemManager1'),
+                                 MOCK_IFACE)
+
+    def stop_modem_service(self):
+        self.mm_proc.terminate()
+        self.mm_proc.wait()
+
+    def start_network_service(self):
+        self._spawn(['/usr/bin/python3', '-m', 'dbusmock', '--template', 'networkmanager',
+                     '--system'], stdout=subprocess.DEVNULL)
+        self._wait_name('org.freedesktop.NetworkManager')
+        self.nm = dbus.Interface(self.bus.get_object('org.freedesktop.NetworkManager',
+                                                     '/org/freedesktop'), MOCK_IFACE)
+
+    def start_watch(self, *args):
+        self.watch_proc = self._spawn([self.loginhost, 'watch', '--profile', 'profile',
+                                       '--plugin', self.plugin] + list(args),
+                                      stdout=subprocess.PIPE)
+        self.watch = Lines(self.watch_proc.stdout, 'watch')
+
+    def stop_watch(self):
+        '''SIGTERM: the plug-in is shut down cleanly and watch ends with status 0.'''
+        self.watch_proc.send_signal(signal.SIGTERM)
+        status = self.watch_proc.wait(GUARD)
+        if status != 0:
+            raise Failed(f'watch ended with status {status}')
+        self.expect(r'shutdown\W+("text":")?OnDestroy, Release')
+
+    def expect(self, pattern):
+        return self.watch.expect(lambda line: re.search(pattern, line), repr(pattern))
+
+    def expect_each(self, *patterns):
+        self.watch.expect_each([lambda line, p=p: re.search(p, line) for p in patterns],
+                               repr(patterns))
+
+    def expect_json(self, **fields):
+        def match(line):
+            try:
+                record = json.loads(line)
+            except ValueError:
+                raise Failed(f'watch --json printed a line that is not JSON: {line}')
+            return all(record.get(k) == v for k, v in fields.items())
+        return self.watch.expect(match, f'a JSON line with {fields}')
+
+    def requests(self):
+        '''What the server received, one a line: "register CID", "login CID PASSWORD".'''
+        out = []
+        for line in self.server_lines.text():
+            m = re.match(r'account-server: POST /(register|login) \[cid=([^&]*)(&pass=([^&]*))?',
+                         line)
+            if m:
+                out.append(' '.join(x for x in (m.group(1), m.group(2), m.group(4)) if x))
+        return out
+
+    def expect_requests(self, *expected):
+        got = self.requests()
+        if got != list(expected):
+            raise Failed(f'the server received {got}, not {list(expected)}')
+
+    def first_request_time(self):
+        return self.server_lines.expect(lambda l: l.startswith('account-server: POST'),
+                                        'a request')[0]
+
+    def close(self):
+        for proc in reversed(self.procs):
+            if proc.poll() is None:
+                proc.terminate()
+        for proc in reversed(self.procs):
+            try:
+                proc.wait(5)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+
+
+def password_of(world, cid):
+    logins = [r.split() for r in world.requests() if r.startswith('login ' + cid)]
+    return logins[-1][2]
+
+
+def appear_and_return(w):
+    '''A modem appears and its SIM logs in; it is removed and comes back, then disabled and
+    enabled: logged in again each time without the server, as the plug-in does for the SIM of
+    its last login.'''
+    w.start_network_service()
+    w.start_modem_service()
+    w.start_watch()
+    w.expect(r'^network +connected, connectivity \(connect state 1, check 0\)$')
+    w.expect(r'^modem +none \(device error 10301\); waiting for one$')
+    # A modem without a SIM is no card; the login object waits for one.
+    w.mm.AddModem(OTHER_ID, '', '', MODEM_REGISTERED)
+    w.expect(rf'^modem +found {OTHER_ID} at ')
+    w.expect(r'^sim +none in the modem \(device error 10301\)$')
+    added = time.monotonic()
+    path = w.mm.AddModem(MODEM_ID, IMSI_A, 'CMCC', MODEM_REGISTERED)
+    w.expect(rf'^modem +set aside {OTHER_ID} at ')
+    w.expect(rf'^modem +found {MODEM_ID} at {path}$')
+    w.expect(rf'^sim +imsi={IMSI_A} spn=CMCC$')
+    w.expect(r'^event +50082 from the card to 1 listener\(s\)$')
+    w.expect(r'^start +StartLogin true$')
+    w.expect(r'^login +attempt 1$')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    first = w.first_request_time()
+    print(f'figure: modem on the bus to the first request at the server: {first - added:.3f} s')
+    w.expect_requests(f'register {IMSI_A}', f'login {IMSI_A} {password_of(w, IMSI_A)}')
+
+    w.mm.RemoveModem(path)
+    w.expect(rf'^modem +gone {MODEM_ID} at {path}$')
+    w.expect(r'^event +50083 from the card')
+    w.expect(r'^progress +\+[0-9.]+s not logged in$')
+    path = w.mm.AddModem(MODEM_ID, IMSI_A, 'CMCC', MODEM_REGISTERED)
+    w.expect(rf'^modem +found {MODEM_ID} at {path}$')
+    w.expect(r'^event +50082 from the card')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    # Disabled, the modem's SIM is no card; enabled again, it is.
+    w.mm.SetModemState(path, MODEM_DISABLED)
+    w.expect(rf'^sim +not ready, modem state {MODEM_DISABLED} \(device error 14\)$')
+    w.expect(r'^event +50083 from the card')
+    w.expect(r'^progress +\+[0-9.]+s not logged in$')
+    w.mm.SetModemState(path, MODEM_REGISTERED)
+    w.expect(r'^event +50082 from the card')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
+    w.expect_requests(f'register {IMSI_A}', f'login {IMSI_A} {password_of(w, IMSI_A)}')
+
+
+def network_holds(w):
+    '''While the network service connects, and then while it has no connectivity, the due login
+    waits; with connectivity it goes out.'''
+    w.start_network_service()
+    w.nm.SetGlobalConnectionState(dbus.UInt32(NM_CONNECTING))
+    w.nm.SetConnectivity(dbus.UInt32(NM_CONNECTIVITY_NONE))
+    w.start_modem_service([(MODEM_ID, IMSI_A)])
+    w.start_watch()
+    w.expect(r'^network +connecting, no connectivity \(connect state 2, check -1\)$')
+    w.expect(r'^start +StartLogin true$')
+    w.expect(r'^held +login due, held back: connect state 2$')
+    w.expect_requests()
+    w.nm.SetGlobalConnectionState(dbus.UInt32(NM_CONNECTED_GLOBAL))
+    w.expect(r'^network +connected, no connectivity \(connect state 1, check -1\)$')
+    w.expect(r'^held +login due, held back: no connectivity \(check -1\)$')
+    w.expect_requests()
+    w.nm.SetConnectivity(dbus.UInt32(NM_CONNECTIVITY_FULL))
+    w.expect(r'^network +connected, connectivity \(connect state 1, check 0\)$')
+    w.expect(r'^login +attempt 1$')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
+    w.expect_requests(f'register {IMSI_A}', f'login {IMSI_A} {password_of(w, IMSI_A)}')
+
+
+def sim_swap(w):
+    '''SIM B comes while the network connects (the login waits); A comes back (logged in again
+    without the server); B once more, and the network is up: B registers and logs in.'''
+    w.start_network_service()
+    w.start_modem_service([(MODEM_ID, IMSI_A)])
+    w.start_watch()
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    path = '/org/freedesktop/ModemManager1/Modem/1'
+    w.nm.SetGlobalConnectionState(dbus.UInt32(NM_CONNECTING))
+    w.expect(r'^network +connecting')
+    w.mm.SwapSim(path, IMSI_B, 'CMCC')
+    w.expect(r'^event +50083 from the card')
+    w.expect(rf'^sim +imsi={IMSI_B} spn=CMCC$')
+    w.expect(r'^event +50082 from the card')
+    # The worker says it is held back on its thread, the host sees the login drop on its own.
+    w.expect_each(r'^progress +\+[0-9.]+s not logged in$',
+                  r'^held +login due, held back: connect state 2$')
+    w.mm.SwapSim(path, IMSI_A, 'CMCC')
+    w.expect(rf'^sim +imsi={IMSI_A} spn=CMCC$')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.mm.SwapSim(path, IMSI_B, 'CMCC')
+    w.expect(r'^progress +\+[0-9.]+s not logged in$')
+    w.nm.SetGlobalConnectionState(dbus.UInt32(NM_CONNECTED_GLOBAL))
+    w.expect(r'^login +attempt 2$')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
+    password_a = password_of(w, IMSI_A)
+    w.expect_requests(f'register {IMSI_A}', f'login {IMSI_A} {password_a}',
+                      f'login {IMSI_B} {password_a}', f'register {IMSI_B}',
+                      f'login {IMSI_B} {password_of(w, IMSI_B)}')
+
+
+def service_restart(w):
+    '''No service at first: watch says so once and waits. The modem service restarts under a
+    logged-in SIM: the card goes and comes back, and the login holds without the server.
+    --modem picks the second modem; --json prints JSON lines.'''
+    w.start_watch('--json', '--modem', MODEM_ID)
+    w.expect_json(what='network', state='no-service')
+    w.expect_json(what='modem', state='no-service')
+    w.start_network_service()
+    w.expect_json(what='network', state='connected', check=0)
+    modems = [(OTHER_ID, IMSI_B), (MODEM_ID, IMSI_A)]
+    w.start_modem_service(modems)
+    w.expect_json(what='modem', state='found', id=MODEM_ID)
+    w.expect_json(what='sim', status='ready', imsi=IMSI_A)
+    w.expect_json(what='progress', login=True)
+    w.stop_modem_service()
+    w.expect_json(what='modem', state='no-service')
+    w.expect_json(what='progress', login=False)
+    w.start_modem_service(modems)
+    w.expect_json(what='modem', state='service')
+    w.expect_json(what='modem', state='found', id=MODEM_ID)
+    w.expect_json(what='progress', login=True)
+    w.stop_watch()
+    w.expect_requests(f'register {IMSI_A}', f'login {IMSI_A} {password_of(w, IMSI_A)}')
+    said = [json.loads(line) for line in w.watch.text()]
+    if sum(1 for r in said if r['what'] == 'network' and r.get('state') == 'no-service') != 1:
+        raise Failed('the missing network service was not said exactly once')
+
+
+def cpu_seconds(pid):
+    with open(f'/proc/{pid}/stat') as f:
+        fields = f.read().rsplit(')', 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf('SC_CLK_TCK')  # utime + stime
+
+
+def measure(w):
+    '''Not a test (ctest does not run it): the figures of watch. The time from a modem appearing
+    on the bus to the server's first request, with the plug-in's worker started by that modem
+    and then with it running; the CPU time watch takes while idle, logged in, over
+    WATCH_IDLE_SECONDS (default 120).'''
+    w.start_network_service()
+    w.start_modem_service()
+    w.start_watch()
+    w.expect(r'^modem +none')
+    seen = 0
+
+    def appear(imsi):
+        nonlocal seen
+        added = time.monotonic()
+        path = w.mm.AddModem(MODEM_ID, imsi, 'CMCC', MODEM_REGISTERED)
+        stamp, _ = w.server_lines.expect(lambda l: l.startswith('account-server: POST'),
+                                         'a request')
+        w.expect(r'^progress +\+[0-9.]+s logged in$')
+        seen = len(w.server_lines.text())
+        w.server_lines.cursor = seen
+        return path, stamp - added
+
+    path, first = appear(IMSI_A)
+    print(f'figure: modem on the bus to the first request, worker started by it: {first:.3f} s')
+    idle = float(os.environ.get('WATCH_IDLE_SECONDS', '120'))
+    before, start = cpu_seconds(w.watch_proc.pid), time.monotonic()
+    time.sleep(idle)
+    used, spent = cpu_seconds(w.watch_proc.pid) - before, time.monotonic() - start
+    print(f'figure: idle CPU {used:.2f} s in {spent:.0f} s: {used * 3600 / spent:.1f} s per hour')
+    times = []
+    for n in range(5):
+        w.mm.RemoveModem(path)
+        w.expect(r'^progress +\+[0-9.]+s not logged in$')
+        path, latency = appear('46000555000000' + str(n))
+        times.append(latency)
+    print('figure: modem on the bus to the first request, worker running: ' +
+          ', '.join(f'{t:.3f}' for t in times) + ' s')
+    w.stop_watch()
+
+
+SCENARIOS = {
+    'appear-and-return': appear_and_return,
+    'network-holds': network_holds,
+    'sim-swap': sim_swap,
+    'service-restart': service_restart,
+    'measure': measure,
+}
+
+
+def main():
+    scenario, loginhost, plugin, server, work = sys.argv[1:6]
+    if not shutil.which('dbus-daemon') or not shutil.which('gdbus'):
+        print('SKIPPED: dbus-daemon or gdbus is missing')
+        return SKIP
+    world = World(loginhost, plugin, server, work)
+    try:
+        SCENARIOS[scenario](world)
+    except Failed as e:
+        print(f'FAILED: {scenario}: {e}', file=sys.stderr)
+        if world.watch:
+            print('--- watch printed:\n' + '\n'.join(world.watch.text()), file=sys.stderr)
+        print('--- the server logged:\n' + '\n'.join(world.server_lines.text()), file=sys.stderr)
+        return 1
+    finally:
+        world.close()
+    print('--- watch printed:\n' + '\n'.join(world.watch.text()))
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

@@ -1,0 +1,82 @@
+// A data card's AT port on a pseudo-terminal, scripted per test: the IMSI, the SPN file, the
+// SIM's presence, results per command (device errors, no answer), silence, unsolicited lines,
+// and unplugging (the pseudo-terminal closes) and plugging in again (a new one behind the same
+// link). It answers on its own thread.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct ModemScript {
+    std::string imsi = "460001234567890";
+    std::vector<uint8_t> spnFile;  // EF_SPN: display condition, then the name
+    bool bSim = true;
+    bool bSilent = false;                  // answers nothing at all
+    std::vector<std::string> unsolicited;  // sent before every answer
+    // Results of successive commands, by name ("AT+CIMI", "AT+CRSM", "AT+CPIN"): 0 answers, N
+    // answers +CME ERROR: N, -1 answers nothing. The last one repeats.
+    std::map<std::string, std::vector<int>> results;
+    int crsmStatus1 = 144;  // the SIM's status words for the SPN file
+    int crsmStatus2 = 0;
+
+    // One setting a line, "#" comments:
+    //   imsi DIGITS | sim yes|no | silent yes|no | unsolicited LINE
+    //   spn-gsm TEXT (ASCII) | spn-ucs2 TEXT (UTF-8) | spn-hex HEX (the whole file)
+    //   results COMMAND N,N,...  | crsm-status SW1 SW2
+    // False with "LINE: why".
+    bool Parse(const std::string& text, std::string& error);
+    // Applies one line.
+    bool Apply(const std::string& line, std::string& why);
+};
+
+class ModemSimulator {
+public:
+    // link: a symbolic link kept pointing at the current pseudo-terminal (empty: none).
+    explicit ModemSimulator(ModemScript script, std::string link = {});
+    ~ModemSimulator();
+    ModemSimulator(const ModemSimulator&) = delete;
+    ModemSimulator& operator=(const ModemSimulator&) = delete;
+
+    // Opens a new pseudo-terminal and answers on it; false with error.
+    bool Plug(std::string& error);
+    // Closes it: the host's port hangs up.
+    void Unplug();
+    // The link when there is one, else the pseudo-terminal.
+    std::string Path() const;
+    std::string Terminal() const;
+
+    // Changes the script between answers.
+    void Change(const std::function<void(ModemScript&)>& change);
+    // Each command as it comes, on the simulator's thread.
+    void OnCommand(std::function<void(const std::string&)> callback);
+    std::vector<std::string> Commands() const;
+    // How many commands so far start with prefix.
+    size_t Count(const std::string& prefix) const;
+    // Waits for the count; the limit only guards a test against hanging.
+    bool WaitFor(const std::string& prefix, size_t count, int limitMs);
+
+private:
+    void Serve(int master);
+    void Answer(int master, const std::string& command);
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    ModemScript m_script;
+    std::map<std::string, size_t> m_next;
+    std::vector<std::string> m_commands;
+    std::function<void(const std::string&)> m_onCommand;
+    bool m_bEcho = true;
+    bool m_bCmee = false;
+    const std::string m_strLink;
+    std::string m_strTerminal;
+    int m_slave = -1;  // kept open so the master never sees a hang-up between the host's opens
+    std::atomic<bool> m_bStop{false};
+    std::thread m_thread;
+};

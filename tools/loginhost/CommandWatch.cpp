@@ -1,0 +1,52 @@
+// loginhost watch: the plug-in served from the system bus (the modem and network services) until
+// SIGINT or SIGTERM; see WatchService.h.
+#include <cstdio>
+
+#include "Commands.h"
+#include "HostProfile.h"
+#include "HostReport.h"
+#include "PluginSession.h"
+#include "WatchService.h"
+
+namespace {
+
+bool ParseWatchOptions(const Args& args, WatchOptions& options) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool bHasValue = i + 1 < args.size();
+        if (a == "--json") {
+            options.bJson = true;
+        } else if (a == "--profile" && bHasValue) {
+            options.profile = args[++i];
+        } else if (a == "--plugin" && bHasValue) {
+            options.plugin = args[++i];
+        } else if (a == "--modem" && bHasValue) {
+            options.modemId = args[++i];
+        } else {
+            std::fprintf(stderr, "loginhost: unknown argument '%s'\n", a.c_str());
+            return false;
+        }
+    }
+    if (options.profile.empty()) {
+        std::fprintf(stderr, "loginhost: watch needs --profile DIR\n");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int CommandWatch(const Args& args) {
+    WatchOptions options;
+    if (!ParseWatchOptions(args, options)) return 2;
+    HostProfile profile;
+    std::string error;
+    if (!profile.Load(options.profile, error)) {
+        std::fprintf(stderr, "loginhost: %s\n", error.c_str());
+        return 2;
+    }
+    HostReport report;
+    report.SetJson(options.bJson);
+    WatchService service(profile, report, options);
+    return service.Run(options.plugin.empty() ? DefaultPluginPath() : options.plugin);
+}

@@ -1,0 +1,70 @@
+// The host's data card as the system's modem service sees it (`loginhost watch`): a snapshot of
+// the chosen modem and its SIM, served to the plug-in as MTSComm, with device events on every
+// change of the card. Plain C++: the D-Bus side (ModemManagerClient) hands it snapshots.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "CardSource.h"
+
+// Device error codes, as a modem's AT port gives them.
+constexpr int32_t kCardErrorBusy = 14;        // the SIM is not ready yet
+constexpr int32_t kCardErrorNoSpn = 22;       // no service-provider name on the SIM
+constexpr int32_t kCardErrorTimeout = 10003;  // no answer (here: no modem service)
+constexpr int32_t kCardErrorNoSim = 10301;
+
+enum class ModemStatus {
+    kNoService,    // the modem service is not on the bus
+    kNoModem,      // no modem (or not the one asked for)
+    kNoSim,        // a modem without a SIM
+    kSimNotReady,  // a SIM, but the modem is locked, disabled or still starting, or no IMSI yet
+    kReady,
+};
+
+// What the modem service says of the card; texts in UTF-8 as the bus carries them.
+struct ModemSnapshot {
+    ModemStatus status = ModemStatus::kNoService;
+    std::vector<std::string> modems;  // the objects of every modem there is
+    std::string modemPath;            // the chosen modem's object, when there is one
+    std::string equipmentId;
+    std::string simPath;
+    std::string imsi;
+    std::string spn;
+    int32_t modemState = 0;  // the service's modem state number
+
+    bool IsReady() const { return status == ModemStatus::kReady; }
+    bool operator==(const ModemSnapshot& o) const {
+        return status == o.status && modems == o.modems && modemPath == o.modemPath &&
+               equipmentId == o.equipmentId && simPath == o.simPath && imsi == o.imsi &&
+               spn == o.spn && modemState == o.modemState;
+    }
+    // The same SIM in the same modem, ready both times.
+    bool SameCard(const ModemSnapshot& other) const;
+};
+
+// The device events that tell the plug-in of the change from `before` to `after`: 50083 when a
+// ready card goes or changes, then 50082 when a ready card is there.
+std::vector<int32_t> DeviceEventsBetween(const ModemSnapshot& before, const ModemSnapshot& after);
+
+class WatchCard : public CardSource {
+public:
+    bool ReadImsi(char* buf, size_t size, int32_t& error) override;
+    bool ReadSpn(char* buf, size_t size, int32_t& error) override;
+    bool HasComm() const override { return true; }
+    // A card that is ready when the plug-in starts listening is announced at once.
+    void Start(DeviceEventSink& sink) override;
+    void Stop() override;
+
+    // The service's new view: the card changes first, so that the plug-in reads the new SIM when
+    // it hears of it; then the events go out. On the thread that runs the bus.
+    void Update(const ModemSnapshot& now);
+    ModemSnapshot Current() const;
+
+private:
+    mutable std::mutex m_mutex;
+    ModemSnapshot m_snapshot;
+    DeviceEventSink* m_pSink = nullptr;
+};

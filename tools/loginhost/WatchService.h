@@ -1,0 +1,69 @@
+// `loginhost watch`: the plug-in served from the system bus, as a service that runs until it is
+// told to stop. The card comes from the modem service, the network state from the network
+// service; everything else from the profile, as `run` serves it. One GLib main loop on the
+// host's thread carries it all: the services' signals wake it, and it looks at the plug-in only
+// for a short while after something happened (a change on the bus, or the plug-in's worker
+// asking for the network state just before it logs in), so that it costs nothing while idle.
+#pragma once
+
+#include <glib.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "HostProfile.h"
+#include "HostReport.h"
+#include "HostRunner.h"
+#include "ModemManagerClient.h"
+#include "NetworkManagerClient.h"
+#include "WatchCard.h"
+#include "WatchNet.h"
+
+struct WatchOptions {
+    std::string profile;
+    std::string plugin;
+    std::string modemId;  // --modem: the equipment identifier of the modem to use
+    bool bJson = false;
+};
+
+class WatchService {
+public:
+    WatchService(HostProfile& profile, HostReport& report, const WatchOptions& options);
+    ~WatchService();
+    WatchService(const WatchService&) = delete;
+    WatchService& operator=(const WatchService&) = delete;
+
+    // Loads the plug-in and serves it until SIGINT or SIGTERM, then shuts it down cleanly.
+    // The exit status: 0 after a stop, 2 when the plug-in or the bus cannot be used.
+    int Run(const std::string& pluginPath);
+
+private:
+    void OnModem(const ModemSnapshot& now);
+    void OnNetwork(const NetworkSnapshot& now);
+    // The plug-in's worker asked for the network state (its thread).
+    void OnAsked(const char* what, int32_t answer);
+    // Looks at the plug-in every 100 ms for `seconds` from now, and for as long as it logs in.
+    void PollFor(double seconds);
+    static int OnPollTimer(void* self);
+    static int OnStopSignal(void* self);
+    void StartLoginOnce();
+
+    HostReport& m_report;
+    WatchCard* m_pCard;  // owned by the runner
+    HostRunner m_runner;
+    WatchNet m_net;
+    ModemManagerClient m_modems;
+    NetworkManagerClient m_network;
+    GMainLoop* m_pLoop = nullptr;
+    bool m_bLoginStarted = false;
+    int m_nExit = 0;  // 2 when the plug-in refused its login object
+    bool m_bModemSeen = false;
+    bool m_bNetworkSeen = false;
+    ModemSnapshot m_modem;
+    NetworkSnapshot m_networkState;
+    unsigned m_pollTimer = 0;
+    int64_t m_pollUntil = 0;  // monotonic microseconds
+    std::atomic<int> m_nAttempts{0};
+    std::atomic<int> m_nHeld{0};  // what holds the due login back: 1 connectivity, 2 state
+};
