@@ -66,14 +66,38 @@ endif()
 
 include(GoogleTest)
 
+# Under Wine every program start costs time (about 50 s when 32-bit programs are emulated), so the
+# cross builds gather the programs of these labels into one, windows_gathered_test (see
+# login_add_gathered_tests); the others, which need servers, a display or a locale, stay apart.
+set(LOGIN_GATHERED_LABELS unit registry)
+
 # login_add_gtest(NAME SOURCES ... [LIBS ...] [LABELS ...] [WORKING_DIRECTORY dir])
 # One GoogleTest program; natively each test case is a CTest test, under Wine the program is one.
+# A gathered program is an object library of that name, so that callers may still set its
+# include directories and definitions.
 function(login_add_gtest name)
   cmake_parse_arguments(A "" "WORKING_DIRECTORY" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT A_LABELS)
     set(A_LABELS unit)
   endif()
   if(NOT LOGIN_HAVE_GTEST)
+    return()
+  endif()
+  list(GET A_LABELS 0 _first_label)
+  if(CMAKE_CROSSCOMPILING AND NOT A_WORKING_DIRECTORY AND _first_label IN_LIST LOGIN_GATHERED_LABELS)
+    # A source that several programs share is compiled once for the gathered one.
+    get_property(_taken GLOBAL PROPERTY LOGIN_GATHERED_SOURCES)
+    set(_sources)
+    foreach(src IN LISTS A_SOURCES)
+      get_filename_component(src ${src} ABSOLUTE)
+      if(NOT src IN_LIST _taken)
+        list(APPEND _sources ${src})
+        set_property(GLOBAL APPEND PROPERTY LOGIN_GATHERED_SOURCES ${src})
+      endif()
+    endforeach()
+    add_library(${name} OBJECT ${_sources})
+    target_link_libraries(${name} PUBLIC ${A_LIBS} GTest::gmock login_options)
+    set_property(GLOBAL APPEND PROPERTY LOGIN_GATHERED_PROGRAMS ${name})
     return()
   endif()
   add_executable(${name} ${A_SOURCES})
@@ -95,6 +119,23 @@ function(login_add_gtest name)
                          DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                          PROPERTIES LABELS "${_labels}")
   endif()
+endfunction()
+
+# The gathered Windows test program: every object library that login_add_gtest made, one Wine
+# process. Called once, after every test directory.
+function(login_add_gathered_tests)
+  get_property(_programs GLOBAL PROPERTY LOGIN_GATHERED_PROGRAMS)
+  if(NOT _programs)
+    return()
+  endif()
+  add_executable(windows_gathered_test)
+  target_link_libraries(windows_gathered_test PRIVATE ${_programs} GTest::gmock GTest::gtest_main
+                        login_options)
+  add_test(NAME windows_gathered_test COMMAND windows_gathered_test
+           WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  # Some of its tests write beside the programs (the brand table, the plug-in list).
+  set_tests_properties(windows_gathered_test PROPERTIES LABELS "windows;unit"
+                       ENVIRONMENT "WINEDEBUG=-all" RESOURCE_LOCK host_dir TIMEOUT 600)
 endfunction()
 
 # login_add_fuzzer(NAME SOURCES ... [LIBS ...] CORPUS dir): a libFuzzer target, and a 30-second run.

@@ -8,5 +8,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Programs built here run under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Programs built here run under Wine; LOGIN_WINE_RUNNER (set by the file that includes this one)
+# says how.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${LOGIN_WINE_RUNNER})

@@ -1,6 +1,7 @@
 // Records exchanged by the login plug-in, its host and its skin-change listeners.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -18,6 +19,10 @@ struct SkinChangeInfo {
     int32_t nSimType;
     char szName[SKIN_CHANGE_NAME_SIZE];
 };
+// Listeners may be built by other compilers, for 32 or 64 bits: the same 264 bytes everywhere.
+static_assert(sizeof(SkinChangeInfo) == 4 + SKIN_CHANGE_NAME_SIZE &&
+                  offsetof(SkinChangeInfo, szName) == 4,
+              "SkinChangeInfo is not the listeners' record");
 
 // One entry of the host's plug-in list.
 struct PluginRecord {

@@ -1,4 +1,5 @@
 #include "NorvaTrace.h"
+#include "TraceTime.h"
 
 #include <chrono>
 #include <cstdio>
@@ -26,23 +27,30 @@ std::map<std::string, CNorvaTrace*>& Registry() {
 
 std::string TimeStamp() {
     using namespace std::chrono;
-    const auto now = system_clock::now();
-    const std::time_t t = system_clock::to_time_t(now);
-    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    return TraceTimeStamp(
+        duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
+std::string TraceTimeStamp(int64_t msSinceEpoch) {
+    const int64_t seconds = msSinceEpoch / 1000;
+    const int ms = static_cast<int>(msSinceEpoch % 1000);
     std::tm tmLocal{};
 #if defined(_WIN32)
-    localtime_s(&tmLocal, &t);
+    // By name: on i686 the C library's time_t is 32 bits wide and would end in January 2038.
+    const __time64_t t = seconds;
+    _localtime64_s(&tmLocal, &t);
 #else
+    const std::time_t t = seconds;
     localtime_r(&t, &tmLocal);
 #endif
     char buf[64];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", tmLocal.tm_year + 1900,
                   tmLocal.tm_mon + 1, tmLocal.tm_mday, tmLocal.tm_hour, tmLocal.tm_min,
-                  tmLocal.tm_sec, static_cast<int>(ms));
+                  tmLocal.tm_sec, ms);
     return buf;
 }
-
-}  // namespace
 
 CNorvaTrace::CNorvaTrace(std::string fileName) : m_strFileName(std::move(fileName)) {}
 

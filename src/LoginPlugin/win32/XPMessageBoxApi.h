@@ -27,6 +27,7 @@ constexpr XPMessageBoxText XPMB_RECORD_TEXTS[] = {
     {4109, 8840},
     {4110, 4680},
 };
+static_assert(XPMB_RECORD_SIZE >= 9352, "no room for a text at the record's last offset");
 
 class IXPMessageBox {
 public:

@@ -86,6 +86,14 @@ TEST_F(IdentityTest, AStoredValueOfFourteenCharactersIsTheIdentityOthersAreRepla
     }
 }
 
+// Past January 2038 a 32-bit time_t overflows; every build converts the clock's 64-bit seconds.
+TEST_F(IdentityTest, TheTimeDigitsOfAMomentPastTheYear2038) {
+    CLoginImpl later{&host.container, WithClock(std::make_shared<ManualClock>(4102448523))};
+    std::string identity;
+    later.CreateDefaultIMSI(identity);
+    EXPECT_EQ(identity.substr(5), "0101010203");  // 2100-01-01 01:02:03 UTC
+}
+
 TEST_F(IdentityTest, WithoutTheParentKeyEveryCallMakesANewIdentityAndStoresNothing) {
     std::string first;
     EXPECT_EQ(login.CreateDefaultIMSI(first), -1);

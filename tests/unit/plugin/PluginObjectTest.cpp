@@ -35,6 +35,33 @@ TEST_F(PluginObjectTest, IdentityAnswersAreTheLibrarysConstants) {
     EXPECT_EQ(plugin->GetErrorCode(), 0);
 }
 
+// A host built by another compiler reaches the plug-in through its table of operations: by slot,
+// and on 32-bit Windows with the object in ECX and the arguments popped by the operation
+// (thiscall). The slots are called here as such a host calls them.
+#if defined(_WIN32) && defined(__i386__)
+#define HOST_CALL __attribute__((thiscall))
+#else
+#define HOST_CALL
+#endif
+template <typename R, typename... A>
+R CallSlot(IBasePlugin* object, int slot, A... args) {
+    using Operation = R(HOST_CALL*)(void*, A...);
+    void** table = *reinterpret_cast<void***>(object);
+    return reinterpret_cast<Operation>(table[slot])(object, args...);
+}
+
+TEST_F(PluginObjectTest, SlotsAnswerAHostThatCallsThroughTheTable) {
+    CallSlot<void>(plugin, 2, static_cast<IPluginContainer*>(&host.container));
+    IBaseInterface* out = nullptr;
+    EXPECT_FALSE(CallSlot<bool>(plugin, 4, int32_t{99}, &out));
+    EXPECT_EQ(CallSlot<int32_t>(plugin, 1), -1);
+    ASSERT_TRUE(CallSlot<bool>(plugin, 4, int32_t{4}, &out));
+    EXPECT_NE(dynamic_cast<IProxyInfo*>(out), nullptr);
+    EXPECT_EQ(CallSlot<int32_t>(plugin, 1), 0);
+    EXPECT_EQ(CallSlot<uint32_t>(plugin, 7), 257u);
+    EXPECT_STREQ(CallSlot<const char*>(plugin, 6), "A5954E3B-5493-46ae-953A-2F1EE2571B7A");
+}
+
 TEST_F(PluginObjectTest, LoginBeforeTheContainerIsSetIsRefusedWithoutTouchingAnything) {
     IBaseInterface* out = reinterpret_cast<IBaseInterface*>(0x1);
     plugin->QueryInterface(99, &out);  // leaves the error code at -1
