@@ -135,7 +135,9 @@ function(login_add_gathered_tests)
            WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   # Some of its tests write beside the programs (the brand table, the plug-in list).
   set_tests_properties(windows_gathered_test PROPERTIES LABELS "windows;unit"
-                       ENVIRONMENT "WINEDEBUG=-all" RESOURCE_LOCK host_dir TIMEOUT 600)
+                       ENVIRONMENT "WINEDEBUG=-all" RESOURCE_LOCK host_dir TIMEOUT 600
+                       PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ tests?\\."
+                       FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
 endfunction()
 
 # login_add_fuzzer(NAME SOURCES ... [LIBS ...] CORPUS dir): a libFuzzer target, and a 30-second run.
