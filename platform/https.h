@@ -211,6 +211,12 @@ struct HttpClientOptions {
     // store only.
     std::string strTrustedCertificates;
     HttpRedirectPolicy redirects = HttpRedirectPolicy::kHttpsOnly;
+    // A send completes only over a connection that made the certificate checks the request
+    // asked for. WinINet may hand a request a kept-alive connection opened by another with the
+    // checks waived; with this set it sends the head alone first, and refuses such a connection
+    // with ERROR_INTERNET_INVALID_CA before the body goes (the request is then closed). libcurl
+    // opens a new connection for every send, so it needs nothing more.
+    bool bOnlyCheckedConnections = false;
 };
 
 // The platform's client. `cancel` must outlive it.

@@ -45,6 +45,7 @@ constexpr uint32_t kOverBound = inet::ERROR_HTTP_INVALID_SERVER_RESPONSE;
 #include <wininet.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -95,6 +96,13 @@ static_assert(SameNumbers(), "platform/https.h disagrees with <wininet.h>");
 constexpr int kMaxRedirects = 10;
 // The most one asynchronous read asks WinINet for.
 constexpr DWORD kReadChunk = 16 * 1024;
+// How long a refused request may take to close before the pool is emptied anyway.
+constexpr DWORD kClosingWaitMs = 2000;
+// The security flags that waive a certificate check.
+constexpr DWORD kWaivingFlags = SECURITY_FLAG_IGNORE_REVOCATION | SECURITY_FLAG_IGNORE_UNKNOWN_CA |
+                                SECURITY_FLAG_IGNORE_WRONG_USAGE |
+                                SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
+                                SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
 
 // What the status callback shares with the thread that waits on a call. WinINet keeps the
 // pointers of a pending call (the body of a send, the buffer and count of a read) until the call
@@ -104,6 +112,10 @@ struct Completion {
     DWORD_PTR result = 0;
     DWORD error = 0;
     std::vector<char> body;
+    std::string headers;          // a checked send's
+    INTERNET_BUFFERSA buffers{};  // a checked send's head
+    DWORD written = 0;            // a checked send's body
+    HINTERNET closing = nullptr;  // a refused request, until WinINet has let it go
     std::vector<char> chunk = std::vector<char>(kReadChunk);
     DWORD chunkRead = 0;
 };
@@ -118,11 +130,16 @@ std::set<Completion*>& Live() {
     return live;
 }
 
-void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD) {
-    if (status != INTERNET_STATUS_REQUEST_COMPLETE || !info) return;
+void CALLBACK OnStatus(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info, DWORD) {
+    const bool bClosing = status == INTERNET_STATUS_HANDLE_CLOSING;
+    if (!bClosing && (status != INTERNET_STATUS_REQUEST_COMPLETE || !info)) return;
     std::lock_guard<std::mutex> lock(LiveMutex());
     auto* completion = reinterpret_cast<Completion*>(context);
     if (Live().count(completion) == 0) return;
+    if (bClosing) {
+        if (completion->closing && completion->closing == handle) SetEvent(completion->event);
+        return;
+    }
     const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(info);
     completion->result = result->dwResult;
     completion->error = result->dwError;
@@ -188,7 +205,10 @@ std::optional<Target> TargetOf(const std::string& location, const Target& curren
 class WinInetHttpClient final : public IHttpClient {
 public:
     WinInetHttpClient(HttpCancel& cancel, const HttpClientOptions& options)
-        : m_cancel(cancel), m_redirects(options.redirects), m_pCompletion(new Completion) {
+        : m_cancel(cancel),
+          m_redirects(options.redirects),
+          m_bOnlyCheckedConnections(options.bOnlyCheckedConnections),
+          m_pCompletion(new Completion) {
         {
             std::lock_guard<std::mutex> lock(LiveMutex());
             Live().insert(m_pCompletion);
@@ -311,7 +331,7 @@ protected:
         auto it = m_entries.find(value);
         if (it == m_entries.end()) return;
         CloseHops(it->second);
-        InternetCloseHandle(it->second.native);
+        if (it->second.native) InternetCloseHandle(it->second.native);
         m_entries.erase(it);
     }
 
@@ -377,7 +397,7 @@ private:
     void CloseAll() {
         for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it) {
             CloseHops(it->second);
-            InternetCloseHandle(it->second.native);
+            if (it->second.native) InternetCloseHandle(it->second.native);
         }
         m_entries.clear();
     }
@@ -419,13 +439,74 @@ private:
         return true;
     }
 
-    bool SendOnce(HINTERNET request, const std::string& headers, bool bWithBody) {
+    bool SendOnce(Entry& entry, HINTERNET& request, const std::string& headers, bool bWithBody) {
+        if (m_bOnlyCheckedConnections) return SendChecked(entry, request, headers, bWithBody);
         std::vector<char>& body = m_pCompletion->body;
         ResetEvent(m_pCompletion->event);
         return Complete(HttpSendRequestA(request, headers.empty() ? nullptr : headers.c_str(),
                                          static_cast<DWORD>(headers.size()),
                                          bWithBody && !body.empty() ? body.data() : nullptr,
                                          bWithBody ? static_cast<DWORD>(body.size()) : 0));
+    }
+
+    // WinINet keeps connections for the whole process and may give a request one that another
+    // request opened with certificate checks waived; which one it took is known only once the
+    // head is sent. So the head goes first, and the body only over a connection that checked
+    // what this request asked for; any other is refused as an unknown issuer, and closed with
+    // the request so that nothing more goes over it.
+    bool SendChecked(Entry& entry, HINTERNET& request, const std::string& headers, bool bWithBody) {
+        Completion& c = *m_pCompletion;
+        c.headers = headers;
+        c.buffers = INTERNET_BUFFERSA{};
+        c.buffers.dwStructSize = sizeof c.buffers;
+        c.buffers.lpcszHeader = c.headers.empty() ? nullptr : c.headers.c_str();
+        c.buffers.dwHeadersLength = static_cast<DWORD>(c.headers.size());
+        c.buffers.dwBufferTotal = bWithBody ? static_cast<DWORD>(c.body.size()) : 0;
+        ResetEvent(c.event);
+        if (!Complete(HttpSendRequestExA(request, &c.buffers, nullptr, 0, Context()))) return false;
+
+        DWORD flags = 0;
+        DWORD size = sizeof flags;
+        if (!InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size)) {
+            return Fail(GetLastError());
+        }
+        const DWORD waived = flags & kWaivingFlags & ~entry.securityFlags.value_or(0);
+        if (waived != 0) {
+            // Wine puts even a connection left in mid-request back in its pool, where the next
+            // request would be taken for this one's body; a change of settings empties the pool.
+            // The request lets its connection go only as it closes, which may come later.
+            SetClosing(request);
+            ResetEvent(c.event);
+            InternetCloseHandle(request);
+            request = nullptr;
+            if (!m_cancel.IsCancelled()) WaitForSingleObject(c.event, kClosingWaitMs);
+            SetClosing(nullptr);
+            InternetSetOptionA(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
+            char detail[96];
+            std::snprintf(detail, sizeof detail,
+                          "kept connection has certificate checks waived (security flags 0x%lx)",
+                          static_cast<unsigned long>(flags));
+            return Fail(ERROR_INTERNET_INVALID_CA, detail);
+        }
+
+        for (DWORD sent = 0; sent < c.buffers.dwBufferTotal;) {
+            c.written = 0;
+            ResetEvent(c.event);
+            if (!Complete(InternetWriteFile(request, c.body.data() + sent,
+                                            c.buffers.dwBufferTotal - sent, &c.written))) {
+                return false;
+            }
+            if (c.written == 0) return Fail(ERROR_INTERNET_CONNECTION_ABORTED, "body not taken");
+            sent += c.written;
+        }
+        ResetEvent(c.event);
+        return Complete(HttpEndRequestA(request, nullptr, 0, Context()));
+    }
+
+    // The status callback reads it under the same lock.
+    void SetClosing(HINTERNET request) {
+        std::lock_guard<std::mutex> lock(LiveMutex());
+        m_pCompletion->closing = request;
     }
 
     // The redirect a reply asks for, if it is one.
@@ -478,6 +559,7 @@ private:
 
     HttpCancel& m_cancel;
     const HttpRedirectPolicy m_redirects;
+    const bool m_bOnlyCheckedConnections;
     Completion* m_pCompletion;  // abandoned, not freed, after a stop left a call pending
     bool m_bAbandoned = false;
     std::map<HttpHandle::Value, Entry> m_entries;  // in the order opened
@@ -495,7 +577,8 @@ bool WinInetHttpClient::SendRequest(const HttpHandle& request, const std::string
     CloseHops(*entry);  // each send starts at the request's own address
     entry->bytesRead = 0;
     m_pCompletion->body.assign(body.begin(), body.end());
-    if (!SendOnce(entry->native, headers, true)) return false;
+    if (!entry->native) return Fail(ERROR_INVALID_HANDLE, "request refused before");
+    if (!SendOnce(*entry, entry->native, headers, true)) return false;
 
     Target current = entry->target;
     bool bWithBody = true;
@@ -521,7 +604,7 @@ bool WinInetHttpClient::SendRequest(const HttpHandle& request, const std::string
             bWithBody = false;
         }
         if (!OpenHop(*entry, *next, verb)) return false;
-        if (!SendOnce(entry->hopRequest, headers, bWithBody)) return false;
+        if (!SendOnce(*entry, entry->hopRequest, headers, bWithBody)) return false;
         current = *next;
     }
 }

@@ -36,6 +36,7 @@ HttpClientOptions SecurityPolicy::ClientOptions() const {
     if (m_bStrict) {
         options.strTrustedCertificates = m_strCaFile;
         options.redirects = HttpRedirectPolicy::kSameHostHttps;
+        options.bOnlyCheckedConnections = true;
     }
     return options;
 }

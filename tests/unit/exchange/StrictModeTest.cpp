@@ -38,11 +38,12 @@ TEST_F(StrictExchangeTest, OnlyTheValueOneTurnsStrictModeOn) {
         reader.ReadSecurityPolicy();
         EXPECT_EQ(reader.Policy().IsStrict(), c.bStrict);
         // The CA file is only taken in strict mode, and only there does the client get it, with
-        // redirects to the same host only.
+        // redirects to the same host only and connections that checked the certificate.
         const HttpClientOptions options = reader.Policy().ClientOptions();
         EXPECT_EQ(options.strTrustedCertificates, c.bStrict ? "/etc/issuers.pem" : "");
         EXPECT_EQ(options.redirects,
                   c.bStrict ? HttpRedirectPolicy::kSameHostHttps : HttpRedirectPolicy::kHttpsOnly);
+        EXPECT_EQ(options.bOnlyCheckedConnections, c.bStrict);
         EXPECT_EQ(other.setting.Releases() - before, 1);
     }
     // A CA file that cannot be read is named in the trace and kept: no issuer is trusted then.

@@ -19,6 +19,7 @@
 #include "LoginImpl.h"
 #include "ManualClock.h"
 #include "RecordingHttps.h"
+#include "SecurityPolicy.h"
 #include "TraceCapture.h"
 
 namespace {
@@ -50,6 +51,24 @@ bool WaitForServerLog(const char* variable, const std::string& text) {
     return false;
 }
 
+// How often `text` occurs in the native server's log.
+int CountInServerLog(const char* variable, const std::string& text) {
+    const char* path = std::getenv(variable);
+    if (!path) return -1;
+    std::string windowsPath = std::string("Z:") + path;
+    for (char& c : windowsPath)
+        if (c == '/') c = '\\';
+    std::ifstream log(windowsPath);
+    const std::string content((std::istreambuf_iterator<char>(log)),
+                              std::istreambuf_iterator<char>());
+    int count = 0;
+    for (size_t at = content.find(text); at != std::string::npos;
+         at = content.find(text, at + text.size())) {
+        ++count;
+    }
+    return count;
+}
+
 class LoginWinInetTest : public ::testing::Test {
 protected:
     LoginWinInetTest() {
@@ -77,11 +96,12 @@ protected:
         host.setting.Sys("LOGIN", "URL", m_base + "/login");
         MakeLogin();
     }
-    void MakeLogin() {
+    // Through `through`: a test's own recorder gives the client the options it was made with.
+    void MakeLogin(RecordingHttps* through = nullptr) {
         login.reset();
         LoginEnvironment env;
         env.clock = clock;
-        env.httpClient = recorder.Factory();
+        env.httpClient = (through ? *through : recorder).Factory();
         login = std::make_unique<CLoginImpl>(&host.container, env);
     }
     std::string KeyFile() const { return m_dir.string() + "\\Key.dtc"; }
@@ -197,6 +217,34 @@ TEST_F(LoginWinInetTest, StrictModeRefusesEveryCertificateTheSystemDoesNotTrust)
             std::vector<std::string>(ops.begin() + static_cast<std::ptrdiff_t>(before), ops.end()),
             (std::vector<std::string>{"Open(1)", "OpenRequest(/register)", "Send=" + number}));
     }
+}
+
+// WinINet keeps connections in a process-wide pool: one whose certificate the default mode
+// accepted with the checks waived must not carry a strict exchange to the same server.
+TEST_F(LoginWinInetTest, StrictModeRefusesAConnectionKeptFromAWaivedCertificate) {
+    REQUIRE_PORT(port, "LOGIN_TEST_POOLED_PORT");
+    Use(port);
+    ASSERT_TRUE(login->DoLoginThread()) << login->GetErrorCode();
+    ASSERT_TRUE(WaitForServerLog("LOGIN_TEST_POOLED_LOG", "POST /login"));
+
+    host.setting.Sys("SECURITY", "STRICT", "1");
+    RecordingHttps strict(SecurityPolicy::Strict().ClientOptions());
+    MakeLogin(&strict);
+    EXPECT_FALSE(login->DoLoginThread());
+    EXPECT_EQ(login->GetErrorCode(), 12045);
+    EXPECT_TRUE(trace.Has("HttpSendRequest() certificate refused : 12045", 2));
+    EXPECT_EQ(strict.Ops(),
+              (std::vector<std::string>{"Open(1)", "OpenRequest(/login)", "Send=12045"}));
+
+    // A default-mode login after it goes through. The server answers one connection's requests
+    // in order: once this login's line is logged, a strict body that got through would be too.
+    host.setting.Sys("SECURITY", "STRICT", "0");
+    MakeLogin();
+    ASSERT_TRUE(login->DoLoginThread()) << login->GetErrorCode();
+    for (int i = 0; i < 2000 && CountInServerLog("LOGIN_TEST_POOLED_LOG", "&pass=") < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(CountInServerLog("LOGIN_TEST_POOLED_LOG", "POST /login [cid="), 2);
+    EXPECT_EQ(CountInServerLog("LOGIN_TEST_POOLED_LOG", "&pass="), 2);
 }
 
 TEST_F(LoginWinInetTest, PlainHttpServerIsRefusedBeforeAnyConnection) {
