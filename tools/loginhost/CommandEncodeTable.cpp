@@ -42,11 +42,7 @@ int CommandEncodeTable(const Args& args) {
         return 2;
     }
     HostProfile profile;
-    std::string error;
-    if (!profile.Load(dir, error)) {
-        std::fprintf(stderr, "loginhost: %s\n", error.c_str());
-        return 2;
-    }
+    if (!LoadProfile(dir, profile)) return 2;
     std::ifstream input(in, std::ios::binary);
     if (!input) {
         std::fprintf(stderr, "loginhost: %s: cannot be read\n", in.c_str());

@@ -19,25 +19,17 @@ namespace {
 // Long enough for the first attempt and the retry at the end of the plug-in's 60-second period.
 constexpr double kDefaultTimeoutSeconds = 70;
 
-struct RunOptions {
-    std::string profile;
-    std::string plugin;
+struct RunOptions : HostOptions {
     std::string script;
     double timeout = kDefaultTimeoutSeconds;
-    bool bJson = false;
 };
 
 bool ParseRunOptions(const Args& args, RunOptions& options) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool bHasValue = i + 1 < args.size();
-        if (a == "--json") {
-            options.bJson = true;
-        } else if (a == "--profile" && bHasValue) {
-            options.profile = args[++i];
-        } else if (a == "--plugin" && bHasValue) {
-            options.plugin = args[++i];
-        } else if (a == "--script" && bHasValue) {
+        if (TakeHostOption(args, i, options, {"--profile", "--plugin", "--json"})) continue;
+        if (a == "--script" && bHasValue) {
             options.script = args[++i];
         } else if (a == "--timeout" && bHasValue) {
             const std::string& text = args[++i];
@@ -63,11 +55,8 @@ int CommandRun(const Args& args) {
     if (!ParseRunOptions(args, options)) return 2;
     // Without a profile every service answers its defaults.
     HostProfile profile;
+    if (!options.profile.empty() && !LoadProfile(options.profile, profile)) return 2;
     std::string error;
-    if (!options.profile.empty() && !profile.Load(options.profile, error)) {
-        std::fprintf(stderr, "loginhost: %s\n", error.c_str());
-        return 2;
-    }
     const bool bModem = !profile.card.port.empty();
     HostScript script = HostScript::Default(bModem);
     if (!options.script.empty() && !script.Load(options.script, error)) {

@@ -14,18 +14,12 @@
 
 namespace {
 
-struct SettingsOptions {
-    std::string profile;
-    std::string plugin;
-};
+using SettingsOptions = HostOptions;
 
 bool ParseSettingsOptions(const Args& args, SettingsOptions& options) {
     for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if ((a == "--profile" || a == "--plugin") && i + 1 < args.size()) {
-            (a == "--profile" ? options.profile : options.plugin) = args[++i];
-        } else {
-            std::fprintf(stderr, "loginhost: unknown argument '%s'\n", a.c_str());
+        if (!TakeHostOption(args, i, options, {"--profile", "--plugin"})) {
+            std::fprintf(stderr, "loginhost: unknown argument '%s'\n", args[i].c_str());
             return false;
         }
     }
@@ -55,11 +49,7 @@ int CommandSettings(const Args& args) {
     SettingsOptions options;
     if (!ParseSettingsOptions(args, options)) return 2;
     HostProfile profile;
-    std::string error;
-    if (!profile.Load(options.profile, error)) {
-        std::fprintf(stderr, "loginhost: %s\n", error.c_str());
-        return 2;
-    }
+    if (!LoadProfile(options.profile, profile)) return 2;
     HostReport report;
     // The services outlive the plug-in, which may call them until it is released.
     HostServices services(profile, &report);

@@ -13,14 +13,8 @@ namespace {
 bool ParseWatchOptions(const Args& args, WatchOptions& options) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const bool bHasValue = i + 1 < args.size();
-        if (a == "--json") {
-            options.bJson = true;
-        } else if (a == "--profile" && bHasValue) {
-            options.profile = args[++i];
-        } else if (a == "--plugin" && bHasValue) {
-            options.plugin = args[++i];
-        } else if (a == "--modem" && bHasValue) {
+        if (TakeHostOption(args, i, options, {"--profile", "--plugin", "--json"})) continue;
+        if (a == "--modem" && i + 1 < args.size()) {
             options.modemId = args[++i];
         } else {
             std::fprintf(stderr, "loginhost: unknown argument '%s'\n", a.c_str());
@@ -40,11 +34,7 @@ int CommandWatch(const Args& args) {
     WatchOptions options;
     if (!ParseWatchOptions(args, options)) return 2;
     HostProfile profile;
-    std::string error;
-    if (!profile.Load(options.profile, error)) {
-        std::fprintf(stderr, "loginhost: %s\n", error.c_str());
-        return 2;
-    }
+    if (!LoadProfile(options.profile, profile)) return 2;
     HostReport report;
     report.SetJson(options.bJson);
     WatchService service(profile, report, options);

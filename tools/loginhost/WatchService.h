@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "Commands.h"
 #include "HostProfile.h"
 #include "HostReport.h"
 #include "HostRunner.h"
@@ -20,11 +21,8 @@
 #include "WatchCard.h"
 #include "WatchNet.h"
 
-struct WatchOptions {
-    std::string profile;
-    std::string plugin;
+struct WatchOptions : HostOptions {
     std::string modemId;  // --modem: the equipment identifier of the modem to use
-    bool bJson = false;
 };
 
 class WatchService {
