@@ -1,14 +1,13 @@
 #include "BaseSubDlg.h"
 
 #include "PluginIds.h"
-#include "Trace.h"
+#include "libs/trace/Trace.h"
 #include "VelkoException.h"
 #include "libs/norvacontrol/SkinRegion.h"
 
-#define SUBDLG_TRACE(level, message) \
-    NORVA_TRACE(level, "CBaseSubDlg", "global\\BaseSubDlg", message)
-
 namespace {
+
+constexpr TraceSite kTrace{"CBaseSubDlg", "global\\BaseSubDlg"};
 
 // The close button sits in the top right corner of the skin, the title centred over its top.
 constexpr int kCloseRightOffset = 23;
@@ -79,7 +78,7 @@ void CBaseSubDlg::UnregisterSkinNotify() {
         pLogin->RemoveEventHandler(this);
         pLogin->Release();
     } catch (...) {
-        SUBDLG_TRACE(TRACE_CRIT, "LEAVE UnregisterSkinNotify()");
+        TRACE_AT(kTrace, TRACE_CRIT, "LEAVE UnregisterSkinNotify()");
         if (pLogin) pLogin->Release();
     }
 }

@@ -13,16 +13,13 @@
 #include "ISetting.h"
 #include "IStringResMgr.h"
 #include "PluginIds.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 #include "global/VelkoException.h"
-#include "src/LoginPlugin/Clock.h"
+#include "global/Clock.h"
 
 namespace {
 
-const char* const kModule = "GlobalAT";
-const char* const kSource = "global\\GlobalAT";
-
-#define GLOBAL_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
+constexpr TraceSite kTrace{"GlobalAT", "global\\GlobalAT"};
 
 // The host's reasons for a failed SPN read that the lookup acts on.
 constexpr int32_t kSpnFileNotFound = 22;
@@ -99,31 +96,32 @@ std::vector<unsigned char> ReadWhole(std::FILE* f) {
 
 bool DEVGetSimBrand(MTSComm* pComm, char* pSpn, int32_t& error, IClock* pClock) {
     if (!pComm) {
-        GLOBAL_TRACE(TRACE_INFO, "Leave DEVGetSimBrand() .");
+        TRACE_AT(kTrace, TRACE_INFO, "Leave DEVGetSimBrand() .");
         return false;
     }
     try {
         for (int attempt = 0; attempt < kSpnAttempts; ++attempt) {
             if (pComm->SRVGetSpnData(pSpn, error)) return true;
             if (error == kSpnFileNotFound) {
-                GLOBAL_TRACE(TRACE_CRIT, "DEVGetSimBrand() file not found.");
+                TRACE_AT(kTrace, TRACE_CRIT, "DEVGetSimBrand() file not found.");
                 return false;
             }
             if (error == kSimNotInserted) {
-                GLOBAL_TRACE(TRACE_CRIT, "DEVGetSimBrand() sim not inserted.");
+                TRACE_AT(kTrace, TRACE_CRIT, "DEVGetSimBrand() sim not inserted.");
                 return false;
             }
             if (!WaitBeforeRetry(pClock)) return false;
             if (error != kSimBusy && error != kTimeOut) {
-                GLOBAL_TRACE(TRACE_CRIT, std::string("DEVGetSimBrand() ") + "other error");
+                TRACE_AT(kTrace, TRACE_CRIT, std::string("DEVGetSimBrand() ") + "other error");
                 return false;
             }
             const char* reason = error == kSimBusy ? "sim busy" : "time out";
-            GLOBAL_TRACE(TRACE_CRIT, std::string("DEVGetSimBrand() ") + reason + ", try again.");
+            TRACE_AT(kTrace, TRACE_CRIT,
+                     std::string("DEVGetSimBrand() ") + reason + ", try again.");
         }
         return false;
     } catch (...) {
-        GLOBAL_TRACE(TRACE_INFO, "Leave DEVGetSimBrand() .");
+        TRACE_AT(kTrace, TRACE_INFO, "Leave DEVGetSimBrand() .");
         return false;
     }
 }

@@ -8,13 +8,12 @@
 #include <cstring>
 
 #include "RecordFormat.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 #include "platform/atomic_file.h"
 
 namespace {
 
-const char* const kModule = "FileManager";
-const char* const kSource = "libs\\filemanager\\FileManager";
+constexpr TraceSite kTrace{"FileManager", "libs\\filemanager\\FileManager"};
 
 class CRecord final : public IRecord {
 public:
@@ -96,8 +95,8 @@ long CFileManager::Open(const std::string& path) {
         case FileReadResult::Ok: {
             std::string reason;
             if (!record_format::Decode(bytes, m_pImpl->data, reason)) {
-                NORVA_TRACE(TRACE_ERRO, kModule, kSource,
-                            "Open(): " + path + " unreadable (" + reason + "), taken as empty");
+                TRACE_AT(kTrace, TRACE_ERRO,
+                         "Open(): " + path + " unreadable (" + reason + "), taken as empty");
                 m_pImpl->data = RecordFileData();
             }
             break;

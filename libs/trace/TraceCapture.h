@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "NorvaTrace.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 
 class TraceCapture {
 public:

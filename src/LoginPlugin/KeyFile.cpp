@@ -4,13 +4,12 @@
 
 #include "FileManager.h"
 #include "LoginImpl.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 #include "global/VelkoException.h"
 
 namespace {
 
-const char* const kSource = "src\\LoginPlugin\\LoginImpl";
-const char* const kModule = "LoginPlguin";
+constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 
 const char* const kKeyFileName = "Key.dtc";
 const char* const kKeyField = "key";
@@ -34,8 +33,6 @@ void ReleaseQuietly(T*& pInterface) {
 
 }  // namespace
 
-#define KEY_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
-
 std::string CLoginImpl::GetKeyFile() {
     ISetting* pSetting = nullptr;
     try {
@@ -51,9 +48,9 @@ std::string CLoginImpl::GetKeyFile() {
         ReleaseQuietly(pSetting);
         return path;
     } catch (const CVelkoException&) {
-        KEY_TRACE(TRACE_CRIT, "GetKeyFile() throw CVelkoException exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "GetKeyFile() throw CVelkoException exception!");
     } catch (...) {
-        KEY_TRACE(TRACE_CRIT, "GetKeyFile() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "GetKeyFile() exception!");
     }
     ReleaseQuietly(pSetting);
     return {};
@@ -63,21 +60,21 @@ void CLoginImpl::CreateKeyFile() {
     try {
         CFileManager fm;  // closes the file on every way out
         if (fm.Open(GetKeyFile()) != 0) {
-            KEY_TRACE(TRACE_ERRO, "fm.Open() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "fm.Open() failed!");
             return;
         }
         // A file with a record is the normal case on every start after the first registration.
         if (fm.GetRecordCount() != 0) {
-            KEY_TRACE(TRACE_INFO, "CreateKeyFile() fm.GetRecordCount() failed!");
+            TRACE_AT(kTrace, TRACE_INFO, "CreateKeyFile() fm.GetRecordCount() failed!");
             return;
         }
         if (fm.SetFieldInfo(kKeyField, kKeyFieldSize) != 0) {
-            KEY_TRACE(TRACE_ERRO, "fm.SetFieldInfo() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "fm.SetFieldInfo() failed!");
             return;
         }
         fm.Close();
     } catch (...) {
-        KEY_TRACE(TRACE_CRIT, "CreateKeyFile() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "CreateKeyFile() exception!");
     }
 }
 
@@ -88,30 +85,30 @@ std::string CLoginImpl::ReadPwd(const std::string& keyFile) {
         CFileManager fm;
         RecordPtr record;
         if (fm.Open(keyFile) != 0) {
-            KEY_TRACE(TRACE_ERRO, " FileManager.Open() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, " FileManager.Open() failed!");
             throw CVelkoException();
         }
         if (fm.GetRecordCount() == 0) {
-            KEY_TRACE(TRACE_INFO, " FileManager.GetRecordCount() return zero");
+            TRACE_AT(kTrace, TRACE_INFO, " FileManager.GetRecordCount() return zero");
             throw CVelkoException();
         }
         record.reset(fm.ReadRecord(0));
         if (!record) {
-            KEY_TRACE(TRACE_ERRO, " FileManager.ReadRecord() return NULL!");
+            TRACE_AT(kTrace, TRACE_ERRO, " FileManager.ReadRecord() return NULL!");
             throw CVelkoException();
         }
         std::string key;
         if (record->GetFieldValue(0, key) != 0) {
-            KEY_TRACE(TRACE_ERRO, " FileManager.GetFieldValue() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, " FileManager.GetFieldValue() failed!");
             throw CVelkoException();
         }
-        if (key.empty()) KEY_TRACE(TRACE_INFO, " strKey equal !");
+        if (key.empty()) TRACE_AT(kTrace, TRACE_INFO, " strKey equal !");
         fm.Close();
         return key;
     } catch (const CVelkoException&) {
-        KEY_TRACE(TRACE_CRIT, "ReadPwd() throw CVelkoException exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "ReadPwd() throw CVelkoException exception!");
     } catch (...) {
-        KEY_TRACE(TRACE_CRIT, "ReadPwd() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "ReadPwd() exception!");
     }
     return {};
 }
@@ -122,13 +119,13 @@ bool CLoginImpl::WritePwd(const std::string& keyFile, const std::string& passwor
         CFileManager fm;
         RecordPtr record;
         if (fm.Open(keyFile) != 0) {
-            KEY_TRACE(TRACE_ERRO, " FileManager.Open() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, " FileManager.Open() failed!");
             throw CVelkoException();
         }
         const unsigned count = fm.GetRecordCount();
         if (count > 1) {
             // One password per user: a file with more records is not ours to rewrite.
-            KEY_TRACE(TRACE_ERRO, "1 != iRecordCount!");
+            TRACE_AT(kTrace, TRACE_ERRO, "1 != iRecordCount!");
             throw CVelkoException();
         }
         // The first password makes record 0; a later one rewrites it.
@@ -138,26 +135,28 @@ bool CLoginImpl::WritePwd(const std::string& keyFile, const std::string& passwor
         if (bNew) fm.SetFieldInfo(kKeyField, kKeyFieldSize);
         record.reset(bNew ? fm.CreateNewRecord() : fm.ReadRecord(0));
         if (!record) {
-            KEY_TRACE(TRACE_ERRO, bNew ? " FileManager.CreateNewRecord() failed!"
-                                       : " FileManager.ReadRecord() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO,
+                     bNew ? " FileManager.CreateNewRecord() failed!"
+                          : " FileManager.ReadRecord() failed!");
             throw CVelkoException();
         }
         if (record->SetFieldValue(0, password) != 0) {
-            KEY_TRACE(TRACE_ERRO, " FileManager.SetFieldValue() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, " FileManager.SetFieldValue() failed!");
             throw CVelkoException();
         }
         if ((bNew ? fm.AddRecord(record.get()) : fm.UpdateRecord(record.get())) != 0) {
-            KEY_TRACE(TRACE_ERRO, bNew ? " FileManager.AddRecord() failed!"
-                                       : " FileManager.UpdateRecord() failed!");
+            TRACE_AT(
+                kTrace, TRACE_ERRO,
+                bNew ? " FileManager.AddRecord() failed!" : " FileManager.UpdateRecord() failed!");
             throw CVelkoException();
         }
         record.reset();
         fm.Close();
         return true;
     } catch (const CVelkoException&) {
-        KEY_TRACE(TRACE_CRIT, "WritePwd() throw CVelkoException exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "WritePwd() throw CVelkoException exception!");
     } catch (...) {
-        KEY_TRACE(TRACE_CRIT, "WritePwd() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "WritePwd() exception!");
     }
     return false;
 }

@@ -4,13 +4,12 @@
 #include <algorithm>
 
 #include "ProxyInfoImpl.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 
 namespace {
-const char* const kSource = "src\\LoginPlugin\\LoginImpl";
 // Most records say "LoginPlguin"; the device-event path and a few others say "LoginPlugin".
-const char* const kModule = "LoginPlguin";
-const char* const kEventModule = "LoginPlugin";
+constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
+constexpr TraceSite kEventTrace{"LoginPlugin", "src\\LoginPlugin\\LoginImpl"};
 
 // "设备可用!" (device available!), GBK.
 const char* const kDeviceAvailable = "\xC9\xE8\xB1\xB8\xBF\xC9\xD3\xC3!";
@@ -22,9 +21,6 @@ const char* const kCheckBrand =
 constexpr int kStopBudgetSeconds = 5;
 constexpr uint32_t kStopPollMs = 20;
 }  // namespace
-
-#define LOGIN_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
-#define EVENT_TRACE(level, message) NORVA_TRACE(level, kEventModule, kSource, message)
 
 CLoginImpl::CLoginImpl(IPluginContainer* pContainer, LoginEnvironment env)
     : m_pPluginContainer(pContainer),
@@ -39,17 +35,17 @@ CLoginImpl::CLoginImpl(IPluginContainer* pContainer, LoginEnvironment env)
     try {
         CreateKeyFile();
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "CreateKeyFile() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "CreateKeyFile() exception!");
     }
     try {
         m_pProxyInfo = new CProxyInfoImpl(pContainer);
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "Proxy allocte exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "Proxy allocte exception!");
     }
     try {
         InitSimBrandSetting(std::string());
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "InitSimBrandSetting() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "InitSimBrandSetting() exception!");
     }
     try {
         RefreshPluginList();
@@ -61,13 +57,13 @@ CLoginImpl::~CLoginImpl() {
     try {
         StopThread();
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "~CLoginImpl() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "~CLoginImpl() exception!");
     }
     // A worker that could only be abandoned still runs on this object: freeing the object under
     // it would be worse than waiting. The plug-in object never gets here with such a worker (it
     // keeps the login object instead), so this wait is for other owners only.
     if (IsAbandoned() && IsRunning()) {
-        LOGIN_TRACE(TRACE_CRIT, "~CLoginImpl() waits for an abandoned worker!");
+        TRACE_AT(kTrace, TRACE_CRIT, "~CLoginImpl() waits for an abandoned worker!");
         while (IsRunning()) m_pClock->Pause(kStopPollMs);
     }
     delete m_pProxyInfo;
@@ -117,7 +113,7 @@ bool CLoginImpl::SetEventHandler(ISkinControlEvent* pHandler) {
         m_lstEventHandler.push_back(pHandler);
         return true;
     } catch (...) {
-        EVENT_TRACE(TRACE_CRIT, "CLoginImpl::SetEventHandler() exception!");
+        TRACE_AT(kEventTrace, TRACE_CRIT, "CLoginImpl::SetEventHandler() exception!");
         return false;
     }
 }
@@ -151,7 +147,7 @@ int32_t CLoginImpl::DetectIsLogining() {
     try {
         return (m_bLogining && IsRunning()) ? 0 : 1;
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "DetectIsLogining() Exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "DetectIsLogining() Exception!");
         return 1;
     }
 }
@@ -161,9 +157,9 @@ bool CLoginImpl::OnDeviceEvent(int32_t code, void* pData) {
     try {
         // Only a change of device state acts; the exchange makes one caller see each change.
         if (code == DEVICE_EVENT_AVAILABLE) {
-            EVENT_TRACE(TRACE_INFO, kDeviceAvailable);
+            TRACE_AT(kEventTrace, TRACE_INFO, kDeviceAvailable);
             if (m_nDeviceState.exchange(DEVICE_EVENT_AVAILABLE) != DEVICE_EVENT_AVAILABLE) {
-                EVENT_TRACE(TRACE_INFO, kCheckBrand);
+                TRACE_AT(kEventTrace, TRACE_INFO, kCheckBrand);
                 CheckSimCardType(std::string());
                 ReGetATIMSI();
             }
@@ -173,7 +169,7 @@ bool CLoginImpl::OnDeviceEvent(int32_t code, void* pData) {
         }
         return true;
     } catch (...) {
-        EVENT_TRACE(TRACE_CRIT, "OnDeviceEvent() exception!");
+        TRACE_AT(kEventTrace, TRACE_CRIT, "OnDeviceEvent() exception!");
         return false;
     }
 }
@@ -220,7 +216,7 @@ bool CLoginImpl::StopThread() {
         if (IsRunning() && !IsAbandoned()) Kill();
         return true;
     } catch (...) {
-        EVENT_TRACE(TRACE_CRIT, "CLoginImpl::StopThread() exception!");
+        TRACE_AT(kEventTrace, TRACE_CRIT, "CLoginImpl::StopThread() exception!");
         return false;
     }
 }

@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "Clock.h"
+#include "global/Clock.h"
 #include "EasyUseInterface.h"
 #include "ICheckDeviceType.h"
 #include "ILogin.h"

@@ -8,14 +8,11 @@
 #include "ProxyInfoImpl.h"
 #include "RegResponseImpl.h"
 #include "SettingUIImpl.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 
 namespace {
 
-const char* const kModule = "LoginPlguin";
-const char* const kSource = "src\\LoginPlugin\\LoginPluginImpl";
-
-#define PLUGIN_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
+constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginPluginImpl"};
 
 std::atomic<CLoginPluginImpl*> g_pPlugin{nullptr};
 std::atomic<int> g_nFailCreations{0};
@@ -60,7 +57,8 @@ void CLoginPluginImpl::Release() {
             if (m_pLoginImpl->IsAbandoned()) {
                 // The worker would not stop and could not be ended: it keeps the login object
                 // it runs on, so that it never touches freed memory.
-                PLUGIN_TRACE(TRACE_CRIT, "Release(): login worker abandoned, login object kept!");
+                TRACE_AT(kTrace, TRACE_CRIT,
+                         "Release(): login worker abandoned, login object kept!");
             } else {
                 delete m_pLoginImpl;
             }
@@ -75,7 +73,7 @@ void CLoginPluginImpl::Release() {
             m_pSettingUI = nullptr;
         }
     } catch (...) {
-        PLUGIN_TRACE(TRACE_CRIT, "OnDestroy() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "OnDestroy() exception!");
     }
     // A host that asks for the plug-in again gets a new object, never this freed one.
     CLoginPluginImpl* self = this;
@@ -140,7 +138,7 @@ bool CLoginPluginImpl::QueryInterface(int32_t number, IBaseInterface** ppInterfa
             case 20498:
                 return QuerySettingUI(ppInterface);
             default:
-                PLUGIN_TRACE(TRACE_INFO, "default!");
+                TRACE_AT(kTrace, TRACE_INFO, "default!");
                 *ppInterface = nullptr;
                 m_nErrorCode = -1;
                 return false;
@@ -155,11 +153,12 @@ bool CLoginPluginImpl::QueryInterface(int32_t number, IBaseInterface** ppInterfa
 bool CLoginPluginImpl::QueryLogin(IBaseInterface** ppInterface) {
     try {
         if (!m_pPluginContainer) {
-            PLUGIN_TRACE(TRACE_ERRO, "m_pPluginContainer is NULL!");
+            TRACE_AT(kTrace, TRACE_ERRO, "m_pPluginContainer is NULL!");
             return false;
         }
         if (!m_pLoginImpl) {
-            PLUGIN_TRACE(TRACE_INFO, "QueryInterface() m_pLoginImpl is NULL!, Create a new one");
+            TRACE_AT(kTrace, TRACE_INFO,
+                     "QueryInterface() m_pLoginImpl is NULL!, Create a new one");
             m_pLoginImpl = new CLoginImpl(m_pPluginContainer, g_TestEnvironment);
             m_pLoginImpl->RegisterDeviceEvent();
         }
@@ -167,7 +166,7 @@ bool CLoginPluginImpl::QueryLogin(IBaseInterface** ppInterface) {
         m_nErrorCode = 0;
         return true;
     } catch (...) {
-        PLUGIN_TRACE(TRACE_CRIT, "Query ILogin interface exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "Query ILogin interface exception!");
         m_nErrorCode = -1;
         return false;
     }
@@ -175,20 +174,20 @@ bool CLoginPluginImpl::QueryLogin(IBaseInterface** ppInterface) {
 
 bool CLoginPluginImpl::QueryRegResponse(IBaseInterface** ppInterface) {
     try {
-        PLUGIN_TRACE(TRACE_INFO, "Query IRegResponse interface!");
+        TRACE_AT(kTrace, TRACE_INFO, "Query IRegResponse interface!");
         if (!m_pLoginImpl) {
-            PLUGIN_TRACE(TRACE_ERRO, "m_pLoginImpl is NULL!");
+            TRACE_AT(kTrace, TRACE_ERRO, "m_pLoginImpl is NULL!");
             return false;
         }
         if (!m_pLoginImpl->IsLoginSuccess()) {
-            PLUGIN_TRACE(TRACE_ERRO, "m_pLoginImpl->IsLoginSuccess() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "m_pLoginImpl->IsLoginSuccess() failed!");
             return false;
         }
         *ppInterface = new (std::nothrow) CRegResponseImpl(m_pLoginImpl->GetPassword());
         m_nErrorCode = 0;
         return true;
     } catch (...) {
-        PLUGIN_TRACE(TRACE_CRIT, "Query IRegResponse interface exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "Query IRegResponse interface exception!");
         m_nErrorCode = -1;
         return false;
     }
@@ -196,7 +195,7 @@ bool CLoginPluginImpl::QueryRegResponse(IBaseInterface** ppInterface) {
 
 bool CLoginPluginImpl::QueryLoginResponse(IBaseInterface** ppInterface) {
     try {
-        PLUGIN_TRACE(TRACE_INFO, "Query ILoginResponse interface!");
+        TRACE_AT(kTrace, TRACE_INFO, "Query ILoginResponse interface!");
         if (!m_pLoginImpl || !m_pLoginImpl->IsLoginSuccess()) return false;
         const LoginResult result = m_pLoginImpl->GetLoginResult();
         *ppInterface =
@@ -204,7 +203,7 @@ bool CLoginPluginImpl::QueryLoginResponse(IBaseInterface** ppInterface) {
         m_nErrorCode = 0;
         return true;
     } catch (...) {
-        PLUGIN_TRACE(TRACE_CRIT, "Query ILoginResponse interface exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "Query ILoginResponse interface exception!");
         m_nErrorCode = -1;
         return false;
     }
@@ -219,13 +218,13 @@ bool CLoginPluginImpl::QueryProxyInfo(IBaseInterface** ppInterface) {
 
 bool CLoginPluginImpl::QuerySettingUI(IBaseInterface** ppInterface) {
     try {
-        PLUGIN_TRACE(TRACE_INFO, "Query ISettingUI interface!");
+        TRACE_AT(kTrace, TRACE_INFO, "Query ISettingUI interface!");
         if (!m_pSettingUI) m_pSettingUI = new CSettingUIImpl(m_pPluginContainer);
         *ppInterface = m_pSettingUI;
         m_nErrorCode = 0;
         return true;
     } catch (...) {
-        PLUGIN_TRACE(TRACE_CRIT, "Query ISettingUI interface exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "Query ISettingUI interface exception!");
         m_nErrorCode = -1;
         return false;
     }

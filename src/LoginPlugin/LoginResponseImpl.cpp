@@ -1,25 +1,24 @@
 #include "LoginResponseImpl.h"
 
 #include "ResponseRelease.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 
 namespace {
-const char* const kModule = "LoginPlguin";
-const char* const kSource = "src\\LoginPlugin\\LoginResponseImpl";
+constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginResponseImpl"};
 }  // namespace
 
-#define RESPONSE_TRACE(message) NORVA_TRACE(TRACE_INFO, kModule, kSource, message)
-
 CLoginResponseImpl::CLoginResponseImpl(const std::string& encodeKey, const std::string& sessionId) {
-    RESPONSE_TRACE("Enter CLoginResponseImpl()!");
+    TRACE_AT(kTrace, TRACE_INFO, "Enter CLoginResponseImpl()!");
     m_strEncodeKey = encodeKey;
     m_strSessionId = sessionId;
-    RESPONSE_TRACE("Leave CLoginResponseImpl()!");
+    TRACE_AT(kTrace, TRACE_INFO, "Leave CLoginResponseImpl()!");
 }
 
 CLoginResponseImpl::~CLoginResponseImpl() {
-    RESPONSE_TRACE("Enter ~CLoginResponseImpl()!");
-    RESPONSE_TRACE("Leave ~CLoginResponseImpl()!");
+    TRACE_AT(kTrace, TRACE_INFO, "Enter ~CLoginResponseImpl()!");
+    TRACE_AT(kTrace, TRACE_INFO, "Leave ~CLoginResponseImpl()!");
 }
 
-void CLoginResponseImpl::Release() { ReleaseResponse(this, kSource); }
+void CLoginResponseImpl::Release() {
+    ReleaseResponse(this, kTrace);
+}

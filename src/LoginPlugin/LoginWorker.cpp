@@ -5,11 +5,10 @@
 
 #include "LoginImpl.h"
 #include "PluginIds.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 
 namespace {
-const char* const kSource = "src\\LoginPlugin\\LoginImpl";
-const char* const kModule = "LoginPlguin";
+constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 
 constexpr uint32_t kPassMs = 1000;
 constexpr int64_t kPeriodSeconds = 60;
@@ -60,8 +59,6 @@ private:
     std::atomic<bool>& m_bLogining;
 };
 }  // namespace
-
-#define LOGIN_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
 
 void* CLoginImpl::Thread() {
     ThreadStarted();
@@ -133,7 +130,7 @@ void* CLoginImpl::Thread() {
 }
 
 bool CLoginImpl::DoLoginThread() {
-    LOGIN_TRACE(TRACE_INFO, "Enter DoLoginThread()!");
+    TRACE_AT(kTrace, TRACE_INFO, "Enter DoLoginThread()!");
     if (m_bLogining) return false;
     try {
         SequenceGuard sequence(m_LoginMutex, m_bLogining);
@@ -143,26 +140,26 @@ bool CLoginImpl::DoLoginThread() {
         };
 
         if (!m_pPluginContainer) {
-            LOGIN_TRACE(TRACE_WARN, "m_pPluginContainer is NULL!");
+            TRACE_AT(kTrace, TRACE_WARN, "m_pPluginContainer is NULL!");
             return false;
         }
         ReadSecurityPolicy();
         // GetIMSI keeps what it finds in the cache, in the order of the card's reads; an empty
         // cache seen again afterwards is an event's read in progress, not a missing identity.
         if (CachedIMSI().empty() && GetIMSI().empty()) {
-            LOGIN_TRACE(TRACE_WARN, "m_strIMSI equal !");
+            TRACE_AT(kTrace, TRACE_WARN, "m_strIMSI equal !");
             m_iError = -2;
             return false;
         }
         const std::string simType = GetSimCardInfo().name;
         if (simType.empty()) {
-            LOGIN_TRACE(TRACE_WARN, "strSimTypeID equal !");
+            TRACE_AT(kTrace, TRACE_WARN, "strSimTypeID equal !");
             m_iError = -3;
             return false;
         }
         const std::string keyFile = GetKeyFile();
         if (keyFile.empty()) {
-            LOGIN_TRACE(TRACE_WARN, "strKeyFile equal !");
+            TRACE_AT(kTrace, TRACE_WARN, "strKeyFile equal !");
             m_iError = -1;
             return false;
         }
@@ -173,13 +170,13 @@ bool CLoginImpl::DoLoginThread() {
         auto registerSim = [&]() {
             const std::string registerUrl = GetRegisterUrl();
             if (registerUrl.empty()) {
-                LOGIN_TRACE(TRACE_WARN, "strRegURL equal !");
+                TRACE_AT(kTrace, TRACE_WARN, "strRegURL equal !");
                 return false;
             }
             password = DoRegister(registerUrl, GetIMSI(), simType);
             setPassword(password);
             if (password.empty()) {
-                LOGIN_TRACE(TRACE_WARN, "m_strPwd equal !");
+                TRACE_AT(kTrace, TRACE_WARN, "m_strPwd equal !");
                 return false;
             }
             return true;
@@ -188,7 +185,7 @@ bool CLoginImpl::DoLoginThread() {
 
         const std::string loginUrl = GetLoginUrl();
         if (loginUrl.empty()) {
-            LOGIN_TRACE(TRACE_WARN, "strLoginURL equal !");
+            TRACE_AT(kTrace, TRACE_WARN, "strLoginURL equal !");
             return false;
         }
         bool bLoggedIn = DoLoginServer(loginUrl, password, simType);
@@ -196,22 +193,22 @@ bool CLoginImpl::DoLoginThread() {
             // The server does not know the password: register again and log in once more.
             if (!registerSim()) return false;
             if (!DoLoginServer(loginUrl, password, simType)) {
-                LOGIN_TRACE(TRACE_ERRO, "DoLoginServer failed!");
+                TRACE_AT(kTrace, TRACE_ERRO, "DoLoginServer failed!");
                 return false;
             }
             bLoggedIn = true;
         }
         // A refusal that left no code counts as success, unless the policy wants a session.
         if (!bLoggedIn && (m_iError != 0 || !m_Policy.CountsLoginWithoutSession())) {
-            LOGIN_TRACE(TRACE_ERRO, "DoLoginServer failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "DoLoginServer failed!");
             return false;
         }
 
         SetLoginSuccess(true);
-        LOGIN_TRACE(TRACE_INFO, "Leave DoLoginThread()!");
+        TRACE_AT(kTrace, TRACE_INFO, "Leave DoLoginThread()!");
         return true;
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "DoLoginThread() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "DoLoginThread() exception!");
         return false;
     }
 }
@@ -222,11 +219,12 @@ void CLoginImpl::ReadSecurityPolicy() {
     m_Policy = SecurityPolicy::FromSettings(setting.Get());
     if (!m_Policy.IsStrict()) return;
     const std::string& caFile = m_Policy.CaFile();
-    LOGIN_TRACE(TRACE_INFO, "strict security mode, trusted issuers: " +
-                                (caFile.empty() ? std::string("the system's") : caFile));
+    TRACE_AT(kTrace, TRACE_INFO,
+             "strict security mode, trusted issuers: " +
+                 (caFile.empty() ? std::string("the system's") : caFile));
     // Kept even so: the exchange then fails rather than trust issuers the host did not name.
     if (!caFile.empty() && !std::ifstream(caFile).is_open()) {
-        LOGIN_TRACE(TRACE_ERRO, "SECURITY/CAFILE cannot be read: " + caFile);
+        TRACE_AT(kTrace, TRACE_ERRO, "SECURITY/CAFILE cannot be read: " + caFile);
     }
 }
 
@@ -235,19 +233,19 @@ namespace {
 std::string ReadUrl(IPluginContainer* pContainer, const char* section) {
     IBaseInterface* pBase = nullptr;
     if (!pContainer->QueryInterface(PLUGIN_ID_SETTING, IID_SETTING, &pBase)) {
-        NORVA_TRACE(TRACE_ERRO, kModule, kSource, "m_pPluginContainer->QueryInterface() failed!");
+        TRACE_AT(kTrace, TRACE_ERRO, "m_pPluginContainer->QueryInterface() failed!");
         return {};
     }
     ISetting* pSetting = pBase ? dynamic_cast<ISetting*>(pBase) : nullptr;
     if (!pSetting) {
-        NORVA_TRACE(TRACE_ERRO, kModule, kSource, "pISetting == NULL failed!");
+        TRACE_AT(kTrace, TRACE_ERRO, "pISetting == NULL failed!");
         if (pBase) pBase->Release();
         return {};
     }
     HostInterface<ISetting> setting(pSetting);
     std::string value;
     if (!setting->GetSysSetting(section, "URL", value)) {
-        NORVA_TRACE(TRACE_ERRO, kModule, kSource, "pISetting->GetSysSetting() failed!");
+        TRACE_AT(kTrace, TRACE_ERRO, "pISetting->GetSysSetting() failed!");
         return {};
     }
     return value;
@@ -259,7 +257,7 @@ std::string CLoginImpl::GetRegisterUrl() {
         if (!m_pPluginContainer) return {};
         return ReadUrl(m_pPluginContainer, "REGISTER");
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "GetRegisterUrl() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "GetRegisterUrl() exception!");
         return {};
     }
 }
@@ -267,12 +265,12 @@ std::string CLoginImpl::GetRegisterUrl() {
 std::string CLoginImpl::GetLoginUrl() {
     try {
         if (!m_pPluginContainer) {
-            LOGIN_TRACE(TRACE_INFO, "m_pPluginContainer is NULL!");
+            TRACE_AT(kTrace, TRACE_INFO, "m_pPluginContainer is NULL!");
             return {};
         }
         return ReadUrl(m_pPluginContainer, "LOGIN");
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "GetLoginUrl() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "GetLoginUrl() exception!");
         return {};
     }
 }

@@ -1,24 +1,23 @@
 #include "RegResponseImpl.h"
 
 #include "ResponseRelease.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 
 namespace {
-const char* const kModule = "LoginPlguin";
-const char* const kSource = "src\\LoginPlugin\\RegResponseImpl";
+constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\RegResponseImpl"};
 }  // namespace
 
-#define RESPONSE_TRACE(message) NORVA_TRACE(TRACE_INFO, kModule, kSource, message)
-
 CRegResponseImpl::CRegResponseImpl(const std::string& password) {
-    RESPONSE_TRACE("Enter CRegResponseImpl()!");
+    TRACE_AT(kTrace, TRACE_INFO, "Enter CRegResponseImpl()!");
     m_strPassword = password;
-    RESPONSE_TRACE("Leave CRegResponseImpl()!");
+    TRACE_AT(kTrace, TRACE_INFO, "Leave CRegResponseImpl()!");
 }
 
 CRegResponseImpl::~CRegResponseImpl() {
-    RESPONSE_TRACE("Enter ~CRegResponseImpl()!");
-    RESPONSE_TRACE("Leave ~CRegResponseImpl()!");
+    TRACE_AT(kTrace, TRACE_INFO, "Enter ~CRegResponseImpl()!");
+    TRACE_AT(kTrace, TRACE_INFO, "Leave ~CRegResponseImpl()!");
 }
 
-void CRegResponseImpl::Release() { ReleaseResponse(this, kSource); }
+void CRegResponseImpl::Release() {
+    ReleaseResponse(this, kTrace);
+}

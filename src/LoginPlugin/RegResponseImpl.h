@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ILoginResponse.h"
+#include "libs/trace/Trace.h"
 
 class CRegResponseImpl final : public IRegResponse {
 public:
@@ -17,7 +18,7 @@ public:
 
 private:
     template <typename T>
-    friend void ReleaseResponse(T* self, const char* source);
+    friend void ReleaseResponse(T* self, const TraceSite& site);
     // Destroyed only through Release.
     ~CRegResponseImpl();
 

@@ -7,13 +7,12 @@
 
 #include "LoginImpl.h"
 #include "ProxyInfoImpl.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 #include "global/VelkoException.h"
 #include "platform/url.h"
 
 namespace {
-const char* const kSource = "src\\LoginPlugin\\LoginImpl";
-const char* const kModule = "LoginPlguin";
+constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 
 const char* const kAgent = "Velko Agent";
 const char* const kHeaders =
@@ -29,7 +28,7 @@ constexpr uint32_t kRelaxedSecurityFlags =
 // What the layer underneath said about a failure, when it said anything.
 void TraceDetail(const IHttpClient& client) {
     const std::string detail = client.LastErrorDetail();
-    if (!detail.empty()) NORVA_TRACE(TRACE_INFO, kModule, kSource, detail);
+    if (!detail.empty()) TRACE_AT(kTrace, TRACE_INFO, detail);
 }
 
 // The most one read asks for: a length that the reply only claims reserves no more than this
@@ -66,8 +65,6 @@ bool IsCertificateError(uint32_t error) {
 }
 }  // namespace
 
-#define LOGIN_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
-
 std::unique_ptr<IHttpClient> CLoginImpl::MakeHttpClient() {
     if (m_fnMakeHttpClient) return m_fnMakeHttpClient(m_ExchangeCancel);
     return CreateHttpClient(m_ExchangeCancel, m_Policy.ClientOptions());
@@ -81,7 +78,7 @@ void CLoginImpl::CancelExchange() {
 // the client itself refuses calls after a cancel.
 void CLoginImpl::ThrowIfStopping() {
     if (!m_bStopThread && !m_ExchangeCancel.IsCancelled()) return;
-    LOGIN_TRACE(TRACE_INFO, "PostToServer() stopped!");
+    TRACE_AT(kTrace, TRACE_INFO, "PostToServer() stopped!");
     m_iError = static_cast<int32_t>(inet::ERROR_INTERNET_OPERATION_CANCELLED);
     throw CVelkoException();
 }
@@ -95,12 +92,12 @@ void CLoginImpl::SendWithCertificateRetry(IHttpClient& client, const HttpHandle&
     TraceDetail(client);
     if (!IsCertificateError(error)) {
         if (bProxyAuthenticated) {
-            LOGIN_TRACE(TRACE_ERRO, "HttpSendRequest() return other error code!");
+            TRACE_AT(kTrace, TRACE_ERRO, "HttpSendRequest() return other error code!");
         } else {
             char message[80];
             std::snprintf(message, sizeof message, "HttpSendRequest() return other error code : %d",
                           static_cast<int>(error));
-            LOGIN_TRACE(TRACE_ERRO, message);
+            TRACE_AT(kTrace, TRACE_ERRO, message);
         }
         m_iError = static_cast<int32_t>(error);
         throw CVelkoException();
@@ -109,18 +106,18 @@ void CLoginImpl::SendWithCertificateRetry(IHttpClient& client, const HttpHandle&
         char message[80];
         std::snprintf(message, sizeof message, "HttpSendRequest() certificate refused : %d",
                       static_cast<int>(error));
-        LOGIN_TRACE(TRACE_ERRO, message);
+        TRACE_AT(kTrace, TRACE_ERRO, message);
         m_iError = static_cast<int32_t>(error);
         throw CVelkoException();
     }
     if (!client.SetOption(request, inet::INTERNET_OPTION_SECURITY_FLAGS, kRelaxedSecurityFlags)) {
-        LOGIN_TRACE(TRACE_ERRO, "InternetSetOption() failed!");
+        TRACE_AT(kTrace, TRACE_ERRO, "InternetSetOption() failed!");
         m_iError = static_cast<int32_t>(client.LastError());
         throw CVelkoException();
     }
     ThrowIfStopping();
     if (!client.SendRequest(request, headers, body)) {
-        LOGIN_TRACE(TRACE_ERRO, "HttpSendRequest() failed!");
+        TRACE_AT(kTrace, TRACE_ERRO, "HttpSendRequest() failed!");
         TraceDetail(client);
         m_iError = static_cast<int32_t>(client.LastError());
         throw CVelkoException();
@@ -139,12 +136,12 @@ bool CLoginImpl::PostToServer(const std::string& url, const std::string& headers
     try {
         const std::optional<ParsedUrl> parts = ParseUrl(url);
         if (!parts) {
-            LOGIN_TRACE(TRACE_ERRO, " AfxParseURL() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, " AfxParseURL() failed!");
             m_iError = -1;
             throw CVelkoException();
         }
         if (bSecure && parts->serviceType != inet::AFX_INET_SERVICE_HTTPS) {
-            LOGIN_TRACE(TRACE_ERRO, " AFX_INET_SERVICE_HTTPS != dwServiceType!");
+            TRACE_AT(kTrace, TRACE_ERRO, " AFX_INET_SERVICE_HTTPS != dwServiceType!");
             m_iError = -2;
             throw CVelkoException();
         }
@@ -160,20 +157,20 @@ bool CLoginImpl::PostToServer(const std::string& url, const std::string& headers
         client = MakeHttpClient();
         internet = client->Open(kAgent, accessType, proxy);
         if (!internet) {
-            LOGIN_TRACE(TRACE_ERRO, "InternetOpen() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "InternetOpen() failed!");
             m_iError = static_cast<int32_t>(client->LastError());
             throw CVelkoException();
         }
         connection = client->Connect(internet, parts->strServer, parts->port);
         if (!connection) {
-            LOGIN_TRACE(TRACE_ERRO, "InternetConnect() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "InternetConnect() failed!");
             m_iError = static_cast<int32_t>(client->LastError());
             throw CVelkoException();
         }
         request = client->OpenRequest(connection, "POST", parts->strObject,
                                       bSecure ? inet::INTERNET_FLAG_SECURE : 0);
         if (!request) {
-            LOGIN_TRACE(TRACE_ERRO, "HttpOpenRequest() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "HttpOpenRequest() failed!");
             m_iError = static_cast<int32_t>(client->LastError());
             throw CVelkoException();
         }
@@ -183,7 +180,7 @@ bool CLoginImpl::PostToServer(const std::string& url, const std::string& headers
         uint32_t status = 0;
         if (!client->QueryInfo(request, inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_STATUS_CODE,
                                status)) {
-            LOGIN_TRACE(TRACE_ERRO, "HttpQueryInfo() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "HttpQueryInfo() failed!");
             m_iError = static_cast<int32_t>(client->LastError());
             throw CVelkoException();
         }
@@ -192,13 +189,13 @@ bool CLoginImpl::PostToServer(const std::string& url, const std::string& headers
             std::string user;
             std::string password;
             if (!GetAccountInfo(user, password)) {
-                LOGIN_TRACE(TRACE_ERRO, "GetAccountInfo() failed!");
+                TRACE_AT(kTrace, TRACE_ERRO, "GetAccountInfo() failed!");
                 m_iError = 5;
                 throw CVelkoException();
             }
             if (!client->SetOption(request, inet::INTERNET_OPTION_PROXY_USERNAME, user) ||
                 !client->SetOption(request, inet::INTERNET_OPTION_PROXY_PASSWORD, password)) {
-                LOGIN_TRACE(TRACE_ERRO, "GetAccountInfo() failed!");
+                TRACE_AT(kTrace, TRACE_ERRO, "GetAccountInfo() failed!");
                 m_iError = 5;
                 throw CVelkoException();
             }
@@ -214,15 +211,16 @@ bool CLoginImpl::PostToServer(const std::string& url, const std::string& headers
         }
         if (length > kMaxHttpReplyBytes) {
             // Refused unread, as a read past the bound would fail.
-            LOGIN_TRACE(TRACE_ERRO, "InternetReadFile() failed!");
-            LOGIN_TRACE(TRACE_INFO, "reply of " + std::to_string(length) + " bytes is over " +
-                                        std::to_string(kMaxHttpReplyBytes));
+            TRACE_AT(kTrace, TRACE_ERRO, "InternetReadFile() failed!");
+            TRACE_AT(kTrace, TRACE_INFO,
+                     "reply of " + std::to_string(length) + " bytes is over " +
+                         std::to_string(kMaxHttpReplyBytes));
             m_iError = static_cast<int32_t>(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE);
             throw CVelkoException();
         }
         std::vector<char> buffer;
         if (!ReadReply(*client, request, length, buffer)) {
-            LOGIN_TRACE(TRACE_ERRO, "InternetReadFile() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "InternetReadFile() failed!");
             TraceDetail(*client);
             m_iError = static_cast<int32_t>(client->LastError());
             throw CVelkoException();
@@ -238,9 +236,9 @@ bool CLoginImpl::PostToServer(const std::string& url, const std::string& headers
         m_iError = 0;
         return true;
     } catch (const CVelkoException&) {
-        LOGIN_TRACE(TRACE_CRIT, "PostToServer() throw CVELKOException!");
+        TRACE_AT(kTrace, TRACE_CRIT, "PostToServer() throw CVELKOException!");
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "PostToServer() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "PostToServer() exception!");
     }
     request.Close();
     connection.Close();
@@ -251,7 +249,7 @@ bool CLoginImpl::PostToServer(const std::string& url, const std::string& headers
 bool CLoginImpl::GetProxyInfo(std::string& address, std::string& port) {
     try {
         if (!m_pProxyInfo) {
-            LOGIN_TRACE(TRACE_ERRO, "ProxyInfoImpl pointer is null!");
+            TRACE_AT(kTrace, TRACE_ERRO, "ProxyInfoImpl pointer is null!");
             return false;
         }
         if (m_pProxyInfo->GetProxyType() != PROXY_TYPE_NONE) {
@@ -263,7 +261,7 @@ bool CLoginImpl::GetProxyInfo(std::string& address, std::string& port) {
         }
         return true;
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "GetProxyInfo() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "GetProxyInfo() exception!");
         return false;
     }
 }
@@ -271,14 +269,14 @@ bool CLoginImpl::GetProxyInfo(std::string& address, std::string& port) {
 bool CLoginImpl::GetAccountInfo(std::string& user, std::string& password) {
     try {
         if (!m_pProxyInfo) {
-            LOGIN_TRACE(TRACE_ERRO, "ProxyInfoImpl pointer is null!");
+            TRACE_AT(kTrace, TRACE_ERRO, "ProxyInfoImpl pointer is null!");
             return false;
         }
         user = m_pProxyInfo->GetProxyUser();
         password = m_pProxyInfo->GetProxyPassword();
         return true;
     } catch (...) {
-        LOGIN_TRACE(TRACE_INFO, "GetAccountInfo() exception!");
+        TRACE_AT(kTrace, TRACE_INFO, "GetAccountInfo() exception!");
         return false;
     }
 }
@@ -288,12 +286,12 @@ bool CLoginImpl::PostForm(const std::string& url, const std::string& body, Serve
     std::string proxyAddress;
     std::string proxyPort;
     if (!GetProxyInfo(proxyAddress, proxyPort)) {
-        LOGIN_TRACE(TRACE_INFO, "don't have Proxy!");
+        TRACE_AT(kTrace, TRACE_INFO, "don't have Proxy!");
         proxyAddress.clear();
         proxyPort.clear();
     }
     if (!PostToServer(url, kHeaders, body, proxyAddress, proxyPort, true, reply)) {
-        LOGIN_TRACE(TRACE_ERRO, "PostToServer() failed!");
+        TRACE_AT(kTrace, TRACE_ERRO, "PostToServer() failed!");
         return false;
     }
     return true;
@@ -303,11 +301,11 @@ std::string CLoginImpl::DoRegister(const std::string& registerUrl, const std::st
                                    const std::string& simType) {
     try {
         if (registerUrl.empty()) {
-            LOGIN_TRACE(TRACE_WARN, "strURL equal !");
+            TRACE_AT(kTrace, TRACE_WARN, "strURL equal !");
             return {};
         }
         if (imsi.empty()) {
-            LOGIN_TRACE(TRACE_WARN, "strIMSI equal !");
+            TRACE_AT(kTrace, TRACE_WARN, "strIMSI equal !");
             return {};
         }
         const std::string body = m_Policy.FormBody({{"cid", imsi}, {"ctype", simType}});
@@ -315,18 +313,18 @@ std::string CLoginImpl::DoRegister(const std::string& registerUrl, const std::st
         if (!PostForm(registerUrl, body, reply)) return {};
         const std::string password = GetPwdFromResponse(reply.strText);
         if (password.empty()) {
-            LOGIN_TRACE(TRACE_WARN, "strPwd equal !");
+            TRACE_AT(kTrace, TRACE_WARN, "strPwd equal !");
             return {};
         }
         const std::string keyFile = GetKeyFile();
         if (keyFile.empty()) {
-            LOGIN_TRACE(TRACE_WARN, "strKeyFile equal !");
+            TRACE_AT(kTrace, TRACE_WARN, "strKeyFile equal !");
             return password;
         }
-        if (!WritePwd(keyFile, password)) LOGIN_TRACE(TRACE_ERRO, "WritePwd() failed!");
+        if (!WritePwd(keyFile, password)) TRACE_AT(kTrace, TRACE_ERRO, "WritePwd() failed!");
         return password;
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "DoRegister() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "DoRegister() exception!");
         return {};
     }
 }
@@ -336,7 +334,7 @@ bool CLoginImpl::DoLoginServer(const std::string& loginUrl, const std::string& p
     try {
         const std::string imsi = GetIMSI();
         if (imsi.empty()) {
-            LOGIN_TRACE(TRACE_WARN, "strIMSI equal !");
+            TRACE_AT(kTrace, TRACE_WARN, "strIMSI equal !");
             return false;
         }
         const std::string body =
@@ -356,14 +354,14 @@ bool CLoginImpl::DoLoginServer(const std::string& loginUrl, const std::string& p
         }
         if (!m_Policy.CountsLoginWithoutSession() && m_iError == 0) {
             // No refusal code, yet no session either: the host is told the reply was not one.
-            LOGIN_TRACE(TRACE_ERRO, "login reply carries no session!");
+            TRACE_AT(kTrace, TRACE_ERRO, "login reply carries no session!");
             m_iError = -3;
         }
-        LOGIN_TRACE(TRACE_ERRO, "ParseLoginResult() failed!");
-        if (m_Policy.TracesExchangedTexts()) LOGIN_TRACE(TRACE_ERRO, body);
+        TRACE_AT(kTrace, TRACE_ERRO, "ParseLoginResult() failed!");
+        if (m_Policy.TracesExchangedTexts()) TRACE_AT(kTrace, TRACE_ERRO, body);
         return false;
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "DoLoginServer() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "DoLoginServer() exception!");
         return false;
     }
 }

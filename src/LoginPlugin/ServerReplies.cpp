@@ -5,12 +5,11 @@
 #include <limits>
 
 #include "LoginImpl.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 #include "markup/MarkupSTL.h"
 
 namespace {
-const char* const kSource = "src\\LoginPlugin\\LoginImpl";
-const char* const kModule = "LoginPlguin";
+constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 
 // The result code as atoi reads it: leading blanks, a sign, digits up to the first other byte;
 // no digits give 0. Out-of-range values saturate instead of being undefined.
@@ -31,46 +30,46 @@ int32_t ResultCode(const std::string& text) {
 }
 }  // namespace
 
-#define LOGIN_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
-
 std::string CLoginImpl::GetPwdFromResponse(const std::string& response) {
     try {
         CMarkupSTL markup;
         if (!markup.SetDoc(response)) {
-            LOGIN_TRACE(TRACE_ERRO, "markup.SetDoc() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "markup.SetDoc() failed!");
             return {};
         }
         if (!markup.FindElem("result")) {
-            LOGIN_TRACE(TRACE_ERRO, "markup.FindElem() failed! can not find \"result\" flag");
+            TRACE_AT(kTrace, TRACE_ERRO, "markup.FindElem() failed! can not find \"result\" flag");
             // The reply may hold the password.
-            if (m_Policy.TracesExchangedTexts()) LOGIN_TRACE(TRACE_ERRO, response);
+            if (m_Policy.TracesExchangedTexts()) TRACE_AT(kTrace, TRACE_ERRO, response);
             return {};
         }
         if (!markup.IntoElem()) {
-            LOGIN_TRACE(TRACE_ERRO, "markup.IntoElem() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "markup.IntoElem() failed!");
             return {};
         }
         if (!markup.FindElem("resultValue")) {
-            LOGIN_TRACE(TRACE_ERRO, "markup.FindElem() failed! can not find \"resultValue\" flag");
+            TRACE_AT(kTrace, TRACE_ERRO,
+                     "markup.FindElem() failed! can not find \"resultValue\" flag");
             return {};
         }
         const std::string strResultValue = markup.GetElemData();
         if (strResultValue.empty()) {
-            LOGIN_TRACE(TRACE_ERRO, "strResultValue equal !");
+            TRACE_AT(kTrace, TRACE_ERRO, "strResultValue equal !");
             return {};
         }
         m_iError = ResultCode(strResultValue);
         if (m_iError != 0) {
-            LOGIN_TRACE(TRACE_ERRO, "atoi() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "atoi() failed!");
             return {};
         }
         if (!markup.FindElem("password")) {
-            LOGIN_TRACE(TRACE_ERRO, "markup.FindElem() failed! can not find \"password\" flag");
+            TRACE_AT(kTrace, TRACE_ERRO,
+                     "markup.FindElem() failed! can not find \"password\" flag");
             return {};
         }
         return markup.GetElemData();
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "GetPwdFromResponse() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "GetPwdFromResponse() exception!");
         m_iError = -100;
         return {};
     }
@@ -79,48 +78,49 @@ std::string CLoginImpl::GetPwdFromResponse(const std::string& response) {
 bool CLoginImpl::ParseLoginResult(const std::string& strResponse, LoginResult& result) {
     try {
         if (strResponse.empty()) {
-            LOGIN_TRACE(TRACE_INFO, "strResponse equal !");
+            TRACE_AT(kTrace, TRACE_INFO, "strResponse equal !");
             return false;
         }
         CMarkupSTL markup;
         if (!markup.SetDoc(strResponse)) {
             m_iError = -3;
-            LOGIN_TRACE(TRACE_ERRO, "markup.SetDoc() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "markup.SetDoc() failed!");
             return false;
         }
         if (!markup.FindElem("result")) {
-            LOGIN_TRACE(TRACE_ERRO, "markup.FindElem(result) failed! can not find \"result\" flag");
+            TRACE_AT(kTrace, TRACE_ERRO,
+                     "markup.FindElem(result) failed! can not find \"result\" flag");
             return false;
         }
         if (!markup.IntoElem()) {
-            LOGIN_TRACE(TRACE_ERRO, "markup.IntoElem() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "markup.IntoElem() failed!");
             return false;
         }
         if (!markup.FindElem("resultValue")) {
-            LOGIN_TRACE(TRACE_ERRO,
-                        "markup.FindElem(resultValue) failed! can not find \"resultValue\" flag");
+            TRACE_AT(kTrace, TRACE_ERRO,
+                     "markup.FindElem(resultValue) failed! can not find \"resultValue\" flag");
             return false;
         }
         const std::string strResultValue = markup.GetElemData();
         if (strResultValue.empty()) {
-            LOGIN_TRACE(TRACE_ERRO, "strResultValue equal !");
+            TRACE_AT(kTrace, TRACE_ERRO, "strResultValue equal !");
             return false;
         }
         m_iError = ResultCode(strResultValue);
         if (m_iError != 0) {
-            LOGIN_TRACE(TRACE_ERRO, "0 != m_iError! m_iError = " + strResultValue);
+            TRACE_AT(kTrace, TRACE_ERRO, "0 != m_iError! m_iError = " + strResultValue);
             return false;
         }
         if (!markup.FindElem("encodekey")) {
-            LOGIN_TRACE(TRACE_ERRO,
-                        "markup.FindElem(encodekey) failed! can not find \"encodekey\" flag");
+            TRACE_AT(kTrace, TRACE_ERRO,
+                     "markup.FindElem(encodekey) failed! can not find \"encodekey\" flag");
             return false;
         }
         LoginResult parsed;
         parsed.strEncodeKey = markup.GetElemData();
         if (!markup.FindElem("sessionid")) {
-            LOGIN_TRACE(TRACE_ERRO,
-                        "markup.FindElem(sessionid) failed! can not find \"sessionid\" flag");
+            TRACE_AT(kTrace, TRACE_ERRO,
+                     "markup.FindElem(sessionid) failed! can not find \"sessionid\" flag");
             return false;
         }
         parsed.strSessionId = markup.GetElemData();
@@ -134,7 +134,7 @@ bool CLoginImpl::ParseLoginResult(const std::string& strResponse, LoginResult& r
         }
         return true;
     } catch (...) {
-        LOGIN_TRACE(TRACE_CRIT, "ParseLoginResult() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "ParseLoginResult() exception!");
         m_iError = -100;
         return false;
     }

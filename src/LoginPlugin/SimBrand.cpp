@@ -4,12 +4,11 @@
 #include "BrandTable.h"
 #include "LoginImpl.h"
 #include "global/GlobalAT.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 #include "global/VelkoException.h"
 
 namespace {
-const char* const kSource = "src\\LoginPlugin\\LoginImpl";
-const char* const kModule = "LoginPlguin";
+constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 
 // The host's default brand name, used when the card gives no service-provider name.
 constexpr int32_t kDefaultBrandNameId = 11004;
@@ -25,8 +24,6 @@ void ReleaseQuietly(T*& p) {
     }
 }
 }  // namespace
-
-#define BRAND_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
 
 SimCardInfo CLoginImpl::GetSimCardInfo() {
     SimCardInfo info;
@@ -46,14 +43,14 @@ SimCardInfo CLoginImpl::GetSimCardInfo() {
         MTSComm* pComm = pDevice->GetMTSComm();
         ReleaseQuietly(pDevice);
         if (!pComm) {
-            BRAND_TRACE(TRACE_WARN, "pMTSComm is NULL!");
+            TRACE_AT(kTrace, TRACE_WARN, "pMTSComm is NULL!");
             return info;
         }
 
         char spn[MTS_SPN_BUFFER_SIZE] = {};
         int32_t error = 0;
         if (!DEVGetSimBrand(pComm, spn, error, m_pClock.get())) {
-            BRAND_TRACE(TRACE_ERRO, "pMTSComm->SRVGetSpnData() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "pMTSComm->SRVGetSpnData() failed!");
             m_iError = error;
             return info;
         }
@@ -68,7 +65,7 @@ SimCardInfo CLoginImpl::GetSimCardInfo() {
         FindBrandByName(table, info.name, info);
         return info;
     } catch (...) {
-        BRAND_TRACE(TRACE_CRIT, "GetSimCardInfo() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "GetSimCardInfo() exception!");
         ReleaseQuietly(pStringRes);
         ReleaseQuietly(pDevice);
         return info;

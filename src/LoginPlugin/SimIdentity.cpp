@@ -7,14 +7,13 @@
 #include <utility>
 
 #include "LoginImpl.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 #include "platform/localtime.h"
 #include "platform/registry.h"
 
 namespace {
 
-const char* const kSource = "src\\LoginPlugin\\LoginImpl";
-const char* const kModule = "LoginPlguin";
+constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 
 const char* const kParentKey = "Software\\Mirolan\\Velko";
 const char* const kSettingsKey = "Settings";
@@ -59,8 +58,6 @@ std::string TimeDigits(int64_t now) {
 
 }  // namespace
 
-#define IDENTITY_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
-
 std::string CLoginImpl::GetIMSI() {
     try {
         std::string imsi = CachedIMSI();
@@ -77,7 +74,7 @@ std::string CLoginImpl::GetIMSI() {
         }
         return imsi;
     } catch (...) {
-        IDENTITY_TRACE(TRACE_CRIT, "GetIMSI() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "GetIMSI() exception!");
         return {};
     }
 }
@@ -92,25 +89,25 @@ std::string CLoginImpl::ReadCardIMSI(uint64_t& ticket) {
     try {
         ticket = BeginIMSIRead();
         if (!m_pEasyUseInterface) {
-            IDENTITY_TRACE(TRACE_WARN, "m_pEasyUseInterface is NULL!");
+            TRACE_AT(kTrace, TRACE_WARN, "m_pEasyUseInterface is NULL!");
             return {};
         }
         pDevice = m_pEasyUseInterface->GetCheckDeviceType();
         if (!pDevice) {
-            IDENTITY_TRACE(TRACE_WARN, "pICheckDeviceType is NULL!");
+            TRACE_AT(kTrace, TRACE_WARN, "pICheckDeviceType is NULL!");
             return {};
         }
         MTSComm* pComm = pDevice->GetMTSComm();
         // Released before the card is asked; the communication interface is the host's.
         std::exchange(pDevice, nullptr)->Release();
         if (!pComm) {
-            IDENTITY_TRACE(TRACE_WARN, "pMTSComm is NULL!");
+            TRACE_AT(kTrace, TRACE_WARN, "pMTSComm is NULL!");
             return {};
         }
         char buffer[MTS_IMSI_BUFFER_SIZE] = {};
         int32_t error = 0;
         if (!pComm->SRVGetImsiInfo(buffer, error)) {
-            IDENTITY_TRACE(TRACE_ERRO, "pMTSComm->SRVGetImsiInfo() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "pMTSComm->SRVGetImsiInfo() failed!");
             m_iError = error;
             return {};
         }
@@ -119,7 +116,7 @@ std::string CLoginImpl::ReadCardIMSI(uint64_t& ticket) {
         StoreIMSI(imsi, ticket);
         return imsi;
     } catch (...) {
-        IDENTITY_TRACE(TRACE_CRIT, "ReGetATIMSI() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "ReGetATIMSI() exception!");
         if (pDevice) {
             try {
                 pDevice->Release();

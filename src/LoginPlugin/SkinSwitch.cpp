@@ -7,13 +7,12 @@
 #include "LoginImpl.h"
 #include "PluginList.h"
 #include "global/GlobalAT.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 #include "markup/MarkupSTL.h"
 #include "platform/module.h"
 
 namespace {
-const char* const kSource = "src\\LoginPlugin\\LoginImpl";
-const char* const kModule = "LoginPlugin";
+constexpr TraceSite kTrace{"LoginPlugin", "src\\LoginPlugin\\LoginImpl"};
 
 void ReleaseSetting(ISetting*& pSetting) {
     if (!pSetting) return;
@@ -39,8 +38,6 @@ void CopyName(const std::string& name, SkinChangeInfo& change) {
     std::memcpy(change.szName, name.data(), end);
 }
 }  // namespace
-
-#define SKIN_TRACE(level, message) NORVA_TRACE(level, kModule, kSource, message)
 
 void CLoginImpl::CheckSimCardType(const std::string& simType) {
     ISetting* pSetting = nullptr;
@@ -81,7 +78,7 @@ void CLoginImpl::CheckSimCardType(const std::string& simType) {
         TellEventHandlers(change);
     } catch (...) {
         ReleaseSetting(pSetting);
-        SKIN_TRACE(TRACE_CRIT, "CLoginImpl::CheckSimCardType() exception!");
+        TRACE_AT(kTrace, TRACE_CRIT, "CLoginImpl::CheckSimCardType() exception!");
     }
 }
 
@@ -113,7 +110,7 @@ void CLoginImpl::TellEventHandlers(SkinChangeInfo& change) {
             }
             ISkinControlEvent* pHandler;
         } note{*this, pHandler};
-        SKIN_TRACE(TRACE_INFO, "(*it)->OnSkinChange()");
+        TRACE_AT(kTrace, TRACE_INFO, "(*it)->OnSkinChange()");
         pHandler->OnSkinChange(&change);
     }
 }

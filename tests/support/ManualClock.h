@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "Clock.h"
+#include "global/Clock.h"
 
 class ManualClock : public IClock {
 public:

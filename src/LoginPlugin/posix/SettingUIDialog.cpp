@@ -1,10 +1,13 @@
 // Linux has no dialog yet: the settings UI answers every other call as on Windows.
 #include "SettingUIImpl.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
+
+namespace {
+constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\SettingUIImpl"};
+}  // namespace
 
 int32_t CSettingUIImpl::ShowSettingDialog() {
-    NORVA_TRACE(TRACE_WARN, "LoginPlguin", "src\\LoginPlugin\\SettingUIImpl",
-                "ShowSettingDialog(): no dialog exists on this platform!");
+    TRACE_AT(kTrace, TRACE_WARN, "ShowSettingDialog(): no dialog exists on this platform!");
     return -1;
 }
 

@@ -9,13 +9,12 @@
 #include "ProxyInfoImpl.h"
 #include "SkinValues.h"
 #include "global/VelkoException.h"
-#include "global/Trace.h"
+#include "libs/trace/Trace.h"
 #include "resource.h"
 
-#define SETTINGDLG_TRACE(level, message) \
-    NORVA_TRACE(level, "LoginPlguin", "src\\LoginPlugin\\SettingDlg", message)
-
 namespace {
+
+constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\SettingDlg"};
 
 // What the address and port edits take.
 const char kAddressMask[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ://.";
@@ -262,43 +261,43 @@ void CSettingDlg::OnSave() {
 
         pSetting = host.GetSetting();
         if (!pSetting) {
-            SETTINGDLG_TRACE(TRACE_ERRO, "pISetting is NULL!");
+            TRACE_AT(kTrace, TRACE_ERRO, "pISetting is NULL!");
             throw CVelkoException();
         }
         char typeText[16];
         snprintf(typeText, sizeof(typeText), "%d", static_cast<int>(type));
         if (!pSetting->SetUserSetting("PROXY", "TYPE", typeText)) {
-            SETTINGDLG_TRACE(TRACE_ERRO, "SetUserSetting() failed!");
+            TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
             throw CVelkoException();
         }
         if (type != PROXY_TYPE_NONE) {
             if (type == PROXY_TYPE_USER) {
                 if (!pSetting->SetUserSetting("PROXY", "ADDRESS", address)) {
-                    SETTINGDLG_TRACE(TRACE_ERRO, "SetUserSetting() failed!");
+                    TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
                     throw CVelkoException();
                 }
                 if (!pSetting->SetUserSetting("PROXY", "PORT", port)) {
-                    SETTINGDLG_TRACE(TRACE_ERRO, "SetUserSetting() failed!");
+                    TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
                     throw CVelkoException();
                 }
             }
             if (!pSetting->SetUserSetting("PROXY", "USER", user)) {
-                SETTINGDLG_TRACE(TRACE_ERRO, "SetUserSetting() failed!");
+                TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
                 throw CVelkoException();
             }
             IBaseInterface* pBase = nullptr;
             if (!m_pPluginContainer->QueryInterface(PLUGIN_ID_CRYPT, IID_CRYPT, &pBase)) {
-                SETTINGDLG_TRACE(TRACE_ERRO, "GetCryptPlugin failed!");
+                TRACE_AT(kTrace, TRACE_ERRO, "GetCryptPlugin failed!");
                 throw CVelkoException();
             }
             pCrypt = dynamic_cast<ICryptPlugin*>(pBase);
             if (!pCrypt) {
                 if (pBase) pBase->Release();
-                SETTINGDLG_TRACE(TRACE_ERRO, "pCrypt pointer is null!");
+                TRACE_AT(kTrace, TRACE_ERRO, "pCrypt pointer is null!");
                 throw CVelkoException();
             }
             if (!pSetting->SetUserSetting("PROXY", "PASSWORD", pCrypt->Encrypt(password))) {
-                SETTINGDLG_TRACE(TRACE_ERRO, "SetUserSetting() failed!");
+                TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
                 throw CVelkoException();
             }
             pCrypt->Release();

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "Clock.h"
+#include "global/Clock.h"
 #include "FakeHost.h"
 #include "LoginImpl.h"
 #include "ManualClock.h"
