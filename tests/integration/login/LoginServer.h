@@ -9,7 +9,6 @@
 enum class ServerKind {
     kAnswering,      // registers and logs in
     kRefusesWith3,   // refuses every login with code 3
-    kRefusesWith7,   // refuses every login with code 7
     kOtherName,      // a certificate for another host name
     kPlainHttp,      // no TLS at all
     kUnsized,        // a 20000-byte reply without a length, ended by closing

@@ -19,8 +19,6 @@ std::vector<std::string> SwitchesOf(ServerKind kind) {
             return {};
         case ServerKind::kRefusesWith3:
             return {"--login-code", "3"};
-        case ServerKind::kRefusesWith7:
-            return {"--login-code", "7"};
         case ServerKind::kOtherName:
             return {"--cert-name", "other.example"};
         case ServerKind::kPlainHttp:

@@ -22,8 +22,6 @@ const char* VariableOf(ServerKind kind) {
             return "LOGIN_TEST_SERVER";
         case ServerKind::kRefusesWith3:
             return "LOGIN_TEST_CODE3";
-        case ServerKind::kRefusesWith7:
-            return "LOGIN_TEST_CODE7";
         case ServerKind::kOtherName:
             return "LOGIN_TEST_MISMATCH";
         case ServerKind::kPlainHttp:
