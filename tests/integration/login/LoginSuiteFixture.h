@@ -42,9 +42,9 @@ protected:
 
     void Serve(ServerKind kind) {
         std::string why;
-        server = LoginServer::Find(kind, m_dir.Path(), why);
-        if (!server) GTEST_SKIP() << why;
-        Use(server->Base(), server->TrustedCertificate());
+        endpoint = LoginServer::Find(kind, m_dir.Path(), why);
+        if (!endpoint) GTEST_SKIP() << why;
+        Use(endpoint->Base(), endpoint->TrustedCertificate());
     }
     // Points the host at the server at `base`, trusting `certificate` when one is given.
     void Use(const std::string& base, const std::string& certificate = {}) {
@@ -65,14 +65,14 @@ protected:
         login = std::make_unique<CLoginImpl>(&host.container, env);
     }
     std::string KeyFile() const { return m_dir.File("Key.dtc"); }
-    bool TrustsServer() const { return !server->TrustedCertificate().empty(); }
+    bool TrustsServer() const { return !endpoint->TrustedCertificate().empty(); }
 
     RegistrySandbox m_registry;
     TempDir m_dir;
     FakeHost host;
     TraceCapture trace;
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-    std::unique_ptr<LoginServer> server;
+    std::unique_ptr<LoginServer> endpoint;
     std::unique_ptr<RecordingHttps> recorder;
     std::unique_ptr<CLoginImpl> login;
 };

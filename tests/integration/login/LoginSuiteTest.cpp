@@ -71,8 +71,8 @@ TEST_F(LoginSuiteTest, PlainHttpServerIsRefusedBeforeAnyConnection) {
 TEST_F(LoginSuiteTest, ReplyWithoutLengthIsCutAtTheBuffer) {
     SERVE(ServerKind::kUnsized);
     ServerReply reply;
-    ASSERT_TRUE(login->PostToServer(server->Base() + "/login", kFormHeaders, "cid=1&pass=2&ctype=3",
-                                    "", "", true, reply))
+    ASSERT_TRUE(login->PostToServer(endpoint->Base() + "/login", kFormHeaders,
+                                    "cid=1&pass=2&ctype=3", "", "", true, reply))
         << login->GetErrorCode();
     EXPECT_EQ(reply.strText.size(), 10240u);
     EXPECT_EQ(reply.strText.rfind("<result><resultValue>2</resultValue></result><!--", 0), 0u);
@@ -82,7 +82,7 @@ TEST_F(LoginSuiteTest, ReplyWithoutLengthIsCutAtTheBuffer) {
 TEST_F(LoginSuiteTest, ReplyClaimingMoreThanTheBoundIsRefusedUnread) {
     SERVE(ServerKind::kClaimsTooMuch);
     ServerReply reply;
-    EXPECT_FALSE(login->PostToServer(server->Base() + "/login", kFormHeaders,
+    EXPECT_FALSE(login->PostToServer(endpoint->Base() + "/login", kFormHeaders,
                                      "cid=1&pass=2&ctype=3", "", "", true, reply));
     EXPECT_EQ(login->GetErrorCode(), 12152);
     EXPECT_TRUE(trace.Has("InternetReadFile() failed!", 2));
@@ -98,7 +98,7 @@ TEST_F(LoginSuiteTest, DestroyingTheLoginObjectCancelsAnUnansweredRequest) {
     ASSERT_TRUE(clock->WaitForSleep(0));
     clock->Advance(1000);  // the first pass: the login goes out and is held
     ASSERT_TRUE(recorder->WaitForSendsBegun(1));
-    ASSERT_TRUE(server->WaitForLine("holding POST /login"));
+    ASSERT_TRUE(endpoint->WaitForLine("holding POST /login"));
 
     const auto start = std::chrono::steady_clock::now();
     login.reset();
@@ -109,7 +109,7 @@ TEST_F(LoginSuiteTest, DestroyingTheLoginObjectCancelsAnUnansweredRequest) {
                 static_cast<long long>(ms));
     EXPECT_EQ(recorder->Ops().back(), "Send=12017");
     EXPECT_FALSE(trace.Has("~CLoginImpl() waits for an abandoned worker!"));
-    EXPECT_TRUE(server->WaitForLine("closed the connection of POST /login"));
+    EXPECT_TRUE(endpoint->WaitForLine("closed the connection of POST /login"));
 }
 
 }  // namespace
