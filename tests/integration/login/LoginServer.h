@@ -30,6 +30,9 @@ public:
     std::string TrustedCertificate() const;
     // Waits until the server's output has a line containing `text`; false if it never comes.
     bool WaitForLine(const std::string& text);
+    // Whether the server sees a client leave a held request (WinINet under Wine keeps the
+    // socket of a cancelled request in its pool).
+    bool SeesClientsLeave() const;
 
     struct Impl;
 

@@ -56,6 +56,10 @@ std::string LoginServer::Base() const {
     return m_impl->scheme + "://127.0.0.1:" + std::to_string(m_impl->server.Port());
 }
 
+bool LoginServer::SeesClientsLeave() const {
+    return true;
+}
+
 std::string LoginServer::TrustedCertificate() const {
     return m_impl->certificate;
 }

@@ -63,6 +63,10 @@ std::string LoginServer::Base() const {
     return m_impl->base;
 }
 
+bool LoginServer::SeesClientsLeave() const {
+    return false;
+}
+
 std::string LoginServer::TrustedCertificate() const {
     return {};
 }
