@@ -10,6 +10,10 @@
 
 namespace {
 
+struct WatchOptions : HostOptions {
+    std::string modemId;  // --modem: the equipment identifier of the modem to use
+};
+
 bool ParseWatchOptions(const Args& args, WatchOptions& options) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -37,6 +41,6 @@ int CommandWatch(const Args& args) {
     if (!LoadProfile(options.profile, profile)) return 2;
     HostReport report;
     report.SetJson(options.bJson);
-    WatchService service(profile, report, options);
+    WatchService service(profile, report, options.modemId);
     return service.Run(options.plugin.empty() ? DefaultPluginPath() : options.plugin);
 }
