@@ -18,10 +18,19 @@ bool Sha256(const unsigned char* data, size_t size, unsigned char digest[kDigest
 bool RandomBytes(unsigned char* out, size_t size);
 
 // key: kKeySize bytes, iv: kBlockSize bytes. Encrypting pads to whole blocks; decrypting fails on
-// a size that is not whole blocks or on bad padding (as a wrong key mostly gives).
-bool AesCbcEncrypt(const unsigned char* key, const unsigned char* iv, const unsigned char* plain,
-                   size_t size, Bytes& cipher);
-bool AesCbcDecrypt(const unsigned char* key, const unsigned char* iv, const unsigned char* cipher,
-                   size_t size, Bytes& plain);
+// bad padding (as a wrong key mostly gives).
+bool AesCbc(bool bEncrypt, const unsigned char* key, const unsigned char* iv,
+            const unsigned char* in, size_t size, Bytes& out);
+
+inline bool AesCbcEncrypt(const unsigned char* key, const unsigned char* iv,
+                          const unsigned char* plain, size_t size, Bytes& cipher) {
+    return AesCbc(true, key, iv, plain, size, cipher);
+}
+// Fails at once on a size that is not whole blocks, whatever the library would make of it.
+inline bool AesCbcDecrypt(const unsigned char* key, const unsigned char* iv,
+                          const unsigned char* cipher, size_t size, Bytes& plain) {
+    if (size == 0 || size % kBlockSize != 0) return false;
+    return AesCbc(false, key, iv, cipher, size, plain);
+}
 
 }  // namespace hostcipher
