@@ -32,7 +32,7 @@ bool AesCbc(bool bEncrypt, const unsigned char* key, const unsigned char* iv,
     if (EVP_CipherUpdate(ctx.get(), buffer.data(), &n, in, static_cast<int>(size)) != 1 ||
         EVP_CipherFinal_ex(ctx.get(), buffer.data() + n, &tail) != 1)
         return false;
-    buffer.resize(static_cast<size_t>(n + tail));
+    buffer.resize(static_cast<size_t>(n) + static_cast<size_t>(tail));
     out.swap(buffer);
     return true;
 }
