@@ -4,7 +4,12 @@
 
 #include "Commands.h"
 #include "HostProfile.h"
+#include "PluginSession.h"
 
+namespace {
+
+// Takes args[i] (and its value, moving i past it) when it is one of the shared options that
+// `accepted` lists; false otherwise.
 bool TakeHostOption(const Args& args, size_t& i, HostOptions& options,
                     const std::vector<std::string>& accepted) {
     const std::string& a = args[i];
@@ -15,6 +20,32 @@ bool TakeHostOption(const Args& args, size_t& i, HostOptions& options,
     }
     if (i + 1 >= args.size()) return false;
     (a == "--profile" ? options.profile : options.plugin) = args[++i];
+    return true;
+}
+
+}  // namespace
+
+std::string HostOptions::PluginPath() const {
+    return plugin.empty() ? DefaultPluginPath() : plugin;
+}
+
+bool ParseHostOptions(const Args& args, HostOptions& options,
+                      const std::vector<std::string>& accepted, const char* needsProfile,
+                      const OwnOption& own) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (TakeHostOption(args, i, options, accepted)) continue;
+        bool bBad = false;
+        if (own && own(args, i, bBad)) {
+            if (bBad) return false;
+            continue;
+        }
+        std::fprintf(stderr, "loginhost: unknown argument '%s'\n", args[i].c_str());
+        return false;
+    }
+    if (needsProfile && options.profile.empty()) {
+        std::fprintf(stderr, "loginhost %s: --profile DIR is required\n", needsProfile);
+        return false;
+    }
     return true;
 }
 

@@ -1,11 +1,8 @@
 // loginhost watch: the plug-in served from the system bus (the modem and network services) until
 // SIGINT or SIGTERM; see WatchService.h.
-#include <cstdio>
-
 #include "Commands.h"
 #include "HostProfile.h"
 #include "HostReport.h"
-#include "PluginSession.h"
 #include "WatchService.h"
 
 namespace {
@@ -15,21 +12,12 @@ struct WatchOptions : HostOptions {
 };
 
 bool ParseWatchOptions(const Args& args, WatchOptions& options) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (TakeHostOption(args, i, options, {"--profile", "--plugin", "--json"})) continue;
-        if (a == "--modem" && i + 1 < args.size()) {
-            options.modemId = args[++i];
-        } else {
-            std::fprintf(stderr, "loginhost: unknown argument '%s'\n", a.c_str());
-            return false;
-        }
-    }
-    if (options.profile.empty()) {
-        std::fprintf(stderr, "loginhost: watch needs --profile DIR\n");
-        return false;
-    }
-    return true;
+    const OwnOption own = [&options](const Args& a, size_t& i, bool&) {
+        if (a[i] != "--modem" || i + 1 >= a.size()) return false;
+        options.modemId = a[++i];
+        return true;
+    };
+    return ParseHostOptions(args, options, {"--profile", "--plugin", "--json"}, "watch", own);
 }
 
 }  // namespace
@@ -42,5 +30,5 @@ int CommandWatch(const Args& args) {
     HostReport report;
     report.SetJson(options.bJson);
     WatchService service(profile, report, options.modemId);
-    return service.Run(options.plugin.empty() ? DefaultPluginPath() : options.plugin);
+    return service.Run(options.PluginPath());
 }
