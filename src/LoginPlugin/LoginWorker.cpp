@@ -3,6 +3,7 @@
 // it, and runs DoLoginThread (identity, SIM type, key file, registration when needed, login).
 #include <fstream>
 
+#include "AccountRequests.h"
 #include "LoginImpl.h"
 #include "PluginIds.h"
 #include "libs/trace/Trace.h"
@@ -12,32 +13,6 @@ constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 
 constexpr uint32_t kPassMs = 1000;
 constexpr int64_t kPeriodSeconds = 60;
-
-// A host interface held for one use; released on every way out.
-template <typename T>
-class HostInterface {
-public:
-    explicit HostInterface(T* p) : m_p(p) {}
-    ~HostInterface() { Reset(); }
-    HostInterface(const HostInterface&) = delete;
-    HostInterface& operator=(const HostInterface&) = delete;
-    T* operator->() const { return m_p; }
-    T* Get() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-    void Reset() {
-        if (m_p) {
-            T* p = m_p;
-            m_p = nullptr;
-            try {
-                p->Release();
-            } catch (...) {
-            }
-        }
-    }
-
-private:
-    T* m_p;
-};
 
 // Ends the login sequence on every way out: the flag first, then the lock.
 class SequenceGuard {
@@ -99,9 +74,8 @@ void* CLoginImpl::Thread() {
                 continue;
             }
 
-            if (!m_pEasyUseInterface) continue;
             {
-                HostInterface<INetConnect> net(m_pEasyUseInterface->GetNetConnect());
+                HostRef<INetConnect> net = m_Host.NetConnect();
                 if (net) {
                     const int32_t state = net->GetConnectState();
                     net.Reset();
@@ -112,8 +86,7 @@ void* CLoginImpl::Thread() {
                 }
             }
             {
-                HostInterface<ICheckNetConnection> check(
-                    m_pEasyUseInterface->GetCheckNetConnection());
+                HostRef<ICheckNetConnection> check = m_Host.CheckNetConnection();
                 if (!check) continue;
                 const int32_t result = check->CheckConnection();
                 check.Reset();
@@ -134,10 +107,6 @@ bool CLoginImpl::DoLoginThread() {
     if (m_bLogining) return false;
     try {
         SequenceGuard sequence(m_LoginMutex, m_bLogining);
-        auto setPassword = [this](const std::string& password) {
-            std::lock_guard<std::mutex> lock(m_ResultGuard);
-            m_strPwd = password;
-        };
 
         if (!m_pPluginContainer) {
             TRACE_AT(kTrace, TRACE_WARN, "m_pPluginContainer is NULL!");
@@ -146,7 +115,7 @@ bool CLoginImpl::DoLoginThread() {
         ReadSecurityPolicy();
         // GetIMSI keeps what it finds in the cache, in the order of the card's reads; an empty
         // cache seen again afterwards is an event's read in progress, not a missing identity.
-        if (CachedIMSI().empty() && GetIMSI().empty()) {
+        if (m_Identity.Cached().empty() && GetIMSI().empty()) {
             TRACE_AT(kTrace, TRACE_WARN, "m_strIMSI equal !");
             m_iError = -2;
             return false;
@@ -165,7 +134,7 @@ bool CLoginImpl::DoLoginThread() {
         }
 
         std::string password = ReadPwd(keyFile);
-        setPassword(password);
+        SetPassword(password);
         // Registers the SIM and keeps the password the server hands out; false when none came.
         auto registerSim = [&]() {
             const std::string registerUrl = GetRegisterUrl();
@@ -174,7 +143,7 @@ bool CLoginImpl::DoLoginThread() {
                 return false;
             }
             password = DoRegister(registerUrl, GetIMSI(), simType);
-            setPassword(password);
+            SetPassword(password);
             if (password.empty()) {
                 TRACE_AT(kTrace, TRACE_WARN, "m_strPwd equal !");
                 return false;
@@ -214,8 +183,7 @@ bool CLoginImpl::DoLoginThread() {
 }
 
 void CLoginImpl::ReadSecurityPolicy() {
-    HostInterface<ISetting> setting(m_pEasyUseInterface ? m_pEasyUseInterface->GetSetting()
-                                                        : nullptr);
+    const HostRef<ISetting> setting = m_Host.Setting();
     m_Policy = SecurityPolicy::FromSettings(setting.Get());
     if (!m_Policy.IsStrict()) return;
     const std::string& caFile = m_Policy.CaFile();
@@ -231,18 +199,17 @@ void CLoginImpl::ReadSecurityPolicy() {
 namespace {
 // The one URL of a section of the host's system settings; empty on any failure.
 std::string ReadUrl(IPluginContainer* pContainer, const char* section) {
-    IBaseInterface* pBase = nullptr;
-    if (!pContainer->QueryInterface(PLUGIN_ID_SETTING, IID_SETTING, &pBase)) {
+    bool bAnswered = false;
+    const HostRef<ISetting> setting =
+        QueryHost<ISetting>(pContainer, PLUGIN_ID_SETTING, IID_SETTING, &bAnswered);
+    if (!bAnswered) {
         TRACE_AT(kTrace, TRACE_ERRO, "m_pPluginContainer->QueryInterface() failed!");
         return {};
     }
-    ISetting* pSetting = pBase ? dynamic_cast<ISetting*>(pBase) : nullptr;
-    if (!pSetting) {
+    if (!setting) {
         TRACE_AT(kTrace, TRACE_ERRO, "pISetting == NULL failed!");
-        if (pBase) pBase->Release();
         return {};
     }
-    HostInterface<ISetting> setting(pSetting);
     std::string value;
     if (!setting->GetSysSetting(section, "URL", value)) {
         TRACE_AT(kTrace, TRACE_ERRO, "pISetting->GetSysSetting() failed!");
@@ -272,5 +239,73 @@ std::string CLoginImpl::GetLoginUrl() {
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "GetLoginUrl() exception!");
         return {};
+    }
+}
+
+std::string CLoginImpl::DoRegister(const std::string& registerUrl, const std::string& imsi,
+                                   const std::string& simType) {
+    try {
+        if (registerUrl.empty()) {
+            TRACE_AT(kTrace, TRACE_WARN, "strURL equal !");
+            return {};
+        }
+        if (imsi.empty()) {
+            TRACE_AT(kTrace, TRACE_WARN, "strIMSI equal !");
+            return {};
+        }
+        const std::string body = RegistrationBody(m_Policy, imsi, simType);
+        ServerReply reply;
+        if (!PostForm(registerUrl, body, reply)) return {};
+        const std::string password = GetPwdFromResponse(reply.strText);
+        if (password.empty()) {
+            TRACE_AT(kTrace, TRACE_WARN, "strPwd equal !");
+            return {};
+        }
+        const std::string keyFile = GetKeyFile();
+        if (keyFile.empty()) {
+            TRACE_AT(kTrace, TRACE_WARN, "strKeyFile equal !");
+            return password;
+        }
+        if (!WritePwd(keyFile, password)) TRACE_AT(kTrace, TRACE_ERRO, "WritePwd() failed!");
+        return password;
+    } catch (...) {
+        TRACE_AT(kTrace, TRACE_CRIT, "DoRegister() exception!");
+        return {};
+    }
+}
+
+bool CLoginImpl::DoLoginServer(const std::string& loginUrl, const std::string& password,
+                               const std::string& simType) {
+    try {
+        const std::string imsi = GetIMSI();
+        if (imsi.empty()) {
+            TRACE_AT(kTrace, TRACE_WARN, "strIMSI equal !");
+            return false;
+        }
+        const std::string body = LoginBody(m_Policy, imsi, password, simType);
+        ServerReply reply;
+        if (!PostForm(loginUrl, body, reply)) return false;
+        LoginResult parsed;
+        if (ParseLoginResult(reply.strText, parsed) &&
+            (m_Policy.CountsLoginWithoutSession() ||
+             (!parsed.strEncodeKey.empty() && !parsed.strSessionId.empty()))) {
+            {
+                std::lock_guard<std::mutex> lock(m_ResultGuard);
+                m_LoginResult = std::move(parsed);
+            }
+            m_iError = 0;
+            return true;
+        }
+        if (!m_Policy.CountsLoginWithoutSession() && m_iError == 0) {
+            // No refusal code, yet no session either: the host is told the reply was not one.
+            TRACE_AT(kTrace, TRACE_ERRO, "login reply carries no session!");
+            m_iError = -3;
+        }
+        TRACE_AT(kTrace, TRACE_ERRO, "ParseLoginResult() failed!");
+        if (m_Policy.TracesExchangedTexts()) TRACE_AT(kTrace, TRACE_ERRO, body);
+        return false;
+    } catch (...) {
+        TRACE_AT(kTrace, TRACE_CRIT, "DoLoginServer() exception!");
+        return false;
     }
 }
