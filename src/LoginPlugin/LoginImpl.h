@@ -5,8 +5,9 @@
 //   KeyStore.h                            the stored password
 //   IdentitySource.h                      the SIM's identity and the default one
 //   SkinListeners.h, PluginList.h         the skin-change listeners, the host's plug-in list
-// Its own sources: LoginImpl.cpp (object, slots, device events, stopping), LoginWorker.cpp
-// (worker loop, login sequence, registration and login), SimBrand.cpp, SkinSwitch.cpp.
+// Its own sources: LoginImpl.cpp (object, slots, device events, stopping), LoginWorker.cpp (the
+// worker loop), LoginSequence.cpp (one login: registration when needed, login), SimBrand.cpp (the
+// SIM's brand), SkinSwitch.cpp (brand to skin).
 #pragma once
 
 #include <atomic>
