@@ -27,7 +27,8 @@ int32_t ReplyResultCode(const std::string& text) {
     return static_cast<int32_t>(value);
 }
 
-std::string PasswordFromReply(const std::string& response, bool bTraceReply, int32_t& error) {
+std::string PasswordFromReply(const std::string& response, bool bTraceReply,
+                              std::optional<int32_t>& code) {
     try {
         CMarkupSTL markup;
         if (!markup.SetDoc(response)) {
@@ -54,8 +55,8 @@ std::string PasswordFromReply(const std::string& response, bool bTraceReply, int
             TRACE_AT(kTrace, TRACE_ERRO, "strResultValue equal !");
             return {};
         }
-        error = ReplyResultCode(strResultValue);
-        if (error != 0) {
+        code = ReplyResultCode(strResultValue);
+        if (*code != 0) {
             TRACE_AT(kTrace, TRACE_ERRO, "atoi() failed!");
             return {};
         }
@@ -67,12 +68,13 @@ std::string PasswordFromReply(const std::string& response, bool bTraceReply, int
         return markup.GetElemData();
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "GetPwdFromResponse() exception!");
-        error = -100;
+        code = -100;
         return {};
     }
 }
 
-bool LoginResultFromReply(const std::string& strResponse, LoginResult& result, int32_t& error) {
+bool LoginResultFromReply(const std::string& strResponse, LoginResult& result,
+                          std::optional<int32_t>& code) {
     try {
         if (strResponse.empty()) {
             TRACE_AT(kTrace, TRACE_INFO, "strResponse equal !");
@@ -80,7 +82,7 @@ bool LoginResultFromReply(const std::string& strResponse, LoginResult& result, i
         }
         CMarkupSTL markup;
         if (!markup.SetDoc(strResponse)) {
-            error = -3;
+            code = -3;
             TRACE_AT(kTrace, TRACE_ERRO, "markup.SetDoc() failed!");
             return false;
         }
@@ -103,8 +105,8 @@ bool LoginResultFromReply(const std::string& strResponse, LoginResult& result, i
             TRACE_AT(kTrace, TRACE_ERRO, "strResultValue equal !");
             return false;
         }
-        error = ReplyResultCode(strResultValue);
-        if (error != 0) {
+        code = ReplyResultCode(strResultValue);
+        if (*code != 0) {
             TRACE_AT(kTrace, TRACE_ERRO, "0 != m_iError! m_iError = " + strResultValue);
             return false;
         }
@@ -126,7 +128,7 @@ bool LoginResultFromReply(const std::string& strResponse, LoginResult& result, i
         return true;
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "ParseLoginResult() exception!");
-        error = -100;
+        code = -100;
         return false;
     }
 }

@@ -208,17 +208,17 @@ std::string CLoginImpl::ReGetATIMSI() {
 // whole under its guard (the host copies it on its own threads), and only once both values are
 // in hand.
 std::string CLoginImpl::GetPwdFromResponse(const std::string& response) {
-    int32_t error = m_iError;
-    std::string password = PasswordFromReply(response, m_Policy.TracesExchangedTexts(), error);
-    if (error != m_iError) m_iError = error;
+    std::optional<int32_t> code;
+    std::string password = PasswordFromReply(response, m_Policy.TracesExchangedTexts(), code);
+    if (code) m_iError = *code;
     return password;
 }
 
 bool CLoginImpl::ParseLoginResult(const std::string& strResponse, LoginResult& result) {
-    int32_t error = m_iError;
+    std::optional<int32_t> code;
     LoginResult parsed;
-    const bool bParsed = LoginResultFromReply(strResponse, parsed, error);
-    if (error != m_iError) m_iError = error;
+    const bool bParsed = LoginResultFromReply(strResponse, parsed, code);
+    if (code) m_iError = *code;
     if (!bParsed) return false;
     if (&result == &m_LoginResult) {
         std::lock_guard<std::mutex> lock(m_ResultGuard);

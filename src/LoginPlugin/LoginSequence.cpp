@@ -185,7 +185,7 @@ std::string CLoginImpl::DoRegister(const std::string& registerUrl, const std::st
         const std::string body = RegistrationBody(m_Policy, imsi, simType);
         ServerReply reply;
         if (!PostForm(registerUrl, body, reply)) return {};
-        const std::string password = GetPwdFromResponse(reply.strText);
+        std::string password = GetPwdFromResponse(reply.strText);
         if (password.empty()) {
             TRACE_AT(kTrace, TRACE_WARN, "strPwd equal !");
             return {};

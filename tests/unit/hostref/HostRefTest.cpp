@@ -26,7 +26,7 @@ TEST(HostRefTest, ReleasesOnceOnEveryWayOutAndNeverAfterAHandOver) {
             QueryHost<ISetting>(&host.container, PLUGIN_ID_SETTING, IID_SETTING);
         ASSERT_EQ(first.Get(), &host.setting);
         HostRef<ISetting> second = std::move(first);
-        EXPECT_FALSE(first);
+        EXPECT_FALSE(first);  // NOLINT(bugprone-use-after-move): a moved-from owner is empty
         HostRef<ISetting> third;
         third = std::move(second);
         EXPECT_EQ(host.setting.Releases(), 0);

@@ -3,6 +3,7 @@
 // and the bodies of the two requests.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <tuple>
 
@@ -12,7 +13,8 @@
 
 namespace {
 
-constexpr int32_t kUntouched = 77;
+// No result code read: the login object keeps the one it had.
+constexpr std::optional<int32_t> kUntouched;
 
 std::string Coded(const std::string& code, const std::string& rest = "") {
     return "<result><resultValue>" + code + "</resultValue>" + rest + "</result>";
@@ -34,7 +36,7 @@ TEST(ServerRepliesTest, ResultCodeReadsAsAtoiAndSaturates) {
 TEST(ServerRepliesTest, RegistrationGivesThePasswordOnlyWhenTheCodeReadsAsZero) {
     TraceCapture trace;
     for (const auto& [reply, password, error] : {
-             std::tuple<std::string, const char*, int32_t>{
+             std::tuple<std::string, const char*, std::optional<int32_t>>{
                  "<?xml version=\"1.0\"?><result><other>x</other><resultValue>0</resultValue>"
                  "<password> p&amp;w </password></result>",
                  " p&w ", 0},
@@ -43,7 +45,7 @@ TEST(ServerRepliesTest, RegistrationGivesThePasswordOnlyWhenTheCodeReadsAsZero) 
              {Coded(" 7abc", "<password>pw</password>"), "", 7},
              {Coded("99999999999999999999", "<password>pw</password>"), "", 2147483647},
          }) {
-        int32_t code = kUntouched;
+        std::optional<int32_t> code;
         EXPECT_EQ(PasswordFromReply(reply, true, code), password) << reply;
         EXPECT_EQ(code, error) << reply;
     }
@@ -53,8 +55,8 @@ TEST(ServerRepliesTest, RegistrationGivesThePasswordOnlyWhenTheCodeReadsAsZero) 
 TEST(ServerRepliesTest, RegistrationFailuresTraceAndLeaveTheCode) {
     const std::string wrongRoot = "<reply><resultValue>0</resultValue></reply>";
     for (const auto& [reply, message, error] : {
-             std::tuple<std::string, const char*, int32_t>{"<html><body>502</html>",
-                                                           "markup.SetDoc() failed!", kUntouched},
+             std::tuple<std::string, const char*, std::optional<int32_t>>{
+                 "<html><body>502</html>", "markup.SetDoc() failed!", kUntouched},
              {wrongRoot, "markup.FindElem() failed! can not find \"result\" flag", kUntouched},
              {"<result><code>0</code></result>",
               "markup.FindElem() failed! can not find \"resultValue\" flag", kUntouched},
@@ -63,7 +65,7 @@ TEST(ServerRepliesTest, RegistrationFailuresTraceAndLeaveTheCode) {
               "markup.FindElem() failed! can not find \"password\" flag", 0},
          }) {
         TraceCapture trace;
-        int32_t code = kUntouched;
+        std::optional<int32_t> code;
         EXPECT_EQ(PasswordFromReply(reply, true, code), "") << reply;
         EXPECT_TRUE(trace.Has(message, 2)) << reply;
         EXPECT_EQ(code, error) << reply;
@@ -71,12 +73,12 @@ TEST(ServerRepliesTest, RegistrationFailuresTraceAndLeaveTheCode) {
     // A reply without its root follows its trace, unless the texts must stay out of traces.
     for (const bool bTraceReply : {true, false}) {
         TraceCapture trace;
-        int32_t code = 0;
+        std::optional<int32_t> code;
         PasswordFromReply(wrongRoot, bTraceReply, code);
         EXPECT_EQ(trace.Has(wrongRoot, 2), bTraceReply);
     }
     TraceCapture trace;
-    int32_t code = 0;
+    std::optional<int32_t> code;
     PasswordFromReply("<html>", true, code);
     const TraceRecord record = trace.Find("markup.SetDoc() failed!");
     EXPECT_EQ(record.module, "LoginPlguin");
@@ -85,7 +87,7 @@ TEST(ServerRepliesTest, RegistrationFailuresTraceAndLeaveTheCode) {
 
 TEST(ServerRepliesTest, LoginTakesKeyAndSessionInThisOrder) {
     LoginResult result{"old-key", "old-session"};
-    int32_t code = kUntouched;
+    std::optional<int32_t> code;
     EXPECT_TRUE(LoginResultFromReply(
         "<result><x/><resultValue>0</resultValue><note>hi</note><encodekey>K&lt;1</encodekey>"
         "<y>2</y><sessionid> S1 </sessionid><z/></result>",
@@ -97,8 +99,8 @@ TEST(ServerRepliesTest, LoginTakesKeyAndSessionInThisOrder) {
 
 TEST(ServerRepliesTest, LoginFailuresTraceLeaveTheCodeAndKeepTheResult) {
     for (const auto& [reply, message, level, error] : {
-             std::tuple<std::string, std::string, int, int32_t>{"", "strResponse equal !", 4,
-                                                                kUntouched},
+             std::tuple<std::string, std::string, int, std::optional<int32_t>>{
+                 "", "strResponse equal !", 4, kUntouched},
              {"<html><head><title>502</title></head><body><p>Bad", "markup.SetDoc() failed!", 2,
               -3},
              {"<reply><resultValue>0</resultValue></reply>",
@@ -116,7 +118,7 @@ TEST(ServerRepliesTest, LoginFailuresTraceLeaveTheCodeAndKeepTheResult) {
          }) {
         TraceCapture trace;
         LoginResult result{"old-key", "old-session"};
-        int32_t code = kUntouched;
+        std::optional<int32_t> code;
         EXPECT_FALSE(LoginResultFromReply(reply, result, code)) << reply;
         EXPECT_TRUE(trace.Has(message, level)) << reply;
         EXPECT_EQ(code, error) << reply;
