@@ -137,6 +137,8 @@ private:
     void SetLoginSuccess(bool bSuccess);
     void SetPassword(const std::string& password);
 
+    // Declared before the parts, which hold references to the flag, the code, the clock and the
+    // policy.
     std::atomic<bool> m_bStopThread{false};
     JMutex m_StateMutex;
     std::atomic<int32_t> m_iError{0};
