@@ -14,9 +14,7 @@
 #include <random>
 #include <thread>
 
-#include "FakeHost.h"
-#include "LoginImpl.h"
-#include "ManualClock.h"
+#include "KeyStore.h"
 #include "RecordFormat.h"
 #include "TempDir.h"
 #include "TraceCapture.h"
@@ -30,7 +28,7 @@ struct Child {
     int out = -1;
 };
 
-Child Spawn(const std::string& dir, long first) {
+Child Spawn(const std::string& keyFile, long first) {
     int fds[2];
     EXPECT_EQ(pipe(fds), 0);
     Child child;
@@ -39,7 +37,7 @@ Child Spawn(const std::string& dir, long first) {
         dup2(fds[1], STDOUT_FILENO);
         close(fds[0]);
         close(fds[1]);
-        execl(KEYFILE_WRITER, KEYFILE_WRITER, dir.c_str(), std::to_string(first).c_str(),
+        execl(KEYFILE_WRITER, KEYFILE_WRITER, keyFile.c_str(), std::to_string(first).c_str(),
               static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -74,12 +72,7 @@ std::string ReadBytes(const std::string& path) {
 
 TEST(KeyFileKillTest, AKillAtAnyMomentLeavesTheOldOrTheNewPassword) {
     TempDir dir;
-    FakeHost host;
-    host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());
-    LoginEnvironment env;
-    env.clock = std::make_shared<ManualClock>();
-    CLoginImpl reader(&host.container, env);
-    const std::string keyFile = reader.GetKeyFile();
+    const std::string keyFile = dir.File("Key.dtc");
 
     const unsigned seed =
         static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
@@ -89,7 +82,7 @@ TEST(KeyFileKillTest, AKillAtAnyMomentLeavesTheOldOrTheNewPassword) {
     int killsWhileWriting = 0;
     long written = 0;
     for (int run = 0; run < kRuns; ++run) {
-        Child child = Spawn(dir.WithSeparator(), next);
+        Child child = Spawn(keyFile, next);
         ASSERT_GT(child.pid, 0);
         // Most kills land in the loop of writes; some while the child is still starting.
         if (rng() % 8 != 0) {
@@ -111,7 +104,7 @@ TEST(KeyFileKillTest, AKillAtAnyMomentLeavesTheOldOrTheNewPassword) {
         ASSERT_TRUE(record_format::Decode(ReadBytes(keyFile), data, reason))
             << "run " << run << ": " << reason << " (seed " << seed << ")";
         TraceCapture trace;
-        const std::string value = reader.ReadPwd(keyFile);
+        const std::string value = KeyStore::Read(keyFile);
         EXPECT_FALSE(trace.Has("ReadPwd() exception!"));
         if (reported >= 0) {
             // The last reported write stands, or the one after it, which was under way.
