@@ -14,6 +14,7 @@
 #include <random>
 #include <thread>
 
+#include "FakeHost.h"
 #include "KeyStore.h"
 #include "RecordFormat.h"
 #include "TempDir.h"
@@ -28,7 +29,7 @@ struct Child {
     int out = -1;
 };
 
-Child Spawn(const std::string& keyFile, long first) {
+Child Spawn(const std::string& dir, long first) {
     int fds[2];
     EXPECT_EQ(pipe(fds), 0);
     Child child;
@@ -37,7 +38,7 @@ Child Spawn(const std::string& keyFile, long first) {
         dup2(fds[1], STDOUT_FILENO);
         close(fds[0]);
         close(fds[1]);
-        execl(KEYFILE_WRITER, KEYFILE_WRITER, keyFile.c_str(), std::to_string(first).c_str(),
+        execl(KEYFILE_WRITER, KEYFILE_WRITER, dir.c_str(), std::to_string(first).c_str(),
               static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -72,7 +73,11 @@ std::string ReadBytes(const std::string& path) {
 
 TEST(KeyFileKillTest, AKillAtAnyMomentLeavesTheOldOrTheNewPassword) {
     TempDir dir;
-    const std::string keyFile = dir.File("Key.dtc");
+    FakeHost host;
+    host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());
+    const KeyStore store(&host.container);
+    store.Create();  // as the login object leaves it at its start
+    const std::string keyFile = store.Path();
 
     const unsigned seed =
         static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
@@ -82,7 +87,7 @@ TEST(KeyFileKillTest, AKillAtAnyMomentLeavesTheOldOrTheNewPassword) {
     int killsWhileWriting = 0;
     long written = 0;
     for (int run = 0; run < kRuns; ++run) {
-        Child child = Spawn(keyFile, next);
+        Child child = Spawn(dir.WithSeparator(), next);
         ASSERT_GT(child.pid, 0);
         // Most kills land in the loop of writes; some while the child is still starting.
         if (rng() % 8 != 0) {
