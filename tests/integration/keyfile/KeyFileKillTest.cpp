@@ -15,8 +15,7 @@
 #include <thread>
 
 #include "FakeHost.h"
-#include "LoginImpl.h"
-#include "ManualClock.h"
+#include "KeyStore.h"
 #include "RecordFormat.h"
 #include "TempDir.h"
 #include "TraceCapture.h"
@@ -76,10 +75,9 @@ TEST(KeyFileKillTest, AKillAtAnyMomentLeavesTheOldOrTheNewPassword) {
     TempDir dir;
     FakeHost host;
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());
-    LoginEnvironment env;
-    env.clock = std::make_shared<ManualClock>();
-    CLoginImpl reader(&host.container, env);
-    const std::string keyFile = reader.GetKeyFile();
+    const KeyStore store(&host.container);
+    store.Create();  // as the login object leaves it at its start
+    const std::string keyFile = store.Path();
 
     const unsigned seed =
         static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
@@ -111,7 +109,7 @@ TEST(KeyFileKillTest, AKillAtAnyMomentLeavesTheOldOrTheNewPassword) {
         ASSERT_TRUE(record_format::Decode(ReadBytes(keyFile), data, reason))
             << "run " << run << ": " << reason << " (seed " << seed << ")";
         TraceCapture trace;
-        const std::string value = reader.ReadPwd(keyFile);
+        const std::string value = KeyStore::Read(keyFile);
         EXPECT_FALSE(trace.Has("ReadPwd() exception!"));
         if (reported >= 0) {
             // The last reported write stands, or the one after it, which was under way.

@@ -1,6 +1,7 @@
 // Under Wine the servers are native programs that with_servers.sh started for the whole run: a
 // kind's port is in LOGIN_TEST_<KIND>_PORT, its output in the file LOGIN_TEST_<KIND>_LOG names
-// (a Unix path, reached through Wine's drive Z:). The system's store decides on certificates.
+// (a Unix path, which Wine takes on the current drive, Z:). The system's store decides on
+// certificates.
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -50,9 +51,7 @@ std::unique_ptr<LoginServer> LoginServer::Find(ServerKind kind, const std::strin
     auto impl = std::make_unique<Impl>();
     impl->base =
         std::string(kind == ServerKind::kPlainHttp ? "http" : "https") + "://127.0.0.1:" + port;
-    impl->log = std::string("Z:") + log;
-    for (char& c : impl->log)
-        if (c == '/') c = '\\';
+    impl->log = log;
     return std::unique_ptr<LoginServer>(new LoginServer(std::move(impl)));
 }
 

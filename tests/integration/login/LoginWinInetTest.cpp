@@ -22,14 +22,12 @@ std::string Base(int port) {
     return "https://127.0.0.1:" + std::to_string(port);
 }
 
-// How often `text` occurs in the native server's log (a Unix path, reached through drive Z:).
+// How often `text` occurs in the native server's log (a Unix path, which Wine takes on the
+// current drive, Z:).
 int CountInServerLog(const char* variable, const std::string& text) {
     const char* path = std::getenv(variable);
     if (!path) return -1;
-    std::string windowsPath = std::string("Z:") + path;
-    for (char& c : windowsPath)
-        if (c == '/') c = '\\';
-    std::ifstream log(windowsPath);
+    std::ifstream log(path);
     const std::string content((std::istreambuf_iterator<char>(log)),
                               std::istreambuf_iterator<char>());
     int count = 0;

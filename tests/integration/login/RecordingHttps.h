@@ -1,6 +1,5 @@
 // The platform's HTTPS client with every call noted, so that a test over the real network can
-// tell which requests were sent and how (the certificate retry, the proxy credentials). A text
-// option may be made to fail, as a client that cannot take the credentials would.
+// tell which requests were sent and how (the certificate retry, the proxy credentials).
 #pragma once
 
 #include <chrono>
@@ -26,11 +25,6 @@ public:
             return std::make_unique<Client>(state, CreateHttpClient(cancel, options));
         };
     }
-    // The next SetOption with a text for `option` fails (as an invalid option).
-    void FailTextOption(uint32_t option) {
-        std::lock_guard<std::mutex> lock(m_pState->mutex);
-        m_pState->failOption = option;
-    }
     // Operations in order: "Open(1)", "Open(3 127.0.0.1:8080)", "OpenRequest(/login)",
     // "Send=ok", "Send=12045", "SetOption(31)", "Status=407", "Read=10240".
     std::vector<std::string> Ops() const {
@@ -55,7 +49,6 @@ private:
         std::mutex mutex;
         std::condition_variable cv;
         std::vector<std::string> ops;
-        uint32_t failOption = 0;
         int sendsBegun = 0;
     };
 
@@ -96,19 +89,9 @@ private:
         bool SetOption(const HttpHandle& request, uint32_t option,
                        const std::string& value) override {
             Note("SetOption(" + std::to_string(option) + ")");
-            {
-                std::lock_guard<std::mutex> lock(m_pState->mutex);
-                if (m_pState->failOption == option) {
-                    m_pState->failOption = 0;
-                    m_bFailed = true;
-                    return false;
-                }
-            }
-            m_bFailed = false;
             return m_pInner->SetOption(request, option, value);
         }
         bool QueryInfo(const HttpHandle& request, uint32_t infoLevel, uint32_t& value) override {
-            m_bFailed = false;
             const bool ok = m_pInner->QueryInfo(request, infoLevel, value);
             if (ok && infoLevel == (inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_STATUS_CODE))
                 Note("Status=" + std::to_string(value));
@@ -119,9 +102,7 @@ private:
             Note("Read=" + std::to_string(read));
             return ok;
         }
-        uint32_t LastError() const override {
-            return m_bFailed ? inet::ERROR_INTERNET_INVALID_OPTION : m_pInner->LastError();
-        }
+        uint32_t LastError() const override { return m_pInner->LastError(); }
         std::string LastErrorDetail() const override { return m_pInner->LastErrorDetail(); }
 
     protected:
@@ -135,7 +116,6 @@ private:
         }
         std::shared_ptr<State> m_pState;
         std::unique_ptr<IHttpClient> m_pInner;
-        bool m_bFailed = false;
     };
 
     std::shared_ptr<State> m_pState;

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -9,6 +7,7 @@
 #include "ICheckDeviceType.h"
 #include "ModemCard.h"
 #include "ModemSimulator.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -25,24 +24,13 @@ public:
 
 class ModemCardTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/modem-card-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        m_dir = dir;
-    }
-    void TearDown() override {
-        m_card.reset();
-        m_modem.reset();
-        rmdir(m_dir.c_str());
-    }
-
     // A simulated modem behind a link, and the host's card on it.
     void Plug(const std::string& script,
               std::chrono::milliseconds timeout = std::chrono::seconds(3)) {
         ModemScript s;
         std::string error;
         ASSERT_TRUE(s.Parse(script, error)) << error;
-        m_modem = std::make_unique<ModemSimulator>(s, m_dir + "/ttyModem");
+        m_modem = std::make_unique<ModemSimulator>(s, m_dir.File("ttyModem"));
         ASSERT_TRUE(m_modem->Plug(error)) << error;
         ModemOptions options;
         options.port = m_modem->Path();
@@ -61,7 +49,7 @@ protected:
         return m_card->ReadSpn(buf, sizeof buf, error) ? buf : "error " + std::to_string(error);
     }
 
-    std::string m_dir;
+    TempDir m_dir;  // the link's; the card and the modem go first
     std::unique_ptr<ModemSimulator> m_modem;
     std::unique_ptr<ModemCard> m_card;
 };
@@ -159,7 +147,7 @@ TEST_F(ModemCardTest, ThePortIsTakenExclusively) {
     std::string error;
     EXPECT_FALSE(other.Open(m_modem->Path(), 115200, error));
     EXPECT_NE(error.find("held by another program"), std::string::npos) << error;
-    EXPECT_FALSE(other.Open(m_dir + "/none", 115200, error));
+    EXPECT_FALSE(other.Open(m_dir.File("none"), 115200, error));
     EXPECT_NE(error.find("no such port"), std::string::npos) << error;
     EXPECT_FALSE(other.Open(m_modem->Path(), 12345, error));
     EXPECT_NE(error.find("unsupported speed"), std::string::npos) << error;

@@ -94,16 +94,6 @@ TEST(HostScript, ErrorsNameTheFileAndLine) {
               "s.script:3: 'query 3' after destroy (only sleep and expect may follow)");
 }
 
-TEST(HostScript, DefaultIsTheHostsStart) {
-    const HostScript script = HostScript::Default();
-    const auto& steps = script.Steps();
-    ASSERT_EQ(steps.size(), 3u);
-    EXPECT_EQ(steps[0].kind, Kind::kEvent);
-    EXPECT_EQ(steps[0].number, 50082);
-    EXPECT_EQ(steps[1].kind, Kind::kStartLogin);
-    EXPECT_EQ(steps[2].kind, Kind::kWaitLogin);
-}
-
 TEST(HostJson, OutcomeFieldsAndEscapes) {
     LoginOutcome outcome;
     outcome.bLogin = true;

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "IBasePlugin.h"
+#include "RegistrySandbox.h"
 #include "SettingUIImpl.h"
 #include "UiDriver.h"
 #include "UiHost.h"
@@ -36,26 +37,6 @@ void StoreProxy(UiHost& host, const char* type, const char* address, const char*
     for (int i = 0; i < 5; ++i) host.setting.User("PROXY", keys[i], values[i]);
 }
 
-// The current user's browser proxy, set for the guard's lifetime.
-struct BrowserProxyGuard {
-    explicit BrowserProxyGuard(const char* pValue) {
-        DWORD size = sizeof(old);
-        hadValue = RegGetValueA(HKEY_CURRENT_USER, kKey, "ProxyServer", RRF_RT_REG_SZ, nullptr, old,
-                                &size) == ERROR_SUCCESS;
-        Put(pValue);
-    }
-    ~BrowserProxyGuard() { Put(hadValue ? old : nullptr); }
-    static void Put(const char* pValue) {
-        pValue ? RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "ProxyServer", REG_SZ, pValue,
-                                 static_cast<DWORD>(strlen(pValue) + 1))
-               : RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, "ProxyServer");
-    }
-    static constexpr const char* kKey =
-        "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-    char old[1024] = {};
-    bool hadValue = false;
-};
-
 class SettingDialogTest : public ::testing::Test {
 protected:
     // The test program holds the dialog template in place of the plug-in library.
@@ -70,7 +51,9 @@ protected:
 };
 
 TEST_F(SettingDialogTest, EachStoredTypeShowsFillsAndSavesItsOwnFields) {
-    BrowserProxyGuard browser("10.1.2.3:8080");
+    RegistrySandbox registry;  // the current user's browser proxy
+    registry.SetString("Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                       "ProxyServer", "10.1.2.3:8080");
     struct Case {
         const char* type;
         int selection;

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs the WinINet client's test program with the servers it talks to.
+# Runs an HTTPS client test program with the servers its common cases talk to.
 set -u
 . "$(dirname "$0")/../../support/servers.sh"
 
