@@ -2,7 +2,7 @@
 // directory as the host's settings name it.
 #include <memory>
 
-#include "FileManager.h"
+#include "libs/filemanager/FileManager.h"
 #include "LoginImpl.h"
 #include "libs/trace/Trace.h"
 #include "global/VelkoException.h"

@@ -22,7 +22,7 @@
 #include "ICheckDeviceType.h"
 #include "ILogin.h"
 #include "IPluginContainer.h"
-#include "JThread.h"
+#include "libs/jthread/JThread.h"
 #include "LoginTypes.h"
 #include "SecurityPolicy.h"
 #include "platform/https.h"

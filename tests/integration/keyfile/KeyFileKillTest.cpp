@@ -17,9 +17,9 @@
 #include "FakeHost.h"
 #include "LoginImpl.h"
 #include "ManualClock.h"
-#include "RecordFormat.h"
+#include "libs/filemanager/RecordFormat.h"
 #include "TempDir.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 namespace {
 

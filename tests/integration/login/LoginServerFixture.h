@@ -16,7 +16,7 @@
 #include "LoginImpl.h"
 #include "ManualClock.h"
 #include "RecordingHttps.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 #include "loopback_servers.h"
 
 class LoginServerTest : public ::testing::Test {

@@ -8,7 +8,7 @@
 #include "FakeHost.h"
 #include "FakeHttps.h"
 #include "LoginImpl.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 constexpr char kHeaders[] = "Accept:*/*\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\n";
 constexpr char kUrl[] = "https://acct.example.com:8443/svc/login?v=1";

@@ -10,7 +10,7 @@
 #include "LoginResponseImpl.h"
 #include "RegResponseImpl.h"
 #include "TestEnv.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 namespace {
 

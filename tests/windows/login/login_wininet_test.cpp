@@ -20,7 +20,7 @@
 #include "ManualClock.h"
 #include "RecordingHttps.h"
 #include "SecurityPolicy.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 namespace {
 
