@@ -46,40 +46,25 @@ BOOL CBaseSubDlg::OnInitDialog() {
     return TRUE;
 }
 
-ILogin* CBaseSubDlg::GetLoginInterface() {
-    if (!m_pPluginContainer) throw CVelkoException();
-    IBaseInterface* pBase = nullptr;
-    if (!m_pPluginContainer->QueryInterface(PLUGIN_ID_LOGIN, IID_LOGIN, &pBase) || !pBase)
-        throw CVelkoException();
-    auto* pLogin = dynamic_cast<ILogin*>(pBase);
-    if (!pLogin) {
-        pBase->Release();
-        throw CVelkoException();
-    }
-    return pLogin;
+HostRef<ILogin> CBaseSubDlg::GetLoginInterface() {
+    HostRef<ILogin> login = QueryHost<ILogin>(m_pPluginContainer, PLUGIN_ID_LOGIN, IID_LOGIN);
+    if (!login) throw CVelkoException();
+    return login;
 }
 
 void CBaseSubDlg::RegisterSkinNotify() {
-    ILogin* pLogin = nullptr;
     try {
-        pLogin = GetLoginInterface();
-        pLogin->SetEventHandler(this);
-        pLogin->Release();
+        GetLoginInterface()->SetEventHandler(this);
     } catch (...) {
         // Without the login object the dialog simply misses skin changes.
-        if (pLogin) pLogin->Release();
     }
 }
 
 void CBaseSubDlg::UnregisterSkinNotify() {
-    ILogin* pLogin = nullptr;
     try {
-        pLogin = GetLoginInterface();
-        pLogin->RemoveEventHandler(this);
-        pLogin->Release();
+        GetLoginInterface()->RemoveEventHandler(this);
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "LEAVE UnregisterSkinNotify()");
-        if (pLogin) pLogin->Release();
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "HostRef.h"
 #include "ILogin.h"
 #include "IPluginContainer.h"
 #include "ISkinControlEvent.h"
@@ -54,8 +55,8 @@ protected:
     CNorvaStatic m_stTitle;
 
 private:
-    // The login object's listener interface; throws when it cannot be had. The caller releases it.
-    ILogin* GetLoginInterface();
+    // The login object's listener interface; throws when it cannot be had.
+    HostRef<ILogin> GetLoginInterface();
     void RegisterSkinNotify();
     void UnregisterSkinNotify();
     void OnSkinChanged();

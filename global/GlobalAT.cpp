@@ -13,9 +13,10 @@
 #include "ISetting.h"
 #include "IStringResMgr.h"
 #include "PluginIds.h"
-#include "libs/trace/Trace.h"
-#include "global/VelkoException.h"
 #include "global/Clock.h"
+#include "global/HostRef.h"
+#include "global/VelkoException.h"
+#include "libs/trace/Trace.h"
 
 namespace {
 
@@ -38,31 +39,6 @@ bool WaitBeforeRetry(IClock* pClock) {
     }
     pClock->Sleep(kSpnRetryMs);
     return !pClock->IsStopped();
-}
-
-// Holds a host interface for one use and releases it on every way out.
-template <typename T>
-struct Released {
-    void operator()(T* p) const {
-        try {
-            p->Release();
-        } catch (...) {
-        }
-    }
-};
-template <typename T>
-using HostRef = std::unique_ptr<T, Released<T>>;
-
-template <typename T>
-HostRef<T> Query(IPluginContainer* pContainer, const char* pluginId, int32_t number) {
-    IBaseInterface* pBase = nullptr;
-    if (!pContainer->QueryInterface(pluginId, number, &pBase) || !pBase) throw CVelkoException();
-    auto* pTyped = dynamic_cast<T*>(pBase);
-    if (!pTyped) {
-        pBase->Release();
-        throw CVelkoException();
-    }
-    return HostRef<T>(pTyped);
 }
 
 struct FileCloser {
@@ -139,8 +115,10 @@ std::string LoadResString(IStringResMgr* pStringRes, int32_t id) {
 bool ReadCryptFile(IPluginContainer* pContainer, const std::string& path, std::string& text) {
     if (!pContainer || path.empty()) return false;
     try {
-        auto crypt = Query<ICryptPlugin>(pContainer, PLUGIN_ID_CRYPT, IID_CRYPT);
-        auto setting = Query<ISetting>(pContainer, PLUGIN_ID_SETTING, IID_SETTING);
+        const auto crypt = QueryHost<ICryptPlugin>(pContainer, PLUGIN_ID_CRYPT, IID_CRYPT);
+        if (!crypt) throw CVelkoException();
+        const auto setting = QueryHost<ISetting>(pContainer, PLUGIN_ID_SETTING, IID_SETTING);
+        if (!setting) throw CVelkoException();
 
         std::string keySetting;
         if (!setting->GetSysSetting("CRYPT", "CRYPT", keySetting) || keySetting.empty())

@@ -4,41 +4,36 @@
 
 namespace {
 
-// Asks the container for one interface; null for any failure, without a trace.
+// Asks the container for one interface; empty for any failure, without a trace.
 template <typename T>
-T* Fetch(IPluginContainer* pContainer, const char* pluginId, int32_t number) {
-    if (!pContainer) return nullptr;
+HostRef<T> Fetch(IPluginContainer* pContainer, const char* pluginId, int32_t number) {
     try {
-        IBaseInterface* pBase = nullptr;
-        if (!pContainer->QueryInterface(pluginId, number, &pBase) || !pBase) return nullptr;
-        auto* pTyped = dynamic_cast<T*>(pBase);
-        if (!pTyped) pBase->Release();
-        return pTyped;
+        return QueryHost<T>(pContainer, pluginId, number);
     } catch (...) {
-        return nullptr;
+        return {};
     }
 }
 
 }  // namespace
 
-ISetting* CEasyUseInterface::GetSetting() {
+HostRef<ISetting> CEasyUseInterface::Setting() const {
     return Fetch<ISetting>(m_pPluginContainer, PLUGIN_ID_SETTING, IID_SETTING);
 }
 
-IStringResMgr* CEasyUseInterface::GetStringResMgr() {
+HostRef<IStringResMgr> CEasyUseInterface::StringResMgr() const {
     return Fetch<IStringResMgr>(m_pPluginContainer, PLUGIN_ID_STRING_RES_MGR, IID_STRING_RES_MGR);
 }
 
-ICheckNetConnection* CEasyUseInterface::GetCheckNetConnection() {
+HostRef<ICheckNetConnection> CEasyUseInterface::CheckNetConnection() const {
     return Fetch<ICheckNetConnection>(m_pPluginContainer, PLUGIN_ID_CHECK_NET_CONNECTION,
                                       IID_CHECK_NET_CONNECTION);
 }
 
-INetConnect* CEasyUseInterface::GetNetConnect() {
+HostRef<INetConnect> CEasyUseInterface::NetConnect() const {
     return Fetch<INetConnect>(m_pPluginContainer, PLUGIN_ID_NET_CONNECT, IID_NET_CONNECT);
 }
 
-ICheckDeviceType* CEasyUseInterface::GetCheckDeviceType() {
+HostRef<ICheckDeviceType> CEasyUseInterface::CheckDeviceType() const {
     return Fetch<ICheckDeviceType>(m_pPluginContainer, PLUGIN_ID_CHECK_DEVICE_TYPE,
                                    IID_CHECK_DEVICE_TYPE);
 }

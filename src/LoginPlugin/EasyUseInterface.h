@@ -1,4 +1,4 @@
-// Fetches the sibling plug-ins' interfaces from the host container; the caller releases them.
+// Fetches the sibling plug-ins' interfaces from the host container, each held by a HostRef.
 #pragma once
 
 #include "ICheckDeviceType.h"
@@ -6,17 +6,25 @@
 #include "IPluginContainer.h"
 #include "ISetting.h"
 #include "IStringResMgr.h"
+#include "global/HostRef.h"
 
 class CEasyUseInterface {
 public:
     explicit CEasyUseInterface(IPluginContainer* pContainer) : m_pPluginContainer(pContainer) {}
 
-    // Each returns null when the container is missing, serves nothing or throws.
-    ISetting* GetSetting();
-    IStringResMgr* GetStringResMgr();
-    ICheckNetConnection* GetCheckNetConnection();
-    INetConnect* GetNetConnect();
-    ICheckDeviceType* GetCheckDeviceType();
+    // Each is empty when the container is missing, serves nothing or throws.
+    HostRef<ISetting> Setting() const;
+    HostRef<IStringResMgr> StringResMgr() const;
+    HostRef<ICheckNetConnection> CheckNetConnection() const;
+    HostRef<INetConnect> NetConnect() const;
+    HostRef<ICheckDeviceType> CheckDeviceType() const;
+
+    // The same, handed over bare: the caller releases what it gets.
+    ISetting* GetSetting() { return Setting().Detach(); }
+    IStringResMgr* GetStringResMgr() { return StringResMgr().Detach(); }
+    ICheckNetConnection* GetCheckNetConnection() { return CheckNetConnection().Detach(); }
+    INetConnect* GetNetConnect() { return NetConnect().Detach(); }
+    ICheckDeviceType* GetCheckDeviceType() { return CheckDeviceType().Detach(); }
 
     IPluginContainer* GetContainer() const { return m_pPluginContainer; }
 

@@ -1,9 +1,6 @@
 // The login object itself: construction, the interface slots, device events and stopping.
 #include "LoginImpl.h"
 
-#include <algorithm>
-
-#include "ProxyInfoImpl.h"
 #include "libs/trace/Trace.h"
 
 namespace {
@@ -24,10 +21,13 @@ constexpr uint32_t kStopPollMs = 20;
 
 CLoginImpl::CLoginImpl(IPluginContainer* pContainer, LoginEnvironment env)
     : m_pPluginContainer(pContainer),
+      m_Host(pContainer),
       m_pClock(env.clock ? env.clock : MakeRealClock()),
-      m_fnMakeHttpClient(std::move(env.httpClient)) {
+      m_Exchange(pContainer, m_Policy, m_iError, m_bStopThread, std::move(env.httpClient)),
+      m_KeyStore(pContainer),
+      m_Identity(pContainer, *m_pClock, m_iError),
+      m_Plugins(pContainer) {
     try {
-        m_pEasyUseInterface = new CEasyUseInterface(pContainer);
         if (!m_LoginMutex.IsInitialized()) m_LoginMutex.Init();
         if (!m_StateMutex.IsInitialized()) m_StateMutex.Init();
     } catch (...) {
@@ -36,11 +36,6 @@ CLoginImpl::CLoginImpl(IPluginContainer* pContainer, LoginEnvironment env)
         CreateKeyFile();
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "CreateKeyFile() exception!");
-    }
-    try {
-        m_pProxyInfo = new CProxyInfoImpl(pContainer);
-    } catch (...) {
-        TRACE_AT(kTrace, TRACE_CRIT, "Proxy allocte exception!");
     }
     try {
         InitSimBrandSetting(std::string());
@@ -66,10 +61,6 @@ CLoginImpl::~CLoginImpl() {
         TRACE_AT(kTrace, TRACE_CRIT, "~CLoginImpl() waits for an abandoned worker!");
         while (IsRunning()) m_pClock->Pause(kStopPollMs);
     }
-    delete m_pProxyInfo;
-    m_pProxyInfo = nullptr;
-    delete m_pEasyUseInterface;
-    m_pEasyUseInterface = nullptr;
 }
 
 void CLoginImpl::Release() {}
@@ -97,10 +88,7 @@ bool CLoginImpl::IsLoginSuccess() {
 
 bool CLoginImpl::IsPluginUnlisted(std::string clsid) {
     try {
-        if (clsid.empty()) return false;
-        std::lock_guard<std::mutex> lock(m_PluginGuard);
-        return std::none_of(m_vecPlugins.begin(), m_vecPlugins.end(),
-                            [&](const PluginRecord& r) { return r.clsid == clsid; });
+        return m_Plugins.IsUnlisted(clsid);
     } catch (...) {
         return false;
     }
@@ -109,8 +97,7 @@ bool CLoginImpl::IsPluginUnlisted(std::string clsid) {
 bool CLoginImpl::SetEventHandler(ISkinControlEvent* pHandler) {
     if (!pHandler) return false;
     try {
-        std::lock_guard<std::mutex> lock(m_HandlerGuard);
-        m_lstEventHandler.push_back(pHandler);
+        m_Listeners.Add(pHandler);
         return true;
     } catch (...) {
         TRACE_AT(kEventTrace, TRACE_CRIT, "CLoginImpl::SetEventHandler() exception!");
@@ -121,26 +108,12 @@ bool CLoginImpl::SetEventHandler(ISkinControlEvent* pHandler) {
 bool CLoginImpl::RemoveEventHandler(ISkinControlEvent* pHandler) {
     if (!pHandler) return false;
     try {
-        std::unique_lock<std::mutex> lock(m_HandlerGuard);
-        m_lstEventHandler.remove(pHandler);
-        // A listener may be deleted once this returns: a call of it on another thread is waited
-        // for. Its own call, when it removes itself from inside, is not (that would never end).
-        const std::thread::id self = std::this_thread::get_id();
-        m_HandlerCallEnded.wait(lock, [&] {
-            return std::none_of(
-                m_vecHandlerCalls.begin(), m_vecHandlerCalls.end(),
-                [&](const auto& call) { return call.first == pHandler && call.second != self; });
-        });
+        // A listener may be deleted once this returns.
+        m_Listeners.Remove(pHandler);
         return true;
     } catch (...) {
         return false;
     }
-}
-
-std::vector<ISkinControlEvent*> CLoginImpl::EventHandlers() const {
-    // A snapshot, so that a listener may add or remove listeners while it is being told.
-    std::lock_guard<std::mutex> lock(m_HandlerGuard);
-    return {m_lstEventHandler.begin(), m_lstEventHandler.end()};
 }
 
 int32_t CLoginImpl::DetectIsLogining() {
@@ -153,7 +126,7 @@ int32_t CLoginImpl::DetectIsLogining() {
 }
 
 bool CLoginImpl::OnDeviceEvent(int32_t code, void* pData) {
-    if (!m_pEasyUseInterface || !pData) return false;
+    if (!pData) return false;
     try {
         // Only a change of device state acts; the exchange makes one caller see each change.
         if (code == DEVICE_EVENT_AVAILABLE) {
@@ -175,29 +148,19 @@ bool CLoginImpl::OnDeviceEvent(int32_t code, void* pData) {
 }
 
 void CLoginImpl::RegisterDeviceEvent() {
-    if (!m_pEasyUseInterface) return;
-    ICheckDeviceType* pDevice = m_pEasyUseInterface->GetCheckDeviceType();
-    if (!pDevice) return;
+    const HostRef<ICheckDeviceType> device = m_Host.CheckDeviceType();
+    if (!device) return;
     try {
-        pDevice->AddDeviceEvent(static_cast<ICheckDeviceEvent*>(this), 1);
-    } catch (...) {
-    }
-    try {
-        pDevice->Release();
+        device->AddDeviceEvent(static_cast<ICheckDeviceEvent*>(this), 1);
     } catch (...) {
     }
 }
 
 void CLoginImpl::UnregisterDeviceEvent() {
-    if (!m_pEasyUseInterface) return;
-    ICheckDeviceType* pDevice = m_pEasyUseInterface->GetCheckDeviceType();
-    if (!pDevice) return;
+    const HostRef<ICheckDeviceType> device = m_Host.CheckDeviceType();
+    if (!device) return;
     try {
-        pDevice->RemoveDeviceEvent(static_cast<ICheckDeviceEvent*>(this), 1);
-    } catch (...) {
-    }
-    try {
-        pDevice->Release();
+        device->RemoveDeviceEvent(static_cast<ICheckDeviceEvent*>(this), 1);
     } catch (...) {
     }
 }
@@ -208,7 +171,7 @@ bool CLoginImpl::StopThread() {
         m_bStopThread = true;
         // Every wait of the worker ends at once from here on; the exchange sees the stop too.
         m_pClock->Stop();
-        CancelExchange();
+        m_Exchange.Cancel();
         const int64_t start = m_pClock->Now();
         // A worker given up on before is neither waited for nor killed again.
         while (IsRunning() && !IsAbandoned() && m_pClock->Now() - start < kStopBudgetSeconds)
@@ -231,23 +194,38 @@ LoginResult CLoginImpl::GetLoginResult() const {
     return m_LoginResult;
 }
 
-std::string CLoginImpl::CachedIMSI() const {
-    std::lock_guard<std::mutex> lock(m_IMSIGuard);
-    return m_strIMSI;
+void CLoginImpl::SetPassword(const std::string& password) {
+    std::lock_guard<std::mutex> lock(m_ResultGuard);
+    m_strPwd = password;
 }
 
-uint64_t CLoginImpl::BeginIMSIRead() {
-    std::lock_guard<std::mutex> lock(m_IMSIGuard);
-    m_strIMSI.clear();
-    m_nIMSITicket = ++m_nIMSITickets;
-    return m_nIMSITicket;
+std::string CLoginImpl::ReGetATIMSI() {
+    uint64_t ticket = 0;
+    return m_Identity.ReadCard(ticket);
 }
 
-bool CLoginImpl::StoreIMSI(const std::string& imsi, uint64_t ticket) {
-    std::lock_guard<std::mutex> lock(m_IMSIGuard);
-    if (ticket < m_nIMSITicket) return false;
-    m_strIMSI = imsi;
-    m_nIMSITicket = ticket;
+// The parsers leave the server's code where the host reads it; the stored result is replaced
+// whole under its guard (the host copies it on its own threads), and only once both values are
+// in hand.
+std::string CLoginImpl::GetPwdFromResponse(const std::string& response) {
+    std::optional<int32_t> code;
+    std::string password = PasswordFromReply(response, m_Policy.TracesExchangedTexts(), code);
+    if (code) m_iError = *code;
+    return password;
+}
+
+bool CLoginImpl::ParseLoginResult(const std::string& strResponse, LoginResult& result) {
+    std::optional<int32_t> code;
+    LoginResult parsed;
+    const bool bParsed = LoginResultFromReply(strResponse, parsed, code);
+    if (code) m_iError = *code;
+    if (!bParsed) return false;
+    if (&result == &m_LoginResult) {
+        std::lock_guard<std::mutex> lock(m_ResultGuard);
+        result = std::move(parsed);
+    } else {
+        result = std::move(parsed);
+    }
     return true;
 }
 

@@ -1,63 +1,11 @@
-// The worker loop and the login sequence: once a second the worker compares the SIM's identity
-// with the last one, decides whether a login is due, waits for the host's network state to allow
-// it, and runs DoLoginThread (identity, SIM type, key file, registration when needed, login).
-#include <fstream>
-
+// The worker loop: once a second the worker compares the SIM's identity with the last one,
+// decides whether a login is due, waits for the host's network state to allow it, and runs the
+// login sequence (LoginSequence.cpp).
 #include "LoginImpl.h"
-#include "PluginIds.h"
-#include "libs/trace/Trace.h"
 
 namespace {
-constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
-
 constexpr uint32_t kPassMs = 1000;
 constexpr int64_t kPeriodSeconds = 60;
-
-// A host interface held for one use; released on every way out.
-template <typename T>
-class HostInterface {
-public:
-    explicit HostInterface(T* p) : m_p(p) {}
-    ~HostInterface() { Reset(); }
-    HostInterface(const HostInterface&) = delete;
-    HostInterface& operator=(const HostInterface&) = delete;
-    T* operator->() const { return m_p; }
-    T* Get() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-    void Reset() {
-        if (m_p) {
-            T* p = m_p;
-            m_p = nullptr;
-            try {
-                p->Release();
-            } catch (...) {
-            }
-        }
-    }
-
-private:
-    T* m_p;
-};
-
-// Ends the login sequence on every way out: the flag first, then the lock.
-class SequenceGuard {
-public:
-    SequenceGuard(JMutex& mutex, std::atomic<bool>& bLogining)
-        : m_mutex(mutex), m_bLogining(bLogining) {
-        m_mutex.Lock();
-        m_bLogining = true;
-    }
-    ~SequenceGuard() {
-        m_bLogining = false;
-        m_mutex.Unlock();
-    }
-    SequenceGuard(const SequenceGuard&) = delete;
-    SequenceGuard& operator=(const SequenceGuard&) = delete;
-
-private:
-    JMutex& m_mutex;
-    std::atomic<bool>& m_bLogining;
-};
 }  // namespace
 
 void* CLoginImpl::Thread() {
@@ -99,9 +47,8 @@ void* CLoginImpl::Thread() {
                 continue;
             }
 
-            if (!m_pEasyUseInterface) continue;
             {
-                HostInterface<INetConnect> net(m_pEasyUseInterface->GetNetConnect());
+                HostRef<INetConnect> net = m_Host.NetConnect();
                 if (net) {
                     const int32_t state = net->GetConnectState();
                     net.Reset();
@@ -112,8 +59,7 @@ void* CLoginImpl::Thread() {
                 }
             }
             {
-                HostInterface<ICheckNetConnection> check(
-                    m_pEasyUseInterface->GetCheckNetConnection());
+                HostRef<ICheckNetConnection> check = m_Host.CheckNetConnection();
                 if (!check) continue;
                 const int32_t result = check->CheckConnection();
                 check.Reset();
@@ -127,150 +73,4 @@ void* CLoginImpl::Thread() {
         // The pass's host interfaces were released on the way out; StartLogin may start again.
     }
     return nullptr;
-}
-
-bool CLoginImpl::DoLoginThread() {
-    TRACE_AT(kTrace, TRACE_INFO, "Enter DoLoginThread()!");
-    if (m_bLogining) return false;
-    try {
-        SequenceGuard sequence(m_LoginMutex, m_bLogining);
-        auto setPassword = [this](const std::string& password) {
-            std::lock_guard<std::mutex> lock(m_ResultGuard);
-            m_strPwd = password;
-        };
-
-        if (!m_pPluginContainer) {
-            TRACE_AT(kTrace, TRACE_WARN, "m_pPluginContainer is NULL!");
-            return false;
-        }
-        ReadSecurityPolicy();
-        // GetIMSI keeps what it finds in the cache, in the order of the card's reads; an empty
-        // cache seen again afterwards is an event's read in progress, not a missing identity.
-        if (CachedIMSI().empty() && GetIMSI().empty()) {
-            TRACE_AT(kTrace, TRACE_WARN, "m_strIMSI equal !");
-            m_iError = -2;
-            return false;
-        }
-        const std::string simType = GetSimCardInfo().name;
-        if (simType.empty()) {
-            TRACE_AT(kTrace, TRACE_WARN, "strSimTypeID equal !");
-            m_iError = -3;
-            return false;
-        }
-        const std::string keyFile = GetKeyFile();
-        if (keyFile.empty()) {
-            TRACE_AT(kTrace, TRACE_WARN, "strKeyFile equal !");
-            m_iError = -1;
-            return false;
-        }
-
-        std::string password = ReadPwd(keyFile);
-        setPassword(password);
-        // Registers the SIM and keeps the password the server hands out; false when none came.
-        auto registerSim = [&]() {
-            const std::string registerUrl = GetRegisterUrl();
-            if (registerUrl.empty()) {
-                TRACE_AT(kTrace, TRACE_WARN, "strRegURL equal !");
-                return false;
-            }
-            password = DoRegister(registerUrl, GetIMSI(), simType);
-            setPassword(password);
-            if (password.empty()) {
-                TRACE_AT(kTrace, TRACE_WARN, "m_strPwd equal !");
-                return false;
-            }
-            return true;
-        };
-        if (password.empty() && !registerSim()) return false;
-
-        const std::string loginUrl = GetLoginUrl();
-        if (loginUrl.empty()) {
-            TRACE_AT(kTrace, TRACE_WARN, "strLoginURL equal !");
-            return false;
-        }
-        bool bLoggedIn = DoLoginServer(loginUrl, password, simType);
-        if (!bLoggedIn && (m_iError == 3 || m_iError == 2)) {
-            // The server does not know the password: register again and log in once more.
-            if (!registerSim()) return false;
-            if (!DoLoginServer(loginUrl, password, simType)) {
-                TRACE_AT(kTrace, TRACE_ERRO, "DoLoginServer failed!");
-                return false;
-            }
-            bLoggedIn = true;
-        }
-        // A refusal that left no code counts as success, unless the policy wants a session.
-        if (!bLoggedIn && (m_iError != 0 || !m_Policy.CountsLoginWithoutSession())) {
-            TRACE_AT(kTrace, TRACE_ERRO, "DoLoginServer failed!");
-            return false;
-        }
-
-        SetLoginSuccess(true);
-        TRACE_AT(kTrace, TRACE_INFO, "Leave DoLoginThread()!");
-        return true;
-    } catch (...) {
-        TRACE_AT(kTrace, TRACE_CRIT, "DoLoginThread() exception!");
-        return false;
-    }
-}
-
-void CLoginImpl::ReadSecurityPolicy() {
-    HostInterface<ISetting> setting(m_pEasyUseInterface ? m_pEasyUseInterface->GetSetting()
-                                                        : nullptr);
-    m_Policy = SecurityPolicy::FromSettings(setting.Get());
-    if (!m_Policy.IsStrict()) return;
-    const std::string& caFile = m_Policy.CaFile();
-    TRACE_AT(kTrace, TRACE_INFO,
-             "strict security mode, trusted issuers: " +
-                 (caFile.empty() ? std::string("the system's") : caFile));
-    // Kept even so: the exchange then fails rather than trust issuers the host did not name.
-    if (!caFile.empty() && !std::ifstream(caFile).is_open()) {
-        TRACE_AT(kTrace, TRACE_ERRO, "SECURITY/CAFILE cannot be read: " + caFile);
-    }
-}
-
-namespace {
-// The one URL of a section of the host's system settings; empty on any failure.
-std::string ReadUrl(IPluginContainer* pContainer, const char* section) {
-    IBaseInterface* pBase = nullptr;
-    if (!pContainer->QueryInterface(PLUGIN_ID_SETTING, IID_SETTING, &pBase)) {
-        TRACE_AT(kTrace, TRACE_ERRO, "m_pPluginContainer->QueryInterface() failed!");
-        return {};
-    }
-    ISetting* pSetting = pBase ? dynamic_cast<ISetting*>(pBase) : nullptr;
-    if (!pSetting) {
-        TRACE_AT(kTrace, TRACE_ERRO, "pISetting == NULL failed!");
-        if (pBase) pBase->Release();
-        return {};
-    }
-    HostInterface<ISetting> setting(pSetting);
-    std::string value;
-    if (!setting->GetSysSetting(section, "URL", value)) {
-        TRACE_AT(kTrace, TRACE_ERRO, "pISetting->GetSysSetting() failed!");
-        return {};
-    }
-    return value;
-}
-}  // namespace
-
-std::string CLoginImpl::GetRegisterUrl() {
-    try {
-        if (!m_pPluginContainer) return {};
-        return ReadUrl(m_pPluginContainer, "REGISTER");
-    } catch (...) {
-        TRACE_AT(kTrace, TRACE_CRIT, "GetRegisterUrl() exception!");
-        return {};
-    }
-}
-
-std::string CLoginImpl::GetLoginUrl() {
-    try {
-        if (!m_pPluginContainer) {
-            TRACE_AT(kTrace, TRACE_INFO, "m_pPluginContainer is NULL!");
-            return {};
-        }
-        return ReadUrl(m_pPluginContainer, "LOGIN");
-    } catch (...) {
-        TRACE_AT(kTrace, TRACE_CRIT, "GetLoginUrl() exception!");
-        return {};
-    }
 }

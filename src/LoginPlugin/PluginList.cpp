@@ -1,6 +1,10 @@
 #include "PluginList.h"
 
+#include <algorithm>
+
+#include "EasyUseInterface.h"
 #include "markup/MarkupSTL.h"
+#include "platform/module.h"
 
 bool ParsePluginList(CMarkupSTL& xml, std::vector<PluginRecord>& records) {
     records.clear();
@@ -40,4 +44,66 @@ std::vector<std::string> SplitScreenCodes(const std::string& value) {
         if (comma == std::string::npos) return aliases;
         start = comma + 1;
     }
+}
+
+void PluginRoster::Refresh() {
+    std::vector<PluginRecord> kept;
+    try {
+        std::vector<std::string> aliases;
+        std::vector<PluginRecord> records;
+        if (ReadScreenCodes(aliases) && ReadList(records)) {
+            for (PluginRecord& record : records) {
+                if (std::find(aliases.begin(), aliases.end(), record.alias) == aliases.end())
+                    kept.push_back(std::move(record));
+            }
+        }
+    } catch (...) {
+        kept.clear();
+    }
+    std::lock_guard<std::mutex> lock(m_guard);
+    m_plugins.swap(kept);
+}
+
+bool PluginRoster::IsUnlisted(const std::string& clsid) const {
+    if (clsid.empty()) return false;
+    std::lock_guard<std::mutex> lock(m_guard);
+    return std::none_of(m_plugins.begin(), m_plugins.end(),
+                        [&](const PluginRecord& r) { return r.clsid == clsid; });
+}
+
+bool PluginRoster::ReadList(std::vector<PluginRecord>& plugins) {
+    try {
+        const std::string path = ModuleDir() + "plugins.xml";
+        plugins.clear();
+        CMarkupSTL xml;
+        // A file that is missing or does not parse leaves an empty document, refused below.
+        xml.LoadDoc(path);
+        return ParsePluginList(xml, plugins);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool PluginRoster::ReadScreenCodes(std::vector<std::string>& aliases) const {
+    try {
+        if (!m_pContainer) return false;
+        const HostRef<ISetting> setting = CEasyUseInterface(m_pContainer).Setting();
+        if (!setting) return false;
+        std::string value;
+        if (!setting->GetNamedSetting("ServiceScreenCode", value)) return false;
+        for (std::string& alias : SplitScreenCodes(value)) aliases.push_back(std::move(alias));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string PluginRoster::ModuleDir() {
+    std::lock_guard<std::mutex> lock(m_guard);
+    if (m_strModuleDir.empty()) {
+        const std::string exe = GetHostExecutablePath();
+        const size_t cut = exe.find_last_of(PathSeparator());
+        if (cut != std::string::npos) m_strModuleDir = exe.substr(0, cut + 1);
+    }
+    return m_strModuleDir;
 }

@@ -9,6 +9,7 @@
 #include "ICryptPlugin.h"
 #include "ISetting.h"
 #include "PluginIds.h"
+#include "global/HostRef.h"
 #include "platform/registry.h"
 
 namespace {
@@ -18,47 +19,9 @@ const char* const kInternetSettingsKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\";
 const char* const kProxyServerValue = "ProxyServer";
 
-// A host interface released once, whichever way the operation ends.
-template <typename T>
-class HostInterface {
-public:
-    explicit HostInterface(T* p = nullptr) : m_p(p) {}
-    ~HostInterface() {
-        try {
-            if (m_p) m_p->Release();
-        } catch (...) {
-        }
-    }
-    HostInterface(const HostInterface&) = delete;
-    HostInterface& operator=(const HostInterface&) = delete;
-    T* operator->() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-    void Release() {
-        if (T* p = m_p) {
-            m_p = nullptr;
-            p->Release();
-        }
-    }
-
-private:
-    T* m_p;
-};
-
-// An interface of a sibling plug-in, or null. Whatever the container hands out that is not of
-// the expected kind is given back at once.
-template <typename T>
-T* Query(IPluginContainer* pContainer, const char* pluginId, int32_t number) {
-    if (!pContainer) return nullptr;
-    IBaseInterface* pBase = nullptr;
-    if (!pContainer->QueryInterface(pluginId, number, &pBase) || !pBase) return nullptr;
-    T* pTyped = dynamic_cast<T*>(pBase);
-    if (!pTyped) pBase->Release();
-    return pTyped;
-}
-
 // One "PROXY" user setting; false when there is no settings service or no such setting.
 bool ReadProxySetting(IPluginContainer* pContainer, const char* key, std::string& value) {
-    HostInterface<ISetting> setting(Query<ISetting>(pContainer, PLUGIN_ID_SETTING, IID_SETTING));
+    HostRef<ISetting> setting = QueryHost<ISetting>(pContainer, PLUGIN_ID_SETTING, IID_SETTING);
     if (!setting) return false;
     std::string text;
     const bool found = setting->GetUserSetting(kProxySection, key, text);
@@ -119,8 +82,7 @@ std::string CProxyInfoImpl::GetProxyPassword() {
     try {
         std::string stored;
         if (!ReadProxySetting(m_pPluginContainer, "PASSWORD", stored)) return {};
-        HostInterface<ICryptPlugin> crypt(
-            Query<ICryptPlugin>(m_pPluginContainer, PLUGIN_ID_CRYPT, IID_CRYPT));
+        const auto crypt = QueryHost<ICryptPlugin>(m_pPluginContainer, PLUGIN_ID_CRYPT, IID_CRYPT);
         if (!crypt) return {};
         return crypt->Decrypt(stored);
     } catch (...) {

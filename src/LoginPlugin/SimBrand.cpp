@@ -12,36 +12,20 @@ constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 
 // The host's default brand name, used when the card gives no service-provider name.
 constexpr int32_t kDefaultBrandNameId = 11004;
-
-template <typename T>
-void ReleaseQuietly(T*& p) {
-    if (!p) return;
-    T* held = p;
-    p = nullptr;
-    try {
-        held->Release();
-    } catch (...) {
-    }
-}
 }  // namespace
 
 SimCardInfo CLoginImpl::GetSimCardInfo() {
     SimCardInfo info;
-    IStringResMgr* pStringRes = nullptr;
-    ICheckDeviceType* pDevice = nullptr;
     try {
-        if (!m_pEasyUseInterface) return info;
-        pStringRes = m_pEasyUseInterface->GetStringResMgr();
-        if (pStringRes) {
-            info.name = LoadResString(pStringRes, kDefaultBrandNameId);
-            ReleaseQuietly(pStringRes);
+        if (HostRef<IStringResMgr> strings = m_Host.StringResMgr()) {
+            info.name = LoadResString(strings.Get(), kDefaultBrandNameId);
         }
 
-        pDevice = m_pEasyUseInterface->GetCheckDeviceType();
-        if (!pDevice) return info;
+        HostRef<ICheckDeviceType> device = m_Host.CheckDeviceType();
+        if (!device) return info;
         // The communication interface is the host's for good: it is not released.
-        MTSComm* pComm = pDevice->GetMTSComm();
-        ReleaseQuietly(pDevice);
+        MTSComm* pComm = device->GetMTSComm();
+        device.Reset();
         if (!pComm) {
             TRACE_AT(kTrace, TRACE_WARN, "pMTSComm is NULL!");
             return info;
@@ -66,8 +50,6 @@ SimCardInfo CLoginImpl::GetSimCardInfo() {
         return info;
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "GetSimCardInfo() exception!");
-        ReleaseQuietly(pStringRes);
-        ReleaseQuietly(pDevice);
         return info;
     }
 }

@@ -28,11 +28,10 @@ struct WideText {
 int ShowThroughLibrary(IXPMessageBox* pBox, HWND hOwner, const char* pText, UINT nType) {
     std::string title = LoadBoxString(2019);
     if (g_pMessageBoxContainer) {
-        if (ISetting* pSetting = CEasyUseInterface(g_pMessageBoxContainer).GetSetting()) {
+        if (const HostRef<ISetting> setting = CEasyUseInterface(g_pMessageBoxContainer).Setting()) {
             std::string version;
-            pSetting->GetSysSetting("VERSION", "MAJOR", version);
+            setting->GetSysSetting("VERSION", "MAJOR", version);
             title += version;
-            pSetting->Release();
         }
     }
     WideText wideText(pText ? pText : "");
@@ -63,16 +62,14 @@ std::string GetHostDirectory() {
 }
 
 std::string LoadBoxString(int nID) {
-    IStringResMgr* pStrings = nullptr;
     try {
         if (!g_pStringContainer) return {};
-        pStrings = CEasyUseInterface(g_pStringContainer).GetStringResMgr();
-        if (!pStrings) return {};
-        std::string text = pStrings->GetString(nID);
-        pStrings->Release();
+        HostRef<IStringResMgr> strings = CEasyUseInterface(g_pStringContainer).StringResMgr();
+        if (!strings) return {};
+        std::string text = strings->GetString(nID);
+        strings.Release();
         return text;
     } catch (...) {
-        if (pStrings) pStrings->Release();
         return {};
     }
 }

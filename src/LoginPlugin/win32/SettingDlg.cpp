@@ -132,58 +132,50 @@ BOOL CSettingDlg::OnInitDialog() {
 }
 
 void CSettingDlg::LoadSkin() {
-    IStringResMgr* pStrings = nullptr;
-    ISetting* pSetting = nullptr;
     try {
         if (m_hSkinLib) {
             FreeLibrary(m_hSkinLib);
             m_hSkinLib = nullptr;
         }
         CEasyUseInterface host(m_pPluginContainer);
-        pStrings = host.GetStringResMgr();
-        if (!pStrings) return;
+        const HostRef<IStringResMgr> strings = host.StringResMgr();
+        if (!strings) return;
         const std::string directory = GetHostDirectory();
-        pSetting = host.GetSetting();
-        if (!pSetting) throw CVelkoException();
+        HostRef<ISetting> setting = host.Setting();
+        if (!setting) throw CVelkoException();
         std::string skin;
-        pSetting->GetSysSetting("SKIN", "ACTIVE", skin);
-        pSetting->Release();
-        pSetting = nullptr;
+        setting->GetSysSetting("SKIN", "ACTIVE", skin);
+        setting.Reset();
 
         m_hSkinLib = LoadLibraryA((directory + skin).c_str());
         if (!m_hSkinLib) throw CVelkoException();
         LoadSkinBitmap(m_hSkinLib, kSkinBackground, kSkinTransparent);
-        SetCloseButton(m_hSkinLib, IDC_CLOSE_BUTTON, pStrings->GetString(kStrCloseTip));
+        SetCloseButton(m_hSkinLib, IDC_CLOSE_BUTTON, strings->GetString(kStrCloseTip));
         SetDragAnywhere(TRUE);
         m_cbType.SetComboxBmp(m_hSkinLib, 4067, 4066, 4067, 4065);
         m_btnOK.SetButtonBmp(m_hSkinLib, 4001, 4003, 4002, 0, 4003, 0, 0);
         m_btnCancel.SetButtonBmp(m_hSkinLib, 4001, 4003, 4002, 0, 4003, 0, 0);
         m_grpProxy.SetGroundFrameColor(GetSkinColor(kSkinFrameColour));
         Invalidate(true);
-
-        pStrings->Release();
     } catch (...) {
-        if (pSetting) pSetting->Release();
-        if (pStrings) pStrings->Release();
     }
 }
 
 void CSettingDlg::InitTexts() {
-    IStringResMgr* pStrings = nullptr;
     try {
-        pStrings = CEasyUseInterface(m_pPluginContainer).GetStringResMgr();
-        if (!pStrings) return;
-        m_grpProxy.SetWindowText(pStrings->GetString(kStrGroup));
+        const HostRef<IStringResMgr> strings = CEasyUseInterface(m_pPluginContainer).StringResMgr();
+        if (!strings) return;
+        m_grpProxy.SetWindowText(strings->GetString(kStrGroup));
         CNorvaStatic* labels[] = {&m_stType, &m_stAddress, &m_stPort, &m_stUser, &m_stPassword};
         int id = kStrLabelType;
-        for (CNorvaStatic* pLabel : labels) pLabel->SetText(pStrings->GetString(id++));
-        SetTitle(IDC_TITLE, pStrings->GetString(kStrTitle));
-        SetCloseTip(pStrings->GetString(kStrCloseTip));
-        m_btnOK.SetText(pStrings->GetString(kStrOK));
-        m_btnCancel.SetText(pStrings->GetString(kStrCancel));
+        for (CNorvaStatic* pLabel : labels) pLabel->SetText(strings->GetString(id++));
+        SetTitle(IDC_TITLE, strings->GetString(kStrTitle));
+        SetCloseTip(strings->GetString(kStrCloseTip));
+        m_btnOK.SetText(strings->GetString(kStrOK));
+        m_btnCancel.SetText(strings->GetString(kStrCancel));
         for (const TypeEntry& entry : kTypeEntries) {
             // Appended at the end, so the list keeps this order although it is sorted.
-            const std::string text = pStrings->GetString(entry.nStringId);
+            const std::string text = strings->GetString(entry.nStringId);
             const LRESULT index = m_cbType.SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(-1),
                                                        reinterpret_cast<LPARAM>(text.c_str()));
             if (index == CB_ERR) throw CVelkoException();
@@ -191,9 +183,7 @@ void CSettingDlg::InitTexts() {
                 CB_ERR)
                 throw CVelkoException();
         }
-        pStrings->Release();
     } catch (...) {
-        if (pStrings) pStrings->Release();
     }
 }
 
@@ -238,17 +228,14 @@ void CSettingDlg::OnSave() {
         CDialog::OnOK();
         return;
     }
-    IStringResMgr* pStrings = nullptr;
-    ISetting* pSetting = nullptr;
-    ICryptPlugin* pCrypt = nullptr;
     try {
         CEasyUseInterface host(m_pPluginContainer);
-        pStrings = host.GetStringResMgr();
+        const HostRef<IStringResMgr> strings = host.StringResMgr();
         const LRESULT index = m_cbType.SendMessage(CB_GETCURSEL);
         if (index == CB_ERR) {
-            const std::string text = pStrings ? pStrings->GetString(kStrNoType) : std::string();
+            const std::string text = strings ? strings->GetString(kStrNoType) : std::string();
             const std::string caption =
-                pStrings ? pStrings->GetString(kStrNoTypeCaption) : std::string();
+                strings ? strings->GetString(kStrNoTypeCaption) : std::string();
             ShowMessageBox(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
             throw CVelkoException();
         }
@@ -259,59 +246,50 @@ void CSettingDlg::OnSave() {
         const std::string address = m_edAddress.GetWindowText();
         const std::string port = m_edPort.GetWindowText();
 
-        pSetting = host.GetSetting();
-        if (!pSetting) {
+        const HostRef<ISetting> setting = host.Setting();
+        if (!setting) {
             TRACE_AT(kTrace, TRACE_ERRO, "pISetting is NULL!");
             throw CVelkoException();
         }
         char typeText[16];
         snprintf(typeText, sizeof(typeText), "%d", static_cast<int>(type));
-        if (!pSetting->SetUserSetting("PROXY", "TYPE", typeText)) {
+        if (!setting->SetUserSetting("PROXY", "TYPE", typeText)) {
             TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
             throw CVelkoException();
         }
         if (type != PROXY_TYPE_NONE) {
             if (type == PROXY_TYPE_USER) {
-                if (!pSetting->SetUserSetting("PROXY", "ADDRESS", address)) {
+                if (!setting->SetUserSetting("PROXY", "ADDRESS", address)) {
                     TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
                     throw CVelkoException();
                 }
-                if (!pSetting->SetUserSetting("PROXY", "PORT", port)) {
+                if (!setting->SetUserSetting("PROXY", "PORT", port)) {
                     TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
                     throw CVelkoException();
                 }
             }
-            if (!pSetting->SetUserSetting("PROXY", "USER", user)) {
+            if (!setting->SetUserSetting("PROXY", "USER", user)) {
                 TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
                 throw CVelkoException();
             }
-            IBaseInterface* pBase = nullptr;
-            if (!m_pPluginContainer->QueryInterface(PLUGIN_ID_CRYPT, IID_CRYPT, &pBase)) {
+            bool bAnswered = false;
+            const HostRef<ICryptPlugin> crypt =
+                QueryHost<ICryptPlugin>(m_pPluginContainer, PLUGIN_ID_CRYPT, IID_CRYPT, &bAnswered);
+            if (!bAnswered) {
                 TRACE_AT(kTrace, TRACE_ERRO, "GetCryptPlugin failed!");
                 throw CVelkoException();
             }
-            pCrypt = dynamic_cast<ICryptPlugin*>(pBase);
-            if (!pCrypt) {
-                if (pBase) pBase->Release();
+            if (!crypt) {
                 TRACE_AT(kTrace, TRACE_ERRO, "pCrypt pointer is null!");
                 throw CVelkoException();
             }
-            if (!pSetting->SetUserSetting("PROXY", "PASSWORD", pCrypt->Encrypt(password))) {
+            if (!setting->SetUserSetting("PROXY", "PASSWORD", crypt->Encrypt(password))) {
                 TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
                 throw CVelkoException();
             }
-            pCrypt->Release();
-            pCrypt = nullptr;
         }
-        pSetting->Release();
-        pSetting = nullptr;
-        if (pStrings) pStrings->Release();
-        pStrings = nullptr;
     } catch (...) {
         // Whatever was stored stays stored; the dialog closes all the same.
-        if (pCrypt) pCrypt->Release();
-        if (pSetting) pSetting->Release();
-        if (pStrings) pStrings->Release();
     }
     CDialog::OnOK();
 }

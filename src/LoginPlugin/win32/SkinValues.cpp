@@ -6,19 +6,16 @@
 #include "MessageBoxes.h"
 
 std::string GetActiveSkinPath() {
-    ISetting* pSetting = nullptr;
     try {
         IPluginContainer* pContainer = GetMessageBoxContainer();
         if (!pContainer) return {};
-        pSetting = CEasyUseInterface(pContainer).GetSetting();
-        if (!pSetting) return {};
+        HostRef<ISetting> setting = CEasyUseInterface(pContainer).Setting();
+        if (!setting) return {};
         std::string skin;
-        pSetting->GetSysSetting("SKIN", "ACTIVE", skin);
-        pSetting->Release();
-        pSetting = nullptr;
+        setting->GetSysSetting("SKIN", "ACTIVE", skin);
+        setting.Release();
         return GetHostDirectory() + skin;
     } catch (...) {
-        if (pSetting) pSetting->Release();
         return {};
     }
 }

@@ -3,7 +3,7 @@
 # and `loginhost run`, which sends device event 50082 and prints what the plug-in did.
 #
 # usage: loginhost_test.sh MODE LOGINHOST WORKDIR [RUNNER...]
-#   MODE    skin-switch | profile-error
+#   MODE    skin-switch | bad-input
 #   RUNNER  what runs the program (empty natively, "wine" for the Windows build)
 set -eu
 mode=$1 host=$2 work=$3
@@ -98,7 +98,18 @@ OUT
     grep -q '^event ' run2.out || fail "no device event in the second run"
     if grep -qE '^(set-sys|skin) ' run2.out; then fail "the second run switched again"; fi
     ;;
-profile-error)
+bad-input)
+    # A command line the host cannot use: status 2 and a message that says what is wrong.
+    while IFS='|' read -r args message; do
+        # shellcheck disable=SC2086 # the arguments are split on purpose
+        run_host usage.out "$@" "$host" $args </dev/null
+        [ "$status" -eq 2 ] || fail "'$args' exited with $status, not 2"
+        tr -d '\r' <usage.out.err | grep -qF -e "$message" || fail "'$args' did not say: $message"
+    done <<'CASES'
+run --timeout soon|--timeout takes seconds, not 'soon'
+run --frob|unknown argument '--frob'
+settings --plugin x|loginhost settings: --profile DIR is required
+CASES
     printf '[card]\nimsi=460001234567890\nspn_errors=14,x,0\n' >profile/card.ini
     run_host error.out "$@" "$host" run --profile profile
     [ "$status" -eq 2 ] || fail "a bad profile exited with $status, not 2"

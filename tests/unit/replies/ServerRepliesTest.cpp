@@ -1,109 +1,140 @@
-// The server's replies: the registration's password, the login's key and session, the result
-// code as atoi reads it, and what each failure traces and leaves.
+// The account server's replies and requests as plain text: the registration's password, the
+// login's key and session, the result code as atoi reads it, what each failure traces and leaves,
+// and the bodies of the two requests.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
 #include <tuple>
 
-#include "FakeHost.h"
-#include "LoginImpl.h"
+#include "AccountReplies.h"
+#include "AccountRequests.h"
 #include "libs/trace/TraceCapture.h"
 
 namespace {
+
+// No result code read: the login object keeps the one it had.
+constexpr std::optional<int32_t> kUntouched;
 
 std::string Coded(const std::string& code, const std::string& rest = "") {
     return "<result><resultValue>" + code + "</resultValue>" + rest + "</result>";
 }
 
-class ServerRepliesTest : public ::testing::Test {
-protected:
-    FakeHost host;
-    CLoginImpl login{&host.container};
-    TraceCapture trace;
-    LoginResult result{"old-key", "old-session"};
-};
-
-TEST_F(ServerRepliesTest, RegistrationGivesThePasswordOnlyWhenTheCodeReadsAsZero) {
-    EXPECT_EQ(
-        login.GetPwdFromResponse("<?xml version=\"1.0\"?><result><other>x</other><resultValue>"
-                                 "0</resultValue><password> p&amp;w </password></result>"),
-        " p&w ");
-    // Out of range saturates rather than wrapping to a success.
-    for (const auto& [code, error, password] :
-         {std::tuple<const char*, int, const char*>{"-4", -4, ""},
-          {" 7abc", 7, ""},
-          {"abc", 0, "pw"},
-          {"99999999999999999999", 2147483647, ""}}) {
-        EXPECT_EQ(login.GetPwdFromResponse(Coded(code, "<password>pw</password>")), password)
-            << code;
-        EXPECT_EQ(login.GetErrorCode(), error) << code;
+TEST(ServerRepliesTest, ResultCodeReadsAsAtoiAndSaturates) {
+    for (const auto& [text, code] : {std::pair<const char*, int32_t>{"0", 0},
+                                     {" 7abc", 7},
+                                     {"-4", -4},
+                                     {"+12", 12},
+                                     {"abc", 0},
+                                     {"", 0},
+                                     {"99999999999999999999", 2147483647},
+                                     {"-99999999999999999999", -2147483647 - 1}}) {
+        EXPECT_EQ(ReplyResultCode(text), code) << text;
     }
-    EXPECT_EQ(trace.Count("atoi() failed!", 2), 3);
 }
 
-TEST_F(ServerRepliesTest, RegistrationFailuresTraceAndLeaveTheCode) {
-    login.GetPwdFromResponse(Coded("9"));  // a code to keep
+TEST(ServerRepliesTest, RegistrationGivesThePasswordOnlyWhenTheCodeReadsAsZero) {
+    TraceCapture trace;
+    for (const auto& [reply, password, error] : {
+             std::tuple<std::string, const char*, std::optional<int32_t>>{
+                 "<?xml version=\"1.0\"?><result><other>x</other><resultValue>0</resultValue>"
+                 "<password> p&amp;w </password></result>",
+                 " p&w ", 0},
+             {Coded("abc", "<password>pw</password>"), "pw", 0},
+             {Coded(" 7abc", "<password>pw</password>"), "", 7},
+         }) {
+        std::optional<int32_t> code;
+        EXPECT_EQ(PasswordFromReply(reply, true, code), password) << reply;
+        EXPECT_EQ(code, error) << reply;
+    }
+    EXPECT_EQ(trace.Count("atoi() failed!", 2), 1);
+}
+
+TEST(ServerRepliesTest, RegistrationFailuresTraceAndLeaveTheCode) {
     const std::string wrongRoot = "<reply><resultValue>0</resultValue></reply>";
     for (const auto& [reply, message, error] : {
-             std::tuple<std::string, const char*, int>{"<html><body>502</html>",
-                                                       "markup.SetDoc() failed!", 9},
-             {wrongRoot, "markup.FindElem() failed! can not find \"result\" flag", 9},
+             std::tuple<std::string, const char*, std::optional<int32_t>>{
+                 "<html><body>502</html>", "markup.SetDoc() failed!", kUntouched},
+             {wrongRoot, "markup.FindElem() failed! can not find \"result\" flag", kUntouched},
              {"<result><code>0</code></result>",
-              "markup.FindElem() failed! can not find \"resultValue\" flag", 9},
-             {Coded(""), "strResultValue equal !", 9},
+              "markup.FindElem() failed! can not find \"resultValue\" flag", kUntouched},
+             {Coded(""), "strResultValue equal !", kUntouched},
              {"<result><password>pw</password><resultValue>0</resultValue></result>",
               "markup.FindElem() failed! can not find \"password\" flag", 0},
          }) {
-        EXPECT_EQ(login.GetPwdFromResponse(reply), "") << reply;
+        TraceCapture trace;
+        std::optional<int32_t> code;
+        EXPECT_EQ(PasswordFromReply(reply, true, code), "") << reply;
         EXPECT_TRUE(trace.Has(message, 2)) << reply;
-        EXPECT_EQ(login.GetErrorCode(), error) << reply;
+        EXPECT_EQ(code, error) << reply;
     }
-    EXPECT_TRUE(trace.Has(wrongRoot, 2));  // the reply itself follows its trace
+    // A reply without its root follows its trace, unless the texts must stay out of traces.
+    for (const bool bTraceReply : {true, false}) {
+        TraceCapture trace;
+        std::optional<int32_t> code;
+        PasswordFromReply(wrongRoot, bTraceReply, code);
+        EXPECT_EQ(trace.Has(wrongRoot, 2), bTraceReply);
+    }
+    TraceCapture trace;
+    std::optional<int32_t> code;
+    PasswordFromReply("<html>", true, code);
     const TraceRecord record = trace.Find("markup.SetDoc() failed!");
     EXPECT_EQ(record.module, "LoginPlguin");
     EXPECT_EQ(record.source, "src\\LoginPlugin\\LoginImpl");
 }
 
-TEST_F(ServerRepliesTest, LoginTakesKeyAndSessionOrTracesTheCodeAsReceived) {
-    EXPECT_TRUE(login.ParseLoginResult(
+TEST(ServerRepliesTest, LoginTakesKeyAndSessionInThisOrder) {
+    LoginResult result{"old-key", "old-session"};
+    std::optional<int32_t> code;
+    EXPECT_TRUE(LoginResultFromReply(
         "<result><x/><resultValue>0</resultValue><note>hi</note><encodekey>K&lt;1</encodekey>"
         "<y>2</y><sessionid> S1 </sessionid><z/></result>",
-        result));
+        result, code));
     EXPECT_EQ(result.strEncodeKey, "K<1");
     EXPECT_EQ(result.strSessionId, " S1 ");
-
-    result = LoginResult{"old-key", "old-session"};
-    for (const auto& [code, error] : {std::pair<const char*, int>{"3", 3}, {" 7abc", 7}}) {
-        EXPECT_FALSE(login.ParseLoginResult(Coded(code), result));
-        EXPECT_EQ(login.GetErrorCode(), error);
-        EXPECT_TRUE(trace.Has(std::string("0 != m_iError! m_iError = ") + code, 2)) << code;
-    }
-    EXPECT_FALSE(
-        login.ParseLoginResult("<html><head><title>502</title></head><body><p>Bad", result));
-    EXPECT_EQ(login.GetErrorCode(), -3);
-    EXPECT_TRUE(trace.Has("markup.SetDoc() failed!", 2));
-    EXPECT_EQ(result.strEncodeKey + result.strSessionId, "old-keyold-session");
+    EXPECT_EQ(code, 0);
 }
 
-TEST_F(ServerRepliesTest, OtherLoginFailuresTraceAndLeaveTheCodeAndTheResult) {
-    login.ParseLoginResult(Coded("42"), result);
+TEST(ServerRepliesTest, LoginFailuresTraceLeaveTheCodeAndKeepTheResult) {
     for (const auto& [reply, message, level, error] : {
-             std::tuple<std::string, const char*, int, int>{"", "strResponse equal !", 4, 42},
+             std::tuple<std::string, std::string, int, std::optional<int32_t>>{
+                 "", "strResponse equal !", 4, kUntouched},
+             {"<html><head><title>502</title></head><body><p>Bad", "markup.SetDoc() failed!", 2,
+              -3},
              {"<reply><resultValue>0</resultValue></reply>",
-              "markup.FindElem(result) failed! can not find \"result\" flag", 2, 42},
+              "markup.FindElem(result) failed! can not find \"result\" flag", 2, kUntouched},
              {"<result><value>0</value></result>",
-              "markup.FindElem(resultValue) failed! can not find \"resultValue\" flag", 2, 42},
-             {"<result><resultValue/></result>", "strResultValue equal !", 2, 42},
-             // With a code of 0, the key and the session must come in this order.
+              "markup.FindElem(resultValue) failed! can not find \"resultValue\" flag", 2,
+              kUntouched},
+             {"<result><resultValue/></result>", "strResultValue equal !", 2, kUntouched},
+             {Coded("3"), "0 != m_iError! m_iError = 3", 2, 3},
+             {Coded(" 7abc"), "0 != m_iError! m_iError =  7abc", 2, 7},
              {Coded("0", "<sessionid>S</sessionid><encodekey>K</encodekey>"),
               "markup.FindElem(sessionid) failed! can not find \"sessionid\" flag", 2, 0},
              {Coded("0", "<sessionid>S</sessionid>"),
               "markup.FindElem(encodekey) failed! can not find \"encodekey\" flag", 2, 0},
          }) {
-        EXPECT_FALSE(login.ParseLoginResult(reply, result)) << reply;
+        TraceCapture trace;
+        LoginResult result{"old-key", "old-session"};
+        std::optional<int32_t> code;
+        EXPECT_FALSE(LoginResultFromReply(reply, result, code)) << reply;
         EXPECT_TRUE(trace.Has(message, level)) << reply;
-        EXPECT_EQ(login.GetErrorCode(), error) << reply;
+        EXPECT_EQ(code, error) << reply;
+        EXPECT_EQ(result.strEncodeKey + "|" + result.strSessionId, "old-key|old-session") << reply;
     }
-    EXPECT_EQ(result.strEncodeKey + result.strSessionId, "old-keyold-session");
+}
+
+TEST(ServerRepliesTest, RequestBodiesNameTheirFieldsAndEncodeOnlyInStrictMode) {
+    const SecurityPolicy plain;
+    const SecurityPolicy strict = SecurityPolicy::Strict();
+    for (const auto& [policy, registration, login] : {
+             std::tuple<const SecurityPolicy*, const char*, const char*>{
+                 &plain, "cid=460 01&ctype=a&b", "cid=460 01&pass=p=w+&ctype=a&b"},
+             {&strict, "cid=460+01&ctype=a%26b", "cid=460+01&pass=p%3Dw%2B&ctype=a%26b"},
+         }) {
+        EXPECT_EQ(RegistrationBody(*policy, "460 01", "a&b"), registration);
+        EXPECT_EQ(LoginBody(*policy, "460 01", "p=w+", "a&b"), login);
+    }
 }
 
 }  // namespace

@@ -1,18 +1,29 @@
-// The result objects handed to the host: copies taken at the moment they are made, independent
-// of each other and of later logins, destroyed by their Release with the enter and leave traces.
+// The result objects as a host gets them: numbers 2 (the password) and 3 (encode key and session
+// id) of the plug-in object, after a login whose three values all differ. Each is a copy taken
+// when it is handed out, independent of later logins, destroyed by its Release with the enter and
+// leave traces.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "FakeHost.h"
 #include "FakeHttps.h"
+#include "ILoginResponse.h"
 #include "LoginImpl.h"
-#include "LoginResponseImpl.h"
-#include "RegResponseImpl.h"
+#include "LoginPluginImpl.h"
 #include "TestEnv.h"
 #include "libs/trace/TraceCapture.h"
 
 namespace {
+
+std::string Registered(const std::string& password) {
+    return "<result><resultValue>0</resultValue><password>" + password + "</password></result>";
+}
+
+std::string LoggedIn(const std::string& key, const std::string& session) {
+    return "<result><resultValue>0</resultValue><encodekey>" + key + "</encodekey><sessionid>" +
+           session + "</sessionid></result>";
+}
 
 std::vector<std::string> Messages(const TraceCapture& trace, const std::string& source) {
     std::vector<std::string> messages;
@@ -26,75 +37,100 @@ std::vector<std::string> Messages(const TraceCapture& trace, const std::string& 
     return messages;
 }
 
-TEST(ResponseObjectsTest, TwoObjectsAreIndependentAndReleaseTracesEnterAndLeave) {
-    auto* first = new CLoginResponseImpl("key", "session");
-    auto* second = new CLoginResponseImpl("key", "session");
+class ResponseObjectsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host.comm.SetSpn("CMCC");
+        host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir + "/");
+        host.setting.Sys("LOGIN", "URL", "https://acct.example.com/login");
+        host.setting.Sys("REGISTER", "URL", "https://acct.example.com/register");
+        LoginEnvironment env;
+        env.httpClient = https.Factory();
+        SetLoginEnvironmentForTest(env);
+        plugin->SetPluginContainer(&host.container);
+    }
+    void TearDown() override {
+        plugin->Release();
+        SetLoginEnvironmentForTest(LoginEnvironment{});
+        std::filesystem::remove_all(dir);
+    }
+    // One login sequence of the plug-in's login object, run on this thread.
+    bool LogIn() {
+        IBaseInterface* pLogin = nullptr;
+        if (!plugin->QueryInterface(1, &pLogin)) return false;
+        auto* login = dynamic_cast<CLoginImpl*>(pLogin);
+        return login && login->DoLoginThread();
+    }
+    template <typename T>
+    T* Query(int32_t number) {
+        IBaseInterface* out = nullptr;
+        if (!plugin->QueryInterface(number, &out)) return nullptr;
+        T* typed = dynamic_cast<T*>(out);
+        EXPECT_NE(typed, nullptr) << number;
+        return typed;
+    }
+
+    const std::string dir = MakeTempDir("responses-test");
+    FakeHost host;
+    FakeHttps https;
+    CLoginPluginImpl* plugin = new CLoginPluginImpl();
+};
+
+TEST_F(ResponseObjectsTest, NumbersTwoAndThreeHandOutThePasswordAndTheLoginsKeyAndSession) {
+    https.Script()
+        .Replies(200, Registered("password-1"))
+        .Replies(200, LoggedIn("encode-key-1", "session-1"));
+    EXPECT_EQ(Query<IRegResponse>(2), nullptr);  // no login yet
+    EXPECT_EQ(Query<ILoginResponse>(3), nullptr);
+    ASSERT_TRUE(LogIn());
+
+    IRegResponse* password = Query<IRegResponse>(2);
+    ILoginResponse* result = Query<ILoginResponse>(3);
+    ASSERT_NE(password, nullptr);
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(password->GetPassword(), "password-1");
+    EXPECT_EQ(password->GetErrorCode(), 0);
+    EXPECT_EQ(result->GetEncodeKey(), "encode-key-1");
+    EXPECT_EQ(result->GetSessionID(), "session-1");
+    EXPECT_EQ(result->GetErrorCode(), 0);
+    password->Release();
+    result->Release();
+}
+
+TEST_F(ResponseObjectsTest, ObjectsAreCopiesThatOutliveALaterLoginAndReleaseWithTraces) {
+    https.Script()
+        .Replies(200, Registered("password-1"))
+        .Replies(200, LoggedIn("encode-key-1", "session-1"))
+        .Replies(200, LoggedIn("encode-key-2", "session-2"));
+    ASSERT_TRUE(LogIn());
+    ILoginResponse* earlier = Query<ILoginResponse>(3);
+    ILoginResponse* twin = Query<ILoginResponse>(3);
+    ASSERT_NE(earlier, nullptr);
+    ASSERT_NE(twin, nullptr);
+    EXPECT_NE(earlier, twin);
+    ASSERT_TRUE(LogIn());
+    ILoginResponse* later = Query<ILoginResponse>(3);
+    ASSERT_NE(later, nullptr);
+
     TraceCapture trace;
-    first->Release();
-    EXPECT_EQ(second->GetEncodeKey(), "key");
-    EXPECT_EQ(second->GetSessionID(), "session");
-    EXPECT_EQ(second->GetErrorCode(), 0);
-    second->Release();
+    twin->Release();
+    EXPECT_EQ(earlier->GetEncodeKey() + "|" + earlier->GetSessionID(), "encode-key-1|session-1");
+    EXPECT_EQ(later->GetEncodeKey() + "|" + later->GetSessionID(), "encode-key-2|session-2");
+    earlier->Release();
     const std::vector<std::string> once = {"Enter Release()!", "Enter ~CLoginResponseImpl()!",
                                            "Leave ~CLoginResponseImpl()!", "Leave Release()!"};
     std::vector<std::string> twice = once;
     twice.insert(twice.end(), once.begin(), once.end());
     EXPECT_EQ(Messages(trace, "src\\LoginPlugin\\LoginResponseImpl"), twice);
-}
+    later->Release();
 
-TEST(ResponseObjectsTest, RegistrationObjectHoldsThePasswordAndTracesLikewise) {
-    TraceCapture trace;
-    auto* response = new CRegResponseImpl("pw");
-    EXPECT_EQ(response->GetPassword(), "pw");
-    EXPECT_EQ(response->GetErrorCode(), 0);
-    response->Release();
+    IRegResponse* password = Query<IRegResponse>(2);
+    ASSERT_NE(password, nullptr);
+    password->Release();
     EXPECT_EQ(Messages(trace, "src\\LoginPlugin\\RegResponseImpl"),
               (std::vector<std::string>{"Enter CRegResponseImpl()!", "Leave CRegResponseImpl()!",
                                         "Enter Release()!", "Enter ~CRegResponseImpl()!",
                                         "Leave ~CRegResponseImpl()!", "Leave Release()!"}));
-}
-
-// Objects are made from the login object's values as the plug-in object makes them.
-TEST(ResponseObjectsTest, ObjectMadeEarlierKeepsItsSessionAfterANewLogin) {
-    const std::string dir = MakeTempDir("responses-test");
-    FakeHost host;
-    host.comm.SetSpn("CMCC");
-    host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir + "/");
-    host.setting.Sys("LOGIN", "URL", "https://acct.example.com/login");
-    host.setting.Sys("REGISTER", "URL", "https://acct.example.com/register");
-    FakeHttps https;
-    https.Script()
-        .Replies(200, "<result><resultValue>0</resultValue><password>pw1</password></result>")
-        .Replies(200,
-                 "<result><resultValue>0</resultValue><encodekey>K1</encodekey>"
-                 "<sessionid>S1</sessionid></result>")
-        .Replies(200,
-                 "<result><resultValue>0</resultValue><encodekey>K2</encodekey>"
-                 "<sessionid>S2</sessionid></result>");
-    {
-        LoginEnvironment env;
-        env.httpClient = https.Factory();
-        CLoginImpl login(&host.container, env);
-        login.CreateKeyFile();
-        ASSERT_TRUE(login.DoLoginThread());
-        const LoginResult first = login.GetLoginResult();
-        auto* earlier = new CLoginResponseImpl(first.strEncodeKey, first.strSessionId);
-        auto* password = new CRegResponseImpl(login.GetPassword());
-
-        ASSERT_TRUE(login.DoLoginThread());
-        const LoginResult second = login.GetLoginResult();
-        auto* later = new CLoginResponseImpl(second.strEncodeKey, second.strSessionId);
-
-        EXPECT_EQ(earlier->GetSessionID(), "S1");
-        EXPECT_EQ(earlier->GetEncodeKey(), "K1");
-        EXPECT_EQ(later->GetSessionID(), "S2");
-        EXPECT_EQ(later->GetEncodeKey(), "K2");
-        EXPECT_EQ(password->GetPassword(), "pw1");
-        earlier->Release();
-        later->Release();
-        password->Release();
-    }
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -14,22 +14,6 @@
 
 namespace {
 
-using SettingsOptions = HostOptions;
-
-bool ParseSettingsOptions(const Args& args, SettingsOptions& options) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (!TakeHostOption(args, i, options, {"--profile", "--plugin"})) {
-            std::fprintf(stderr, "loginhost: unknown argument '%s'\n", args[i].c_str());
-            return false;
-        }
-    }
-    if (options.profile.empty()) {
-        std::fprintf(stderr, "loginhost settings: --profile DIR is required\n");
-        return false;
-    }
-    return true;
-}
-
 const char* EndCodeName(int32_t code) {
     switch (code) {
         case 1:
@@ -46,8 +30,8 @@ const char* EndCodeName(int32_t code) {
 }  // namespace
 
 int CommandSettings(const Args& args) {
-    SettingsOptions options;
-    if (!ParseSettingsOptions(args, options)) return 2;
+    HostOptions options;
+    if (!ParseHostOptions(args, options, {"--profile", "--plugin"}, "settings")) return 2;
     HostProfile profile;
     if (!LoadProfile(options.profile, profile)) return 2;
     HostReport report;
@@ -56,8 +40,7 @@ int CommandSettings(const Args& args) {
     HostContainer container;
     services.Register(container);
     PluginSession session;
-    const std::string path = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
-    if (!session.Load(path)) {
+    if (!session.Load(options.PluginPath())) {
         std::fprintf(stderr, "loginhost: %s\n", session.Error().c_str());
         return 2;
     }

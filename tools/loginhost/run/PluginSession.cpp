@@ -2,7 +2,9 @@
 
 #include "platform/module.h"
 
-PluginSession::~PluginSession() { Shutdown(); }
+PluginSession::~PluginSession() {
+    Shutdown();
+}
 
 bool PluginSession::Load(const std::string& path) {
     if (!m_library.Load(path)) {

@@ -22,11 +22,11 @@ std::unique_ptr<WatchCard> MakeCard(WatchCard*& pCard) {
 
 }  // namespace
 
-WatchService::WatchService(HostProfile& profile, HostReport& report, const WatchOptions& options)
+WatchService::WatchService(HostProfile& profile, HostReport& report, const std::string& modemId)
     : m_report(report),
       m_runner(profile, report, MakeCard(m_pCard)),
       m_net([this](const char* what, int32_t answer) { OnAsked(what, answer); }),
-      m_modems(options.modemId, [this](const ModemSnapshot& now) { OnModem(now); }),
+      m_modems(modemId, [this](const ModemSnapshot& now) { OnModem(now); }),
       m_network([this](const NetworkSnapshot& now) { OnNetwork(now); }) {
     m_runner.ServeNetwork(m_net.Connect(), m_net.Check());
 }

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <string>
 
-#include "Commands.h"
 #include "HostProfile.h"
 #include "HostReport.h"
 #include "HostRunner.h"
@@ -21,13 +20,10 @@
 #include "WatchCard.h"
 #include "WatchNet.h"
 
-struct WatchOptions : HostOptions {
-    std::string modemId;  // --modem: the equipment identifier of the modem to use
-};
-
 class WatchService {
 public:
-    WatchService(HostProfile& profile, HostReport& report, const WatchOptions& options);
+    // modemId: the equipment identifier of the modem to use; empty for the first one seen.
+    WatchService(HostProfile& profile, HostReport& report, const std::string& modemId);
     ~WatchService();
     WatchService(const WatchService&) = delete;
     WatchService& operator=(const WatchService&) = delete;

@@ -1,4 +1,5 @@
-// The SIM's identity: the card's IMSI, or the default identity kept in the user's registry.
+#include "IdentitySource.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -6,13 +7,14 @@
 #include <numeric>
 #include <utility>
 
-#include "LoginImpl.h"
+#include "EasyUseInterface.h"
 #include "libs/trace/Trace.h"
 #include "platform/localtime.h"
 #include "platform/registry.h"
 
 namespace {
 
+// The records keep the login object's site: users read them as its own.
 constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 
 const char* const kParentKey = "Software\\Mirolan\\Velko";
@@ -58,18 +60,18 @@ std::string TimeDigits(int64_t now) {
 
 }  // namespace
 
-std::string CLoginImpl::GetIMSI() {
+std::string IdentitySource::Get() {
     try {
-        std::string imsi = CachedIMSI();
+        std::string imsi = Cached();
         if (!imsi.empty()) return imsi;
         uint64_t ticket = 0;
-        imsi = ReadCardIMSI(ticket);
+        imsi = ReadCard(ticket);
         if (imsi.empty()) {
-            const std::string fallback = GetDefaultIMSI();
+            const std::string fallback = Default();
             // The default stands in for this read's empty result only: a read begun since owns
             // the cache.
-            std::lock_guard<std::mutex> lock(m_IMSIGuard);
-            if (m_strIMSI.empty() && m_nIMSITicket == ticket) m_strIMSI = fallback;
+            std::lock_guard<std::mutex> lock(m_guard);
+            if (m_strIMSI.empty() && m_nTicket == ticket) m_strIMSI = fallback;
             imsi = m_strIMSI.empty() ? fallback : m_strIMSI;
         }
         return imsi;
@@ -79,27 +81,37 @@ std::string CLoginImpl::GetIMSI() {
     }
 }
 
-std::string CLoginImpl::ReGetATIMSI() {
-    uint64_t ticket = 0;
-    return ReadCardIMSI(ticket);
+std::string IdentitySource::Cached() const {
+    std::lock_guard<std::mutex> lock(m_guard);
+    return m_strIMSI;
 }
 
-std::string CLoginImpl::ReadCardIMSI(uint64_t& ticket) {
-    ICheckDeviceType* pDevice = nullptr;
+uint64_t IdentitySource::BeginRead() {
+    std::lock_guard<std::mutex> lock(m_guard);
+    m_strIMSI.clear();
+    m_nTicket = ++m_nTickets;
+    return m_nTicket;
+}
+
+bool IdentitySource::Store(const std::string& imsi, uint64_t ticket) {
+    std::lock_guard<std::mutex> lock(m_guard);
+    if (ticket < m_nTicket) return false;
+    m_strIMSI = imsi;
+    m_nTicket = ticket;
+    return true;
+}
+
+std::string IdentitySource::ReadCard(uint64_t& ticket) {
     try {
-        ticket = BeginIMSIRead();
-        if (!m_pEasyUseInterface) {
-            TRACE_AT(kTrace, TRACE_WARN, "m_pEasyUseInterface is NULL!");
-            return {};
-        }
-        pDevice = m_pEasyUseInterface->GetCheckDeviceType();
-        if (!pDevice) {
+        ticket = BeginRead();
+        HostRef<ICheckDeviceType> device = CEasyUseInterface(m_pContainer).CheckDeviceType();
+        if (!device) {
             TRACE_AT(kTrace, TRACE_WARN, "pICheckDeviceType is NULL!");
             return {};
         }
-        MTSComm* pComm = pDevice->GetMTSComm();
+        MTSComm* pComm = device->GetMTSComm();
         // Released before the card is asked; the communication interface is the host's.
-        std::exchange(pDevice, nullptr)->Release();
+        device.Release();
         if (!pComm) {
             TRACE_AT(kTrace, TRACE_WARN, "pMTSComm is NULL!");
             return {};
@@ -108,51 +120,45 @@ std::string CLoginImpl::ReadCardIMSI(uint64_t& ticket) {
         int32_t error = 0;
         if (!pComm->SRVGetImsiInfo(buffer, error)) {
             TRACE_AT(kTrace, TRACE_ERRO, "pMTSComm->SRVGetImsiInfo() failed!");
-            m_iError = error;
+            m_error = error;
             return {};
         }
         // Taken as the host gives it; a missing terminator never runs past the buffer.
         std::string imsi(buffer, strnlen(buffer, sizeof buffer));
-        StoreIMSI(imsi, ticket);
+        Store(imsi, ticket);
         return imsi;
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "ReGetATIMSI() exception!");
-        if (pDevice) {
-            try {
-                pDevice->Release();
-            } catch (...) {
-            }
-        }
         return {};
     }
 }
 
-std::string CLoginImpl::GetDefaultIMSI() {
+std::string IdentitySource::Default() {
     try {
         std::string identity;
         RegKey key = RegKey::OpenCurrentUser(kIdentityKey, RegAccess::All);
         if (!key.IsOpen()) {
-            CreateDefaultIMSI(identity);
+            CreateDefault(identity);
             return identity;
         }
         char value[kIdentityBufferSize] = {};
         uint32_t size = sizeof value;
         if (!key.QueryValue(kIdentityValue, value, size)) {
             key.Close();
-            CreateDefaultIMSI(identity);
+            CreateDefault(identity);
             return identity;
         }
         key.Close();
         if (size == kStoredIdentitySize) return "9" + std::string(value, strnlen(value, size));
         // A value of another size is replaced; one that cannot be replaced gives nothing.
-        return CreateDefaultIMSI(identity) == 0 ? identity : std::string();
+        return CreateDefault(identity) == 0 ? identity : std::string();
     } catch (...) {
         return {};
     }
 }
 
-int CLoginImpl::CreateDefaultIMSI(std::string& identity) {
-    const int64_t now = m_pClock->Now();
+int IdentitySource::CreateDefault(std::string& identity) {
+    const int64_t now = m_clock.Now();
     const std::string stored = RandomDigits(now) + TimeDigits(now);
     identity = "9" + stored;
 

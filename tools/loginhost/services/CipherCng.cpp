@@ -42,8 +42,10 @@ private:
     BCRYPT_KEY_HANDLE m_handle = nullptr;
 };
 
-bool Run(bool encrypt, const unsigned char* key, const unsigned char* iv, const unsigned char* in,
-         size_t size, Bytes& out) {
+}  // namespace
+
+bool AesCbc(bool bEncrypt, const unsigned char* key, const unsigned char* iv,
+            const unsigned char* in, size_t size, Bytes& out) {
     if (size > static_cast<size_t>(ULONG_MAX) - kBlockSize) return false;
     Algorithm aes(BCRYPT_AES_ALGORITHM);
     if (!aes.get()) return false;
@@ -62,19 +64,17 @@ bool Run(bool encrypt, const unsigned char* key, const unsigned char* iv, const 
     ULONG n = 0;
     auto* input = const_cast<PUCHAR>(in);
     const NTSTATUS status =
-        encrypt ? BCryptEncrypt(handle.get(), input, static_cast<ULONG>(size), nullptr, chain,
-                                kBlockSize, buffer.data(), static_cast<ULONG>(buffer.size()), &n,
-                                BCRYPT_BLOCK_PADDING)
-                : BCryptDecrypt(handle.get(), input, static_cast<ULONG>(size), nullptr, chain,
-                                kBlockSize, buffer.data(), static_cast<ULONG>(buffer.size()), &n,
-                                BCRYPT_BLOCK_PADDING);
+        bEncrypt ? BCryptEncrypt(handle.get(), input, static_cast<ULONG>(size), nullptr, chain,
+                                 kBlockSize, buffer.data(), static_cast<ULONG>(buffer.size()), &n,
+                                 BCRYPT_BLOCK_PADDING)
+                 : BCryptDecrypt(handle.get(), input, static_cast<ULONG>(size), nullptr, chain,
+                                 kBlockSize, buffer.data(), static_cast<ULONG>(buffer.size()), &n,
+                                 BCRYPT_BLOCK_PADDING);
     if (!Ok(status) || n > buffer.size()) return false;
     buffer.resize(n);
     out.swap(buffer);
     return true;
 }
-
-}  // namespace
 
 bool Sha256(const unsigned char* data, size_t size, unsigned char digest[kDigestSize]) {
     if (size > ULONG_MAX) return false;
@@ -92,17 +92,6 @@ bool Sha256(const unsigned char* data, size_t size, unsigned char digest[kDigest
 bool RandomBytes(unsigned char* out, size_t size) {
     return size <= ULONG_MAX && Ok(BCryptGenRandom(nullptr, out, static_cast<ULONG>(size),
                                                    BCRYPT_USE_SYSTEM_PREFERRED_RNG));
-}
-
-bool AesCbcEncrypt(const unsigned char* key, const unsigned char* iv, const unsigned char* plain,
-                   size_t size, Bytes& cipher) {
-    return Run(true, key, iv, plain, size, cipher);
-}
-
-bool AesCbcDecrypt(const unsigned char* key, const unsigned char* iv, const unsigned char* cipher,
-                   size_t size, Bytes& plain) {
-    if (size == 0 || size % kBlockSize != 0) return false;
-    return Run(false, key, iv, cipher, size, plain);
 }
 
 }  // namespace hostcipher

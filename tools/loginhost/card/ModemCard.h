@@ -58,7 +58,14 @@ private:
     // With the port lock held: opens and initialises the port when needed.
     bool Ready(Clock::time_point deadline, int32_t& error);
     AtReply Command(const std::string& command, Clock::time_point deadline);
+    // With the port lock held: readies the port and sends command; false with error set unless
+    // the modem answered OK.
+    bool Ask(const char* command, Clock::time_point deadline, AtReply& reply, int32_t& error);
     bool Imsi(Clock::time_point deadline, std::string& imsi, int32_t& error);
+    bool Spn(Clock::time_point deadline, char* buf, size_t size, int32_t& error);
+    // Runs read(deadline) with the port lock held, waiting no longer than the time-out for it.
+    template <typename Read>
+    bool WithPort(int32_t& error, Read read);
     void Run();
 
     // The port for one user at a time, waited for no longer than a deadline. (Not a

@@ -1,14 +1,15 @@
-// The stored password: one record with one text field in "Key.dtc", in the user's private
-// directory as the host's settings name it.
+#include "KeyStore.h"
+
 #include <memory>
 
+#include "EasyUseInterface.h"
 #include "libs/filemanager/FileManager.h"
-#include "LoginImpl.h"
-#include "libs/trace/Trace.h"
 #include "global/VelkoException.h"
+#include "libs/trace/Trace.h"
 
 namespace {
 
+// The records keep the login object's site: users read them as its own.
 constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 
 const char* const kKeyFileName = "Key.dtc";
@@ -21,45 +22,30 @@ struct RecordRelease {
 };
 using RecordPtr = std::unique_ptr<IRecord, RecordRelease>;
 
-template <typename T>
-void ReleaseQuietly(T*& pInterface) {
-    if (!pInterface) return;
-    try {
-        pInterface->Release();
-    } catch (...) {
-    }
-    pInterface = nullptr;
-}
-
 }  // namespace
 
-std::string CLoginImpl::GetKeyFile() {
-    ISetting* pSetting = nullptr;
+std::string KeyStore::Path() const {
     try {
-        if (!m_pPluginContainer) throw CVelkoException();
-        CEasyUseInterface holder(m_pPluginContainer);
-        pSetting = holder.GetSetting();
-        if (!pSetting) throw CVelkoException();
+        if (!m_pContainer) throw CVelkoException();
+        const HostRef<ISetting> setting = CEasyUseInterface(m_pContainer).Setting();
+        if (!setting) throw CVelkoException();
         std::string dir;
-        if (!pSetting->GetSysSetting("CURRENT_USER_PRIVATE_DIR", "PATH", dir))
+        if (!setting->GetSysSetting("CURRENT_USER_PRIVATE_DIR", "PATH", dir))
             throw CVelkoException();
         // The setting ends with its separator; nothing is put in between.
-        std::string path = dir + kKeyFileName;
-        ReleaseQuietly(pSetting);
-        return path;
+        return dir + kKeyFileName;
     } catch (const CVelkoException&) {
         TRACE_AT(kTrace, TRACE_CRIT, "GetKeyFile() throw CVelkoException exception!");
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "GetKeyFile() exception!");
     }
-    ReleaseQuietly(pSetting);
     return {};
 }
 
-void CLoginImpl::CreateKeyFile() {
+void KeyStore::Create() const {
     try {
         CFileManager fm;  // closes the file on every way out
-        if (fm.Open(GetKeyFile()) != 0) {
+        if (fm.Open(Path()) != 0) {
             TRACE_AT(kTrace, TRACE_ERRO, "fm.Open() failed!");
             return;
         }
@@ -78,7 +64,7 @@ void CLoginImpl::CreateKeyFile() {
     }
 }
 
-std::string CLoginImpl::ReadPwd(const std::string& keyFile) {
+std::string KeyStore::Read(const std::string& keyFile) {
     if (keyFile.empty()) return {};
     try {
         // Declared in this order so that the record is released before the file is closed.
@@ -113,7 +99,7 @@ std::string CLoginImpl::ReadPwd(const std::string& keyFile) {
     return {};
 }
 
-bool CLoginImpl::WritePwd(const std::string& keyFile, const std::string& password) {
+bool KeyStore::Write(const std::string& keyFile, const std::string& password) {
     if (keyFile.empty() || password.empty()) return false;
     try {
         CFileManager fm;

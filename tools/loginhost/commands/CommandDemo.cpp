@@ -80,7 +80,7 @@ fs::path MakeTempDir(std::string& error) {
     }
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const fs::path dir = base / ("loginhost-demo-" + std::to_string(random() % 1000000));
+        fs::path dir = base / ("loginhost-demo-" + std::to_string(random() % 1000000));
         if (fs::create_directory(dir, ec)) return dir;
     }
     error = "cannot make a directory in " + base.string();

@@ -16,12 +16,14 @@ struct CipherCtxFree {
 };
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
 
-bool Run(bool encrypt, const unsigned char* key, const unsigned char* iv, const unsigned char* in,
-         size_t size, Bytes& out) {
+}  // namespace
+
+bool AesCbc(bool bEncrypt, const unsigned char* key, const unsigned char* iv,
+            const unsigned char* in, size_t size, Bytes& out) {
     if (size > static_cast<size_t>(INT_MAX) - kBlockSize) return false;
     CipherCtx ctx(EVP_CIPHER_CTX_new());
     if (!ctx ||
-        EVP_CipherInit_ex(ctx.get(), EVP_aes_256_cbc(), nullptr, key, iv, encrypt ? 1 : 0) != 1)
+        EVP_CipherInit_ex(ctx.get(), EVP_aes_256_cbc(), nullptr, key, iv, bEncrypt ? 1 : 0) != 1)
         return false;
     // EVP may write one block more than it is given.
     Bytes buffer(size + kBlockSize);
@@ -30,12 +32,10 @@ bool Run(bool encrypt, const unsigned char* key, const unsigned char* iv, const 
     if (EVP_CipherUpdate(ctx.get(), buffer.data(), &n, in, static_cast<int>(size)) != 1 ||
         EVP_CipherFinal_ex(ctx.get(), buffer.data() + n, &tail) != 1)
         return false;
-    buffer.resize(static_cast<size_t>(n + tail));
+    buffer.resize(static_cast<size_t>(n) + static_cast<size_t>(tail));
     out.swap(buffer);
     return true;
 }
-
-}  // namespace
 
 bool Sha256(const unsigned char* data, size_t size, unsigned char digest[kDigestSize]) {
     unsigned int n = 0;
@@ -44,17 +44,6 @@ bool Sha256(const unsigned char* data, size_t size, unsigned char digest[kDigest
 
 bool RandomBytes(unsigned char* out, size_t size) {
     return size <= static_cast<size_t>(INT_MAX) && RAND_bytes(out, static_cast<int>(size)) == 1;
-}
-
-bool AesCbcEncrypt(const unsigned char* key, const unsigned char* iv, const unsigned char* plain,
-                   size_t size, Bytes& cipher) {
-    return Run(true, key, iv, plain, size, cipher);
-}
-
-bool AesCbcDecrypt(const unsigned char* key, const unsigned char* iv, const unsigned char* cipher,
-                   size_t size, Bytes& plain) {
-    if (size == 0 || size % kBlockSize != 0) return false;
-    return Run(false, key, iv, cipher, size, plain);
 }
 
 }  // namespace hostcipher

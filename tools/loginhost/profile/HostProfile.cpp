@@ -152,7 +152,7 @@ bool LoadCard(const IniFile& ini, const std::string& path, CardProfile& card, st
         if (LowerAscii(e.key) == "port") return LoadModemCard(ini, path, card, error);
     }
     int given = 0;
-    auto once = [&given](KeySetter setter, int bit) {
+    auto once = [&given](const KeySetter& setter, int bit) {
         return [setter, bit, &given](const std::string& v, std::string& why) {
             if (given & bit) {
                 why = bit == 1 ? "imsi_error and imsi_errors both given"

@@ -1,19 +1,17 @@
-// The readers of the account server's replies: the registration reply (the password) and the
-// login reply (encode key and session id). Both leave the server's result code in m_iError.
+#include "AccountReplies.h"
+
 #include <cctype>
-#include <cstdint>
 #include <limits>
 
-#include "LoginImpl.h"
 #include "libs/trace/Trace.h"
 #include "markup/MarkupSTL.h"
 
 namespace {
+// The records keep the login object's site: users read them as its own.
 constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
+}  // namespace
 
-// The result code as atoi reads it: leading blanks, a sign, digits up to the first other byte;
-// no digits give 0. Out-of-range values saturate instead of being undefined.
-int32_t ResultCode(const std::string& text) {
+int32_t ReplyResultCode(const std::string& text) {
     size_t i = 0;
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
     bool bNegative = false;
@@ -28,9 +26,9 @@ int32_t ResultCode(const std::string& text) {
     if (value > std::numeric_limits<int32_t>::max()) value = std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(value);
 }
-}  // namespace
 
-std::string CLoginImpl::GetPwdFromResponse(const std::string& response) {
+std::string PasswordFromReply(const std::string& response, bool bTraceReply,
+                              std::optional<int32_t>& code) {
     try {
         CMarkupSTL markup;
         if (!markup.SetDoc(response)) {
@@ -40,7 +38,7 @@ std::string CLoginImpl::GetPwdFromResponse(const std::string& response) {
         if (!markup.FindElem("result")) {
             TRACE_AT(kTrace, TRACE_ERRO, "markup.FindElem() failed! can not find \"result\" flag");
             // The reply may hold the password.
-            if (m_Policy.TracesExchangedTexts()) TRACE_AT(kTrace, TRACE_ERRO, response);
+            if (bTraceReply) TRACE_AT(kTrace, TRACE_ERRO, response);
             return {};
         }
         if (!markup.IntoElem()) {
@@ -57,8 +55,8 @@ std::string CLoginImpl::GetPwdFromResponse(const std::string& response) {
             TRACE_AT(kTrace, TRACE_ERRO, "strResultValue equal !");
             return {};
         }
-        m_iError = ResultCode(strResultValue);
-        if (m_iError != 0) {
+        code = ReplyResultCode(strResultValue);
+        if (*code != 0) {
             TRACE_AT(kTrace, TRACE_ERRO, "atoi() failed!");
             return {};
         }
@@ -70,12 +68,13 @@ std::string CLoginImpl::GetPwdFromResponse(const std::string& response) {
         return markup.GetElemData();
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "GetPwdFromResponse() exception!");
-        m_iError = -100;
+        code = -100;
         return {};
     }
 }
 
-bool CLoginImpl::ParseLoginResult(const std::string& strResponse, LoginResult& result) {
+bool LoginResultFromReply(const std::string& strResponse, LoginResult& result,
+                          std::optional<int32_t>& code) {
     try {
         if (strResponse.empty()) {
             TRACE_AT(kTrace, TRACE_INFO, "strResponse equal !");
@@ -83,7 +82,7 @@ bool CLoginImpl::ParseLoginResult(const std::string& strResponse, LoginResult& r
         }
         CMarkupSTL markup;
         if (!markup.SetDoc(strResponse)) {
-            m_iError = -3;
+            code = -3;
             TRACE_AT(kTrace, TRACE_ERRO, "markup.SetDoc() failed!");
             return false;
         }
@@ -106,8 +105,8 @@ bool CLoginImpl::ParseLoginResult(const std::string& strResponse, LoginResult& r
             TRACE_AT(kTrace, TRACE_ERRO, "strResultValue equal !");
             return false;
         }
-        m_iError = ResultCode(strResultValue);
-        if (m_iError != 0) {
+        code = ReplyResultCode(strResultValue);
+        if (*code != 0) {
             TRACE_AT(kTrace, TRACE_ERRO, "0 != m_iError! m_iError = " + strResultValue);
             return false;
         }
@@ -124,18 +123,12 @@ bool CLoginImpl::ParseLoginResult(const std::string& strResponse, LoginResult& r
             return false;
         }
         parsed.strSessionId = markup.GetElemData();
-        // The host copies the result on its own threads (numbers 2 and 3): replace it whole
-        // under the guard, and only once both values are in hand.
-        if (&result == &m_LoginResult) {
-            std::lock_guard<std::mutex> lock(m_ResultGuard);
-            result = std::move(parsed);
-        } else {
-            result = std::move(parsed);
-        }
+        // Only once both values are in hand.
+        result = std::move(parsed);
         return true;
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "ParseLoginResult() exception!");
-        m_iError = -100;
+        code = -100;
         return false;
     }
 }

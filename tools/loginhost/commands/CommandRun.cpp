@@ -11,7 +11,6 @@
 #include "HostRunner.h"
 #include "HostScript.h"
 #include "ModemCard.h"
-#include "PluginSession.h"
 #include "platform/serial.h"
 
 namespace {
@@ -25,27 +24,22 @@ struct RunOptions : HostOptions {
 };
 
 bool ParseRunOptions(const Args& args, RunOptions& options) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool bHasValue = i + 1 < args.size();
-        if (TakeHostOption(args, i, options, {"--profile", "--plugin", "--json"})) continue;
-        if (a == "--script" && bHasValue) {
-            options.script = args[++i];
-        } else if (a == "--timeout" && bHasValue) {
-            const std::string& text = args[++i];
-            char* end = nullptr;
-            options.timeout = std::strtod(text.c_str(), &end);
-            if (text.empty() || *end != '\0' || !(options.timeout >= 0)) {
-                std::fprintf(stderr, "loginhost: --timeout takes seconds, not '%s'\n",
-                             text.c_str());
-                return false;
-            }
-        } else {
-            std::fprintf(stderr, "loginhost: unknown argument '%s'\n", a.c_str());
-            return false;
+    const OwnOption own = [&options](const Args& a, size_t& i, bool& bBad) {
+        if (i + 1 >= a.size()) return false;
+        if (a[i] == "--script") {
+            options.script = a[++i];
+            return true;
         }
-    }
-    return true;
+        if (a[i] != "--timeout") return false;
+        const std::string& text = a[++i];
+        char* end = nullptr;
+        options.timeout = std::strtod(text.c_str(), &end);
+        bBad = text.empty() || *end != '\0' || !(options.timeout >= 0);
+        if (bBad)
+            std::fprintf(stderr, "loginhost: --timeout takes seconds, not '%s'\n", text.c_str());
+        return true;
+    };
+    return ParseHostOptions(args, options, {"--profile", "--plugin", "--json"}, nullptr, own);
 }
 
 }  // namespace
@@ -86,8 +80,7 @@ int CommandRun(const Args& args) {
 
     HostReport report;
     HostRunner runner(profile, report, std::move(card));
-    const std::string path = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
-    if (!runner.Start(path, error)) {
+    if (!runner.Start(options.PluginPath(), error)) {
         std::fprintf(stderr, "loginhost: %s\n", error.c_str());
         return 2;
     }

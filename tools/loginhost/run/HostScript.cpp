@@ -211,6 +211,14 @@ int32_t StateCode(HostRunner& runner) {
     return runner.Login() ? runner.Login()->GetErrorCode() : 0;
 }
 
+// "FILE:LINE: " and the texts: where a script went wrong, and what.
+template <typename... Texts>
+std::string At(const std::string& name, int line, const Texts&... texts) {
+    std::string out = name + ":" + std::to_string(line) + ": ";
+    (out.append(texts), ...);
+    return out;
+}
+
 }  // namespace
 
 bool HostScript::Load(const std::string& path, std::string& error) {
@@ -237,18 +245,17 @@ bool HostScript::Parse(const std::string& name, const std::string& text, std::st
         step.text = line;
         std::string why;
         if (!ParseStep(line, step, why)) {
-            error = name + ":" + std::to_string(number) + ": " + why;
+            error = At(name, number, why);
             return false;
         }
         if (step.kind == ScriptStep::Kind::kAddListener) listeners.insert(step.key);
         if (step.kind == ScriptStep::Kind::kRemoveListener && !listeners.count(step.key)) {
-            error =
-                name + ":" + std::to_string(number) + ": no listener '" + step.key + "' was added";
+            error = At(name, number, "no listener '", step.key, "' was added");
             return false;
         }
         if (bDestroyed && NeedsPlugin(step.kind)) {
-            error = name + ":" + std::to_string(number) + ": '" + line +
-                    "' after destroy (only sleep and expect may follow)";
+            error =
+                At(name, number, "'", line, "' after destroy (only sleep and expect may follow)");
             return false;
         }
         bDestroyed = bDestroyed || step.kind == ScriptStep::Kind::kDestroy;

@@ -136,13 +136,29 @@ bool ModemCard::Ready(Clock::time_point deadline, int32_t& error) {
     return true;
 }
 
-bool ModemCard::Imsi(Clock::time_point deadline, std::string& imsi, int32_t& error) {
+bool ModemCard::Ask(const char* command, Clock::time_point deadline, AtReply& reply,
+                    int32_t& error) {
     if (!Ready(deadline, error)) return false;
-    const AtReply reply = Command("AT+CIMI", deadline);
-    if (reply.final != AtReply::Final::kOk) {
-        error = DeviceErrorOf(reply);
+    reply = Command(command, deadline);
+    if (reply.final == AtReply::Final::kOk) return true;
+    error = DeviceErrorOf(reply);
+    return false;
+}
+
+template <typename Read>
+bool ModemCard::WithPort(int32_t& error, Read read) {
+    const auto deadline = Clock::now() + m_options.timeout;
+    const PortLock lock(*this, deadline);
+    if (!lock.Held()) {
+        error = modem_error::kNoAnswer;
         return false;
     }
+    return read(deadline);
+}
+
+bool ModemCard::Imsi(Clock::time_point deadline, std::string& imsi, int32_t& error) {
+    AtReply reply;
+    if (!Ask("AT+CIMI", deadline, reply, error)) return false;
     for (const std::string& line : reply.lines) {
         if (IsImsi(line)) {
             imsi = line;
@@ -154,31 +170,22 @@ bool ModemCard::Imsi(Clock::time_point deadline, std::string& imsi, int32_t& err
 }
 
 bool ModemCard::ReadImsi(char* buf, size_t size, int32_t& error) {
-    const auto deadline = Clock::now() + m_options.timeout;
-    const PortLock lock(*this, deadline);
-    if (!lock.Held()) {
-        error = modem_error::kNoAnswer;
-        return false;
-    }
-    std::string imsi;
-    if (!Imsi(deadline, imsi, error)) return false;
-    Fill(imsi, buf, size);
-    return true;
+    return WithPort(error, [&](Clock::time_point deadline) {
+        std::string imsi;
+        if (!Imsi(deadline, imsi, error)) return false;
+        Fill(imsi, buf, size);
+        return true;
+    });
 }
 
 bool ModemCard::ReadSpn(char* buf, size_t size, int32_t& error) {
-    const auto deadline = Clock::now() + m_options.timeout;
-    const PortLock lock(*this, deadline);
-    if (!lock.Held()) {
-        error = modem_error::kNoAnswer;
-        return false;
-    }
-    if (!Ready(deadline, error)) return false;
-    const AtReply reply = Command(kReadSpn, deadline);
-    if (reply.final != AtReply::Final::kOk) {
-        error = DeviceErrorOf(reply);
-        return false;
-    }
+    return WithPort(error,
+                    [&](Clock::time_point deadline) { return Spn(deadline, buf, size, error); });
+}
+
+bool ModemCard::Spn(Clock::time_point deadline, char* buf, size_t size, int32_t& error) {
+    AtReply reply;
+    if (!Ask(kReadSpn, deadline, reply, error)) return false;
     for (const std::string& line : reply.lines) {
         int sw1 = 0, sw2 = 0;
         std::string data;

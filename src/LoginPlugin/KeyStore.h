@@ -1,0 +1,25 @@
+// The key store: the stored password in "Key.dtc" in the user's private directory as the host's
+// settings name it. Owns the file's layout (one record, one text field) and its repair (a file
+// that lost its field gets it declared again before the first record is written).
+#pragma once
+
+#include <string>
+
+#include "IPluginContainer.h"
+
+class KeyStore {
+public:
+    explicit KeyStore(IPluginContainer* pContainer) : m_pContainer(pContainer) {}
+
+    // The file's path; empty (traced) when the host's settings do not name the directory.
+    std::string Path() const;
+    // Prepares the file at Path() (its field declared) unless it already holds a record.
+    void Create() const;
+    // The password of record 0; empty (traced) when there is none.
+    static std::string Read(const std::string& keyFile);
+    // Makes or rewrites record 0; a file with more than one record is left alone.
+    static bool Write(const std::string& keyFile, const std::string& password);
+
+private:
+    IPluginContainer* m_pContainer;
+};

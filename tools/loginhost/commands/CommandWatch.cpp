@@ -1,0 +1,34 @@
+// loginhost watch: the plug-in served from the system bus (the modem and network services) until
+// SIGINT or SIGTERM; see WatchService.h.
+#include "Commands.h"
+#include "HostProfile.h"
+#include "HostReport.h"
+#include "WatchService.h"
+
+namespace {
+
+struct WatchOptions : HostOptions {
+    std::string modemId;  // --modem: the equipment identifier of the modem to use
+};
+
+bool ParseWatchOptions(const Args& args, WatchOptions& options) {
+    const OwnOption own = [&options](const Args& a, size_t& i, bool&) {
+        if (a[i] != "--modem" || i + 1 >= a.size()) return false;
+        options.modemId = a[++i];
+        return true;
+    };
+    return ParseHostOptions(args, options, {"--profile", "--plugin", "--json"}, "watch", own);
+}
+
+}  // namespace
+
+int CommandWatch(const Args& args) {
+    WatchOptions options;
+    if (!ParseWatchOptions(args, options)) return 2;
+    HostProfile profile;
+    if (!LoadProfile(options.profile, profile)) return 2;
+    HostReport report;
+    report.SetJson(options.bJson);
+    WatchService service(profile, report, options.modemId);
+    return service.Run(options.PluginPath());
+}
