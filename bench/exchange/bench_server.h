@@ -5,6 +5,7 @@
 #include <string>
 
 #include "FakeHost.h"
+#include "FormHeaders.h"
 #include "LoginImpl.h"
 #include "loopback_servers.h"
 
@@ -26,6 +27,3 @@ private:
     AccountServer m_server;
     std::string m_strCertificate;
 };
-
-constexpr char kFormHeaders[] =
-    "Accept:*/*\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\n";

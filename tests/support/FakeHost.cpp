@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 template <typename Map>
@@ -36,8 +37,20 @@ bool FakeSetting::GetUserSetting(const std::string& section, const std::string& 
 bool FakeSetting::SetUserSetting(const std::string& section, const std::string& key,
                                  const std::string& value) {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (key == m_failUserKey) return false;
     m_user[{section, key}] = value;
+    m_userWrites += (m_userWrites.empty() ? "" : " ") + section + "/" + key + "=" + value;
     return true;
+}
+
+std::string FakeSetting::TakeUserWrites() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::exchange(m_userWrites, {});
+}
+
+void FakeSetting::FailUserKey(const std::string& key) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_failUserKey = key;
 }
 
 bool FakeSetting::GetNamedSetting(const std::string& name, std::string& value) {

@@ -20,49 +20,16 @@ if [ "$modem_sim" = - ]; then
     fi
 fi
 data="$(cd "$(dirname "$0")/../../data/scenarios" && pwd)"
-readonly IMSI=460001234567890 SKIP=77
-
-fail() {
-    echo "FAILED: $scenario: $*" >&2
-    exit 1
-}
-server_bin=${LOGIN_ACCOUNT_SERVER:-}
-if [ -z "$server_bin" ] || [ ! -x "$server_bin" ]; then
-    echo "SKIPPED: LOGIN_ACCOUNT_SERVER does not name the native account-server"
-    exit $SKIP
-fi
-
-rm -rf "$work"
-mkdir -p "$work/host" "$work/profile" "$work/keys"
-cp "$host_src" "$plugin_src" "$work/host/"
-host="$work/host/$(basename "$host_src")"
-cd "$work"
-export LOGINPLUGIN_REGISTRY="$work/registry"
-
-pids=()
-stop_all() {
+readonly IMSI=460001234567890
+. "$(dirname "$0")/../../support/scenario_lib.sh"
+need_server
+host_dir "$work" "$host_src" "$plugin_src"
+on_stop() {
     exec 7>&- 2>/dev/null || true
     [ ${#runner[@]} -gt 0 ] && rm -f "${WINEPREFIX:-$HOME/.wine}/dosdevices/com5"
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
+    return 0
 }
-trap stop_all EXIT
-trap 'exit 1' INT TERM
-
-# wait_for FILE PATTERN: until a line of FILE matches (the programs print what they do).
-wait_for() {
-    for _ in $(seq 600); do
-        tr -d '\r' <"$1" | grep -qE "$2" && return 0
-        sleep 0.05
-    done
-    fail "$1 never printed /$2/"
-}
-
-mkfifo server.fifo
-"$server_bin" --port 0 >server.fifo 2>server.log &
-pids+=($!)
-read -r word server_port <server.fifo || word=
-[ "$word" = port ] || fail "account-server did not start"
+start_server server
 
 # start_modem SCRIPT-LINES: the simulated modem; lines written to fd 7 change it.
 start_modem() {
@@ -79,14 +46,7 @@ if [ ${#runner[@]} -gt 0 ]; then
     ln -sfn "$work/ttyModem" "${WINEPREFIX:-$HOME/.wine}/dosdevices/com5"
     port=COM5
 fi
-cat >profile/system.ini <<INI
-[LOGIN]
-URL=https://127.0.0.1:$server_port/login
-[REGISTER]
-URL=https://127.0.0.1:$server_port/register
-[CURRENT_USER_PRIVATE_DIR]
-PATH=keys/
-INI
+write_urls "$server_port"
 printf '[card]\nport=%s\n' "$port" >profile/card.ini
 "${runner[@]}" "$host" encode-table "$data/brand-table.xml" host/SIMBrandInfo.xml --profile profile \
     >encode.out 2>&1 || fail "encode-table failed"
@@ -107,14 +67,11 @@ host_done() {
     cat "$1.txt"
     tr -d '\r' <"$1.err" >&2
 }
-json() {  # OUT FIELD
-    tail -n 1 "$1.txt" | sed -nE "s/.*\"$2\":(\"([^\"]*)\"|([^,}\"]*)).*/\2\3/p"
-}
 expect_login() {  # OUT IMSI-PATTERN
     [ "$status" -eq 0 ] || fail "$1: exit status $status"
     grep -q 'expect    FAILED' "$1.txt" && fail "an expectation of the script failed"
-    [ "$(json "$1" login)" = true ] || fail "$1: not logged in"
-    [[ "$(json "$1" imsi)" =~ ^$2$ ]] || fail "$1: identity $(json "$1" imsi)"
+    [ "$(json "$1.txt" login)" = true ] || fail "$1: not logged in"
+    [[ "$(json "$1.txt" imsi)" =~ ^$2$ ]] || fail "$1: identity $(json "$1.txt" imsi)"
     grep -qx 'shutdown  OnDestroy, Release' "$1.txt" || fail "$1: no clean shutdown"
 }
 logins() { grep -c 'POST /login' server.log || true; }

@@ -18,98 +18,8 @@ runner=("$@")
 data="$(cd "$(dirname "$0")/../../data/scenarios" && pwd)"
 
 readonly IMSI_A=460001234567890 IMSI_B=460009876543210
-readonly SKIP=77
-
-server_bin=${LOGIN_ACCOUNT_SERVER:-}
-need_server() {
-    if [ -z "$server_bin" ] || [ ! -x "$server_bin" ]; then
-        echo "SKIPPED: LOGIN_ACCOUNT_SERVER does not name the native account-server"
-        exit $SKIP
-    fi
-}
-
-fail() {
-    echo "FAILED: $scenario: $*" >&2
-    exit 1
-}
-
-rm -rf "$work"
-mkdir -p "$work/host" "$work/profile" "$work/keys"
-cp "$host_src" "$plugin_src" "$work/host/"
-host="$work/host/$(basename "$host_src")"
-cd "$work"
-# The plug-in's registry store (Linux); under Wine the prefix's registry serves.
-export LOGINPLUGIN_REGISTRY="$work/registry"
-
-pids=()
-stop_all() {
-    local pid left
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    for _ in $(seq 50); do
-        left=
-        for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && left=1; done
-        [ -z "$left" ] && break
-        sleep 0.1
-    done
-    for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-}
-trap stop_all EXIT
-trap 'exit 1' INT TERM
-
-# start_server NAME [switch...]: an account server logging its requests to NAME.log; its port
-# goes into the variable NAME_port. With PORT set, it listens there.
-start_server() {
-    local name=$1 word port
-    shift
-    need_server
-    rm -f "$name.fifo"
-    mkfifo "$name.fifo"
-    "$server_bin" --port "${PORT:-0}" "$@" >"$name.fifo" 2>>"$name.log" &
-    pids+=($!)
-    eval "${name}_pid=$!"
-    read -r word port <"$name.fifo" || word=
-    [ "$word" = port ] || fail "account-server $* did not start"
-    eval "${name}_port=$port"
-}
-
-# kill_server NAME: ends a server at once (one that has only told a free port; a stop signal
-# that comes before the server listens may be lost).
-kill_server() {
-    local pid
-    eval "pid=\$${1}_pid"
-    kill -KILL "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-}
-
-# start_proxy USER PASSWORD CONNECT_PORT: tinyproxy asking for Basic credentials on a free port
-# (proxy_port), its log in proxy.log.
-start_proxy() {
-    local attempt
-    for attempt in 1 2 3 4 5; do
-        proxy_port=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
-        cat >tinyproxy.conf <<CONF
-Port $proxy_port
-Listen 127.0.0.1
-Timeout 60
-MaxClients 16
-LogLevel Info
-Allow 127.0.0.1
-DisableViaHeader Yes
-BasicAuth $1 $2
-ConnectPort $3
-CONF
-        : >proxy.log
-        tinyproxy -d -c tinyproxy.conf >>proxy.log 2>&1 &
-        pids+=($!)
-        for _ in $(seq 50); do
-            grep -q "Accepting connections" proxy.log && return 0
-            grep -q "Could not create listening sockets" proxy.log && break
-            sleep 0.1
-        done
-    done
-    fail "tinyproxy did not start"
-}
+. "$(dirname "$0")/../../support/scenario_lib.sh"
+host_dir "$work" "$host_src" "$plugin_src"
 
 # run_host OUT [argument...]: runs the host; its output (without the carriage returns of a
 # Windows program) in OUT, its error output in OUT.err, its exit status in $status.
@@ -122,11 +32,6 @@ run_host() {
     echo "--- loginhost $* (status $status)"
     cat "$out"
     tr -d '\r' <"$out.err" >&2
-}
-
-# json OUT FIELD: a field of the JSON object on the last line of OUT (texts without quotes).
-json() {
-    tail -n 1 "$1" | sed -nE "s/.*\"$2\":(\"([^\"]*)\"|([^,}\"]*)).*/\2\3/p"
 }
 
 expect_json() {  # OUT FIELD VALUE
@@ -155,14 +60,7 @@ line_of() {  # OUT PATTERN: the number of the first line matching the extended p
 }
 
 write_profile() {  # PORT [IMSI]
-    cat >profile/system.ini <<INI
-[LOGIN]
-URL=https://127.0.0.1:$1/login
-[REGISTER]
-URL=https://127.0.0.1:$1/register
-[CURRENT_USER_PRIVATE_DIR]
-PATH=keys/
-INI
+    write_urls "$1"
     printf '[card]\nimsi=%s\nspn=CMCC\n' "${2:-$IMSI_A}" >profile/card.ini
 }
 

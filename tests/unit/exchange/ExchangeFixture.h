@@ -7,10 +7,10 @@
 
 #include "FakeHost.h"
 #include "FakeHttps.h"
+#include "FormHeaders.h"
 #include "LoginImpl.h"
 #include "libs/trace/TraceCapture.h"
 
-constexpr char kHeaders[] = "Accept:*/*\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\n";
 constexpr char kUrl[] = "https://acct.example.com:8443/svc/login?v=1";
 constexpr uint32_t kSecureFlag = 0x00800000;
 // The steps of one exchange: its opening, the reading of the answer, and the closing of the
@@ -30,7 +30,8 @@ protected:
     bool Post(const std::string& url = kUrl, const std::string& proxyAddress = "",
               const std::string& proxyPort = "", bool bSecure = true) {
         reply = ServerReply();
-        return login.PostToServer(url, kHeaders, "cid=1", proxyAddress, proxyPort, bSecure, reply);
+        return login.PostToServer(url, kFormHeaders, "cid=1", proxyAddress, proxyPort, bSecure,
+                                  reply);
     }
 
     FakeHost host;

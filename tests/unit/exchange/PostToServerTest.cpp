@@ -13,7 +13,7 @@ using PostToServerTest = ExchangeTest;
 TEST_F(PostToServerTest, OneRequestIsTheseCallsWithTheseBytes) {
     https.Script().Replies(200, "<result/>");
     ASSERT_TRUE(
-        login.PostToServer(kUrl, kHeaders, "cid=460&pass=p w&ctype=CM", "", "", true, reply));
+        login.PostToServer(kUrl, kFormHeaders, "cid=460&pass=p w&ctype=CM", "", "", true, reply));
     EXPECT_EQ(https.Ops(), std::string(kOpens) + "Send " + kReads + kCloses);
     const auto calls = https.Calls();
     EXPECT_EQ(calls[0].text1, "Velko Agent");
@@ -24,8 +24,7 @@ TEST_F(PostToServerTest, OneRequestIsTheseCallsWithTheseBytes) {
     EXPECT_EQ(calls[2].text1, "POST");
     EXPECT_EQ(calls[2].text2, "/svc/login?v=1");
     EXPECT_EQ(calls[2].number, kSecureFlag);
-    EXPECT_EQ(calls[3].text1, kHeaders);
-    EXPECT_EQ(calls[3].text1.size(), 63u);
+    EXPECT_EQ(calls[3].text1, kFormHeaders);
     EXPECT_EQ(calls[3].text2, "cid=460&pass=p w&ctype=CM");  // nothing escaped
     EXPECT_EQ(calls[6].number, 9u);  // the read asks for the announced length
     EXPECT_EQ(reply.nStatus, 200);
@@ -120,7 +119,7 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
         c.script(fresh.Script());
         trace.Clear();
         ServerReply out;
-        EXPECT_EQ(other.PostToServer(kUrl, kHeaders, "cid=1", c.bProxied ? "proxy.local" : "",
+        EXPECT_EQ(other.PostToServer(kUrl, kFormHeaders, "cid=1", c.bProxied ? "proxy.local" : "",
                                      c.bProxied ? "3128" : "", true, out),
                   c.text != nullptr);
         EXPECT_EQ(out.strText, c.text ? c.text : "");
@@ -131,7 +130,7 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
         EXPECT_EQ(fresh.Ops(), c.ops);
         EXPECT_TRUE(fresh.AllHandlesClosed());
         for (const HttpCall& send : fresh.Calls("Send")) {  // a retry sends the same bytes
-            EXPECT_EQ(send.text1 + send.text2, std::string(kHeaders) + "cid=1");
+            EXPECT_EQ(send.text1 + send.text2, std::string(kFormHeaders) + "cid=1");
         }
         for (const HttpCall& option : fresh.Calls("SetOption")) {
             if (option.number == 31) {
@@ -157,7 +156,7 @@ TEST_F(PostToServerTest, StopRequestBeforeTheExchangeOrItsRetryEndsIt) {
     CLoginImpl other(&host.container, Over(https));
     https.Script().SendFails(12038);
     https.OnCall("SetOption", [&other] { other.StopThread(); });
-    EXPECT_FALSE(other.PostToServer(kUrl, kHeaders, "cid=1", "", "", true, reply));
+    EXPECT_FALSE(other.PostToServer(kUrl, kFormHeaders, "cid=1", "", "", true, reply));
     EXPECT_EQ(other.GetErrorCode(), 12017);
     EXPECT_EQ(https.Ops(), std::string(kOpens) + "Send SetOption(31) " + kCloses);
 }
@@ -207,7 +206,8 @@ TEST_F(PostToServerTest, ClaimedLengthIsReadInStepsUpToTheBound) {
         CLoginImpl other(&host.container, Over(fresh));
         fresh.Script().RepliesWithLength(200, c.body, c.length);
         trace.Clear();
-        EXPECT_EQ(other.PostToServer(kUrl, kHeaders, "cid=1", "", "", true, reply), c.error == 0);
+        EXPECT_EQ(other.PostToServer(kUrl, kFormHeaders, "cid=1", "", "", true, reply),
+                  c.error == 0);
         EXPECT_EQ(other.GetErrorCode(), c.error);
         std::vector<uint32_t> asked;
         for (const HttpCall& read : fresh.Calls("Read")) asked.push_back(read.number);
@@ -226,10 +226,8 @@ TEST_F(PostToServerTest, StopRequestCancelsASendInProgress) {
     bool bResult = true;
     std::thread worker([&] { bResult = Post(); });
     ASSERT_TRUE(https.WaitForBlockedSend());
-    const auto start = std::chrono::steady_clock::now();
     login.StopThread();
     worker.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_FALSE(bResult);
     EXPECT_EQ(login.GetErrorCode(), 12017);
     EXPECT_TRUE(https.AllHandlesClosed());

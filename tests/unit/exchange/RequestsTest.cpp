@@ -16,7 +16,7 @@ TEST_F(RequestsTest, RegistrationPostsIdentityAndSimTypeAndGivesThePasswordUnsto
     EXPECT_EQ(login.DoRegister(kRegisterUrl, "460&x=1", "CM NET"), "pw-1");
     const auto sends = https.Calls("Send");
     ASSERT_EQ(sends.size(), 1u);
-    EXPECT_EQ(sends[0].text1, kHeaders);
+    EXPECT_EQ(sends[0].text1, kFormHeaders);
     EXPECT_EQ(sends[0].text2, "cid=460&x=1&ctype=CM NET");
     EXPECT_EQ(https.Calls("OpenRequest")[0].text2, "/register");
     EXPECT_EQ(https.Calls("OpenRequest")[0].number, kSecureFlag);
@@ -48,7 +48,7 @@ TEST_F(RequestsTest, LoginPostsTheFormAndKeepsTheResult) {
                  "<sessionid>SID</sessionid></result>")
         .Replies(200, "<result><other/></result>");
     ASSERT_TRUE(login.DoLoginServer(kLoginUrl, "p&ss=1", "CM"));
-    EXPECT_EQ(https.Calls("Send")[0].text1, kHeaders);
+    EXPECT_EQ(https.Calls("Send")[0].text1, kFormHeaders);
     EXPECT_EQ(https.Calls("Send")[0].text2, "cid=460001234567890&pass=p&ss=1&ctype=CM");
     EXPECT_EQ(login.GetLoginResult().strEncodeKey, "EK");
     EXPECT_EQ(login.GetLoginResult().strSessionId, "SID");

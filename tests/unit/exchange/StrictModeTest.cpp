@@ -72,8 +72,9 @@ TEST_F(StrictExchangeTest, CertificateErrorsEndTheExchangeWithTheirNumber) {
             fresh.Script().SendFails(code);
             trace.Clear();
             ServerReply out;
-            EXPECT_FALSE(other.PostToServer(kUrl, kHeaders, "cid=1", bProxied ? "proxy.local" : "",
-                                            bProxied ? "3128" : "", true, out));
+            EXPECT_FALSE(other.PostToServer(kUrl, kFormHeaders, "cid=1",
+                                            bProxied ? "proxy.local" : "", bProxied ? "3128" : "",
+                                            true, out));
             EXPECT_EQ(other.GetErrorCode(), static_cast<int32_t>(code));
             EXPECT_TRUE(
                 trace.Has("HttpSendRequest() certificate refused : " + std::to_string(code), 2));
@@ -95,7 +96,7 @@ TEST_F(StrictExchangeTest, FormValuesAreEncodedAndBodiesAndRepliesStayOutOfTheTr
     EXPECT_FALSE(login.DoLoginServer("https://acct.example.com/login", password, "CM"));
     const auto sends = https.Calls("Send");
     ASSERT_EQ(sends.size(), 2u);
-    EXPECT_EQ(sends[0].text1, kHeaders);
+    EXPECT_EQ(sends[0].text1, kFormHeaders);
     EXPECT_EQ(sends[0].text2, "cid=460%26x&ctype=%D2%C6+NET%7E");  // GBK bytes too
     EXPECT_EQ(sends[1].text2, "cid=460001234567890&pass=p%26ss%3Dw+rd%25%2B&ctype=CM");
     EXPECT_TRUE(trace.Has("markup.FindElem() failed! can not find \"result\" flag", 2));

@@ -48,7 +48,7 @@ protected:
 TEST_F(FileManagerTest, AMissingFileOpensEmptyAndAppearsWithItsFirstField) {
     CFileManager fm;
     EXPECT_NE(fm.Open(dir.File("no-such-dir") + "/file"), 0);
-    EXPECT_NE(fm.Open(dir.Path().string()), 0);
+    EXPECT_NE(fm.Open(dir.Path()), 0);
     ASSERT_EQ(fm.Open(path), 0);
     EXPECT_EQ(fm.GetRecordCount(), 0u);
     EXPECT_EQ(fm.CreateNewRecord(), nullptr);  // no field to hold anything

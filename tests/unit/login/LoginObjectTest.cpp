@@ -174,13 +174,11 @@ TEST_F(LoginObjectTest, AWorkerThatDoesNotStopIsGivenUpAfterFiveSeconds) {
 
 TEST(RealClockTest, StopEndsTheCurrentSleepAndEveryLaterOne) {
     const auto clock = MakeRealClock();
-    auto sleeper = std::async(std::launch::async, [&] { clock->Sleep(600000); });
+    // Hour-long sleeps: a clock that missed the stop keeps the test past ctest's time-out.
+    auto sleeper = std::async(std::launch::async, [&] { clock->Sleep(3600000); });
     clock->Stop();
-    // A safety limit only: the sleep ends as soon as the stop is seen.
-    EXPECT_EQ(sleeper.wait_for(std::chrono::seconds(60)), std::future_status::ready);
-    const auto begin = std::chrono::steady_clock::now();
-    clock->Sleep(600000);
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(60));
+    sleeper.wait();
+    clock->Sleep(3600000);
 }
 
 TEST(EasyUseInterfaceTest, EachFetchAsksForItsOwnInterfaceAndRefusesTheWrongKind) {

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <string>
 
-#include "tests/integration/https/exchange_support.h"
+#include "exchange_support.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <tuple>
 
 #include "UiDriver.h"
-#include "UiFakeHost.h"
+#include "UiHost.h"
 #include "global/BaseSubDlg.h"
 #include "libs/norvacontrol/SkinRegion.h"
 #include "libs/trace/TraceCapture.h"
@@ -56,14 +56,14 @@ class BaseSubDlgTest : public ::testing::Test {
 protected:
     // A modeless, hidden dialog with the skin loaded.
     HWND Make(TestSubDlg& dlg, const char* skin) {
-        dlg.SetPluginContainer(&host);
+        dlg.SetPluginContainer(&host.container);
         // The skin libraries stay loaded for the rest of the program.
         dlg.hSkin = LoadLibraryA((ProgramDirectory() + "skin\\" + skin).c_str());
         if (!dlg.Create()) return nullptr;
         dlg.LoadSkin();
         return dlg.GetSafeHwnd();
     }
-    UiFakeHost host;
+    UiHost host;
 };
 
 TEST_F(BaseSubDlgTest, WindowShapeIsTheSkinLessItsTransparentPixelsAtEitherDepth) {
@@ -92,7 +92,7 @@ TEST_F(BaseSubDlgTest, ListensWhileTheWindowLivesAndReloadsAHiddenWindowHidden) 
     TestSubDlg dlg;
     HWND hWnd = Make(dlg, "TestSkin24.dll");
     ASSERT_TRUE(hWnd);
-    EXPECT_EQ(host.Handlers(), (std::vector<ISkinControlEvent*>{&dlg}));
+    EXPECT_EQ(host.login.Handlers(), (std::vector<ISkinControlEvent*>{&dlg}));
     SkinChangeInfo info{};
     EXPECT_TRUE(dlg.OnSkinChange(&info));
     EXPECT_EQ(dlg.nLoads, 1);  // posted: nothing happens on the caller's side
@@ -102,13 +102,13 @@ TEST_F(BaseSubDlgTest, ListensWhileTheWindowLivesAndReloadsAHiddenWindowHidden) 
     EXPECT_TRUE(watch.ShowHistory(hWnd).empty());
 
     DestroyWindow(hWnd);
-    EXPECT_TRUE(host.Handlers().empty());
-    EXPECT_EQ(host.Releases(), 2);  // the login object, after each use
+    EXPECT_TRUE(host.login.Handlers().empty());
+    EXPECT_EQ(host.login.Releases(), 2);  // the login object, after each use
 }
 
 TEST_F(BaseSubDlgTest, WithoutTheLoginObjectTheDialogWorksAndTheWithdrawalIsTraced) {
     TraceCapture trace;
-    host.Refuse(PLUGIN_ID_LOGIN, IID_LOGIN);
+    host.container.Refuse(PLUGIN_ID_LOGIN, IID_LOGIN);
     TestSubDlg dlg;
     HWND hWnd = Make(dlg, "TestSkin24.dll");
     ASSERT_TRUE(hWnd);

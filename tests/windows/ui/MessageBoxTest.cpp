@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "UiDriver.h"
-#include "UiFakeHost.h"
+#include "UiHost.h"
 #include "src/LoginPlugin/win32/MessageBoxes.h"
 #include "src/LoginPlugin/win32/SkinValues.h"
 #include "tools/xpmessagebox/XPMessageBoxProbe.h"
@@ -31,8 +31,8 @@ std::wstring RecordText(const XPMessageBoxCall& call, size_t offset) {
 
 class MessageBoxTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetMessageBoxContainer(&host); }
-    UiFakeHost host;
+    void SetUp() override { SetMessageBoxContainer(&host.container); }
+    UiHost host;
 };
 
 TEST_F(MessageBoxTest, HostLibraryGetsTheRecordTitleAndTextAndItsEndCodeComesBack) {
@@ -52,8 +52,8 @@ TEST_F(MessageBoxTest, HostLibraryGetsTheRecordTitleAndTextAndItsEndCodeComesBac
     ShowMessageBox(nullptr, "first", "unused caption", MB_OK);
     const std::vector<unsigned char> firstRecord(pLastCall()->record + XPMB_MIN_RECORD_SIZE,
                                                  pLastCall()->record + XPMB_PROBE_RECORD_SIZE);
-    const int result = ShowMessageBox(nullptr, host.GetString(7001).c_str(), "unused caption",
-                                      MB_YESNO | MB_ICONQUESTION);
+    const int result = ShowMessageBox(nullptr, host.strings.GetString(7001).c_str(),
+                                      "unused caption", MB_YESNO | MB_ICONQUESTION);
     const XPMessageBoxCall call = *pLastCall();
     FreeLibrary(hProbe);
 
@@ -90,7 +90,7 @@ TEST_F(MessageBoxTest, SkinColourIsReadFromTheActiveSkinLibrary) {
         {"skin\\NoSuchSkin.dll", 0},           // no library
     };
     for (const auto& [skin, expected] : cases) {
-        host.SetSysSetting("SKIN", "ACTIVE", skin);
+        host.setting.Sys("SKIN", "ACTIVE", skin);
         EXPECT_EQ(GetSkinColor(7191), expected) << skin;
     }
     EXPECT_EQ(GetActiveSkinPath(), ProgramDirectory() + "skin\\NoSuchSkin.dll");

@@ -8,7 +8,7 @@
 #include "IBasePlugin.h"
 #include "SettingUIImpl.h"
 #include "UiDriver.h"
-#include "UiFakeHost.h"
+#include "UiHost.h"
 #include "libs/trace/TraceCapture.h"
 #include "platform/module.h"
 
@@ -29,11 +29,11 @@ std::vector<LONG> Box(const RECT& rc) {
     return {rc.left, rc.top, rc.right, rc.bottom};
 }
 
-void StoreProxy(UiFakeHost& host, const char* type, const char* address, const char* port,
+void StoreProxy(UiHost& host, const char* type, const char* address, const char* port,
                 const char* user, const char* password) {
-    const std::string values[] = {type, address, port, user, host.Encrypt(password)};
+    const std::string values[] = {type, address, port, user, host.crypt.Encrypt(password)};
     const char* keys[] = {"TYPE", "ADDRESS", "PORT", "USER", "PASSWORD"};
-    for (int i = 0; i < 5; ++i) host.Put(std::string("PROXY/") + keys[i], values[i]);
+    for (int i = 0; i < 5; ++i) host.setting.User("PROXY", keys[i], values[i]);
 }
 
 // The current user's browser proxy, set for the guard's lifetime.
@@ -65,8 +65,8 @@ protected:
         return RunModal([pUi] { return static_cast<long long>(pUi->ShowSettingDialog()); },
                         fnDrive);
     }
-    UiFakeHost host;
-    CSettingUIImpl ui{&host};
+    UiHost host;
+    CSettingUIImpl ui{&host.container};
 };
 
 TEST_F(SettingDialogTest, EachStoredTypeShowsFillsAndSavesItsOwnFields) {
@@ -81,10 +81,10 @@ TEST_F(SettingDialogTest, EachStoredTypeShowsFillsAndSavesItsOwnFields) {
     const Case cases[] = {
         {"0", 0, "-|-|-|-", "||u|pw", "PROXY/TYPE=0"},
         {"1", 1, "typed.host|81|u|pw", "typed.host|81|u|pw",
-         "PROXY/TYPE=1 PROXY/ADDRESS=typed.host PROXY/PORT=81 PROXY/USER=u PROXY/PASSWORD=enc:wp"},
+         "PROXY/TYPE=1 PROXY/ADDRESS=typed.host PROXY/PORT=81 PROXY/USER=u PROXY/PASSWORD=ENC:*-"},
         // The browser's proxy is read in place of the stored address and port.
         {"2", 2, "-10.1.2.3|-8080|u|pw", "10.1.2.3|8080|u|pw",
-         "PROXY/TYPE=2 PROXY/USER=u PROXY/PASSWORD=enc:wp"},
+         "PROXY/TYPE=2 PROXY/USER=u PROXY/PASSWORD=ENC:*-"},
     };
     for (const Case& c : cases) {
         StoreProxy(host, c.type, "typed.host", "81", "u", "pw");
@@ -99,7 +99,7 @@ TEST_F(SettingDialogTest, EachStoredTypeShowsFillsAndSavesItsOwnFields) {
             dialog.Click(IDOK);
         });
         EXPECT_EQ(run.result, IDOK) << c.type;
-        EXPECT_EQ(host.TakeWrites(), c.writes);
+        EXPECT_EQ(host.setting.TakeUserWrites(), c.writes);
     }
 }
 
@@ -113,9 +113,9 @@ TEST_F(SettingDialogTest, TypedProxyPassesTheMasksAndIsSavedAsShown) {
         dialog.Click(IDOK);
     });
     EXPECT_EQ(run.result, IDOK);
-    EXPECT_EQ(host.TakeWrites(),
+    EXPECT_EQ(host.setting.TakeUserWrites(),
               "PROXY/TYPE=1 PROXY/ADDRESS=Proxy1a.b:80/x PROXY/PORT=80 PROXY/USER=dave "
-              "PROXY/PASSWORD=enc:3s");
+              "PROXY/PASSWORD=ENC:)i");
 }
 
 TEST_F(SettingDialogTest, UnknownStoredTypeSelectsNothingAndOkAsksForAType) {
@@ -128,13 +128,14 @@ TEST_F(SettingDialogTest, UnknownStoredTypeSelectsNothingAndOkAsksForAType) {
         // No message-box library beside the program: the system's box, with the host's caption.
         HWND hBox = dialog.NextDialog();
         ASSERT_TRUE(hBox);
-        EXPECT_EQ(WindowText(hBox), host.GetString(2000));
-        EXPECT_EQ(WindowText(GetDlgItem(hBox, 0xFFFF)), host.GetString(7001));  // the box's text
+        EXPECT_EQ(WindowText(hBox), host.strings.GetString(2000));
+        EXPECT_EQ(WindowText(GetDlgItem(hBox, 0xFFFF)),
+                  host.strings.GetString(7001));  // the box's text
         boxShown = PostMessageA(hBox, WM_COMMAND, IDOK, 0);
     });
     EXPECT_TRUE(boxShown);
     EXPECT_EQ(run.result, IDOK);
-    EXPECT_EQ(host.TakeWrites(), "");
+    EXPECT_EQ(host.setting.TakeUserWrites(), "");
 }
 
 TEST_F(SettingDialogTest, CloseButtonEndsWithOkAndCancelWithCancelAndNeitherSaves) {
@@ -144,11 +145,11 @@ TEST_F(SettingDialogTest, CloseButtonEndsWithOkAndCancelWithCancelAndNeitherSave
     DialogRun cancelled = Open([&](DialogControl& dialog) { dialog.Click(IDCANCEL); });
     EXPECT_EQ(closed.result, IDOK);
     EXPECT_EQ(cancelled.result, IDCANCEL);
-    EXPECT_EQ(host.TakeWrites(), "");
+    EXPECT_EQ(host.setting.TakeUserWrites(), "");
 }
 
 TEST_F(SettingDialogTest, SkinChangeWhileOpenReloadsTheSkinInPlace) {
-    host.SetSysSetting("SKIN", "ACTIVE", "skin\\TestSkin24.dll");
+    host.setting.Sys("SKIN", "ACTIVE", "skin\\TestSkin24.dll");
     StoreProxy(host, "1", "h", "1", "u", "p");
     bool reloaded = false;
     Open([&](DialogControl& dialog) {
@@ -157,8 +158,8 @@ TEST_F(SettingDialogTest, SkinChangeWhileOpenReloadsTheSkinInPlace) {
         EXPECT_EQ(Box(dialog.ItemRect(0)), (std::vector<LONG>{0, 0, 200, 120}));
         EXPECT_EQ(Box(dialog.ItemRect(kClose)), (std::vector<LONG>{177, 5, 177 + 18, 5 + 19}));
         EXPECT_EQ(Box(dialog.ItemRect(kTitle)), (std::vector<LONG>{30, 7, 30 + 150, 7 + 20}));
-        host.SetSysSetting("SKIN", "ACTIVE", "skin\\DefaultSkin.dll");
-        host.BroadcastSkinChange();  // from this thread, as the skin switch does
+        host.setting.Sys("SKIN", "ACTIVE", "skin\\DefaultSkin.dll");
+        host.login.BroadcastSkinChange();  // from this thread, as the skin switch does
         ASSERT_TRUE(dialog.Flush());
         EXPECT_EQ(Box(dialog.ItemRect(0)), (std::vector<LONG>{0, 0, 386, 284}));
         EXPECT_EQ(dialog.ItemRect(kClose).left, 386 - 23);
@@ -182,23 +183,24 @@ TEST_F(SettingDialogTest, SaveFailuresAreTracedAndTheDialogClosesAllTheSame) {
     StoreProxy(host, "1", "h", "1", "u", "p");
     TraceCapture trace;
     auto ok = [](DialogControl& dialog) { dialog.Click(IDOK); };
-    host.Refuse(PLUGIN_ID_CRYPT, IID_CRYPT);
+    host.container.Refuse(PLUGIN_ID_CRYPT, IID_CRYPT);
     EXPECT_EQ(Open(ok).result, IDOK);
-    EXPECT_EQ(host.TakeWrites(), "PROXY/TYPE=1 PROXY/ADDRESS=h PROXY/PORT=1 PROXY/USER=u");
+    EXPECT_EQ(host.setting.TakeUserWrites(),
+              "PROXY/TYPE=1 PROXY/ADDRESS=h PROXY/PORT=1 PROXY/USER=u");
     TraceRecord record = trace.Find("GetCryptPlugin failed!");
     EXPECT_EQ(std::make_tuple(record.level, record.module, record.source),
               std::make_tuple(2, std::string("LoginPlguin"),
                               std::string("src\\LoginPlugin\\SettingDlg")));
 
-    host.Serve(PLUGIN_ID_CRYPT, IID_CRYPT, nullptr);
+    host.container.Serve(PLUGIN_ID_CRYPT, IID_CRYPT, nullptr);
     Open(ok);
     EXPECT_TRUE(trace.Has("pCrypt pointer is null!", 2));
 
-    host.TakeWrites();
-    host.FailUserKey("ADDRESS");
+    host.setting.TakeUserWrites();
+    host.setting.FailUserKey("ADDRESS");
     EXPECT_EQ(Open(ok).result, IDOK);
     // The type was stored before the failure and stays; nothing after it was tried.
-    EXPECT_EQ(host.TakeWrites(), "PROXY/TYPE=1");
+    EXPECT_EQ(host.setting.TakeUserWrites(), "PROXY/TYPE=1");
     EXPECT_TRUE(trace.Has("SetUserSetting() failed!", 2));
 }
 
@@ -217,11 +219,11 @@ TEST_F(SettingDialogTest, OpensOnlyWithAHostAndTheTemplateOfTheLibraryModule) {
         reinterpret_cast<void*>(GetProcAddress(hPlugin, LOGIN_CREATE_PLUGIN_EXPORT)));
     ASSERT_TRUE(pCreate);
     IBasePlugin* pPlugin = pCreate();
-    pPlugin->SetPluginContainer(&host);
+    pPlugin->SetPluginContainer(&host.container);
     IBaseInterface* pInterface = nullptr;
     ASSERT_TRUE(pPlugin->QueryInterface(IID_SETTING_UI, &pInterface));
     auto titled = [&](DialogControl& dialog) {
-        EXPECT_EQ(WindowText(dialog.Handle()), host.GetString(11003));
+        EXPECT_EQ(WindowText(dialog.Handle()), host.strings.GetString(11003));
     };
     run = Open(titled, dynamic_cast<ISettingUI*>(pInterface));
     pPlugin->Release();
@@ -312,12 +314,12 @@ TEST_F(SettingDialogTest, ScreenshotOfTheOpenDialogShowsTheSkinAndChineseTexts) 
     const std::string bmp = ProgramDirectory() + "settings_dialog.bmp";
     Screenshot shot;
     Open([&](DialogControl& dialog) {
-        EXPECT_EQ(WindowText(dialog.Handle()), host.GetString(11003));
-        EXPECT_EQ(dialog.Text(kLabelType), host.GetString(2023));
+        EXPECT_EQ(WindowText(dialog.Handle()), host.strings.GetString(11003));
+        EXPECT_EQ(dialog.Text(kLabelType), host.strings.GetString(2023));
         for (int i = 0; i < 3; ++i) {  // in the host's order although the list sorts
             char text[64] = {};
             dialog.Send(kType, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-            EXPECT_EQ(text, host.GetString(11000 + i));
+            EXPECT_EQ(text, host.strings.GetString(11000 + i));
         }
         ASSERT_TRUE(dialog.WaitShown());
         RedrawWindow(dialog.Handle(), nullptr, nullptr,

@@ -7,18 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "TempDir.h"
 #include "test_process.h"
-
-// A directory of its own, removed with its contents when the object goes.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::string& Path() const { return m_strPath; }
-
-private:
-    std::string m_strPath;
-};
 
 class AccountServer {
 public:

@@ -9,16 +9,6 @@
 #include <filesystem>
 #include <fstream>
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "https-test-XXXXXX").string();
-    if (mkdtemp(pattern.data())) m_strPath = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    if (!m_strPath.empty()) std::filesystem::remove_all(m_strPath, ignored);
-}
-
 bool AccountServer::Start(const std::vector<std::string>& switches, std::string& error) {
     std::vector<std::string> argv = {ACCOUNT_SERVER_PATH, "--port", "0"};
     argv.insert(argv.end(), switches.begin(), switches.end());

@@ -16,11 +16,14 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::filesystem::path& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
+    // Without a separator at the end.
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const {
+        return (std::filesystem::path(m_path) / name).string();
+    }
     // With its separator at the end, as the host's setting gives a directory.
-    std::string WithSeparator() const { return (m_path / "").string(); }
+    std::string WithSeparator() const { return (std::filesystem::path(m_path) / "").string(); }
 
 private:
-    std::filesystem::path m_path;
+    std::string m_path;
 };

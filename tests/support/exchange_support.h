@@ -6,10 +6,9 @@
 
 #include <string>
 
+#include "FormHeaders.h"
 #include "platform/https.h"
 
-constexpr char kFormHeaders[] =
-    "Accept:*/*\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\n";
 constexpr uint32_t kAllCertificateChecksOff = 0x3380;
 constexpr uint32_t kStatusQuery = inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_STATUS_CODE;
 constexpr uint32_t kLengthQuery = inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_CONTENT_LENGTH;
