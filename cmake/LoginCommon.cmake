@@ -1,7 +1,19 @@
 # Settings and helpers shared by every component.
 
 add_library(login_options INTERFACE)
-target_include_directories(login_options INTERFACE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/host)
+
+# login_layer_includes(TARGET PATH): TARGET, the library of folder PATH, publishes that folder
+# spelled from the root ("platform/https.h") and nothing else. Its include directory is a folder of
+# the build tree holding one symbolic link named after PATH (layers/platform/platform -> <source>/
+# platform), so a target sees exactly the folders of what it links: an include of a layer above
+# it, or of one it does not link, finds no file and fails to compile.
+function(login_layer_includes target path)
+  set(_dir ${CMAKE_BINARY_DIR}/layers/${target})
+  get_filename_component(_parent ${_dir}/${path} DIRECTORY)
+  file(MAKE_DIRECTORY ${_parent})
+  file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${path} ${_dir}/${path} SYMBOLIC)
+  target_include_directories(${target} PUBLIC ${_dir})
+endfunction()
 
 if(WIN32)
   target_compile_definitions(login_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)

@@ -3,7 +3,7 @@
 #include <condition_variable>
 #include <thread>
 
-#include "ThreadKill.h"
+#include "platform/thread_kill.h"
 
 // State shared with the running thread, so that an abandoned thread never writes freed memory.
 struct ThreadState {

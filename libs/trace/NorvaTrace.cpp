@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/localtime.h"
 #include "platform/private_file.h"
 
 namespace {
@@ -37,14 +38,7 @@ std::string TraceTimeStamp(int64_t msSinceEpoch) {
     const int64_t seconds = msSinceEpoch / 1000;
     const int ms = static_cast<int>(msSinceEpoch % 1000);
     std::tm tmLocal{};
-#if defined(_WIN32)
-    // By name: on i686 the C library's time_t is 32 bits wide and would end in January 2038.
-    const __time64_t t = seconds;
-    _localtime64_s(&tmLocal, &t);
-#else
-    const std::time_t t = seconds;
-    localtime_r(&t, &tmLocal);
-#endif
+    ToLocalTime(seconds, tmLocal);
     char buf[64];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", tmLocal.tm_year + 1900,
                   tmLocal.tm_mon + 1, tmLocal.tm_mday, tmLocal.tm_hour, tmLocal.tm_min,

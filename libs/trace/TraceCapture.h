@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "NorvaTrace.h"
-#include "libs/trace/Trace.h"
+#include "Trace.h"
 
 class TraceCapture {
 public:

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "EasyUseInterface.h"
-#include "FileManager.h"
+#include "libs/filemanager/FileManager.h"
 #include "global/VelkoException.h"
 #include "libs/trace/Trace.h"
 

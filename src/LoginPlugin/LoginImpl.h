@@ -24,7 +24,7 @@
 #include "IdentitySource.h"
 #include "ILogin.h"
 #include "IPluginContainer.h"
-#include "JThread.h"
+#include "libs/jthread/JThread.h"
 #include "KeyStore.h"
 #include "LoginTypes.h"
 #include "PluginList.h"

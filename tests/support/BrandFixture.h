@@ -15,7 +15,7 @@
 #include "HostCrypt.h"
 #include "LoginImpl.h"
 #include "ManualClock.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 #include "platform/module.h"
 
 inline std::string Card(const std::string& name, const std::string& tag, const std::string& skin) {

@@ -14,7 +14,7 @@
 #include "ManualClock.h"
 #include "RegistrySandbox.h"
 #include "TestEnv.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 constexpr char kImsiA[] = "460001234567890";
 constexpr char kImsiB[] = "460009876543210";

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "RecordFormat.h"
+#include "libs/filemanager/RecordFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

@@ -16,9 +16,9 @@
 
 #include "FakeHost.h"
 #include "KeyStore.h"
-#include "RecordFormat.h"
+#include "libs/filemanager/RecordFormat.h"
 #include "TempDir.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 namespace {
 

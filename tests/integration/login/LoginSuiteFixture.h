@@ -17,7 +17,7 @@
 #include "RecordingHttps.h"
 #include "RegistrySandbox.h"
 #include "TempDir.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 // Points the host at a server of that kind, or skips the test when this run has none.
 #define SERVE(kind)                                   \

@@ -6,7 +6,7 @@
 
 #include "FakeHost.h"
 #include "ManualClock.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 #include "global/GlobalAT.h"
 
 namespace {

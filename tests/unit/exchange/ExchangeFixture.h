@@ -9,7 +9,7 @@
 #include "FakeHttps.h"
 #include "FormHeaders.h"
 #include "LoginImpl.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 constexpr char kUrl[] = "https://acct.example.com:8443/svc/login?v=1";
 constexpr uint32_t kSecureFlag = 0x00800000;

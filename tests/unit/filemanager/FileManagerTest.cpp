@@ -5,10 +5,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "FileManager.h"
-#include "RecordFormat.h"
+#include "libs/filemanager/FileManager.h"
+#include "libs/filemanager/RecordFormat.h"
 #include "TempDir.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 namespace fs = std::filesystem;
 

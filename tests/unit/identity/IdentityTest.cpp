@@ -10,7 +10,7 @@
 #include "LoginImpl.h"
 #include "ManualClock.h"
 #include "RegistrySandbox.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 namespace {
 

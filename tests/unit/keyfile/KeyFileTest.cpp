@@ -7,11 +7,11 @@
 #include <memory>
 
 #include "FakeHost.h"
-#include "FileManager.h"
+#include "libs/filemanager/FileManager.h"
 #include "LoginImpl.h"
 #include "ManualClock.h"
 #include "TempDir.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 namespace fs = std::filesystem;
 

@@ -16,7 +16,7 @@
 #include "ManualClock.h"
 #include "PatientClock.h"
 #include "RegistrySandbox.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "IProxyInfo.h"
 #include "ISettingUI.h"
 #include "LoginPluginImpl.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 namespace {
 

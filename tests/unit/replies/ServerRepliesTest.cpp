@@ -9,7 +9,7 @@
 
 #include "AccountReplies.h"
 #include "AccountRequests.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 namespace {
 

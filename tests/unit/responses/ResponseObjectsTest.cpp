@@ -12,7 +12,7 @@
 #include "LoginImpl.h"
 #include "LoginPluginImpl.h"
 #include "TestEnv.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 namespace {
 

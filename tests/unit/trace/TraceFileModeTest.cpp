@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "NorvaTrace.h"
+#include "libs/trace/NorvaTrace.h"
 #include "TempDir.h"
 
 namespace {

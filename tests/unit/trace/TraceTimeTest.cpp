@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "TraceTime.h"
+#include "libs/trace/TraceTime.h"
 
 namespace {
 

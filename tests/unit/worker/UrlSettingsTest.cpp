@@ -3,7 +3,7 @@
 
 #include "FakeHost.h"
 #include "LoginImpl.h"
-#include "TraceCapture.h"
+#include "libs/trace/TraceCapture.h"
 
 namespace {
 

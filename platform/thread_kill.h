@@ -1,4 +1,4 @@
-// The OS-specific last resort of JThread::Kill.
+// The last resort against a thread that will not stop: end it where the OS can, else let it go.
 #pragma once
 
 #include <thread>

@@ -1,7 +1,7 @@
-#include "ThreadKill.h"
-
 #include <pthread.h>
 #include <windows.h>
+
+#include "platform/thread_kill.h"
 
 // Windows can terminate a thread outright; the owner only does so after every cancellable wait
 // has been cancelled, when the thread is stuck in a call that closing its handles did not end.

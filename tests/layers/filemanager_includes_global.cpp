@@ -1,0 +1,2 @@
+// A library never reaches up into the shared layer that uses it.
+#include "global/GlobalAT.h"

@@ -1,0 +1,2 @@
+// ... nor spelled from the root.
+#include "src/LoginPlugin/LoginImpl.h"

@@ -1,0 +1,2 @@
+// The libraries build without the SDK.
+#include "ILogin.h"

@@ -1,0 +1,2 @@
+// The platform layer sees its own headers.
+#include "platform/url.h"
