@@ -80,25 +80,6 @@ void FakeSetting::Named(const std::string& name, const std::string& value) {
     m_named[name] = value;
 }
 
-std::string FakeSetting::SysValue(const std::string& section, const std::string& key) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::string value;
-    Lookup(m_sys, {section, key}, value);
-    return value;
-}
-
-std::string FakeSetting::UserValue(const std::string& section, const std::string& key) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::string value;
-    Lookup(m_user, {section, key}, value);
-    return value;
-}
-
-bool FakeSetting::HasSys(const std::string& section, const std::string& key) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_sys.count({section, key}) != 0;
-}
-
 std::vector<int32_t> FakeSetting::SimTypeNumbers() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_simTypes;
