@@ -25,9 +25,8 @@ protected:
     TraceCapture trace;
 };
 
+// Identity and version: SlotsAnswerAHostThatCallsThroughTheTable.
 TEST_F(PluginObjectTest, IdentityAnswersAreTheLibrarysConstants) {
-    EXPECT_STREQ(plugin->GetPluginID(), "A5954E3B-5493-46ae-953A-2F1EE2571B7A");
-    EXPECT_EQ(plugin->GetPluginVersion(), 257u);
     EXPECT_EQ(plugin->GetPluginType(), 1u);
     EXPECT_STREQ(plugin->GetPluginName(), "\xB5\xC7\xC2\xBC");
     EXPECT_TRUE(plugin->IsAvailable());
