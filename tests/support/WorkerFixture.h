@@ -68,13 +68,6 @@ protected:
         }
     };
 
-    LoginEnvironment Environment() {
-        LoginEnvironment env;
-        env.clock = clock;
-        env.httpClient = https.Factory();
-        return env;
-    }
-
     // Starts the worker and waits until it sleeps in its first pass.
     void Start() {
         ASSERT_TRUE(login.StartLogin());
@@ -100,5 +93,5 @@ protected:
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     FakeHttps https;
     TraceCapture trace;
-    CLoginImpl login{&host.container, Environment()};
+    CLoginImpl login{&host.container, {clock, https.Factory()}};
 };

@@ -26,12 +26,6 @@ const std::string kCheckBrand =
     "\xBC\xEC\xB2\xE9SIM\xBF\xA8\xC6\xB7\xC5\xC6\xA3\xAC\xB7\xA2\xCB\xCD\xBB\xBB\xB7\xF4\xCF\xFB"
     "\xCF\xA2!";
 
-LoginEnvironment WithClock(std::shared_ptr<IClock> clock) {
-    LoginEnvironment env;
-    env.clock = std::move(clock);
-    return env;
-}
-
 // A login object whose worker only counts its starts and waits for the stop request, or, when
 // told to, ignores it as a worker stuck in a call would. Its stop-budget polls return once the
 // given condition holds, so that a willing worker is never killed however slowly it runs.
@@ -40,7 +34,7 @@ public:
     ScriptedWorkerLogin(IPluginContainer* pContainer,
                         std::function<bool(ScriptedWorkerLogin&)> done,
                         std::shared_ptr<PatientClock> clock = std::make_shared<PatientClock>())
-        : CLoginImpl(pContainer, WithClock(clock)), m_pClock(std::move(clock)) {
+        : CLoginImpl(pContainer, {clock, {}}), m_pClock(std::move(clock)) {
         m_pClock->m_fnDone = [this, done] { return done(*this); };
     }
     // The worker runs this class's body: it must end before this class's members go.
@@ -78,7 +72,7 @@ protected:
 };
 
 TEST_F(LoginObjectTest, DeviceEventsActOnEachChangeOfState) {
-    CLoginImpl login(&host.container, WithClock(clock));
+    CLoginImpl login(&host.container, {clock, {}});
     login.Release();  // the plug-in object owns it: nothing happens
     EXPECT_EQ(login.DetectIsLogining(), 1);
     int data = 0;
@@ -111,7 +105,7 @@ TEST_F(LoginObjectTest, DeviceEventsActOnEachChangeOfState) {
 }
 
 TEST_F(LoginObjectTest, ListenersAreKeptInOrderWithRepeatsAndTheDeviceCallbackIsHooked) {
-    CLoginImpl login(&host.container, WithClock(clock));
+    CLoginImpl login(&host.container, {clock, {}});
     struct Listener : ISkinControlEvent {
         int32_t OnSkinChange(SkinChangeInfo*) override { return 1; }
     } first, second;

@@ -33,9 +33,7 @@ TEST_F(CreatePluginTest, ASecondLifeAfterReleaseLogsInAgain) {
     for (const char* sessionId : {"S1", "S2"}) {
         SCOPED_TRACE(sessionId);
         auto clock = std::make_shared<ManualClock>();  // each life stops its own
-        LoginEnvironment env = Environment();
-        env.clock = clock;
-        SetLoginEnvironmentForTest(env);
+        SetLoginEnvironmentForTest({clock, https.Factory()});
 
         IBasePlugin* plugin = CreatePlugin();
         ASSERT_NE(plugin, nullptr);

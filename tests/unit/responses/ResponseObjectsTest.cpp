@@ -42,9 +42,7 @@ protected:
         host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());
         host.setting.Sys("LOGIN", "URL", "https://acct.example.com/login");
         host.setting.Sys("REGISTER", "URL", "https://acct.example.com/register");
-        LoginEnvironment env;
-        env.httpClient = https.Factory();
-        SetLoginEnvironmentForTest(env);
+        SetLoginEnvironmentForTest({nullptr, https.Factory()});
         plugin->SetPluginContainer(&host.container);
     }
     void TearDown() override {

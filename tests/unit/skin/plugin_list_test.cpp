@@ -56,7 +56,7 @@ TEST_F(PluginListTest, AMalformedListOrNoScreeningSettingLeavesNothingListed) {
     EXPECT_FALSE(Login().IsPluginUnlisted("A"));
 
     FakeHost unscreened;  // no ServiceScreenCode at all
-    CLoginImpl other(&unscreened.container, ManualEnv());
+    CLoginImpl other(&unscreened.container, {std::make_shared<ManualClock>(), {}});
     EXPECT_TRUE(other.IsPluginUnlisted("A"));
 }
 
