@@ -147,6 +147,7 @@ TEST_F(WorkerStopTest, StopEndsAWorkerWaitingForTheServer) {
     EXPECT_FALSE(login.IsAbandoned());
     EXPECT_EQ(https.Count("Send"), 1);
     EXPECT_EQ(login.GetErrorCode(), 12017);
+    EXPECT_TRUE(https.AllHandlesClosed());
 }
 
 }  // namespace
