@@ -32,7 +32,7 @@ const std::string kCheckBrand =
 class ScriptedWorkerLogin : public CLoginImpl {
 public:
     ScriptedWorkerLogin(IPluginContainer* pContainer,
-                        std::function<bool(ScriptedWorkerLogin&)> done,
+                        const std::function<bool(ScriptedWorkerLogin&)>& done,
                         std::shared_ptr<PatientClock> clock = std::make_shared<PatientClock>())
         : CLoginImpl(pContainer, {clock, {}}), m_pClock(std::move(clock)) {
         m_pClock->m_fnDone = [this, done] { return done(*this); };
@@ -144,6 +144,7 @@ TEST_F(LoginObjectTest, StartLoginStartsOneWorkerHoweverOftenAndFromWhereverItIs
 
     ScriptedWorkerLogin again(&host.container, Ended);
     std::vector<std::thread> callers;
+    callers.reserve(6);
     for (int i = 0; i < 6; ++i)
         callers.emplace_back([&] {
             for (int n = 0; n < 50; ++n) again.StartLogin();
