@@ -64,13 +64,9 @@ protected:
     void WriteBrandTable(const std::string& xml) {
         files.Write(HostDirFiles::kBrandTable, HostCrypt::EncodeBuffer(xml, kWorkingKey));
     }
-    static LoginEnvironment ManualEnv(std::shared_ptr<IClock> clock = nullptr) {
-        LoginEnvironment env;
-        env.clock = clock ? clock : std::make_shared<ManualClock>();
-        return env;
-    }
     CLoginImpl& Login() {
-        if (!login) login = std::make_unique<CLoginImpl>(&host.container, ManualEnv(clock));
+        if (!login)
+            login = std::make_unique<CLoginImpl>(&host.container, LoginEnvironment{clock, {}});
         return *login;
     }
 

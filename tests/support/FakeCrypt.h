@@ -1,7 +1,6 @@
 // The host's crypt plug-in.
 #pragma once
 
-#include <atomic>
 #include <string>
 #include "FakeReleaseCounter.h"
 #include "ICryptPlugin.h"
@@ -16,7 +15,4 @@ public:
     std::string Decrypt(const std::string& cipher) override;
     int32_t DecryptBuffer(const unsigned char* pInput, uint32_t count, unsigned char* pOutput,
                           const unsigned char* pKey, uint32_t keyLength) override;
-    // The bytes that DecryptBuffer turns into plain with this key.
-    static std::string EncodeBuffer(const std::string& plain, const std::string& key);
-    std::atomic<int32_t> m_nDecryptBufferResult{0};
 };

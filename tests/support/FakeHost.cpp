@@ -80,25 +80,6 @@ void FakeSetting::Named(const std::string& name, const std::string& value) {
     m_named[name] = value;
 }
 
-std::string FakeSetting::SysValue(const std::string& section, const std::string& key) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::string value;
-    Lookup(m_sys, {section, key}, value);
-    return value;
-}
-
-std::string FakeSetting::UserValue(const std::string& section, const std::string& key) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::string value;
-    Lookup(m_user, {section, key}, value);
-    return value;
-}
-
-bool FakeSetting::HasSys(const std::string& section, const std::string& key) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_sys.count({section, key}) != 0;
-}
-
 std::vector<int32_t> FakeSetting::SimTypeNumbers() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_simTypes;
@@ -204,17 +185,9 @@ std::string FakeCrypt::Decrypt(const std::string& cipher) {
 int32_t FakeCrypt::DecryptBuffer(const unsigned char* pInput, uint32_t count,
                                  unsigned char* pOutput, const unsigned char* pKey,
                                  uint32_t keyLength) {
-    if (m_nDecryptBufferResult != 0) return m_nDecryptBufferResult;
     if (keyLength == 0) return -1;
     for (uint32_t i = 0; i < count; ++i) pOutput[i] = pInput[i] ^ pKey[i % keyLength];
     return 0;
-}
-
-std::string FakeCrypt::EncodeBuffer(const std::string& plain, const std::string& key) {
-    std::string out(plain);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<char>(out[i] ^ key[i % key.size()]);
-    return out;
 }
 
 bool FakeContainer::QueryInterface(const char* pluginId, int32_t number,

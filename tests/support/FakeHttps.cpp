@@ -240,21 +240,13 @@ std::function<std::unique_ptr<IHttpClient>(HttpCancel&)> FakeHttps::Factory() {
 
 FakeHttps::ScriptBuilder& FakeHttps::ScriptBuilder::Replies(uint32_t status,
                                                             const std::string& body) {
-    FakeReply reply;
-    reply.status = status;
-    reply.contentLength = static_cast<uint32_t>(body.size());
-    reply.body = body;
-    return Reply(reply);
+    return RepliesWithLength(status, body, static_cast<uint32_t>(body.size()));
 }
 
 FakeHttps::ScriptBuilder& FakeHttps::ScriptBuilder::RepliesWithLength(uint32_t status,
                                                                       const std::string& body,
                                                                       uint32_t length) {
-    FakeReply reply;
-    reply.status = status;
-    reply.contentLength = length;
-    reply.body = body;
-    return Reply(reply);
+    return Reply(FakeReply{status, length, body});
 }
 
 FakeHttps::ScriptBuilder& FakeHttps::ScriptBuilder::Reply(FakeReply reply) {
@@ -344,11 +336,6 @@ void FakeHttps::ReleaseSends() {
     std::lock_guard<std::mutex> lock(m_pState->mutex);
     m_pState->bHold = false;
     m_pState->cv.notify_all();
-}
-
-int FakeHttps::BlockedSends() const {
-    std::lock_guard<std::mutex> lock(m_pState->mutex);
-    return m_pState->blocked;
 }
 
 bool FakeHttps::WaitForBlockedSend() const {

@@ -90,11 +90,9 @@ public:
     // Every handle given out has been closed.
     bool AllHandlesClosed() const;
 
-    // Sends block until ReleaseSends() or the client's cancel; BlockedSends() counts those
-    // waiting now.
+    // Sends block until ReleaseSends() or the client's cancel.
     void HoldSends();
     void ReleaseSends();
-    int BlockedSends() const;
     // Waits (up to a real safety limit) until a send is held; false on the limit.
     bool WaitForBlockedSend() const;
     // Runs `action` (outside the fake's lock) when a call of kind `op` begins.

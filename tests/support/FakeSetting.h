@@ -28,9 +28,6 @@ public:
     void Sys(const std::string& section, const std::string& key, const std::string& value);
     void User(const std::string& section, const std::string& key, const std::string& value);
     void Named(const std::string& name, const std::string& value);
-    std::string SysValue(const std::string& section, const std::string& key) const;
-    std::string UserValue(const std::string& section, const std::string& key) const;
-    bool HasSys(const std::string& section, const std::string& key) const;
     std::vector<int32_t> SimTypeNumbers() const;
     // Every SetSysSetting, in order, as "SECTION/KEY=value".
     std::vector<std::string> SysWrites() const;

@@ -18,6 +18,7 @@ void ManualClock::Sleep(uint32_t ms) {
     if (m_bStopped) return;
     const int64_t deadline = m_nowMs + ms;
     ++m_nSleeps;
+    m_sleepLengths.push_back(ms);
     ++m_nSleeping;
     m_cv.notify_all();
     m_cv.wait(lock, [&] { return m_bStopped || m_nowMs >= deadline; });
@@ -60,6 +61,11 @@ bool ManualClock::WaitForSleep(uint64_t afterSleeps) {
 uint64_t ManualClock::Sleeps() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_nSleeps;
+}
+
+std::vector<uint32_t> ManualClock::SleepLengths() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_sleepLengths;
 }
 
 bool ManualClock::Step(uint32_t ms) {

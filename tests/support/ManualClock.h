@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "global/Clock.h"
 
@@ -27,6 +28,8 @@ public:
     bool WaitForSleep(uint64_t afterSleeps);
     // Number of sleeps begun so far.
     uint64_t Sleeps() const;
+    // How long each sleep so far asked for.
+    std::vector<uint32_t> SleepLengths() const;
     // Advance, then wait until the sleeping thread has done its work and sleeps again.
     bool Step(uint32_t ms);
 
@@ -36,5 +39,6 @@ private:
     int64_t m_nowMs;
     bool m_bStopped = false;
     uint64_t m_nSleeps = 0;
+    std::vector<uint32_t> m_sleepLengths;
     int m_nSleeping = 0;
 };

@@ -1,7 +1,5 @@
 #include "TestEnv.h"
 
-#include <stdlib.h>
-
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -10,8 +8,9 @@
 std::string MakeTempDir(const std::string& prefix) {
     namespace fs = std::filesystem;
     std::random_device device;
-    std::mt19937_64 random(device() ^ static_cast<uint64_t>(
-                                          std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::mt19937_64 random(
+        device() ^
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const fs::path dir = fs::temp_directory_path() / (prefix + "-" + std::to_string(random()));
         std::error_code ec;
@@ -19,15 +18,3 @@ std::string MakeTempDir(const std::string& prefix) {
     }
     throw std::runtime_error("cannot make a temporary directory for " + prefix);
 }
-
-#if defined(_WIN32)
-void SetEnvVar(const std::string& name, const std::string& value) {
-    _putenv_s(name.c_str(), value.c_str());
-}
-void UnsetEnvVar(const std::string& name) { _putenv_s(name.c_str(), ""); }
-#else
-void SetEnvVar(const std::string& name, const std::string& value) {
-    setenv(name.c_str(), value.c_str(), 1);
-}
-void UnsetEnvVar(const std::string& name) { unsetenv(name.c_str()); }
-#endif

@@ -1,10 +1,7 @@
-// Temporary directories and environment variables for tests, the same on Linux and under Wine.
+// Temporary directories for tests, the same on Linux and under Wine.
 #pragma once
 
 #include <string>
 
 // A new empty directory under the system's temporary directory; its path ends without a separator.
 std::string MakeTempDir(const std::string& prefix);
-
-void SetEnvVar(const std::string& name, const std::string& value);
-void UnsetEnvVar(const std::string& name);

@@ -13,7 +13,7 @@
 #include "LoginImpl.h"
 #include "ManualClock.h"
 #include "RegistrySandbox.h"
-#include "TestEnv.h"
+#include "TempDir.h"
 #include "libs/trace/TraceCapture.h"
 
 constexpr char kImsiA[] = "460001234567890";
@@ -45,21 +45,15 @@ inline std::string RegisterBody(const std::string& imsi) {
 class WorkerPlace {
 public:
     WorkerPlace() {
-        m_dir = MakeTempDir("worker-test");
-        std::filesystem::create_directories(m_dir + "/keys");
         // The default identity is kept below a key that must exist already: without it each
         // call makes a new identity, and the worker's default would not be the one it is given.
         m_registry.CreateKey("Software\\Mirolan\\Velko");
     }
-    ~WorkerPlace() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
-    }
-    std::string KeyDir() const { return m_dir + "/keys/"; }
+    std::string KeyDir() const { return m_dir.WithSeparator(); }
 
 private:
     RegistrySandbox m_registry;
-    std::string m_dir;
+    TempDir m_dir;
 };
 
 class WorkerTest : public ::testing::Test {
@@ -73,13 +67,6 @@ protected:
             host.setting.Sys("LOGIN", "URL", kLoginUrl);
         }
     };
-
-    LoginEnvironment Environment() {
-        LoginEnvironment env;
-        env.clock = clock;
-        env.httpClient = https.Factory();
-        return env;
-    }
 
     // Starts the worker and waits until it sleeps in its first pass.
     void Start() {
@@ -106,5 +93,5 @@ protected:
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     FakeHttps https;
     TraceCapture trace;
-    CLoginImpl login{&host.container, Environment()};
+    CLoginImpl login{&host.container, {clock, https.Factory()}};
 };

@@ -11,20 +11,6 @@
 
 namespace {
 
-// A manual clock that remembers how long each sleep asked for.
-class RecordingClock : public ManualClock {
-public:
-    void Sleep(uint32_t ms) override {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            requests.push_back(ms);
-        }
-        ManualClock::Sleep(ms);
-    }
-    std::mutex m_mutex;
-    std::vector<uint32_t> requests;  // read once the sleeper is done
-};
-
 struct SpnRead {
     bool ok;
     int32_t error;
@@ -60,7 +46,7 @@ TEST(DevGetSimBrandTest, BusyAndTimedOutCardsAreAskedAgainAfterTwoSecondsOthersA
         for (int32_t e : c.errors) script.push_back({false, "", e});
         script.push_back({true, "CMCC", 0});
         comm.ScriptSpn(script);
-        RecordingClock clock;
+        ManualClock clock;
         TraceCapture trace;
         auto read = StartRead(&comm, &clock);
         const bool retried = c.errors.back() != 22 && c.errors.back() != 10301;
@@ -75,7 +61,7 @@ TEST(DevGetSimBrandTest, BusyAndTimedOutCardsAreAskedAgainAfterTwoSecondsOthersA
         else
             EXPECT_EQ(result.error, c.errors.back());
         EXPECT_EQ(comm.SpnReads(), c.reads);
-        EXPECT_EQ(clock.requests, std::vector<uint32_t>(retried ? c.errors.size() : 0, 2000));
+        EXPECT_EQ(clock.SleepLengths(), std::vector<uint32_t>(retried ? c.errors.size() : 0, 2000));
         if (c.message) {
             EXPECT_EQ(trace.Count(c.message, 1), c.message == kBusy ? 60 : 1);
         } else {

@@ -20,9 +20,7 @@ constexpr char kReads[] = "QueryInfo(status) QueryInfo(length) Read ";
 constexpr char kCloses[] = "Close(request) Close(connection) Close(internet)";
 
 inline LoginEnvironment Over(FakeHttps& https) {
-    LoginEnvironment env;
-    env.httpClient = https.Factory();
-    return env;
+    return {nullptr, https.Factory()};
 }
 
 class ExchangeTest : public ::testing::Test {

@@ -1,8 +1,7 @@
 // PostToServer over the scripted HTTPS layer: the calls and their bytes, the certificate retry,
-// the proxy's 407, the errors, the reply buffer and the stop request.
-#include <chrono>
+// the proxy's 407, the errors, the reply buffer and the stop request. (A send in progress ended
+// by the stop request: WorkerStopTest.)
 #include <functional>
-#include <thread>
 
 #include "ExchangeFixture.h"
 
@@ -219,18 +218,6 @@ TEST_F(PostToServerTest, ClaimedLengthIsReadInStepsUpToTheBound) {
         }
         EXPECT_TRUE(fresh.AllHandlesClosed());
     }
-}
-
-TEST_F(PostToServerTest, StopRequestCancelsASendInProgress) {
-    https.HoldSends();
-    bool bResult = true;
-    std::thread worker([&] { bResult = Post(); });
-    ASSERT_TRUE(https.WaitForBlockedSend());
-    login.StopThread();
-    worker.join();
-    EXPECT_FALSE(bResult);
-    EXPECT_EQ(login.GetErrorCode(), 12017);
-    EXPECT_TRUE(https.AllHandlesClosed());
 }
 
 }  // namespace

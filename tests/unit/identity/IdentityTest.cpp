@@ -19,12 +19,6 @@ const char* const kSettings = "Software\\Mirolan\\Velko\\Settings";
 const char* const kValue = "DefaultIMSI";
 constexpr int64_t kNow = 1700000000;  // 2023-11-14 22:13:20 UTC
 
-LoginEnvironment WithClock(std::shared_ptr<IClock> clock) {
-    LoginEnvironment env;
-    env.clock = std::move(clock);
-    return env;
-}
-
 // "9", four different digits, then the ten time digits.
 void ExpectWellFormed(const std::string& identity) {
     ASSERT_EQ(identity.size(), 15u) << identity;
@@ -41,7 +35,7 @@ protected:
     RegistrySandbox sandbox;
     FakeHost host;
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>(kNow);
-    CLoginImpl login{&host.container, WithClock(clock)};
+    CLoginImpl login{&host.container, {clock, {}}};
     TraceCapture trace;
 };
 
@@ -88,7 +82,7 @@ TEST_F(IdentityTest, AStoredValueOfFourteenCharactersIsTheIdentityOthersAreRepla
 
 // Past January 2038 a 32-bit time_t overflows; every build converts the clock's 64-bit seconds.
 TEST_F(IdentityTest, TheTimeDigitsOfAMomentPastTheYear2038) {
-    CLoginImpl later{&host.container, WithClock(std::make_shared<ManualClock>(4102448523))};
+    CLoginImpl later{&host.container, {std::make_shared<ManualClock>(4102448523), {}}};
     std::string identity;
     later.CreateDefaultIMSI(identity);
     EXPECT_EQ(identity.substr(5), "0101010203");  // 2100-01-01 01:02:03 UTC

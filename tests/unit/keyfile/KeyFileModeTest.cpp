@@ -19,9 +19,7 @@ TEST(KeyFileModeTest, TheKeyFileIsPrivateToTheUser) {
     FakeHost host;
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());
     const mode_t old = umask(0);  // even a permissive umask gives a private file
-    LoginEnvironment env;
-    env.clock = std::make_shared<ManualClock>();
-    CLoginImpl login(&host.container, env);
+    CLoginImpl login(&host.container, {std::make_shared<ManualClock>(), {}});
     const std::string keyFile = dir.File("Key.dtc");
     EXPECT_EQ(Mode(keyFile), 0600u);
     chmod(keyFile.c_str(), 0644);

@@ -32,9 +32,8 @@ protected:
     KeyFileTest() { host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator()); }
 
     std::unique_ptr<CLoginImpl> MakeLogin(IPluginContainer* pContainer = nullptr) {
-        LoginEnvironment env;
-        env.clock = std::make_shared<ManualClock>();
-        return std::make_unique<CLoginImpl>(pContainer ? pContainer : &host.container, env);
+        return std::make_unique<CLoginImpl>(pContainer ? pContainer : &host.container,
+                                            LoginEnvironment{std::make_shared<ManualClock>(), {}});
     }
     // A key file with one record per text, made directly through the record files.
     void StoreRecords(const std::vector<std::string>& values) {

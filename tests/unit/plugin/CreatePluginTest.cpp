@@ -1,20 +1,15 @@
 // The process-wide plug-in object. This file is the only one in its program that calls
 // CreatePlugin: the singleton outlives each test case that makes it.
-#include <gtest/gtest.h>
-
-#include <memory>
-
-#include "FakeHost.h"
-#include "FakeHttps.h"
 #include "ILogin.h"
-#include "LoginImpl.h"
 #include "LoginPluginImpl.h"
-#include "ManualClock.h"
-#include "TempDir.h"
+#include "WorkerFixture.h"
 
 namespace {
 
-TEST(CreatePlugin, RetriesAfterAFailedCreationThenAlwaysAnswersTheSameObject) {
+// A host whose card and settings make a login possible.
+using CreatePluginTest = WorkerTest;
+
+TEST_F(CreatePluginTest, RetriesAfterAFailedCreationThenAlwaysAnswersTheSameObject) {
     SetCreatePluginFailuresForTest(2);
     EXPECT_EQ(CreatePlugin(), nullptr);
     EXPECT_EQ(CLoginPluginImpl::Singleton(), nullptr);
@@ -30,31 +25,15 @@ TEST(CreatePlugin, RetriesAfterAFailedCreationThenAlwaysAnswersTheSameObject) {
 
 // A host that releases the plug-in and asks for it again gets a new one that works as the first
 // did (under AddressSanitizer a stale singleton is a use after free on the first call).
-TEST(CreatePlugin, ASecondLifeAfterReleaseLogsInAgain) {
-    TempDir keys;
-    FakeHost host;
-    host.comm.SetImsi("460001234567890");
-    host.comm.SetSpn("CMCC");
-    host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", keys.WithSeparator());
-    host.setting.Sys("REGISTER", "URL", "https://acct.example.com/register");
-    host.setting.Sys("LOGIN", "URL", "https://acct.example.com/login");
-    FakeHttps https;
+TEST_F(CreatePluginTest, ASecondLifeAfterReleaseLogsInAgain) {
     https.Script()
-        .Replies(200, "<result><resultValue>0</resultValue><password>pw</password></result>")
-        .Replies(200,
-                 "<result><resultValue>0</resultValue><encodekey>EK</encodekey><sessionid>S1</"
-                 "sessionid></result>")
-        .Replies(200,
-                 "<result><resultValue>0</resultValue><encodekey>EK</encodekey><sessionid>S2</"
-                 "sessionid></result>");
-
+        .Replies(200, Registered("pw"))
+        .Replies(200, Accepted("S1"))
+        .Replies(200, Accepted("S2"));
     for (const char* sessionId : {"S1", "S2"}) {
         SCOPED_TRACE(sessionId);
-        auto clock = std::make_shared<ManualClock>();
-        LoginEnvironment env;
-        env.clock = clock;
-        env.httpClient = https.Factory();
-        SetLoginEnvironmentForTest(env);
+        auto clock = std::make_shared<ManualClock>();  // each life stops its own
+        SetLoginEnvironmentForTest({clock, https.Factory()});
 
         IBasePlugin* plugin = CreatePlugin();
         ASSERT_NE(plugin, nullptr);

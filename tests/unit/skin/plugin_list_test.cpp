@@ -30,14 +30,21 @@ TEST(PluginListFormat, RecordsInFileOrderAndAnyFlawFailsTheList) {
 
 using PluginListTest = BrandFixture;
 
+// Class ids of one family share their first characters: only the whole id names a plug-in.
 TEST_F(PluginListTest, ScreenedAliasesAreLeftOut) {
-    files.Write(HostDirFiles::kPluginList,
-                "<main>" + Plugin("a", "A") + Plugin("b", "B") + Plugin("c", "C") + "</main>");
+    const std::string family = "{6B29FC40-CA47-1067-B31D-00DD010662D";
+    files.Write(HostDirFiles::kPluginList, "<main>" + Plugin("a", family + "A}") +
+                                               Plugin("b", family + "B}") +
+                                               Plugin("c", family + "C}") + "</main>");
     host.setting.Named("ServiceScreenCode", " a , b ");
-    EXPECT_TRUE(Login().IsPluginUnlisted("A"));
-    EXPECT_TRUE(Login().IsPluginUnlisted("B"));
-    EXPECT_FALSE(Login().IsPluginUnlisted("C"));
-    EXPECT_FALSE(Login().IsPluginUnlisted(""));
+    for (const auto& [clsid, bUnlisted] : {std::pair<std::string, bool>{family + "A}", true},
+                                           {family + "B}", true},
+                                           {family + "C}", false},
+                                           {family, true},
+                                           {family + "C}x", true},
+                                           {"", false}}) {
+        EXPECT_EQ(Login().IsPluginUnlisted(clsid), bUnlisted) << clsid;
+    }
 }
 
 TEST_F(PluginListTest, AMalformedListOrNoScreeningSettingLeavesNothingListed) {
@@ -49,7 +56,7 @@ TEST_F(PluginListTest, AMalformedListOrNoScreeningSettingLeavesNothingListed) {
     EXPECT_FALSE(Login().IsPluginUnlisted("A"));
 
     FakeHost unscreened;  // no ServiceScreenCode at all
-    CLoginImpl other(&unscreened.container, ManualEnv());
+    CLoginImpl other(&unscreened.container, {std::make_shared<ManualClock>(), {}});
     EXPECT_TRUE(other.IsPluginUnlisted("A"));
 }
 

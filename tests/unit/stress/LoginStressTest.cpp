@@ -39,9 +39,7 @@ TEST(LoginStressTest, HostThreadsAndTheWorkerNeverRace) {
     TempDir dir;
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());
     auto clock = std::make_shared<PatientClock>();
-    LoginEnvironment env;
-    env.clock = clock;
-    auto login = std::make_unique<CLoginImpl>(&host.container, env);
+    auto login = std::make_unique<CLoginImpl>(&host.container, LoginEnvironment{clock, {}});
     clock->m_fnDone = [&login] { return !login->IsRunning(); };
     ASSERT_TRUE(login->StartLogin());
 

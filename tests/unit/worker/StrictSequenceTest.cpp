@@ -26,9 +26,7 @@ TEST_F(StrictSequenceTest, OnlyAReplyWithASessionCountsAsALogin) {
             const bool bStrict = mode[0] == '1';
             host.setting.Sys("SECURITY", "STRICT", mode);
             FakeHttps fresh;
-            LoginEnvironment env = Environment();
-            env.httpClient = fresh.Factory();
-            CLoginImpl other(&host.container, env);
+            CLoginImpl other(&host.container, {clock, fresh.Factory()});
             fresh.Script().Replies(200, Accepted("OLD")).Replies(200, reply);
             ASSERT_TRUE(other.DoLoginServer(kLoginUrl, "pw", kSimType));  // an earlier session
             EXPECT_EQ(other.DoLoginThread(), !bStrict);
