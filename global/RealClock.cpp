@@ -40,4 +40,6 @@ private:
 
 }  // namespace
 
-std::shared_ptr<IClock> MakeRealClock() { return std::make_shared<RealClock>(); }
+std::shared_ptr<IClock> MakeRealClock() {
+    return std::make_shared<RealClock>();
+}

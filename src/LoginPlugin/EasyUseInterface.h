@@ -19,13 +19,6 @@ public:
     HostRef<INetConnect> NetConnect() const;
     HostRef<ICheckDeviceType> CheckDeviceType() const;
 
-    // The same, handed over bare: the caller releases what it gets.
-    ISetting* GetSetting() { return Setting().Detach(); }
-    IStringResMgr* GetStringResMgr() { return StringResMgr().Detach(); }
-    ICheckNetConnection* GetCheckNetConnection() { return CheckNetConnection().Detach(); }
-    INetConnect* GetNetConnect() { return NetConnect().Detach(); }
-    ICheckDeviceType* GetCheckDeviceType() { return CheckDeviceType().Detach(); }
-
     IPluginContainer* GetContainer() const { return m_pPluginContainer; }
 
 private:

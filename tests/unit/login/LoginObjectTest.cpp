@@ -179,11 +179,11 @@ TEST(RealClockTest, StopEndsTheCurrentSleepAndEveryLaterOne) {
 TEST(EasyUseInterfaceTest, EachFetchAsksForItsOwnInterface) {
     FakeHost host;
     CEasyUseInterface easy(&host.container);
-    EXPECT_EQ(easy.GetSetting(), &host.setting);
-    EXPECT_EQ(easy.GetStringResMgr(), &host.strings);
-    EXPECT_EQ(easy.GetCheckNetConnection(), &host.check);
-    EXPECT_EQ(easy.GetNetConnect(), &host.net);
-    EXPECT_EQ(easy.GetCheckDeviceType(), &host.device);
+    EXPECT_EQ(easy.Setting().Get(), &host.setting);
+    EXPECT_EQ(easy.StringResMgr().Get(), &host.strings);
+    EXPECT_EQ(easy.CheckNetConnection().Get(), &host.check);
+    EXPECT_EQ(easy.NetConnect().Get(), &host.net);
+    EXPECT_EQ(easy.CheckDeviceType().Get(), &host.device);
     EXPECT_EQ(host.container.Queries("188F177A-8389-4e4f-A99B-C3FFF2CBB620", 16384), 1);
     EXPECT_EQ(host.container.Queries("CD32A797-91AA-482a-9A66-9C5C27AAAFBD", 16384), 1);
     EXPECT_EQ(host.container.Queries("523F300B-06EA-4658-9BFC-CFDADC93798D", 1), 1);
