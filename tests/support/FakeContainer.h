@@ -13,9 +13,8 @@ public:
     bool QueryInterface(const char* pluginId, int32_t number,
                         IBaseInterface** ppInterface) override;
     void Serve(const std::string& pluginId, int32_t number, IBaseInterface* pInterface);
+    // Answers false for that interface from now on (as a host that serves nothing).
     void Withdraw(const std::string& pluginId, int32_t number);
-    // Answers false for that interface (as a host that serves nothing).
-    void Refuse(const std::string& pluginId, int32_t number);
     int Queries(const std::string& pluginId, int32_t number) const;
 
 private:

@@ -211,10 +211,6 @@ void FakeContainer::Withdraw(const std::string& pluginId, int32_t number) {
     m_served.erase({pluginId, number});
 }
 
-void FakeContainer::Refuse(const std::string& pluginId, int32_t number) {
-    Withdraw(pluginId, number);
-}
-
 int FakeContainer::Queries(const std::string& pluginId, int32_t number) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_queries.find({pluginId, number});

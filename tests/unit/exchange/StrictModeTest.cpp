@@ -52,7 +52,7 @@ TEST_F(StrictExchangeTest, OnlyTheValueOneTurnsStrictModeOn) {
     EXPECT_TRUE(trace.Has("SECURITY/CAFILE cannot be read: /nonexistent/issuers.pem", 2));
     EXPECT_EQ(login.Policy().CaFile(), "/nonexistent/issuers.pem");
     // A host without a settings service gets the default.
-    host.container.Refuse(PLUGIN_ID_SETTING, IID_SETTING);
+    host.container.Withdraw(PLUGIN_ID_SETTING, IID_SETTING);
     login.ReadSecurityPolicy();
     EXPECT_FALSE(login.Policy().IsStrict());
 }

@@ -49,7 +49,7 @@ TEST(HostRefTest, QueryTellsARefusalFromTheWrongKindAndGivesTheWrongKindBack) {
     bool bAnswered = true;
     EXPECT_FALSE(QueryHost<ISetting>(nullptr, PLUGIN_ID_SETTING, IID_SETTING, &bAnswered));
     EXPECT_FALSE(bAnswered);
-    host.container.Refuse(PLUGIN_ID_SETTING, IID_SETTING);
+    host.container.Withdraw(PLUGIN_ID_SETTING, IID_SETTING);
     EXPECT_FALSE(QueryHost<ISetting>(&host.container, PLUGIN_ID_SETTING, IID_SETTING, &bAnswered));
     EXPECT_FALSE(bAnswered);
     host.container.Serve(PLUGIN_ID_SETTING, IID_SETTING, &host.check);

@@ -73,7 +73,7 @@ TEST_F(KeyFileTest, ThePathIsTheSettingWithTheFileNameAppendedAsItIs) {
     auto other = MakeLogin(&bare.container);
     ExpectTrace(kNoPath, 1);
     ExpectTrace("fm.Open() failed!", 2);
-    bare.container.Refuse(PLUGIN_ID_SETTING, IID_SETTING);
+    bare.container.Withdraw(PLUGIN_ID_SETTING, IID_SETTING);
     EXPECT_EQ(other->GetKeyFile(), "");
     EXPECT_EQ(trace.Count(kNoPath, 1), 2);
 }

@@ -57,12 +57,12 @@ TEST_F(ProxyInfoTest, WithoutTheServicesItNeedsEverythingIsEmpty) {
     Proxy("PASSWORD", host.crypt.Encrypt("pw"));
     EXPECT_EQ(proxy.GetProxyPassword(), "pw");
     EXPECT_EQ(host.crypt.Releases(), 1);
-    host.container.Refuse(PLUGIN_ID_CRYPT, IID_CRYPT);
+    host.container.Withdraw(PLUGIN_ID_CRYPT, IID_CRYPT);
     EXPECT_EQ(proxy.GetProxyPassword(), "");
 
     Proxy("TYPE", "1");
     Proxy("USER", "u");
-    host.container.Refuse(PLUGIN_ID_SETTING, IID_SETTING);
+    host.container.Withdraw(PLUGIN_ID_SETTING, IID_SETTING);
     EXPECT_EQ(proxy.GetProxyType(), 0);
     EXPECT_EQ(proxy.GetProxyUser(), "");
     EXPECT_EQ(CProxyInfoImpl(nullptr).GetProxyAddress(), "");

@@ -126,7 +126,7 @@ TEST_F(LoginSequenceTest, MissingSimTypeOrKeyFileEndBeforeAnyExchange) {
 
     host.comm.SetSpn(kSimType);
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", "");
-    host.container.Refuse(PLUGIN_ID_SETTING, IID_SETTING);  // no setting, no key file path
+    host.container.Withdraw(PLUGIN_ID_SETTING, IID_SETTING);  // no setting, no key file path
     EXPECT_FALSE(login.DoLoginThread());
     EXPECT_EQ(login.GetErrorCode(), -1);
     EXPECT_TRUE(trace.Has("strKeyFile equal !", 3));

@@ -30,7 +30,7 @@ TEST_F(UrlSettingsTest, EachFailureHasItsTrace) {
     EXPECT_TRUE(trace.Has("pISetting->GetSysSetting() failed!", 2));
     EXPECT_EQ(host.setting.Releases() - before, 1);
 
-    host.container.Refuse(PLUGIN_ID_SETTING, IID_SETTING);
+    host.container.Withdraw(PLUGIN_ID_SETTING, IID_SETTING);
     EXPECT_EQ(login.GetRegisterUrl(), "");
     EXPECT_TRUE(trace.Has("m_pPluginContainer->QueryInterface() failed!", 2));
 

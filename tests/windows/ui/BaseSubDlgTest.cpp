@@ -108,7 +108,7 @@ TEST_F(BaseSubDlgTest, ListensWhileTheWindowLivesAndReloadsAHiddenWindowHidden) 
 
 TEST_F(BaseSubDlgTest, WithoutTheLoginObjectTheDialogWorksAndTheWithdrawalIsTraced) {
     TraceCapture trace;
-    host.container.Refuse(PLUGIN_ID_LOGIN, IID_LOGIN);
+    host.container.Withdraw(PLUGIN_ID_LOGIN, IID_LOGIN);
     TestSubDlg dlg;
     HWND hWnd = Make(dlg, "TestSkin24.dll");
     ASSERT_TRUE(hWnd);

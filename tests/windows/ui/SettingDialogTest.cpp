@@ -166,7 +166,7 @@ TEST_F(SettingDialogTest, SaveFailuresAreTracedAndTheDialogClosesAllTheSame) {
     StoreProxy(host, "1", "h", "1", "u", "p");
     TraceCapture trace;
     auto ok = [](DialogControl& dialog) { dialog.Click(IDOK); };
-    host.container.Refuse(PLUGIN_ID_CRYPT, IID_CRYPT);
+    host.container.Withdraw(PLUGIN_ID_CRYPT, IID_CRYPT);
     EXPECT_EQ(Open(ok).result, IDOK);
     EXPECT_EQ(host.setting.TakeUserWrites(),
               "PROXY/TYPE=1 PROXY/ADDRESS=h PROXY/PORT=1 PROXY/USER=u");
