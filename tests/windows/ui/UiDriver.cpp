@@ -141,11 +141,13 @@ Screenshot CaptureWindow(HWND hWnd, const std::string& bmpPath) {
     if (!GetWindowRect(hWnd, &rc)) return shot;
     shot.width = rc.right - rc.left;
     shot.height = rc.bottom - rc.top;
-    HDC hScreen = GetDC(nullptr);
-    HDC hMemory = CreateCompatibleDC(hScreen);
-    HBITMAP hBitmap = CreateCompatibleBitmap(hScreen, shot.width, shot.height);
+    // The window's own surface, not the screen: the screen gets a painted window only when the
+    // window's thread next goes idle, so a copy of it may still show nothing.
+    HDC hWindow = GetWindowDC(hWnd);
+    HDC hMemory = CreateCompatibleDC(hWindow);
+    HBITMAP hBitmap = CreateCompatibleBitmap(hWindow, shot.width, shot.height);
     HGDIOBJ hOld = SelectObject(hMemory, hBitmap);
-    BitBlt(hMemory, 0, 0, shot.width, shot.height, hScreen, rc.left, rc.top, SRCCOPY);
+    BitBlt(hMemory, 0, 0, shot.width, shot.height, hWindow, 0, 0, SRCCOPY);
     SelectObject(hMemory, hOld);
     BITMAPINFO info{};
     info.bmiHeader = {
@@ -154,7 +156,7 @@ Screenshot CaptureWindow(HWND hWnd, const std::string& bmpPath) {
     GetDIBits(hMemory, hBitmap, 0, shot.height, shot.pixels.data(), &info, DIB_RGB_COLORS);
     DeleteObject(hBitmap);
     DeleteDC(hMemory);
-    ReleaseDC(nullptr, hScreen);
+    ReleaseDC(hWnd, hWindow);
 
     const DWORD bytes = static_cast<DWORD>(shot.pixels.size() * 4);
     const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
