@@ -1,10 +1,9 @@
 // The reference account server: registration and login over HTTPS on 127.0.0.1, with switches
 // that inject faults. Prints "port N" once it listens; stops on SIGINT or SIGTERM.
+#include <pthread.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <iostream>
 #include <memory>
@@ -16,13 +15,6 @@
 #include "service.h"
 
 namespace {
-
-int g_stopPipe[2] = {-1, -1};
-
-void OnStopSignal(int) {
-    char byte = 0;
-    (void)!write(g_stopPipe[1], &byte, 1);
-}
 
 int Fail(const std::string& message) {
     std::cerr << "account-server: " << message << std::endl;
@@ -39,13 +31,15 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // A client that goes away must not end the server; a stop signal wakes the stopper thread.
+    // A client that goes away must not end the server. The stop signals are taken by the
+    // stopper thread alone, with sigwait: blocked here, before any thread starts, they stay
+    // blocked in every thread, so none arrives while a thread is about to block and is lost.
     signal(SIGPIPE, SIG_IGN);
-    if (pipe(g_stopPipe) != 0) return Fail("cannot make a pipe");
-    struct sigaction action = {};
-    action.sa_handler = OnStopSignal;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     AccountStore accounts(options->strStateFile);
     if (!accounts.Load(error)) return Fail(error);
@@ -97,9 +91,8 @@ int main(int argc, char** argv) {
 
     std::atomic<bool> bListenEnded{false};
     std::thread stopper([&] {
-        char byte;
-        while (read(g_stopPipe[0], &byte, 1) < 0 && errno == EINTR) {
-        }
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
         // A stop that comes before the server runs would be lost: wait until it runs (or ended).
         while (!server->is_running() && !bListenEnded)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -109,7 +102,7 @@ int main(int argc, char** argv) {
     const bool bListened = server->listen_after_bind();
     bListenEnded = true;
     if (!bListened) std::cerr << "account-server: listening failed" << std::endl;
-    OnStopSignal(0);  // the stopper's wait ends, whoever ended the listening
+    pthread_kill(stopper.native_handle(), SIGTERM);  // its wait ends, whoever ended the listening
     stopper.join();
     return bListened ? 0 : 1;
 }
