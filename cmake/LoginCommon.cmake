@@ -83,6 +83,21 @@ include(GoogleTest)
 # login_add_gathered_tests); the others, which need servers, a display or a locale, stay apart.
 set(LOGIN_GATHERED_LABELS unit registry)
 
+# The environment of a test under Wine: Wine quiet, and the native programs it needs (cache
+# paths named like the variables, e.g. LOGIN_ACCOUNT_SERVER; an empty one comes from the
+# environment ctest runs in).
+function(login_wine_test_env out)
+  set(env "WINEDEBUG=-all")
+  foreach(variable ${ARGN})
+    set(${variable} "" CACHE FILEPATH
+        "A native program for the Windows tests (else taken from the environment)")
+    if(${variable})
+      list(APPEND env "${variable}=${${variable}}")
+    endif()
+  endforeach()
+  set(${out} "${env}" PARENT_SCOPE)
+endfunction()
+
 # login_add_gtest(NAME SOURCES ... [LIBS ...] [LABELS ...] [WORKING_DIRECTORY dir])
 # One GoogleTest program; natively each test case is a CTest test, under Wine the program is one.
 # A gathered program is an object library of that name, so that callers may still set its

@@ -66,8 +66,7 @@ start_server() {
     eval "${name}_port=$port"
 }
 
-# kill_server NAME: ends a server at once (one that has only told a free port; a stop signal
-# that comes before the server listens may be lost).
+# kill_server NAME: ends a server at once, its port left free.
 kill_server() {
     local pid
     eval "pid=\$${1}_pid"
