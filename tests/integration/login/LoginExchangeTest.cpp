@@ -1,5 +1,5 @@
-// The login cases of the libcurl face alone: a certificate it does not trust at all, a reply of
-// an announced length beyond the buffer, and the memory a short reply's claim takes.
+// The login cases of the libcurl face alone: a reply of an announced length beyond the buffer,
+// and the memory a short reply's claim takes.
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -10,14 +10,6 @@
 namespace {
 
 using LoginExchangeTest = LoginServerTest;
-
-TEST_F(LoginExchangeTest, SelfSignedCertificateIsAcceptedAfterOneRetry) {
-    StartServer({}, false);
-    ASSERT_TRUE(login->DoLoginThread());
-    EXPECT_EQ(recorder->Count("Send=12045"), 2);
-    EXPECT_EQ(recorder->Count("SetOption(31)"), 2);
-    EXPECT_EQ(recorder->Count("Send=ok"), 2);
-}
 
 TEST_F(LoginExchangeTest, ReplyWithALengthIsReadWhole) {
     StartServer({"--pad-to", "20000"}, true);

@@ -10,7 +10,6 @@ enum class ServerKind {
     kAnswering,      // registers and logs in
     kRefusesWith3,   // refuses every login with code 3
     kOtherName,      // a certificate for another host name
-    kPlainHttp,      // no TLS at all
     kUnsized,        // a 20000-byte reply without a length, ended by closing
     kClaimsTooMuch,  // claims 4000000000 bytes after a short body
     kHangs,          // holds every request unanswered
@@ -24,7 +23,7 @@ public:
                                              std::string& why);
     ~LoginServer();
 
-    // "https://127.0.0.1:port" (or http for the plain server).
+    // "https://127.0.0.1:port".
     std::string Base() const;
     // The certificate the client may trust; empty when the system's store must decide.
     std::string TrustedCertificate() const;

@@ -17,31 +17,16 @@ struct LoginServer::Impl {
 
 namespace {
 
-const char* VariableOf(ServerKind kind) {
-    switch (kind) {
-        case ServerKind::kAnswering:
-            return "LOGIN_TEST_SERVER";
-        case ServerKind::kRefusesWith3:
-            return "LOGIN_TEST_CODE3";
-        case ServerKind::kOtherName:
-            return "LOGIN_TEST_MISMATCH";
-        case ServerKind::kPlainHttp:
-            return "LOGIN_TEST_PLAIN";
-        case ServerKind::kUnsized:
-            return "LOGIN_TEST_UNSIZED";
-        case ServerKind::kClaimsTooMuch:
-            return "LOGIN_TEST_CLAIM";
-        case ServerKind::kHangs:
-            return "LOGIN_TEST_HANG";
-    }
-    return "";
-}
+// The variable of each kind, in the order of ServerKind.
+const char* const kVariables[] = {"LOGIN_TEST_SERVER",  "LOGIN_TEST_CODE3", "LOGIN_TEST_MISMATCH",
+                                  "LOGIN_TEST_UNSIZED", "LOGIN_TEST_CLAIM", "LOGIN_TEST_HANG"};
+static_assert(std::size(kVariables) == static_cast<size_t>(ServerKind::kHangs) + 1);
 
 }  // namespace
 
 std::unique_ptr<LoginServer> LoginServer::Find(ServerKind kind, const std::string&,
                                                std::string& why) {
-    const std::string variable = VariableOf(kind);
+    const std::string variable = kVariables[static_cast<size_t>(kind)];
     const char* port = std::getenv((variable + "_PORT").c_str());
     const char* log = std::getenv((variable + "_LOG").c_str());
     if (!port || !log) {
@@ -49,8 +34,7 @@ std::unique_ptr<LoginServer> LoginServer::Find(ServerKind kind, const std::strin
         return nullptr;
     }
     auto impl = std::make_unique<Impl>();
-    impl->base =
-        std::string(kind == ServerKind::kPlainHttp ? "http" : "https") + "://127.0.0.1:" + port;
+    impl->base = std::string("https://127.0.0.1:") + port;
     impl->log = log;
     return std::unique_ptr<LoginServer>(new LoginServer(std::move(impl)));
 }

@@ -64,13 +64,6 @@ TEST_F(LoginSuiteTest, CertificateForAnotherNameIsAcceptedAfterOneRetryPerReques
     }
 }
 
-TEST_F(LoginSuiteTest, PlainHttpServerIsRefusedBeforeAnyConnection) {
-    SERVE(ServerKind::kPlainHttp);
-    EXPECT_FALSE(login->DoLoginThread());
-    EXPECT_EQ(login->GetErrorCode(), -2);
-    EXPECT_TRUE(recorder->Ops().empty());
-}
-
 TEST_F(LoginSuiteTest, ReplyWithoutLengthIsCutAtTheBuffer) {
     SERVE(ServerKind::kUnsized);
     ServerReply reply;

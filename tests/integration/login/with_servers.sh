@@ -14,7 +14,6 @@ start_server LOGIN_TEST_STRICT_EXPIRED_PORT --cert-expired
 start_server LOGIN_TEST_STRICT_CA_SIGNED_PORT --ca-out "$work/ca.pem"
 # A default-mode login, then a strict one in the same process over the kept-alive connection.
 start_server LOGIN_TEST_POOLED_PORT
-start_server LOGIN_TEST_PLAIN_PORT --plain
 start_server LOGIN_TEST_UNSIZED_PORT --pad-to 20000 --framing close
 start_server LOGIN_TEST_HANG_PORT --hang
 start_server LOGIN_TEST_CLAIM_PORT --claim-length 4000000000 --hang
