@@ -8,7 +8,6 @@
 
 enum class ServerKind {
     kAnswering,      // registers and logs in
-    kRefusesWith3,   // refuses every login with code 3
     kOtherName,      // a certificate for another host name
     kUnsized,        // a 20000-byte reply without a length, ended by closing
     kClaimsTooMuch,  // claims 4000000000 bytes after a short body
