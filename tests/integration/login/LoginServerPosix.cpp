@@ -6,11 +6,6 @@
 
 #include "loopback_servers.h"
 
-struct LoginServer::Impl {
-    AccountServer server;
-    std::string certificate;
-};
-
 namespace {
 
 // The server's switches for each kind, in the order of ServerKind.
@@ -23,33 +18,22 @@ const std::vector<std::string> kSwitches[] = {
 };
 static_assert(std::size(kSwitches) == static_cast<size_t>(ServerKind::kHangs) + 1);
 
+struct Started final : LoginServer {
+    bool WaitForLine(const std::string& text) override {
+        return !server.Process().WaitForLine(text).empty();
+    }
+    AccountServer server;
+};
+
 }  // namespace
 
 std::unique_ptr<LoginServer> LoginServer::Find(ServerKind kind, const std::string& workDir,
                                                std::string& why) {
-    auto impl = std::make_unique<Impl>();
-    impl->certificate = workDir + "/server.pem";
+    auto started = std::make_unique<Started>();
+    started->trustedCertificate = workDir + "/server.pem";
     std::vector<std::string> switches = kSwitches[static_cast<size_t>(kind)];
-    switches.insert(switches.end(), {"--cert-out", impl->certificate});
-    if (!impl->server.Start(switches, why)) return nullptr;
-    return std::unique_ptr<LoginServer>(new LoginServer(std::move(impl)));
-}
-
-LoginServer::LoginServer(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
-LoginServer::~LoginServer() = default;
-
-std::string LoginServer::Base() const {
-    return "https://127.0.0.1:" + std::to_string(m_impl->server.Port());
-}
-
-bool LoginServer::SeesClientsLeave() const {
-    return true;
-}
-
-std::string LoginServer::TrustedCertificate() const {
-    return m_impl->certificate;
-}
-
-bool LoginServer::WaitForLine(const std::string& text) {
-    return !m_impl->server.Process().WaitForLine(text).empty();
+    switches.insert(switches.end(), {"--cert-out", started->trustedCertificate});
+    if (!started->server.Start(switches, why)) return nullptr;
+    started->base = "https://127.0.0.1:" + std::to_string(started->server.Port());
+    return started;
 }

@@ -56,8 +56,8 @@ TEST_F(LoginSuiteTest, CertificateForAnotherNameIsAcceptedAfterOneRetryPerReques
 TEST_F(LoginSuiteTest, ReplyWithoutLengthIsCutAtTheBuffer) {
     SERVE(ServerKind::kUnsized);
     ServerReply reply;
-    ASSERT_TRUE(login->PostToServer(endpoint->Base() + "/login", kFormHeaders,
-                                    "cid=1&pass=2&ctype=3", "", "", true, reply))
+    ASSERT_TRUE(login->PostToServer(endpoint->base + "/login", kFormHeaders, "cid=1&pass=2&ctype=3",
+                                    "", "", true, reply))
         << login->GetErrorCode();
     EXPECT_EQ(reply.strText.size(), 10240u);
     EXPECT_EQ(reply.strText.rfind("<result><resultValue>2</resultValue></result><!--", 0), 0u);
@@ -67,7 +67,7 @@ TEST_F(LoginSuiteTest, ReplyWithoutLengthIsCutAtTheBuffer) {
 TEST_F(LoginSuiteTest, ReplyClaimingMoreThanTheBoundIsRefusedUnread) {
     SERVE(ServerKind::kClaimsTooMuch);
     ServerReply reply;
-    EXPECT_FALSE(login->PostToServer(endpoint->Base() + "/login", kFormHeaders,
+    EXPECT_FALSE(login->PostToServer(endpoint->base + "/login", kFormHeaders,
                                      "cid=1&pass=2&ctype=3", "", "", true, reply));
     EXPECT_EQ(login->GetErrorCode(), 12152);
     EXPECT_TRUE(trace.Has("InternetReadFile() failed!", 2));
@@ -93,7 +93,7 @@ TEST_F(LoginSuiteTest, DestroyingTheLoginObjectCancelsAnUnansweredRequest) {
                 static_cast<long long>(ms));
     EXPECT_EQ(recorder->Ops().back(), "Send=12017");
     EXPECT_FALSE(trace.Has("~CLoginImpl() waits for an abandoned worker!"));
-    if (endpoint->SeesClientsLeave()) {
+    if (endpoint->bSeesClientsLeave) {
         EXPECT_TRUE(endpoint->WaitForLine("closed the connection of POST /login"));
     }
 }
