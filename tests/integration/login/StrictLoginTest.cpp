@@ -24,9 +24,7 @@ protected:
     void Serve(AccountServer& other, const std::vector<std::string>& switches) {
         std::string error;
         ASSERT_TRUE(other.Start(switches, error)) << error;
-        const std::string base = "https://127.0.0.1:" + std::to_string(other.Port());
-        host.setting.Sys("REGISTER", "URL", base + "/register");
-        host.setting.Sys("LOGIN", "URL", base + "/login");
+        Use("https://127.0.0.1:" + std::to_string(other.Port()));
     }
 };
 

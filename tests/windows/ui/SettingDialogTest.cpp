@@ -277,9 +277,8 @@ TEST_F(SettingDialogTest, TheHostsActiveWindowOwnsTheDialogAndASecondCallRaisesT
         EXPECT_TRUE(IsWindow(dialog.Handle()));
         dialog.Click(IDCANCEL);
     });
-    EXPECT_TRUE(run.bOpened);
     EXPECT_EQ(run.result, IDCANCEL);
-    EXPECT_EQ(owner, hostWindow.Handle());
+    EXPECT_EQ(owner, hostWindow.Handle());  // so the dialog opened
     EXPECT_TRUE(bHostDisabled);
     EXPECT_TRUE(IsWindowEnabled(hostWindow.Handle()));
     EXPECT_LE(std::abs(centres[0].x - centres[1].x), 1);
