@@ -88,8 +88,7 @@ TEST(KeyFileKillTest, AKillAtAnyMomentLeavesTheOldOrTheNewPassword) {
             std::this_thread::sleep_for(std::chrono::microseconds(rng() % 20000));
         }
         kill(child.pid, SIGKILL);
-        int status = 0;
-        waitpid(child.pid, &status, 0);
+        waitpid(child.pid, nullptr, 0);
         const long reported = LastReported(child.out);
         close(child.out);
 
