@@ -10,10 +10,14 @@
 
 namespace {
 
+uint16_t Port(const char* name) {
+    const char* value = std::getenv(name);
+    return static_cast<uint16_t>(value ? std::atoi(value) : 0);
+}
+
 // A port that with_servers.sh passed; the test is skipped without one.
-#define REQUIRE_PORT(variable, name)                                                             \
-    const char* variable##Text = std::getenv(name);                                              \
-    const auto variable = static_cast<uint16_t>(variable##Text ? std::atoi(variable##Text) : 0); \
+#define REQUIRE_PORT(variable, name)      \
+    const uint16_t variable = Port(name); \
     if (variable == 0) GTEST_SKIP() << name << " is not set (run through with_servers.sh)"
 
 // The server's log as it is now. (Under Wine the Unix path is taken on the current drive, Z:.)
