@@ -7,12 +7,7 @@
 #include <vector>
 
 #include "BrandTable.h"
-
-namespace {
-void Check(bool condition) {
-    if (!condition) __builtin_trap();
-}
-}  // namespace
+#include "../fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);

@@ -1,9 +1,9 @@
 // The record-file reader on arbitrary bytes. Half of the inputs get a correct checksum appended,
 // so that the structural checks behind it are reached, not only the checksum test.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "../fuzz_check.h"
 #include "libs/filemanager/RecordFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -16,18 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RecordFileData decoded;
     std::string reason;
     if (!record_format::Decode(bytes, decoded, reason)) {
-        if (reason.empty()) std::abort();  // every refusal says why
+        Check(!reason.empty());  // every refusal says why
         return 0;
     }
     // What was read must write back to a file that reads the same (padding may differ).
     RecordFileData again;
-    if (!record_format::Decode(record_format::Encode(decoded), again, reason)) std::abort();
-    if (again.records != decoded.records || again.fields.size() != decoded.fields.size())
-        std::abort();
+    Check(record_format::Decode(record_format::Encode(decoded), again, reason));
+    Check(again.records == decoded.records && again.fields.size() == decoded.fields.size());
     for (size_t i = 0; i < again.fields.size(); ++i)
-        if (again.fields[i].name != decoded.fields[i].name ||
-            again.fields[i].size != decoded.fields[i].size)
-            std::abort();
+        Check(again.fields[i].name == decoded.fields[i].name &&
+              again.fields[i].size == decoded.fields[i].size);
     for (size_t i = 0; i < decoded.fields.size(); ++i) (void)decoded.FieldOffset(i);
     return 0;
 }

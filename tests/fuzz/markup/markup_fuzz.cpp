@@ -13,11 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "../fuzz_check.h"
 
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
+namespace {
 
 const char* const kNames[] = {nullptr,    "",    "a",    "b",        "x",   "main", "name",
                               "cardtype", "tag", "root", "result",   "a b", "a=",   "a[",

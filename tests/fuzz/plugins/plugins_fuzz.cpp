@@ -6,11 +6,9 @@
 #include <vector>
 
 #include "PluginList.h"
+#include "../fuzz_check.h"
 
 namespace {
-void Check(bool condition) {
-    if (!condition) __builtin_trap();
-}
 bool IsSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }

@@ -5,12 +5,9 @@
 #include <string>
 
 #include "SimSpn.h"
+#include "../fuzz_check.h"
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) __builtin_trap();
-}
 
 bool ValidUtf8(const std::string& s) {
     for (size_t i = 0; i < s.size();) {

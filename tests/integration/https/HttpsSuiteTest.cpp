@@ -1,6 +1,6 @@
 // The platform's client, libcurl natively and WinINet under Wine, against the account servers and
-// tinyproxy that with_servers.sh starts: the certificate retry, directly and after the proxy's
-// 407, the redirect policy and the bound on a reply.
+// tinyproxy that with_servers.sh starts: the certificate retry after the proxy's 407, the
+// redirect policy and the bound on a reply.
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -84,15 +84,6 @@ TEST_F(HttpsSuiteTest, ReplyIsNeverReadPastTheBound) {
     EXPECT_EQ(ReadOnce(*m_client, post.request, kMaxHttpReplyBytes).size(), kMaxHttpReplyBytes);
     EXPECT_EQ(ReadOnce(*m_client, post.request, 1),
               "<read failed " + std::to_string(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE) + ">");
-}
-
-TEST_F(HttpsSuiteTest, SelfSignedServerIsRefusedUntilTheChecksAreRelaxed) {
-    REQUIRE_PORT(port, "LOGIN_TEST_SERVER_PORT");
-    OpenedRequest post = OpenPost(*m_client, port, "/register");
-    ASSERT_TRUE(post.request) << m_client->LastError();
-    ExpectCertificateRetry(*m_client, post.request, "cid=460001234567890&ctype=5",
-                           inet::ERROR_INTERNET_INVALID_CA);
-    ExpectRegistrationRead(*m_client, post.request);
 }
 
 TEST_F(HttpsSuiteTest, ProxyAsksForCredentialsThenTunnelsToTheServer) {

@@ -1,6 +1,6 @@
 // The libcurl client's own cases, each against an account server of its own: certificate
-// errors of a trusted issuer, servers that do not answer, unsized replies, the request as sent
-// and a stop request. (The cases WinINet shares are in HttpsSuiteTest.cpp.)
+// errors, servers that do not answer, unsized replies, the request as sent and a stop request. (The
+// cases WinINet shares are in HttpsSuiteTest.cpp.)
 #include <chrono>
 #include <iostream>
 #include <thread>
@@ -48,6 +48,7 @@ TEST_F(HttpsClientTest, CertificateErrorsAreWaivedByTheSecurityFlags) {
     const Case cases[] = {
         {{"--cert-name", "other.example"}, true, inet::ERROR_INTERNET_SEC_CERT_CN_INVALID},
         {{"--cert-expired"}, true, inet::ERROR_INTERNET_SEC_CERT_DATE_INVALID},
+        {{}, false, inet::ERROR_INTERNET_INVALID_CA},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);

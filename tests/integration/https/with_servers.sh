@@ -3,9 +3,7 @@
 set -u
 . "$(dirname "$0")/../../support/servers.sh"
 
-start_server LOGIN_TEST_SERVER_PORT
-# WinINet keeps connections and certificate decisions per server for the process: the proxied
-# exchange gets a server of its own.
+# A server reached only through tinyproxy, which asks for credentials.
 start_server LOGIN_TEST_PROXIED_PORT
 start_proxy user s3cret "$LOGIN_TEST_PROXIED_PORT"
 # Redirects: a target to follow to, a plain server that must receive nothing, and servers that

@@ -1,5 +1,4 @@
-// The login cases of the libcurl face alone: a certificate it does not trust at all, a reply of
-// an announced length beyond the buffer, and the memory a short reply's claim takes.
+// The login case of the libcurl face alone: the memory a short reply's claim takes.
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -10,23 +9,6 @@
 namespace {
 
 using LoginExchangeTest = LoginServerTest;
-
-TEST_F(LoginExchangeTest, SelfSignedCertificateIsAcceptedAfterOneRetry) {
-    StartServer({}, false);
-    ASSERT_TRUE(login->DoLoginThread());
-    EXPECT_EQ(recorder->Count("Send=12045"), 2);
-    EXPECT_EQ(recorder->Count("SetOption(31)"), 2);
-    EXPECT_EQ(recorder->Count("Send=ok"), 2);
-}
-
-TEST_F(LoginExchangeTest, ReplyWithALengthIsReadWhole) {
-    StartServer({"--pad-to", "20000"}, true);
-    ServerReply reply;
-    const std::string url = "https://127.0.0.1:" + std::to_string(server.Port()) + "/login";
-    ASSERT_TRUE(
-        login->PostToServer(url, kFormHeaders, "cid=1&pass=2&ctype=3", "", "", true, reply));
-    EXPECT_EQ(reply.strText.size(), 20000u);
-}
 
 // A length under the bound that the body does not fill: the short body's broken end, and no
 // more memory than the bound.

@@ -8,35 +8,25 @@
 
 enum class ServerKind {
     kAnswering,      // registers and logs in
-    kRefusesWith3,   // refuses every login with code 3
     kOtherName,      // a certificate for another host name
-    kPlainHttp,      // no TLS at all
     kUnsized,        // a 20000-byte reply without a length, ended by closing
     kClaimsTooMuch,  // claims 4000000000 bytes after a short body
     kHangs,          // holds every request unanswered
 };
 
-class LoginServer {
-public:
+struct LoginServer {
     // A server of that kind, with its certificate (when it makes one) in `workDir`; null with
     // the reason in `why` when this run has none.
     static std::unique_ptr<LoginServer> Find(ServerKind kind, const std::string& workDir,
                                              std::string& why);
-    ~LoginServer();
-
-    // "https://127.0.0.1:port" (or http for the plain server).
-    std::string Base() const;
-    // The certificate the client may trust; empty when the system's store must decide.
-    std::string TrustedCertificate() const;
+    virtual ~LoginServer() = default;
     // Waits until the server's output has a line containing `text`; false if it never comes.
-    bool WaitForLine(const std::string& text);
+    virtual bool WaitForLine(const std::string& text) = 0;
+
+    std::string base;  // "https://127.0.0.1:port"
+    // The certificate the client may trust; empty when the system's store must decide.
+    std::string trustedCertificate;
     // Whether the server sees a client leave a held request (WinINet under Wine keeps the
     // socket of a cancelled request in its pool).
-    bool SeesClientsLeave() const;
-
-    struct Impl;
-
-private:
-    explicit LoginServer(std::unique_ptr<Impl> impl);
-    std::unique_ptr<Impl> m_impl;
+    bool bSeesClientsLeave = true;
 };

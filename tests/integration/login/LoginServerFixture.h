@@ -11,8 +11,7 @@
 class LoginServerTest : public LoginSuiteTest {
 protected:
     // Each test has servers of its own: one subscriber, which servers' account files name.
-    LoginServerTest() { host.comm.SetImsi(kImsi); }
-    static constexpr char kImsi[] = "460001234567890";
+    LoginServerTest() { host.comm.SetImsi("460001234567890"); }
 
     // Starts the account server and makes the login object; with `bTrusted` the client trusts
     // the server's certificate, otherwise it is an unknown issuer's.

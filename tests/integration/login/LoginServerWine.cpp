@@ -10,75 +10,43 @@
 
 #include "LoginServer.h"
 
-struct LoginServer::Impl {
-    std::string base;
-    std::string log;
-};
-
 namespace {
 
-const char* VariableOf(ServerKind kind) {
-    switch (kind) {
-        case ServerKind::kAnswering:
-            return "LOGIN_TEST_SERVER";
-        case ServerKind::kRefusesWith3:
-            return "LOGIN_TEST_CODE3";
-        case ServerKind::kOtherName:
-            return "LOGIN_TEST_MISMATCH";
-        case ServerKind::kPlainHttp:
-            return "LOGIN_TEST_PLAIN";
-        case ServerKind::kUnsized:
-            return "LOGIN_TEST_UNSIZED";
-        case ServerKind::kClaimsTooMuch:
-            return "LOGIN_TEST_CLAIM";
-        case ServerKind::kHangs:
-            return "LOGIN_TEST_HANG";
+// The variable of each kind, in the order of ServerKind.
+const char* const kVariables[] = {"LOGIN_TEST_SERVER", "LOGIN_TEST_MISMATCH", "LOGIN_TEST_UNSIZED",
+                                  "LOGIN_TEST_CLAIM", "LOGIN_TEST_HANG"};
+static_assert(std::size(kVariables) == static_cast<size_t>(ServerKind::kHangs) + 1);
+
+struct Logged final : LoginServer {
+    // The log is a file another program writes: read again until the line is there.
+    bool WaitForLine(const std::string& text) override {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < deadline) {
+            std::ifstream log(path);
+            const std::string content((std::istreambuf_iterator<char>(log)),
+                                      std::istreambuf_iterator<char>());
+            if (content.find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
     }
-    return "";
-}
+    std::string path;  // of the log
+};
 
 }  // namespace
 
 std::unique_ptr<LoginServer> LoginServer::Find(ServerKind kind, const std::string&,
                                                std::string& why) {
-    const std::string variable = VariableOf(kind);
+    const std::string variable = kVariables[static_cast<size_t>(kind)];
     const char* port = std::getenv((variable + "_PORT").c_str());
     const char* log = std::getenv((variable + "_LOG").c_str());
     if (!port || !log) {
         why = variable + "_PORT is not set (run through with_servers.sh)";
         return nullptr;
     }
-    auto impl = std::make_unique<Impl>();
-    impl->base =
-        std::string(kind == ServerKind::kPlainHttp ? "http" : "https") + "://127.0.0.1:" + port;
-    impl->log = log;
-    return std::unique_ptr<LoginServer>(new LoginServer(std::move(impl)));
-}
-
-LoginServer::LoginServer(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
-LoginServer::~LoginServer() = default;
-
-std::string LoginServer::Base() const {
-    return m_impl->base;
-}
-
-bool LoginServer::SeesClientsLeave() const {
-    return false;
-}
-
-std::string LoginServer::TrustedCertificate() const {
-    return {};
-}
-
-bool LoginServer::WaitForLine(const std::string& text) {
-    // The log is a file another program writes: read again until the line is there.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::ifstream log(m_impl->log);
-        const std::string content((std::istreambuf_iterator<char>(log)),
-                                  std::istreambuf_iterator<char>());
-        if (content.find(text) != std::string::npos) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    auto logged = std::make_unique<Logged>();
+    logged->base = std::string("https://127.0.0.1:") + port;
+    logged->path = log;
+    logged->bSeesClientsLeave = false;
+    return logged;
 }

@@ -44,7 +44,7 @@ protected:
         std::string why;
         endpoint = LoginServer::Find(kind, m_dir.Path(), why);
         if (!endpoint) GTEST_SKIP() << why;
-        Use(endpoint->Base(), endpoint->TrustedCertificate());
+        Use(endpoint->base, endpoint->trustedCertificate);
     }
     // Points the host at the server at `base`, trusting `certificate` when one is given.
     void Use(const std::string& base, const std::string& certificate = {}) {
@@ -65,7 +65,7 @@ protected:
         login = std::make_unique<CLoginImpl>(&host.container, env);
     }
     std::string KeyFile() const { return m_dir.File("Key.dtc"); }
-    bool TrustsServer() const { return !endpoint->TrustedCertificate().empty(); }
+    bool TrustsServer() const { return !endpoint->trustedCertificate.empty(); }
 
     RegistrySandbox m_registry;
     TempDir m_dir;

@@ -1,7 +1,7 @@
 // The login sequence against the account server over real TLS, natively with libcurl and under
-// Wine with WinINet: registration and login, the stored password, a refusal that ends the
-// sequence, certificate tolerance, the reply buffer and its bound, and stopping while the server
-// does not answer. (Which refusal leads where is the unit tests' part, over the scripted layer.)
+// Wine with WinINet: registration and login, the stored password, certificate tolerance, the
+// reply buffer and its bound, and stopping while the server does not answer. (Which refusal leads
+// where is the unit tests' part, over the scripted layer.)
 #include <cstdio>
 
 #include "FormHeaders.h"
@@ -33,17 +33,6 @@ TEST_F(LoginSuiteTest, RegistersThenLogsInAndNextTimeOnlyLogsIn) {
     EXPECT_NE(login->GetLoginResult().strSessionId, result.strSessionId);
 }
 
-TEST_F(LoginSuiteTest, SecondRefusalEndsTheSequenceAfterOneRegistration) {
-    SERVE(ServerKind::kRefusesWith3);
-    ASSERT_TRUE(login->WritePwd(KeyFile(), "stored"));
-    EXPECT_FALSE(login->DoLoginThread());
-    EXPECT_EQ(login->GetErrorCode(), 3);
-    EXPECT_TRUE(trace.Has("DoLoginServer failed!", 2));
-    EXPECT_EQ(recorder->Count("OpenRequest(/register)"), 1);
-    EXPECT_EQ(recorder->Count("OpenRequest(/login)"), 2);
-    EXPECT_FALSE(login->IsLoginSuccess());
-}
-
 TEST_F(LoginSuiteTest, CertificateForAnotherNameIsAcceptedAfterOneRetryPerRequest) {
     SERVE(ServerKind::kOtherName);
     ASSERT_TRUE(login->DoLoginThread()) << login->GetErrorCode();
@@ -51,11 +40,7 @@ TEST_F(LoginSuiteTest, CertificateForAnotherNameIsAcceptedAfterOneRetryPerReques
     ASSERT_GE(ops.size(), 5u);
     // With the issuer trusted only the name fails; WinINet, whose store knows no test issuer,
     // may name the unknown issuer first.
-    if (TrustsServer()) {
-        EXPECT_EQ(ops[2], "Send=12038");
-    } else {
-        EXPECT_TRUE(ops[2] == "Send=12045" || ops[2] == "Send=12038") << ops[2];
-    }
+    EXPECT_TRUE(ops[2] == "Send=12038" || (!TrustsServer() && ops[2] == "Send=12045")) << ops[2];
     EXPECT_EQ(ops[3], "SetOption(31)");
     EXPECT_EQ(ops[4], "Send=ok");
     // One retry per request; WinINet keeps the waiver for the server for the process.
@@ -64,18 +49,11 @@ TEST_F(LoginSuiteTest, CertificateForAnotherNameIsAcceptedAfterOneRetryPerReques
     }
 }
 
-TEST_F(LoginSuiteTest, PlainHttpServerIsRefusedBeforeAnyConnection) {
-    SERVE(ServerKind::kPlainHttp);
-    EXPECT_FALSE(login->DoLoginThread());
-    EXPECT_EQ(login->GetErrorCode(), -2);
-    EXPECT_TRUE(recorder->Ops().empty());
-}
-
 TEST_F(LoginSuiteTest, ReplyWithoutLengthIsCutAtTheBuffer) {
     SERVE(ServerKind::kUnsized);
     ServerReply reply;
-    ASSERT_TRUE(login->PostToServer(endpoint->Base() + "/login", kFormHeaders,
-                                    "cid=1&pass=2&ctype=3", "", "", true, reply))
+    ASSERT_TRUE(login->PostToServer(endpoint->base + "/login", kFormHeaders, "cid=1&pass=2&ctype=3",
+                                    "", "", true, reply))
         << login->GetErrorCode();
     EXPECT_EQ(reply.strText.size(), 10240u);
     EXPECT_EQ(reply.strText.rfind("<result><resultValue>2</resultValue></result><!--", 0), 0u);
@@ -85,7 +63,7 @@ TEST_F(LoginSuiteTest, ReplyWithoutLengthIsCutAtTheBuffer) {
 TEST_F(LoginSuiteTest, ReplyClaimingMoreThanTheBoundIsRefusedUnread) {
     SERVE(ServerKind::kClaimsTooMuch);
     ServerReply reply;
-    EXPECT_FALSE(login->PostToServer(endpoint->Base() + "/login", kFormHeaders,
+    EXPECT_FALSE(login->PostToServer(endpoint->base + "/login", kFormHeaders,
                                      "cid=1&pass=2&ctype=3", "", "", true, reply));
     EXPECT_EQ(login->GetErrorCode(), 12152);
     EXPECT_TRUE(trace.Has("InternetReadFile() failed!", 2));
@@ -100,7 +78,6 @@ TEST_F(LoginSuiteTest, DestroyingTheLoginObjectCancelsAnUnansweredRequest) {
     ASSERT_TRUE(login->StartLogin());
     ASSERT_TRUE(clock->WaitForSleep(0));
     clock->Advance(1000);  // the first pass: the login goes out and is held
-    ASSERT_TRUE(recorder->WaitForSendsBegun(1));
     ASSERT_TRUE(endpoint->WaitForLine("holding POST /login"));
 
     const auto start = std::chrono::steady_clock::now();
@@ -112,7 +89,7 @@ TEST_F(LoginSuiteTest, DestroyingTheLoginObjectCancelsAnUnansweredRequest) {
                 static_cast<long long>(ms));
     EXPECT_EQ(recorder->Ops().back(), "Send=12017");
     EXPECT_FALSE(trace.Has("~CLoginImpl() waits for an abandoned worker!"));
-    if (endpoint->SeesClientsLeave()) {
+    if (endpoint->bSeesClientsLeave) {
         EXPECT_TRUE(endpoint->WaitForLine("closed the connection of POST /login"));
     }
 }

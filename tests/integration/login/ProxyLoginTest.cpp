@@ -72,6 +72,9 @@ TEST_F(ProxyLoginTest, AddressWithoutAPortGoesDirect) {
     ASSERT_TRUE(login->DoLoginThread());
     EXPECT_EQ(recorder->Ops().front(), "Open(1)");
     EXPECT_EQ(recorder->Count("Status=407"), 0);
+    // The server's own certificate: one retry per request.
+    EXPECT_EQ(recorder->Count("Send=12045"), 2);
+    EXPECT_EQ(recorder->Count("SetOption(31)"), 2);
 }
 
 }  // namespace

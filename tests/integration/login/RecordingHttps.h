@@ -2,8 +2,6 @@
 // tell which requests were sent and how (the certificate retry, the proxy credentials).
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -31,13 +29,6 @@ public:
         std::lock_guard<std::mutex> lock(m_pState->mutex);
         return m_pState->ops;
     }
-    // Waits until `count` sends have begun (whether or not they have ended); false after
-    // `seconds`.
-    bool WaitForSendsBegun(int count, int seconds = 20) const {
-        std::unique_lock<std::mutex> lock(m_pState->mutex);
-        return m_pState->cv.wait_for(lock, std::chrono::seconds(seconds),
-                                     [&] { return m_pState->sendsBegun >= count; });
-    }
     int Count(const std::string& prefix) const {
         int n = 0;
         for (const std::string& op : Ops()) n += op.rfind(prefix, 0) == 0;
@@ -47,9 +38,7 @@ public:
 private:
     struct State {
         std::mutex mutex;
-        std::condition_variable cv;
         std::vector<std::string> ops;
-        int sendsBegun = 0;
     };
 
     class Client final : public IHttpClient {
@@ -73,11 +62,6 @@ private:
         }
         bool SendRequest(const HttpHandle& request, const std::string& headers,
                          const std::string& body) override {
-            {
-                std::lock_guard<std::mutex> lock(m_pState->mutex);
-                ++m_pState->sendsBegun;
-                m_pState->cv.notify_all();
-            }
             const bool ok = m_pInner->SendRequest(request, headers, body);
             Note(ok ? "Send=ok" : "Send=" + std::to_string(m_pInner->LastError()));
             return ok;

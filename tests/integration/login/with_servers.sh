@@ -4,7 +4,6 @@ set -u
 . "$(dirname "$0")/../../support/servers.sh"
 
 start_server LOGIN_TEST_SERVER_PORT
-start_server LOGIN_TEST_CODE3_PORT --login-code 3
 start_server LOGIN_TEST_MISMATCH_PORT --cert-name other.example
 # Strict mode's own: WinINet may reuse a connection whose certificate it once accepted with the
 # checks waived, so these servers see no request in the default mode.
@@ -14,7 +13,6 @@ start_server LOGIN_TEST_STRICT_EXPIRED_PORT --cert-expired
 start_server LOGIN_TEST_STRICT_CA_SIGNED_PORT --ca-out "$work/ca.pem"
 # A default-mode login, then a strict one in the same process over the kept-alive connection.
 start_server LOGIN_TEST_POOLED_PORT
-start_server LOGIN_TEST_PLAIN_PORT --plain
 start_server LOGIN_TEST_UNSIZED_PORT --pad-to 20000 --framing close
 start_server LOGIN_TEST_HANG_PORT --hang
 start_server LOGIN_TEST_CLAIM_PORT --claim-length 4000000000 --hang

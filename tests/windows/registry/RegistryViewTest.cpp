@@ -75,8 +75,7 @@ TEST(RegistryViewTest, TheDefaultIdentityIsOneForBothViews) {
     sandbox.CreateKey(kVelko);
     FakeHost host;
     LoginEnvironment env;
-    auto clock = std::make_shared<ManualClock>(1700000000);
-    env.clock = clock;
+    env.clock = std::make_shared<ManualClock>(1700000000);
     CLoginImpl login{&host.container, env};
     const std::string identity = login.GetDefaultIMSI();
     ASSERT_EQ(identity.size(), 15u);
