@@ -28,7 +28,6 @@
 // One call as the engine made it.
 struct HttpCall {
     std::string op;  // Open, Connect, OpenRequest, Send, SetOption, QueryInfo, Read, Close
-    int client = 0;  // which client made it (1 for the first the factory made)
     HttpHandle::Value handle = 0;  // the handle it was made on (0 for Open)
     HttpHandle::Value made = 0;    // the handle it gave (Open, Connect, OpenRequest)
     std::string text1;    // Open: agent; Connect: server; OpenRequest: verb; Send: headers;
@@ -45,7 +44,6 @@ struct FakeReply {
     uint32_t status = 200;
     std::optional<uint32_t> contentLength;  // none: the reply has no length header
     std::string body;
-    uint32_t readError = 0;  // reading fails with this after the body (0: it does not)
 };
 
 class FakeHttps {
@@ -56,8 +54,7 @@ public:
     public:
         explicit ScriptBuilder(FakeHttps& owner) : m_owner(owner) {}
         ScriptBuilder& Replies(uint32_t status, const std::string& body);
-        // A reply with a Content-Length header of `length` (which may differ from the body's).
-        ScriptBuilder& RepliesWithLength(uint32_t status, const std::string& body, uint32_t length);
+        // A reply as given: its Content-Length header may differ from the body's length.
         ScriptBuilder& Reply(FakeReply reply);
         ScriptBuilder& SendFails(uint32_t error);
         ScriptBuilder& OpenFails(uint32_t error);

@@ -203,7 +203,7 @@ TEST_F(PostToServerTest, ClaimedLengthIsReadInStepsUpToTheBound) {
         SCOPED_TRACE(c.length);
         FakeHttps fresh;
         CLoginImpl other(&host.container, Over(fresh));
-        fresh.Script().RepliesWithLength(200, c.body, c.length);
+        fresh.Script().Reply(FakeReply{200, c.length, c.body});
         trace.Clear();
         EXPECT_EQ(other.PostToServer(kUrl, kFormHeaders, "cid=1", "", "", true, reply),
                   c.error == 0);

@@ -103,21 +103,6 @@ TEST_F(LoginSequenceTest, OtherRefusalDoesNotRegister) {
     EXPECT_TRUE(trace.Has("DoLoginServer failed!", 2));
 }
 
-TEST_F(LoginSequenceTest, LoginThatLeftNoCodeCountsAsSuccess) {
-    StorePassword("pw");
-    https.Script().Replies(200, "<result><unexpected/></result>");
-    EXPECT_TRUE(login.DoLoginThread());
-    EXPECT_TRUE(login.IsLoginSuccess());
-    EXPECT_EQ(login.GetErrorCode(), 0);
-}
-
-TEST_F(LoginSequenceTest, FailedExchangeLeavesItsErrorNumber) {
-    StorePassword("pw");
-    https.Script().SendFails(12029);
-    EXPECT_FALSE(login.DoLoginThread());
-    EXPECT_EQ(login.GetErrorCode(), 12029);
-}
-
 TEST_F(LoginSequenceTest, MissingSimTypeOrKeyFileEndBeforeAnyExchange) {
     host.comm.SetSpn("");  // and no string resource 11004 to stand in for it
     EXPECT_FALSE(login.DoLoginThread());
