@@ -8,11 +8,6 @@
 
 namespace {
 
-std::string LoggedIn(const std::string& key, const std::string& session) {
-    return "<result><resultValue>0</resultValue><encodekey>" + key + "</encodekey><sessionid>" +
-           session + "</sessionid></result>";
-}
-
 std::vector<std::string> Messages(const TraceCapture& trace, const std::string& source) {
     std::vector<std::string> messages;
     for (const TraceRecord& r : trace.Records()) {
@@ -57,8 +52,8 @@ protected:
 TEST_F(ResponseObjectsTest, ObjectsAreCopiesThatOutliveALaterLoginAndReleaseWithTraces) {
     https.Script()
         .Replies(200, Registered("password-1"))
-        .Replies(200, LoggedIn("encode-key-1", "session-1"))
-        .Replies(200, LoggedIn("encode-key-2", "session-2"));
+        .Replies(200, Accepted("session-1", "encode-key-1"))
+        .Replies(200, Accepted("session-2", "encode-key-2"));
     ASSERT_TRUE(LogIn());
     ILoginResponse* earlier = Query<ILoginResponse>(3);
     ILoginResponse* twin = Query<ILoginResponse>(3);
