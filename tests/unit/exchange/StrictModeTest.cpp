@@ -1,5 +1,5 @@
-// Strict security mode in the exchange: how the host's setting is read, certificate errors that
-// end the exchange, encoded form values, and traces that keep the password out.
+// Strict security mode in the exchange: how the host's setting is read, encoded form values, and
+// traces that keep the password out. (Certificate errors: PostToServerTest's outcomes.)
 #include <algorithm>
 
 #include "ExchangeFixture.h"
@@ -55,34 +55,6 @@ TEST_F(StrictExchangeTest, OnlyTheValueOneTurnsStrictModeOn) {
     host.container.Withdraw(PLUGIN_ID_SETTING, IID_SETTING);
     login.ReadSecurityPolicy();
     EXPECT_FALSE(login.Policy().IsStrict());
-}
-
-// Every certificate error is final, on the direct leg and on the proxy's credentialed one: one
-// send, no relaxed flags, the error number as the state code.
-TEST_F(StrictExchangeTest, CertificateErrorsEndTheExchangeWithTheirNumber) {
-    host.setting.User("PROXY", "USER", "alice");
-    host.setting.Sys("SECURITY", "STRICT", "1");
-    for (uint32_t code : {12037u, 12038u, 12045u, 12169u, 12179u}) {
-        for (bool bProxied : {false, true}) {
-            SCOPED_TRACE(std::to_string(code) + (bProxied ? " through the proxy" : ""));
-            FakeHttps fresh;
-            CLoginImpl other(&host.container, Over(fresh));
-            other.ReadSecurityPolicy();
-            if (bProxied) fresh.Script().Replies(407, "");
-            fresh.Script().SendFails(code);
-            trace.Clear();
-            ServerReply out;
-            EXPECT_FALSE(other.PostToServer(kUrl, kFormHeaders, "cid=1",
-                                            bProxied ? "proxy.local" : "", bProxied ? "3128" : "",
-                                            true, out));
-            EXPECT_EQ(other.GetErrorCode(), static_cast<int32_t>(code));
-            EXPECT_TRUE(
-                trace.Has("HttpSendRequest() certificate refused : " + std::to_string(code), 2));
-            EXPECT_EQ(fresh.Count("Send"), bProxied ? 2 : 1);
-            EXPECT_EQ(fresh.Ops().find("SetOption(31)"), std::string::npos);
-            EXPECT_TRUE(fresh.AllHandlesClosed());
-        }
-    }
 }
 
 TEST_F(StrictExchangeTest, FormValuesAreEncodedAndBodiesAndRepliesStayOutOfTheTrace) {

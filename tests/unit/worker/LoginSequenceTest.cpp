@@ -67,11 +67,9 @@ TEST_P(RegisterAgainTest, SecondRefusalEndsTheSequence) {
 
 INSTANTIATE_TEST_SUITE_P(Codes, RegisterAgainTest, ::testing::Values(2, 3));
 
-// The key file lost after the start (deleted, or damaged past reading) takes the password of
-// the next registration, so that the login after that needs none.
-class LostKeyFileTest : public WorkerTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(LostKeyFileTest, NextRegistrationStoresItsPasswordAgain) {
+// A key file damaged past reading after the start takes the password of the next registration,
+// so that the login after that needs none. (A deleted or foreign file: KeyFileTest.)
+TEST_F(LoginSequenceTest, AfterTheKeyFileIsLostTheNextRegistrationStoresItsPasswordAgain) {
     https.Script()
         .Replies(200, Registered("pw-1"))
         .Replies(200, Accepted("S1"))
@@ -79,11 +77,7 @@ TEST_P(LostKeyFileTest, NextRegistrationStoresItsPasswordAgain) {
         .Replies(200, Accepted("S2"))
         .Replies(200, Accepted("S3"));
     ASSERT_TRUE(login.DoLoginThread());
-    const std::string keyFile = login.GetKeyFile();
-    if (GetParam())
-        std::ofstream(keyFile, std::ios::binary | std::ios::trunc) << "not a record file";
-    else
-        std::filesystem::remove(keyFile);
+    std::ofstream(login.GetKeyFile(), std::ios::binary | std::ios::trunc) << "not a record file";
     ASSERT_TRUE(login.DoLoginThread());
     ASSERT_TRUE(login.DoLoginThread());
     EXPECT_EQ(Bodies(), (std::vector<std::string>{RegisterBody(kImsiA), LoginBody(kImsiA, "pw-1"),
@@ -91,8 +85,6 @@ TEST_P(LostKeyFileTest, NextRegistrationStoresItsPasswordAgain) {
                                                   LoginBody(kImsiA, "pw-2")}));
     EXPECT_FALSE(trace.Has("WritePwd() throw CVelkoException exception!"));
 }
-
-INSTANTIATE_TEST_SUITE_P(DeletedOrDamaged, LostKeyFileTest, ::testing::Bool());
 
 TEST_F(LoginSequenceTest, OtherRefusalDoesNotRegister) {
     StorePassword("pw");
