@@ -1,12 +1,5 @@
 // A scripted HTTPS layer for unit tests: it plays back what the server (or the layer underneath)
 // answers and records every call the engine makes, so that a test reads like the exchange.
-//
-//   FakeHttps https;
-//   https.Script().SendFails(12038).Replies(200, "<result>...</result>");
-//   ... run the engine with https.Factory() ...
-//   EXPECT_EQ(https.Ops(), "Open Connect OpenRequest Send SetOption(31) Send QueryInfo(status)
-//   ...");
-//
 // Every client the factory makes shares one script and one record. Answers not scripted succeed.
 // Like WinINet under Wine, the fake does not refuse calls after a cancel: the engine has to stop
 // by itself; only a send held by HoldSends() ends on the cancel (with 12017).

@@ -37,18 +37,26 @@ TEST_F(LoginSequenceTest, WithAStoredPasswordItOnlyLogsIn) {
 
 class RegisterAgainTest : public WorkerTest, public ::testing::WithParamInterface<int> {};
 
+// In strict mode too: the fresh password's login carries a session.
 TEST_P(RegisterAgainTest, RefusalLeadsToOneRegistrationAndOneMoreLogin) {
-    StorePassword("stale");
-    https.Script()
-        .Replies(200, Refused(GetParam()))
-        .Replies(200, Registered("fresh"))
-        .Replies(200, Accepted("S3"));
-    ASSERT_TRUE(login.DoLoginThread());
-    EXPECT_EQ(Bodies(), (std::vector<std::string>{LoginBody(kImsiA, "stale"), RegisterBody(kImsiA),
-                                                  LoginBody(kImsiA, "fresh")}));
-    EXPECT_TRUE(login.IsLoginSuccess());
-    EXPECT_EQ(login.GetPassword(), "fresh");
-    EXPECT_EQ(login.GetErrorCode(), 0);
+    for (const char* strict : {"0", "1"}) {
+        SCOPED_TRACE(strict);
+        host.setting.Sys("SECURITY", "STRICT", strict);
+        StorePassword("stale");
+        const size_t before = Bodies().size();
+        https.Script()
+            .Replies(200, Refused(GetParam()))
+            .Replies(200, Registered("fresh"))
+            .Replies(200, Accepted("S3"));
+        ASSERT_TRUE(login.DoLoginThread());
+        const std::vector<std::string> bodies = Bodies();
+        EXPECT_EQ(std::vector<std::string>(bodies.begin() + before, bodies.end()),
+                  (std::vector<std::string>{LoginBody(kImsiA, "stale"), RegisterBody(kImsiA),
+                                            LoginBody(kImsiA, "fresh")}));
+        EXPECT_TRUE(login.IsLoginSuccess());
+        EXPECT_EQ(login.GetPassword(), "fresh");
+        EXPECT_EQ(login.GetErrorCode(), 0);
+    }
 }
 
 TEST_P(RegisterAgainTest, SecondRefusalEndsTheSequence) {
