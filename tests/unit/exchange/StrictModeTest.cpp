@@ -1,7 +1,5 @@
 // Strict security mode in the exchange: how the host's setting is read, encoded form values, and
 // traces that keep the password out. (Certificate errors: PostToServerTest's outcomes.)
-#include <algorithm>
-
 #include "ExchangeFixture.h"
 
 namespace {

@@ -13,8 +13,6 @@
 
 namespace {
 
-const char* const kPluginSource = "src\\LoginPlugin\\LoginPluginImpl";
-
 class PluginObjectTest : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -67,7 +65,7 @@ TEST_F(PluginObjectTest, LoginBeforeTheContainerIsSetIsRefusedWithoutTouchingAny
     const TraceRecord record = trace.Find("m_pPluginContainer is NULL!");
     EXPECT_EQ(record.level, 2);
     EXPECT_EQ(record.module, "LoginPlguin");
-    EXPECT_EQ(record.source, kPluginSource);
+    EXPECT_EQ(record.source, "src\\LoginPlugin\\LoginPluginImpl");
 }
 
 TEST_F(PluginObjectTest, NumbersOneAndFiveShareOneLoginObjectMadeAndHookedOnce) {
