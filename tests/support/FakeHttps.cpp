@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <sstream>
 
 namespace {
@@ -132,7 +131,7 @@ public:
         if (error == 0) {
             Sent& sent = it->second;
             const size_t count = std::min<size_t>(size, sent.reply.body.size() - sent.readPos);
-            std::memcpy(buffer, sent.reply.body.data() + sent.readPos, count);
+            std::copy_n(sent.reply.body.data() + sent.readPos, count, buffer);
             sent.readPos += count;
             read = static_cast<uint32_t>(count);
         }
