@@ -55,10 +55,9 @@ class BrandFixture : public ::testing::Test {
 protected:
     static constexpr const char* kWorkingKey = "brand table key";
 
-    BrandFixture() { Serve(host); }
-    void Serve(FakeHost& h) {
-        h.container.Serve(PLUGIN_ID_CRYPT, IID_CRYPT, &crypt);
-        h.setting.Sys("CRYPT", "CRYPT", crypt.Encrypt(kWorkingKey));
+    BrandFixture() {
+        host.container.Serve(PLUGIN_ID_CRYPT, IID_CRYPT, &crypt);
+        host.setting.Sys("CRYPT", "CRYPT", crypt.Encrypt(kWorkingKey));
     }
     // The brand table as the reference host's crypt plug-in encodes it.
     void WriteBrandTable(const std::string& xml) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <sstream>
 
 namespace {
@@ -132,10 +131,9 @@ public:
         if (error == 0) {
             Sent& sent = it->second;
             const size_t count = std::min<size_t>(size, sent.reply.body.size() - sent.readPos);
-            std::memcpy(buffer, sent.reply.body.data() + sent.readPos, count);
+            std::copy_n(sent.reply.body.data() + sent.readPos, count, buffer);
             sent.readPos += count;
             read = static_cast<uint32_t>(count);
-            if (count < size && sent.reply.readError != 0) error = sent.reply.readError;
         }
         return Record(call, error);
     }
@@ -175,7 +173,6 @@ private:
         if (hook) hook();
         HttpCall call;
         call.op = op;
-        call.client = m_nId;
         call.handle = handle;
         return call;
     }
@@ -240,13 +237,7 @@ std::function<std::unique_ptr<IHttpClient>(HttpCancel&)> FakeHttps::Factory() {
 
 FakeHttps::ScriptBuilder& FakeHttps::ScriptBuilder::Replies(uint32_t status,
                                                             const std::string& body) {
-    return RepliesWithLength(status, body, static_cast<uint32_t>(body.size()));
-}
-
-FakeHttps::ScriptBuilder& FakeHttps::ScriptBuilder::RepliesWithLength(uint32_t status,
-                                                                      const std::string& body,
-                                                                      uint32_t length) {
-    return Reply(FakeReply{status, length, body});
+    return Reply(FakeReply{status, static_cast<uint32_t>(body.size()), body});
 }
 
 FakeHttps::ScriptBuilder& FakeHttps::ScriptBuilder::Reply(FakeReply reply) {

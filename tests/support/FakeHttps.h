@@ -1,12 +1,5 @@
 // A scripted HTTPS layer for unit tests: it plays back what the server (or the layer underneath)
 // answers and records every call the engine makes, so that a test reads like the exchange.
-//
-//   FakeHttps https;
-//   https.Script().SendFails(12038).Replies(200, "<result>...</result>");
-//   ... run the engine with https.Factory() ...
-//   EXPECT_EQ(https.Ops(), "Open Connect OpenRequest Send SetOption(31) Send QueryInfo(status)
-//   ...");
-//
 // Every client the factory makes shares one script and one record. Answers not scripted succeed.
 // Like WinINet under Wine, the fake does not refuse calls after a cancel: the engine has to stop
 // by itself; only a send held by HoldSends() ends on the cancel (with 12017).
@@ -28,7 +21,6 @@
 // One call as the engine made it.
 struct HttpCall {
     std::string op;  // Open, Connect, OpenRequest, Send, SetOption, QueryInfo, Read, Close
-    int client = 0;  // which client made it (1 for the first the factory made)
     HttpHandle::Value handle = 0;  // the handle it was made on (0 for Open)
     HttpHandle::Value made = 0;    // the handle it gave (Open, Connect, OpenRequest)
     std::string text1;    // Open: agent; Connect: server; OpenRequest: verb; Send: headers;
@@ -45,7 +37,6 @@ struct FakeReply {
     uint32_t status = 200;
     std::optional<uint32_t> contentLength;  // none: the reply has no length header
     std::string body;
-    uint32_t readError = 0;  // reading fails with this after the body (0: it does not)
 };
 
 class FakeHttps {
@@ -56,8 +47,7 @@ public:
     public:
         explicit ScriptBuilder(FakeHttps& owner) : m_owner(owner) {}
         ScriptBuilder& Replies(uint32_t status, const std::string& body);
-        // A reply with a Content-Length header of `length` (which may differ from the body's).
-        ScriptBuilder& RepliesWithLength(uint32_t status, const std::string& body, uint32_t length);
+        // A reply as given: its Content-Length header may differ from the body's length.
         ScriptBuilder& Reply(FakeReply reply);
         ScriptBuilder& SendFails(uint32_t error);
         ScriptBuilder& OpenFails(uint32_t error);

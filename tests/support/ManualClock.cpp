@@ -58,18 +58,17 @@ bool ManualClock::WaitForSleep(uint64_t afterSleeps) {
     });
 }
 
-uint64_t ManualClock::Sleeps() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_nSleeps;
-}
-
 std::vector<uint32_t> ManualClock::SleepLengths() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_sleepLengths;
 }
 
 bool ManualClock::Step(uint32_t ms) {
-    const uint64_t before = Sleeps();
+    uint64_t before = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        before = m_nSleeps;
+    }
     Advance(ms);
     return WaitForSleep(before);
 }

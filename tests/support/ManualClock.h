@@ -26,8 +26,6 @@ public:
     // Waits (up to a real safety limit) until some thread sleeps that began sleeping after the
     // given count of sleeps; returns false on the safety limit.
     bool WaitForSleep(uint64_t afterSleeps);
-    // Number of sleeps begun so far.
-    uint64_t Sleeps() const;
     // How long each sleep so far asked for.
     std::vector<uint32_t> SleepLengths() const;
     // Advance, then wait until the sleeping thread has done its work and sleeps again.

@@ -1,5 +1,7 @@
 #include "TestEnv.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -17,4 +19,9 @@ std::string MakeTempDir(const std::string& prefix) {
         if (fs::create_directory(dir, ec)) return dir.string();
     }
     throw std::runtime_error("cannot make a temporary directory for " + prefix);
+}
+
+unsigned FileMode(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 01000;
 }

@@ -25,9 +25,9 @@ constexpr char kLoginUrl[] = "https://acct.example.com/login";
 inline std::string Registered(const std::string& password) {
     return "<result><resultValue>0</resultValue><password>" + password + "</password></result>";
 }
-inline std::string Accepted(const std::string& sessionId) {
-    return "<result><resultValue>0</resultValue><encodekey>EK</encodekey><sessionid>" + sessionId +
-           "</sessionid></result>";
+inline std::string Accepted(const std::string& sessionId, const std::string& key = "EK") {
+    return "<result><resultValue>0</resultValue><encodekey>" + key + "</encodekey><sessionid>" +
+           sessionId + "</sessionid></result>";
 }
 inline std::string Refused(int code) {
     return "<result><resultValue>" + std::to_string(code) + "</resultValue></result>";

@@ -58,30 +58,3 @@ bool AuthProxy::Start(const std::string& user, const std::string& password, uint
     error = "tinyproxy did not start";
     return false;
 }
-
-CountingListener::CountingListener() {
-    m_fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (m_fd < 0 || bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(m_fd, 8) != 0 ||
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        return;
-    }
-    m_port = ntohs(address.sin_port);
-    // A client that reached us gets its connection closed, so that it fails instead of waiting.
-    m_acceptor = std::thread([this] {
-        for (int connection; (connection = accept(m_fd, nullptr, nullptr)) >= 0;) {
-            ++m_connections;
-            close(connection);
-        }
-    });
-}
-
-CountingListener::~CountingListener() {
-    if (m_fd >= 0) shutdown(m_fd, SHUT_RDWR);  // ends the acceptor's wait
-    if (m_acceptor.joinable()) m_acceptor.join();
-    if (m_fd >= 0) close(m_fd);
-}

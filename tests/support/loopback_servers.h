@@ -1,10 +1,8 @@
 // The account server and an authenticating proxy, started on loopback for one test.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "TempDir.h"
@@ -39,19 +37,3 @@ private:
 
 // A loopback port that nothing listens on (it was free a moment ago).
 uint16_t UnusedPort();
-
-// A bare TCP listener on loopback that closes every connection at once and counts them: a
-// place that must never be contacted.
-class CountingListener {
-public:
-    CountingListener();
-    ~CountingListener();
-    uint16_t Port() const { return m_port; }
-    int Connections() const { return m_connections; }
-
-private:
-    int m_fd = -1;
-    uint16_t m_port = 0;
-    std::atomic<int> m_connections{0};
-    std::thread m_acceptor;
-};

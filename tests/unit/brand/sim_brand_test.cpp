@@ -8,7 +8,6 @@
 
 namespace {
 
-const char* const kLoginSource = "src\\LoginPlugin\\LoginImpl";
 const char* const kTable =
     "<?xml version=\"1.0\"?>\n<main>\n"
     "  <cardtype><name>cmcc,China Mobile</name><tag>3</tag><skinpath>skins\\cm</skinpath>"
@@ -59,7 +58,7 @@ TEST_F(SimBrandTest, AFailedSpnReadOrNoCardKeepsTagZero) {
     TraceRecord record = trace.Find("pMTSComm->SRVGetSpnData() failed!");
     EXPECT_EQ(record.level, 2);
     EXPECT_EQ(record.module, "LoginPlguin");
-    EXPECT_EQ(record.source, kLoginSource);
+    EXPECT_EQ(record.source, "src\\LoginPlugin\\LoginImpl");
 
     host.device.SetComm(nullptr);
     host.comm.SetSpn("cmcc");
@@ -68,7 +67,7 @@ TEST_F(SimBrandTest, AFailedSpnReadOrNoCardKeepsTagZero) {
     EXPECT_EQ(host.comm.SpnReads(), reads);
     record = trace.Find("pMTSComm is NULL!");
     EXPECT_EQ(record.level, 3);
-    EXPECT_EQ(record.source, kLoginSource);
+    EXPECT_EQ(record.source, "src\\LoginPlugin\\LoginImpl");
     EXPECT_EQ(host.device.Releases(),
               host.container.Queries(PLUGIN_ID_CHECK_DEVICE_TYPE, IID_CHECK_DEVICE_TYPE));
 }

@@ -59,7 +59,7 @@ TEST_F(PostToServerTest, UnparsableOrPlainUrlsFailBeforeAnyConnection) {
 }
 
 // Each way an exchange can go: the calls it makes (closing whatever it opened), the text or
-// the code it leaves, and its trace.
+// the code it leaves, and its trace; in strict mode too, where a certificate error is final.
 TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
     using S = FakeHttps::ScriptBuilder;
     struct Case {
@@ -68,8 +68,9 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
         bool bProxied;
         const char* text;  // nullptr: the exchange fails
         int error;
-        const char* trace;
+        std::string trace;  // empty: not checked
         std::string ops;
+        bool bStrict = false;
     };
     const std::string opens = kOpens, retry = "Send SetOption(31) ",
                       lengthRead = "QueryInfo(length) Read ";
@@ -93,11 +94,11 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
          "InternetReadFile() failed!", opens + "Send " + kReads + kCloses},
         // Through the proxy: one more send with the credentials, whose answer is read whatever
         // its status; at most four sends when both legs meet a certificate error.
-        {"407", [](S s) { s.Replies(407, "").Replies(407, "no"); }, true, "no", 0, nullptr,
+        {"407", [](S s) { s.Replies(407, "").Replies(407, "no"); }, true, "no", 0, "",
          opens + auth + "Send " + lengthRead + kCloses},
         {"four sends",
          [](S s) { s.SendFails(12038).Replies(407, "").SendFails(12045).Replies(200, "ok"); }, true,
-         "ok", 0, nullptr, opens + retry + auth + retry + "Send " + lengthRead + kCloses},
+         "ok", 0, "", opens + retry + auth + retry + "Send " + lengthRead + kCloses},
         {"407 then other error", [](S s) { s.Replies(407, "").SendFails(12030); }, true, nullptr,
          12030, "HttpSendRequest() return other error code!", opens + auth + "Send " + kCloses},
         {"user not set", [](S s) { s.Replies(407, "").SetOptionFails(43, 1); }, true, nullptr, 5,
@@ -108,13 +109,22 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
     host.setting.User("PROXY", "USER", "alice");  // sent as stored, the password deciphered
     host.setting.User("PROXY", "PASSWORD", host.crypt.Encrypt("s3cret"));
     for (uint32_t code : {12037u, 12038u, 12045u, 12169u, 12179u}) {  // retried once, relaxed
-        cases.push_back({std::to_string(code), [code](S s) { s.SendFails(code); }, false, "", 0,
-                         nullptr, opens + retry + "Send " + kReads + kCloses});
+        cases.push_back({std::to_string(code), [code](S s) { s.SendFails(code); }, false, "", 0, "",
+                         opens + retry + "Send " + kReads + kCloses});
+        const std::string refused = "HttpSendRequest() certificate refused : " + cases.back().name;
+        cases.push_back({"strict " + cases.back().name, [code](S s) { s.SendFails(code); }, false,
+                         nullptr, static_cast<int>(code), refused, opens + "Send " + kCloses,
+                         true});
+        cases.push_back({"strict proxied " + std::to_string(code),
+                         [code](S s) { s.Replies(407, "").SendFails(code); }, true, nullptr,
+                         static_cast<int>(code), refused, opens + auth + "Send " + kCloses, true});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FakeHttps fresh;
         CLoginImpl other(&host.container, Over(fresh));
+        host.setting.Sys("SECURITY", "STRICT", c.bStrict ? "1" : "0");
+        other.ReadSecurityPolicy();
         c.script(fresh.Script());
         trace.Clear();
         ServerReply out;
@@ -123,7 +133,7 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
                   c.text != nullptr);
         EXPECT_EQ(out.strText, c.text ? c.text : "");
         EXPECT_EQ(other.GetErrorCode(), c.error);
-        if (c.trace) {
+        if (!c.trace.empty()) {
             EXPECT_TRUE(trace.Has(c.trace, 2));
         }
         EXPECT_EQ(fresh.Ops(), c.ops);
@@ -203,7 +213,7 @@ TEST_F(PostToServerTest, ClaimedLengthIsReadInStepsUpToTheBound) {
         SCOPED_TRACE(c.length);
         FakeHttps fresh;
         CLoginImpl other(&host.container, Over(fresh));
-        fresh.Script().RepliesWithLength(200, c.body, c.length);
+        fresh.Script().Reply(FakeReply{200, c.length, c.body});
         trace.Clear();
         EXPECT_EQ(other.PostToServer(kUrl, kFormHeaders, "cid=1", "", "", true, reply),
                   c.error == 0);

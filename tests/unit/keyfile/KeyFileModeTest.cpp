@@ -1,6 +1,6 @@
 // On POSIX the key file is the user's alone, and a rewrite keeps it so.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <sys/stat.h>  // umask, chmod
 
 #include "FakeHost.h"
 #include "LoginImpl.h"
@@ -9,11 +9,6 @@
 
 namespace {
 
-unsigned Mode(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 01000;
-}
-
 TEST(KeyFileModeTest, TheKeyFileIsPrivateToTheUser) {
     TempDir dir;
     FakeHost host;
@@ -21,10 +16,10 @@ TEST(KeyFileModeTest, TheKeyFileIsPrivateToTheUser) {
     const mode_t old = umask(0);  // even a permissive umask gives a private file
     CLoginImpl login(&host.container, {std::make_shared<ManualClock>(), {}});
     const std::string keyFile = dir.File("Key.dtc");
-    EXPECT_EQ(Mode(keyFile), 0600u);
+    EXPECT_EQ(FileMode(keyFile), 0600u);
     chmod(keyFile.c_str(), 0644);
     ASSERT_TRUE(login.WritePwd(keyFile, "pw"));
-    EXPECT_EQ(Mode(keyFile), 0600u);
+    EXPECT_EQ(FileMode(keyFile), 0600u);
     umask(old);
 }
 

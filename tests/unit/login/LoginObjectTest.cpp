@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <future>
 #include <memory>
 #include <thread>
@@ -28,14 +27,14 @@ const std::string kCheckBrand =
 
 // A login object whose worker only counts its starts and waits for the stop request, or, when
 // told to, ignores it as a worker stuck in a call would. Its stop-budget polls return once the
-// given condition holds, so that a willing worker is never killed however slowly it runs.
+// worker has ended or is stuck outside every lock (where Windows kills it), so that a willing
+// worker is never killed however slowly it runs.
 class ScriptedWorkerLogin : public CLoginImpl {
 public:
-    ScriptedWorkerLogin(IPluginContainer* pContainer,
-                        const std::function<bool(ScriptedWorkerLogin&)>& done,
-                        std::shared_ptr<PatientClock> clock = std::make_shared<PatientClock>())
+    explicit ScriptedWorkerLogin(IPluginContainer* pContainer, std::shared_ptr<PatientClock> clock =
+                                                                   std::make_shared<PatientClock>())
         : CLoginImpl(pContainer, {clock, {}}), m_pClock(std::move(clock)) {
-        m_pClock->m_fnDone = [this, done] { return done(*this); };
+        m_pClock->m_fnDone = [this] { return m_bInStuckLoop || !IsRunning(); };
     }
     // The worker runs this class's body: it must end before this class's members go.
     ~ScriptedWorkerLogin() override {
@@ -58,10 +57,6 @@ protected:
         return nullptr;
     }
 };
-
-bool Ended(ScriptedWorkerLogin& login) {
-    return !login.IsRunning();
-}
 
 class LoginObjectTest : public ::testing::Test {
 protected:
@@ -128,7 +123,7 @@ TEST_F(LoginObjectTest, ListenersAreKeptInOrderWithRepeatsAndTheDeviceCallbackIs
 }
 
 TEST_F(LoginObjectTest, StartLoginStartsOneWorkerHoweverOftenAndFromWhereverItIsCalled) {
-    ScriptedWorkerLogin login(&host.container, Ended);
+    ScriptedWorkerLogin login(&host.container);
     EXPECT_TRUE(login.StartLogin());
     EXPECT_TRUE(login.StartLogin());
     EXPECT_EQ(login.m_nStarts, 1);
@@ -142,7 +137,7 @@ TEST_F(LoginObjectTest, StartLoginStartsOneWorkerHoweverOftenAndFromWhereverItIs
     EXPECT_FALSE(login.IsAbandoned());
     EXPECT_TRUE(login.StopThread());
 
-    ScriptedWorkerLogin again(&host.container, Ended);
+    ScriptedWorkerLogin again(&host.container);
     std::vector<std::thread> callers;
     callers.reserve(6);
     for (int i = 0; i < 6; ++i)
@@ -154,9 +149,7 @@ TEST_F(LoginObjectTest, StartLoginStartsOneWorkerHoweverOftenAndFromWhereverItIs
 }
 
 TEST_F(LoginObjectTest, AWorkerThatDoesNotStopIsGivenUpAfterFiveSeconds) {
-    // The budget runs out once the worker is stuck outside every lock (where Windows kills it).
-    ScriptedWorkerLogin login(
-        &host.container, [](ScriptedWorkerLogin& l) { return l.m_bInStuckLoop || !l.IsRunning(); });
+    ScriptedWorkerLogin login(&host.container);
     login.m_bStuck = true;
     ASSERT_TRUE(login.StartLogin());
     const int64_t start = login.m_pClock->Now();

@@ -11,13 +11,6 @@
 
 namespace {
 
-class NoObserver : public HostObserver {
-    void OnSettingWritten(const std::string&, const std::string&, const std::string&,
-                          const std::string&) override {}
-    void OnSimTypeNumber(int32_t) override {}
-    void OnSaveFailed(const std::string&) override {}
-};
-
 class ProfileTest : public ::testing::Test {
 protected:
     ~ProfileTest() override { std::filesystem::remove_all(dir); }
@@ -91,8 +84,7 @@ TEST_F(ProfileTest, TheCardPlaysItsScriptAndRepeatsTheLastResult) {
     HostProfile profile;
     std::string error;
     ASSERT_TRUE(profile.Load(dir, error)) << error;
-    NoObserver observer;
-    HostServices s(profile, &observer);
+    HostServices s(profile, nullptr);  // no one watches the settings here
     MTSComm* comm = s.device.GetMTSComm();
     ASSERT_NE(comm, nullptr);
     std::vector<std::string> reads;

@@ -52,28 +52,25 @@ private:
 TEST(WatchCardTest, ReadsAnswerWhatTheServiceSays) {
     const struct {
         ModemSnapshot snapshot;
-        int32_t imsiError;
-        int32_t spnError;
+        int32_t error;  // of both reads
     } cases[] = {
-        {Card(ModemStatus::kNoService), 10003, 10003},
-        {Card(ModemStatus::kNoModem), 10301, 10301},
-        {Card(ModemStatus::kNoSim), 10301, 10301},
-        {Card(ModemStatus::kSimNotReady, kImsiA), 14, 14},
-        {Card(ModemStatus::kReady, kImsiA), 0, 0},
+        {Card(ModemStatus::kNoService), 10003}, {Card(ModemStatus::kNoModem), 10301},
+        {Card(ModemStatus::kNoSim), 10301},     {Card(ModemStatus::kSimNotReady, kImsiA), 14},
+        {Card(ModemStatus::kReady, kImsiA), 0},
     };
     for (const auto& c : cases) {
         WatchCard card;
         card.Update(c.snapshot);
         char buf[32] = "junk";
         int32_t error = -7;
-        EXPECT_EQ(card.ReadImsi(buf, sizeof buf, error), c.imsiError == 0);
-        EXPECT_EQ(error, c.imsiError);
-        if (c.imsiError == 0) {
+        EXPECT_EQ(card.ReadImsi(buf, sizeof buf, error), c.error == 0);
+        EXPECT_EQ(error, c.error);
+        if (c.error == 0) {
             EXPECT_EQ(std::string(buf), kImsiA);
         }
         error = -7;
-        EXPECT_EQ(card.ReadSpn(buf, sizeof buf, error), c.spnError == 0);
-        EXPECT_EQ(error, c.spnError);
+        EXPECT_EQ(card.ReadSpn(buf, sizeof buf, error), c.error == 0);
+        EXPECT_EQ(error, c.error);
     }
 }
 

@@ -85,11 +85,9 @@ TEST(ProxyServerText, OnlyTheLastColonSplitsAddressFromPort) {
     }
 }
 
-TEST(ProxyEnvironmentTest, TheEnvironmentStandsInOnlyForAMissingBrowserValue) {
+TEST_F(ProxyInfoTest, TheEnvironmentStandsInOnlyForAMissingBrowserValue) {
     RegistrySandbox sandbox;
-    FakeHost host;
-    host.setting.User("PROXY", "TYPE", "2");
-    CProxyInfoImpl proxy(&host.container);
+    Proxy("TYPE", "2");
     setenv("http_proxy", "http://gate.example:8443/", 1);
     EXPECT_EQ(proxy.GetProxyAddress(), "gate.example");
     EXPECT_EQ(proxy.GetProxyPort(), "8443");

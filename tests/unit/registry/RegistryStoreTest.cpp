@@ -2,12 +2,12 @@
 // the system proxy from the environment.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "RegistrySandbox.h"
+#include "TestEnv.h"
 #include "platform/registry.h"
 
 namespace fs = std::filesystem;
@@ -15,12 +15,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kBase = SANDBOX_TEST_KEY;
-
-unsigned Mode(const fs::path& p) {
-    struct stat st {};
-    EXPECT_EQ(stat(p.c_str(), &st), 0) << p;
-    return st.st_mode & 0777;
-}
 
 class RegistryStoreTest : public ::testing::Test {
 protected:
@@ -38,9 +32,9 @@ TEST_F(RegistryStoreTest, KeysAndValuesArePrivateAndHandWrittenValuesLoseTheirNe
     base.CreateSubKey("Gone", RegAccess::All, true);
     ASSERT_TRUE(child.SetStringValue("Name", "value text"));
     EXPECT_EQ(sandbox.GetString(kBase + "\\Child", "Name"), "value text");
-    EXPECT_EQ(Mode(dir / "Child"), 0700u);
-    EXPECT_EQ(Mode(dir / "Gone"), 0700u);
-    EXPECT_EQ(Mode(dir / "Child" / "Name"), 0600u);
+    EXPECT_EQ(FileMode(dir / "Child"), 0700u);
+    EXPECT_EQ(FileMode(dir / "Gone"), 0700u);
+    EXPECT_EQ(FileMode(dir / "Child" / "Name"), 0600u);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "Child"), fs::directory_iterator()), 1);
     // A value written by hand (with echo) reads without its final newline.
     sandbox.SetString(kBase, "Proxy", "10.0.0.1:3128\r\n");

@@ -2,26 +2,11 @@
 // id) of the plug-in object, after logins whose values all differ. Each is a copy taken when it
 // is handed out, independent of later logins, destroyed by its Release with the enter and leave
 // traces. (The refusals before a login are PluginObjectTest's.)
-#include <gtest/gtest.h>
-
-#include "FakeHost.h"
-#include "FakeHttps.h"
 #include "ILoginResponse.h"
-#include "LoginImpl.h"
 #include "LoginPluginImpl.h"
-#include "TempDir.h"
-#include "libs/trace/TraceCapture.h"
+#include "WorkerFixture.h"
 
 namespace {
-
-std::string Registered(const std::string& password) {
-    return "<result><resultValue>0</resultValue><password>" + password + "</password></result>";
-}
-
-std::string LoggedIn(const std::string& key, const std::string& session) {
-    return "<result><resultValue>0</resultValue><encodekey>" + key + "</encodekey><sessionid>" +
-           session + "</sessionid></result>";
-}
 
 std::vector<std::string> Messages(const TraceCapture& trace, const std::string& source) {
     std::vector<std::string> messages;
@@ -35,13 +20,9 @@ std::vector<std::string> Messages(const TraceCapture& trace, const std::string& 
     return messages;
 }
 
-class ResponseObjectsTest : public ::testing::Test {
+class ResponseObjectsTest : public WorkerTest {
 protected:
     void SetUp() override {
-        host.comm.SetSpn("CMCC");
-        host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());
-        host.setting.Sys("LOGIN", "URL", "https://acct.example.com/login");
-        host.setting.Sys("REGISTER", "URL", "https://acct.example.com/register");
         SetLoginEnvironmentForTest({nullptr, https.Factory()});
         plugin->SetPluginContainer(&host.container);
     }
@@ -65,17 +46,14 @@ protected:
         return typed;
     }
 
-    TempDir dir;
-    FakeHost host;
-    FakeHttps https;
     CLoginPluginImpl* plugin = new CLoginPluginImpl();
 };
 
 TEST_F(ResponseObjectsTest, ObjectsAreCopiesThatOutliveALaterLoginAndReleaseWithTraces) {
     https.Script()
         .Replies(200, Registered("password-1"))
-        .Replies(200, LoggedIn("encode-key-1", "session-1"))
-        .Replies(200, LoggedIn("encode-key-2", "session-2"));
+        .Replies(200, Accepted("session-1", "encode-key-1"))
+        .Replies(200, Accepted("session-2", "encode-key-2"));
     ASSERT_TRUE(LogIn());
     ILoginResponse* earlier = Query<ILoginResponse>(3);
     ILoginResponse* twin = Query<ILoginResponse>(3);
@@ -86,7 +64,7 @@ TEST_F(ResponseObjectsTest, ObjectsAreCopiesThatOutliveALaterLoginAndReleaseWith
     ILoginResponse* later = Query<ILoginResponse>(3);
     ASSERT_NE(later, nullptr);
 
-    TraceCapture trace;
+    trace.Clear();
     twin->Release();
     EXPECT_EQ(earlier->GetEncodeKey() + "|" + earlier->GetSessionID(), "encode-key-1|session-1");
     EXPECT_EQ(earlier->GetErrorCode(), 0);

@@ -11,23 +11,18 @@
 
 namespace {
 
-unsigned Mode(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 01000;
-}
-
 TEST(TraceFileModeTest, TheTraceFileIsPrivateToTheUser) {
     TempDir dir;
     const mode_t old = umask(0);
     const std::string fresh = dir.File("fresh.log");
     CNorvaTrace::instance(fresh)->Traceout(2, "M", "S", 7, "pass=secret");
-    EXPECT_EQ(Mode(fresh), 0600u);
+    EXPECT_EQ(FileMode(fresh), 0600u);
 
     const std::string older = dir.File("older.log");
     std::ofstream(older) << "kept\n";
     chmod(older.c_str(), 0644);
     CNorvaTrace::instance(older)->Traceout(4, "M", "S", 8, "appended");
-    EXPECT_EQ(Mode(older), 0600u);
+    EXPECT_EQ(FileMode(older), 0600u);
     umask(old);
 
     std::ifstream in(older);

@@ -1,5 +1,5 @@
-// The login sequence in strict security mode: what counts as a login, the second registration,
-// and the host's setting taken once per sequence.
+// The login sequence in strict security mode: what counts as a login, and the host's setting
+// taken once per sequence. (The second registration: RegisterAgainTest.)
 #include "WorkerFixture.h"
 
 namespace {
@@ -38,18 +38,6 @@ TEST_F(StrictSequenceTest, OnlyAReplyWithASessionCountsAsALogin) {
             }
         }
     }
-}
-
-TEST_F(StrictSequenceTest, RefusedPasswordIsReplacedAndTheSecondLoginCounts) {
-    StorePassword("stale");
-    https.Script()
-        .Replies(200, Refused(3))
-        .Replies(200, Registered("fresh"))
-        .Replies(200, Accepted("S3"));
-    ASSERT_TRUE(login.DoLoginThread());
-    EXPECT_TRUE(login.IsLoginSuccess());
-    EXPECT_EQ(login.GetErrorCode(), 0);
-    EXPECT_EQ(login.GetLoginResult().strSessionId, "S3");
 }
 
 // A change of the setting during a sequence waits for the next one.
