@@ -7,6 +7,7 @@
 #   package_test.sh BUILD_DIR WORK_DIR [CXXFLAGS]
 # CXXFLAGS: the sanitizer flags the library was built with, which a program loading it needs.
 set -eu
+. "$(dirname "$0")/package_lib.sh"
 build=$1
 work=$2
 flags=${3:-}
@@ -15,11 +16,6 @@ rm -rf "$work"
 mkdir -p "$work/run"
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >"$work/install.log"
-
-fail() {
-    echo "package_test: $*" >&2
-    exit 1
-}
 
 # pkg-config: the SDK's folder and the library, found relative to the .pc file.
 pc=$(find "$prefix" -name loginplugin.pc)
@@ -53,34 +49,13 @@ build_sample() {  # dir extra-flags
 }
 build_sample "$work/sample" ""
 
-# The installed account server, on a free port; its first line names it.
-mkfifo "$work/server.out"
-"$prefix/bin/account-server" --port 0 >"$work/server.out" 2>"$work/server.log" &
-server=$!
-trap 'kill $server 2>/dev/null; wait $server 2>/dev/null || true' EXIT
-read -r word port <"$work/server.out" || fail "account-server did not start"
-[ "$word" = port ] || fail "account-server said '$word $port'"
-
+start_account_server "$prefix/bin/account-server" "$work"
 mkdir -p "$work/run/keys"
-cat >"$work/run/host.ini" <<INI
-[LOGIN]
-URL=https://127.0.0.1:$port/login
-[REGISTER]
-URL=https://127.0.0.1:$port/register
-[CURRENT_USER_PRIVATE_DIR]
-PATH=$work/run/keys/
-[card]
-imsi=460001234567890
-spn=CMCC
-[host]
-timeout=60
-INI
+write_host_ini "$work/run/host.ini" "$work/run/keys/" 460001234567890
 cd "$work/run"
 status=0
 "$work/sample/minimal-host" "$plugin" host.ini >sample.out 2>&1 || status=$?
-cat sample.out
-[ "$status" -eq 0 ] || fail "the sample host did not log in (status $status)"
-grep -q '^logged in: session [0-9a-f]\{32\}' sample.out || fail "no session printed"
+expect_login sample.out "$status"
 [ -s "$work/run/keys/Key.dtc" ] || fail "no key file"
 
 # The other string ABI (the old copy-on-write std::string) is refused, not crashed into.

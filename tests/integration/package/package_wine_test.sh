@@ -6,15 +6,12 @@
 #
 #   package_wine_test.sh BUILD_DIR TOOLCHAIN_FILE WORK_DIR EMULATOR...
 set -eu
+. "$(dirname "$0")/package_lib.sh"
 build=$1
 toolchain=$2
 work=$3
 shift 3
 
-fail() {
-    echo "package_wine_test: $*" >&2
-    exit 1
-}
 server=${LOGIN_ACCOUNT_SERVER:-}
 if [ -z "$server" ] || [ ! -x "$server" ]; then
     echo "package_wine_test: LOGIN_ACCOUNT_SERVER does not name the native account-server"
@@ -39,32 +36,12 @@ cmake -S "$prefix/share/doc/LoginPlugin/examples/minimal-host" -B "$work/sample"
     fail "the sample host does not build against the installed package"
 }
 
-mkfifo "$work/server.out"
-"$server" --port 0 >"$work/server.out" 2>"$work/server.log" &
-pid=$!
-trap 'kill $pid 2>/dev/null; wait $pid 2>/dev/null || true' EXIT
-read -r word port <"$work/server.out" || fail "account-server did not start"
-[ "$word" = port ] || fail "account-server said '$word $port'"
-
-cat >"$work/run/host.ini" <<INI
-[LOGIN]
-URL=https://127.0.0.1:$port/login
-[REGISTER]
-URL=https://127.0.0.1:$port/register
-[CURRENT_USER_PRIVATE_DIR]
-PATH=keys\\
-[card]
-imsi=460001234567891
-spn=CMCC
-[host]
-timeout=120
-INI
+start_account_server "$server" "$work"
+write_host_ini "$work/run/host.ini" 'keys\' 460001234567891
 cd "$work/run"
 status=0
 "$@" "$work/sample/minimal-host.exe" "$prefix/bin/LoginPlugin.dll" host.ini >sample.out 2>&1 ||
     status=$?
-cat sample.out
-[ "$status" -eq 0 ] || fail "the sample host did not log in (status $status)"
-grep -q '^logged in: session [0-9a-f]\{32\}' sample.out || fail "no session printed"
+expect_login sample.out "$status"
 [ -s keys/Key.dtc ] || fail "no key file"
 echo "package_wine_test: passed"
