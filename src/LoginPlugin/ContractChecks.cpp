@@ -4,6 +4,7 @@
 #include "LoginStates.h"
 #include "libs/trace/Trace.h"
 #include "platform/https.h"
+#include "platform/registry.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ constexpr bool SameNumber(int32_t sdk, uint32_t platform) {
 }
 
 static_assert(SameText(LOGIN_TRACE_FILE, NORVA_TRACE_FILE), "trace file");
+static_assert(SameText(LOGIN_REGISTRY_ENV, kRegistryRootVariable), "registry root variable");
 static_assert(SameNumber(LOGIN_INET_TIMEOUT, inet::ERROR_INTERNET_TIMEOUT), "12002");
 static_assert(SameNumber(LOGIN_INET_NAME_NOT_RESOLVED, inet::ERROR_INTERNET_NAME_NOT_RESOLVED),
               "12007");
