@@ -11,6 +11,7 @@
 #include "ICryptPlugin.h"
 #include "IPluginContainer.h"
 #include "ISetting.h"
+#include "LoginSettings.h"
 #include "IStringResMgr.h"
 #include "PluginIds.h"
 #include "global/Clock.h"
@@ -21,12 +22,6 @@
 namespace {
 
 constexpr TraceSite kTrace{"GlobalAT", "global\\GlobalAT"};
-
-// The host's reasons for a failed SPN read that the lookup acts on.
-constexpr int32_t kSpnFileNotFound = 22;
-constexpr int32_t kSimNotInserted = 10301;
-constexpr int32_t kSimBusy = 14;
-constexpr int32_t kTimeOut = 10003;
 
 constexpr int kSpnAttempts = 60;
 constexpr uint32_t kSpnRetryMs = 2000;
@@ -78,20 +73,20 @@ bool DEVGetSimBrand(MTSComm* pComm, char* pSpn, int32_t& error, IClock* pClock) 
     try {
         for (int attempt = 0; attempt < kSpnAttempts; ++attempt) {
             if (pComm->SRVGetSpnData(pSpn, error)) return true;
-            if (error == kSpnFileNotFound) {
+            if (error == DEVICE_ERROR_SPN_NOT_FOUND) {
                 TRACE_AT(kTrace, TRACE_CRIT, "DEVGetSimBrand() file not found.");
                 return false;
             }
-            if (error == kSimNotInserted) {
+            if (error == DEVICE_ERROR_NO_SIM) {
                 TRACE_AT(kTrace, TRACE_CRIT, "DEVGetSimBrand() sim not inserted.");
                 return false;
             }
             if (!WaitBeforeRetry(pClock)) return false;
-            if (error != kSimBusy && error != kTimeOut) {
+            if (error != DEVICE_ERROR_SIM_BUSY && error != DEVICE_ERROR_TIMEOUT) {
                 TRACE_AT(kTrace, TRACE_CRIT, std::string("DEVGetSimBrand() ") + "other error");
                 return false;
             }
-            const char* reason = error == kSimBusy ? "sim busy" : "time out";
+            const char* reason = error == DEVICE_ERROR_SIM_BUSY ? "sim busy" : "time out";
             TRACE_AT(kTrace, TRACE_CRIT,
                      std::string("DEVGetSimBrand() ") + reason + ", try again.");
         }
@@ -116,13 +111,21 @@ bool ReadCryptFile(IPluginContainer* pContainer, const std::string& path, std::s
     if (!pContainer || path.empty()) return false;
     try {
         const auto crypt = QueryHost<ICryptPlugin>(pContainer, PLUGIN_ID_CRYPT, IID_CRYPT);
-        if (!crypt) throw CVelkoException();
+        if (!crypt) {
+            TRACE_AT(kTrace, TRACE_ERRO, "no crypt plug-in (ICryptPlugin) is served");
+            throw CVelkoException();
+        }
         const auto setting = QueryHost<ISetting>(pContainer, PLUGIN_ID_SETTING, IID_SETTING);
         if (!setting) throw CVelkoException();
 
         std::string keySetting;
-        if (!setting->GetSysSetting("CRYPT", "CRYPT", keySetting) || keySetting.empty())
+        if (!setting->GetSysSetting(SETTING_CRYPT_KEY.section, SETTING_CRYPT_KEY.key, keySetting) ||
+            keySetting.empty()) {
+            TRACE_AT(kTrace, TRACE_ERRO,
+                     std::string("setting ") + SETTING_CRYPT_KEY.section + "/" +
+                         SETTING_CRYPT_KEY.key + " is missing");
             throw CVelkoException();
+        }
         const std::string key = crypt->Decrypt(keySetting);
 
         auto file = OpenForUpdate(path);

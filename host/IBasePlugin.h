@@ -1,4 +1,9 @@
-// What every plug-in offers the host, and the export that makes it.
+// What every plug-in offers the host, and the export that makes it. The host calls these from any
+// of its threads: CreatePlugin, LoginAbiMatches (LoginAbi.h), SetPluginContainer, Initialize, the
+// identity (type LOGIN_PLUGIN_TYPE, version LOGIN_PLUGIN_VERSION), QueryInterface with the IID_*
+// numbers of PluginIds.h (false and a null pointer for any other), and at the end
+// IDestroyEvent::OnDestroy, then Release. The host guide gives the order and what must be
+// served before each step.
 #pragma once
 
 #include "IBaseInterface.h"
@@ -19,7 +24,8 @@ protected:
     ~IBasePlugin() = default;
 };
 
-// Told by the host before it releases the plug-in.
+// Told by the host before it releases the plug-in: the login object leaves the device events.
+// A second base of the plug-in object: dynamic_cast<IDestroyEvent*>(plugin).
 class IDestroyEvent {
 public:
     virtual void OnDestroy() = 0;

@@ -1,5 +1,6 @@
-// Result objects handed to the host after a successful login (interface numbers 3 and 2).
-// Each is owned by the host and destroyed by its Release.
+// Result objects handed to the host after a successful login (IID_LOGIN_RESPONSE and
+// IID_REG_RESPONSE): a new object on each request, refused before a login succeeded. Each is
+// owned by the host and destroyed by its Release; any thread.
 #pragma once
 
 #include <string>

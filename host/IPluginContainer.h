@@ -1,4 +1,6 @@
-// The host's container: hands out the interfaces of every loaded plug-in.
+// The host's container: hands out the interfaces of every loaded plug-in. Handed to the plug-in
+// with IBasePlugin::SetPluginContainer; the plug-in asks it from the host's threads and from its
+// own worker thread, so it must be safe from any thread.
 #pragma once
 
 #include "IBaseInterface.h"

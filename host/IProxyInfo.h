@@ -1,4 +1,6 @@
-// The user's proxy choice (interface number 4).
+// The user's proxy choice (interface number IID_PROXY_INFO), owned by the plug-in. Every call
+// reads the "PROXY" user settings (LoginSettings.h) again, or the browser's proxy for type 2; any
+// thread. The login requests use the same answers.
 #pragma once
 
 #include <string>

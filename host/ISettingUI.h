@@ -1,4 +1,6 @@
-// The login settings menu entry and dialog (interface number 20498).
+// The login settings menu entry and dialog (interface number IID_SETTING_UI), owned by the
+// plug-in. ShowSettingDialog runs the modal proxy dialog on the calling (UI) thread (Windows; the
+// Linux build has no dialog).
 #pragma once
 
 #include "IBaseInterface.h"

@@ -1,4 +1,6 @@
-// A listener told to reload its skin.
+// A listener told to reload its skin: registered with ILogin::SetEventHandler, called
+// synchronously on the thread of the device event or of CheckSimCardType (a window posts the work
+// to its own thread), once per change of brand.
 #pragma once
 
 #include <cstdint>

@@ -11,6 +11,9 @@
 #include <memory>
 #include <string>
 
+// The variable that names the file store's root.
+constexpr char kRegistryRootVariable[] = "LOGINPLUGIN_REGISTRY";
+
 enum class RegAccess {
     Read,  // KEY_READ
     All,   // KEY_ALL_ACCESS

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "LoginSettings.h"
+
 BenchServer* BenchServer::Get() {
     // Destroyed when the program ends, which stops the server (and removes its directory).
     static std::unique_ptr<BenchServer> server = [] {
@@ -18,7 +20,7 @@ BenchServer* BenchServer::Get() {
         }
         std::filesystem::create_directories(s->m_dir.Path() + "/keys");
         std::filesystem::create_directories(s->m_dir.Path() + "/registry/Software/Mirolan/Velko");
-        setenv("LOGINPLUGIN_REGISTRY", (s->m_dir.Path() + "/registry").c_str(), 1);
+        setenv(LOGIN_REGISTRY_ENV, (s->m_dir.Path() + "/registry").c_str(), 1);
         return s;
     }();
     return server.get();

@@ -26,7 +26,7 @@ const char* const kVolatileMarker = ".volatile";
 constexpr uint64_t kMaxValueBytes = 1u << 20;
 
 std::string Root() {
-    if (const char* root = std::getenv("LOGINPLUGIN_REGISTRY"); root && *root) return root;
+    if (const char* root = std::getenv(kRegistryRootVariable); root && *root) return root;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
         return std::string(xdg) + "/loginplugin/registry";
     std::string home;

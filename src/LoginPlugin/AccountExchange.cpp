@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "AccountRequests.h"
+#include "LoginStates.h"
 #include "global/VelkoException.h"
 #include "libs/trace/Trace.h"
 #include "platform/url.h"
@@ -113,12 +114,12 @@ void AccountExchange::Open(Handles& h, const std::string& url, const std::string
     const std::optional<ParsedUrl> parts = ParseUrl(url);
     if (!parts) {
         TRACE_AT(kTrace, TRACE_ERRO, " AfxParseURL() failed!");
-        m_error = -1;
+        m_error = LOGIN_STATE_KEY_PATH_OR_URL;
         throw CVelkoException();
     }
     if (bSecure && parts->serviceType != inet::AFX_INET_SERVICE_HTTPS) {
         TRACE_AT(kTrace, TRACE_ERRO, " AFX_INET_SERVICE_HTTPS != dwServiceType!");
-        m_error = -2;
+        m_error = LOGIN_STATE_IDENTITY_OR_SCHEME;
         throw CVelkoException();
     }
     ThrowIfStopping();
@@ -194,7 +195,7 @@ void AccountExchange::AuthenticateToProxy(Handles& h, const std::string& headers
         !h.client->SetOption(h.request, inet::INTERNET_OPTION_PROXY_USERNAME, user) ||
         !h.client->SetOption(h.request, inet::INTERNET_OPTION_PROXY_PASSWORD, password)) {
         TRACE_AT(kTrace, TRACE_ERRO, "GetAccountInfo() failed!");
-        m_error = 5;
+        m_error = LOGIN_STATE_PROXY_CREDENTIALS;
         throw CVelkoException();
     }
     // The answer to this send is read whatever its status.

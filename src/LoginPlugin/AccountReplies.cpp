@@ -3,6 +3,7 @@
 #include <cctype>
 #include <limits>
 
+#include "LoginStates.h"
 #include "libs/trace/Trace.h"
 #include "markup/MarkupSTL.h"
 
@@ -68,7 +69,7 @@ std::string PasswordFromReply(const std::string& response, bool bTraceReply,
         return markup.GetElemData();
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "GetPwdFromResponse() exception!");
-        code = -100;
+        code = LOGIN_STATE_PARSER_FAILED;
         return {};
     }
 }
@@ -82,7 +83,7 @@ bool LoginResultFromReply(const std::string& strResponse, LoginResult& result,
         }
         CMarkupSTL markup;
         if (!markup.SetDoc(strResponse)) {
-            code = -3;
+            code = LOGIN_STATE_SIM_TYPE_OR_REPLY;
             TRACE_AT(kTrace, TRACE_ERRO, "markup.SetDoc() failed!");
             return false;
         }
@@ -128,7 +129,7 @@ bool LoginResultFromReply(const std::string& strResponse, LoginResult& result,
         return true;
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "ParseLoginResult() exception!");
-        code = -100;
+        code = LOGIN_STATE_PARSER_FAILED;
         return false;
     }
 }

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "EasyUseInterface.h"
+#include "LoginSettings.h"
 #include "libs/trace/Trace.h"
 #include "platform/localtime.h"
 #include "platform/registry.h"
@@ -17,10 +18,7 @@ namespace {
 // The records keep the login object's site: users read them as its own.
 constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 
-const char* const kParentKey = "Software\\Mirolan\\Velko";
 const char* const kSettingsKey = "Settings";
-const char* const kIdentityKey = "Software\\Mirolan\\Velko\\Settings";
-const char* const kIdentityValue = "DefaultIMSI";
 constexpr uint32_t kIdentityBufferSize = 32;
 // Fourteen characters and the terminating zero.
 constexpr uint32_t kStoredIdentitySize = 15;
@@ -136,14 +134,14 @@ std::string IdentitySource::ReadCard(uint64_t& ticket) {
 std::string IdentitySource::Default() {
     try {
         std::string identity;
-        RegKey key = RegKey::OpenCurrentUser(kIdentityKey, RegAccess::All);
+        RegKey key = RegKey::OpenCurrentUser(LOGIN_REGISTRY_IDENTITY_KEY, RegAccess::All);
         if (!key.IsOpen()) {
             CreateDefault(identity);
             return identity;
         }
         char value[kIdentityBufferSize] = {};
         uint32_t size = sizeof value;
-        if (!key.QueryValue(kIdentityValue, value, size)) {
+        if (!key.QueryValue(LOGIN_REGISTRY_IDENTITY_VALUE, value, size)) {
             key.Close();
             CreateDefault(identity);
             return identity;
@@ -163,10 +161,10 @@ int IdentitySource::CreateDefault(std::string& identity) {
     identity = "9" + stored;
 
     // The parent key belongs to the product's installation and is never made here.
-    RegKey parent = RegKey::OpenCurrentUser(kParentKey, RegAccess::All);
+    RegKey parent = RegKey::OpenCurrentUser(LOGIN_REGISTRY_PRODUCT_KEY, RegAccess::All);
     if (!parent.IsOpen()) return -1;
     RegKey settings = parent.CreateSubKey(kSettingsKey, RegAccess::All, /*bVolatile=*/true);
     if (!settings.IsOpen()) return -2;
-    if (!settings.SetStringValue(kIdentityValue, stored)) return -3;
+    if (!settings.SetStringValue(LOGIN_REGISTRY_IDENTITY_VALUE, stored)) return -3;
     return 0;
 }

@@ -1,8 +1,11 @@
 #include "KeyStore.h"
 
 #include <memory>
+#include <mutex>
+#include <set>
 
 #include "EasyUseInterface.h"
+#include "LoginSettings.h"
 #include "libs/filemanager/FileManager.h"
 #include "global/VelkoException.h"
 #include "libs/trace/Trace.h"
@@ -12,7 +15,6 @@ namespace {
 // The records keep the login object's site: users read them as its own.
 constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 
-const char* const kKeyFileName = "Key.dtc";
 const char* const kKeyField = "key";
 constexpr unsigned kKeyFieldSize = 200;
 
@@ -22,6 +24,22 @@ struct RecordRelease {
 };
 using RecordPtr = std::unique_ptr<IRecord, RecordRelease>;
 
+// A hint for the host's setup, traced once per text for the process: the worker asks for the
+// key file at every attempt, and the host needs the path once, not a line a minute.
+void TraceHintOnce(TraceLevel level, const std::string& message) {
+    static std::mutex guard;
+    static std::set<std::string> traced;
+    {
+        std::lock_guard<std::mutex> lock(guard);
+        if (!traced.insert(message).second) return;
+    }
+    TRACE_AT(kTrace, level, message);
+}
+
+void TraceUnopenable(const std::string& path) {
+    TraceHintOnce(TRACE_ERRO, "key file cannot be opened, does its folder exist? " + path);
+}
+
 }  // namespace
 
 std::string KeyStore::Path() const {
@@ -30,10 +48,19 @@ std::string KeyStore::Path() const {
         const HostRef<ISetting> setting = CEasyUseInterface(m_pContainer).Setting();
         if (!setting) throw CVelkoException();
         std::string dir;
-        if (!setting->GetSysSetting("CURRENT_USER_PRIVATE_DIR", "PATH", dir))
+        if (!setting->GetSysSetting(SETTING_KEY_DIR.section, SETTING_KEY_DIR.key, dir)) {
+            TRACE_AT(kTrace, TRACE_ERRO,
+                     std::string("setting ") + SETTING_KEY_DIR.section + "/" + SETTING_KEY_DIR.key +
+                         " is missing");
             throw CVelkoException();
+        }
+        if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') {
+            TraceHintOnce(TRACE_WARN, std::string(SETTING_KEY_DIR.section) + "/" +
+                                          SETTING_KEY_DIR.key +
+                                          " does not end with a separator: " + dir);
+        }
         // The setting ends with its separator; nothing is put in between.
-        return dir + kKeyFileName;
+        return dir + LOGIN_KEY_FILE;
     } catch (const CVelkoException&) {
         TRACE_AT(kTrace, TRACE_CRIT, "GetKeyFile() throw CVelkoException exception!");
     } catch (...) {
@@ -45,8 +72,10 @@ std::string KeyStore::Path() const {
 void KeyStore::Create() const {
     try {
         CFileManager fm;  // closes the file on every way out
-        if (fm.Open(Path()) != 0) {
+        const std::string path = Path();
+        if (fm.Open(path) != 0) {
             TRACE_AT(kTrace, TRACE_ERRO, "fm.Open() failed!");
+            if (!path.empty()) TraceUnopenable(path);
             return;
         }
         // A file with a record is the normal case on every start after the first registration.
@@ -72,6 +101,7 @@ std::string KeyStore::Read(const std::string& keyFile) {
         RecordPtr record;
         if (fm.Open(keyFile) != 0) {
             TRACE_AT(kTrace, TRACE_ERRO, " FileManager.Open() failed!");
+            TraceUnopenable(keyFile);
             throw CVelkoException();
         }
         if (fm.GetRecordCount() == 0) {
@@ -106,6 +136,7 @@ bool KeyStore::Write(const std::string& keyFile, const std::string& password) {
         RecordPtr record;
         if (fm.Open(keyFile) != 0) {
             TRACE_AT(kTrace, TRACE_ERRO, " FileManager.Open() failed!");
+            TraceUnopenable(keyFile);
             throw CVelkoException();
         }
         const unsigned count = fm.GetRecordCount();

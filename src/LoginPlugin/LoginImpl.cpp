@@ -151,7 +151,7 @@ void CLoginImpl::RegisterDeviceEvent() {
     const HostRef<ICheckDeviceType> device = m_Host.CheckDeviceType();
     if (!device) return;
     try {
-        device->AddDeviceEvent(static_cast<ICheckDeviceEvent*>(this), 1);
+        device->AddDeviceEvent(static_cast<ICheckDeviceEvent*>(this), DEVICE_EVENT_KIND_CARD);
     } catch (...) {
     }
 }
@@ -160,7 +160,7 @@ void CLoginImpl::UnregisterDeviceEvent() {
     const HostRef<ICheckDeviceType> device = m_Host.CheckDeviceType();
     if (!device) return;
     try {
-        device->RemoveDeviceEvent(static_cast<ICheckDeviceEvent*>(this), 1);
+        device->RemoveDeviceEvent(static_cast<ICheckDeviceEvent*>(this), DEVICE_EVENT_KIND_CARD);
     } catch (...) {
     }
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <new>
 
+#include "AbiInfoImpl.h"
 #include "LoginImpl.h"
 #include "LoginResponseImpl.h"
 #include "ProxyInfoImpl.h"
@@ -126,17 +127,21 @@ void CLoginPluginImpl::OnDestroy() {
 bool CLoginPluginImpl::QueryInterface(int32_t number, IBaseInterface** ppInterface) {
     try {
         switch (number) {
-            case 1:
-            case 5:
+            case IID_LOGIN:
+            case IID_LOGIN_ALIAS:
                 return QueryLogin(ppInterface);
-            case 2:
+            case IID_REG_RESPONSE:
                 return QueryRegResponse(ppInterface);
-            case 3:
+            case IID_LOGIN_RESPONSE:
                 return QueryLoginResponse(ppInterface);
-            case 4:
+            case IID_PROXY_INFO:
                 return QueryProxyInfo(ppInterface);
-            case 20498:
+            case IID_SETTING_UI:
                 return QuerySettingUI(ppInterface);
+            case IID_ABI_INFO:
+                *ppInterface = AbiInfo();
+                m_nErrorCode = 0;
+                return true;
             default:
                 TRACE_AT(kTrace, TRACE_INFO, "default!");
                 *ppInterface = nullptr;

@@ -4,17 +4,12 @@
 
 #include "IBasePlugin.h"
 #include "IPluginContainer.h"
+#include "PluginIds.h"
 
 class CLoginImpl;
 struct LoginEnvironment;
 class CProxyInfoImpl;
 class CSettingUIImpl;
-
-#define LOGIN_PLUGIN_ID "A5954E3B-5493-46ae-953A-2F1EE2571B7A"
-// "登录" (log in), GBK.
-#define LOGIN_PLUGIN_NAME "\xB5\xC7\xC2\xBC"
-constexpr uint32_t LOGIN_PLUGIN_TYPE = 1;
-constexpr uint32_t LOGIN_PLUGIN_VERSION = 0x0101;
 
 class CLoginPluginImpl : public IBasePlugin, public IDestroyEvent {
 public:

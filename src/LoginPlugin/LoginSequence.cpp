@@ -4,6 +4,8 @@
 
 #include "AccountRequests.h"
 #include "LoginImpl.h"
+#include "LoginSettings.h"
+#include "LoginStates.h"
 #include "PluginIds.h"
 #include "libs/trace/Trace.h"
 
@@ -46,19 +48,19 @@ bool CLoginImpl::DoLoginThread() {
         // cache seen again afterwards is an event's read in progress, not a missing identity.
         if (m_Identity.Cached().empty() && GetIMSI().empty()) {
             TRACE_AT(kTrace, TRACE_WARN, "m_strIMSI equal !");
-            m_iError = -2;
+            m_iError = LOGIN_STATE_IDENTITY_OR_SCHEME;
             return false;
         }
         const std::string simType = GetSimCardInfo().name;
         if (simType.empty()) {
             TRACE_AT(kTrace, TRACE_WARN, "strSimTypeID equal !");
-            m_iError = -3;
+            m_iError = LOGIN_STATE_SIM_TYPE_OR_REPLY;
             return false;
         }
         const std::string keyFile = GetKeyFile();
         if (keyFile.empty()) {
             TRACE_AT(kTrace, TRACE_WARN, "strKeyFile equal !");
-            m_iError = -1;
+            m_iError = LOGIN_STATE_KEY_PATH_OR_URL;
             return false;
         }
 
@@ -87,7 +89,8 @@ bool CLoginImpl::DoLoginThread() {
             return false;
         }
         bool bLoggedIn = DoLoginServer(loginUrl, password, simType);
-        if (!bLoggedIn && (m_iError == 3 || m_iError == 2)) {
+        if (!bLoggedIn && (m_iError == LOGIN_SERVER_WRONG_PASSWORD ||
+                           m_iError == LOGIN_SERVER_UNKNOWN_IDENTITY)) {
             // The server does not know the password: register again and log in once more.
             if (!registerSim()) return false;
             if (!DoLoginServer(loginUrl, password, simType)) {
@@ -97,7 +100,7 @@ bool CLoginImpl::DoLoginThread() {
             bLoggedIn = true;
         }
         // A refusal that left no code counts as success, unless the policy wants a session.
-        if (!bLoggedIn && (m_iError != 0 || !m_Policy.CountsLoginWithoutSession())) {
+        if (!bLoggedIn && (m_iError != LOGIN_STATE_OK || !m_Policy.CountsLoginWithoutSession())) {
             TRACE_AT(kTrace, TRACE_ERRO, "DoLoginServer failed!");
             return false;
         }
@@ -127,7 +130,7 @@ void CLoginImpl::ReadSecurityPolicy() {
 
 namespace {
 // The one URL of a section of the host's system settings; empty on any failure.
-std::string ReadUrl(IPluginContainer* pContainer, const char* section) {
+std::string ReadUrl(IPluginContainer* pContainer, const LoginSettingName& name) {
     bool bAnswered = false;
     const HostRef<ISetting> setting =
         QueryHost<ISetting>(pContainer, PLUGIN_ID_SETTING, IID_SETTING, &bAnswered);
@@ -140,8 +143,10 @@ std::string ReadUrl(IPluginContainer* pContainer, const char* section) {
         return {};
     }
     std::string value;
-    if (!setting->GetSysSetting(section, "URL", value)) {
+    if (!setting->GetSysSetting(name.section, name.key, value)) {
         TRACE_AT(kTrace, TRACE_ERRO, "pISetting->GetSysSetting() failed!");
+        TRACE_AT(kTrace, TRACE_ERRO,
+                 std::string("setting ") + name.section + "/" + name.key + " is missing");
         return {};
     }
     return value;
@@ -151,7 +156,7 @@ std::string ReadUrl(IPluginContainer* pContainer, const char* section) {
 std::string CLoginImpl::GetRegisterUrl() {
     try {
         if (!m_pPluginContainer) return {};
-        return ReadUrl(m_pPluginContainer, "REGISTER");
+        return ReadUrl(m_pPluginContainer, SETTING_REGISTER_URL);
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "GetRegisterUrl() exception!");
         return {};
@@ -164,7 +169,7 @@ std::string CLoginImpl::GetLoginUrl() {
             TRACE_AT(kTrace, TRACE_INFO, "m_pPluginContainer is NULL!");
             return {};
         }
-        return ReadUrl(m_pPluginContainer, "LOGIN");
+        return ReadUrl(m_pPluginContainer, SETTING_LOGIN_URL);
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "GetLoginUrl() exception!");
         return {};
@@ -222,13 +227,13 @@ bool CLoginImpl::DoLoginServer(const std::string& loginUrl, const std::string& p
                 std::lock_guard<std::mutex> lock(m_ResultGuard);
                 m_LoginResult = std::move(parsed);
             }
-            m_iError = 0;
+            m_iError = LOGIN_STATE_OK;
             return true;
         }
-        if (!m_Policy.CountsLoginWithoutSession() && m_iError == 0) {
+        if (!m_Policy.CountsLoginWithoutSession() && m_iError == LOGIN_STATE_OK) {
             // No refusal code, yet no session either: the host is told the reply was not one.
             TRACE_AT(kTrace, TRACE_ERRO, "login reply carries no session!");
-            m_iError = -3;
+            m_iError = LOGIN_STATE_SIM_TYPE_OR_REPLY;
         }
         TRACE_AT(kTrace, TRACE_ERRO, "ParseLoginResult() failed!");
         if (m_Policy.TracesExchangedTexts()) TRACE_AT(kTrace, TRACE_ERRO, body);

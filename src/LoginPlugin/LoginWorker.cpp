@@ -1,6 +1,7 @@
 // The worker loop: once a second the worker compares the SIM's identity with the last one,
 // decides whether a login is due, waits for the host's network state to allow it, and runs the
 // login sequence (LoginSequence.cpp).
+#include "INetConnect.h"
 #include "LoginImpl.h"
 
 namespace {
@@ -52,7 +53,7 @@ void* CLoginImpl::Thread() {
                 if (net) {
                     const int32_t state = net->GetConnectState();
                     net.Reset();
-                    if (state == 2 || state == 3) {
+                    if (state == NET_STATE_CONNECTING || state == NET_STATE_DISCONNECTING) {
                         m_pClock->Sleep(kPassMs);
                         continue;
                     }
@@ -63,7 +64,7 @@ void* CLoginImpl::Thread() {
                 if (!check) continue;
                 const int32_t result = check->CheckConnection();
                 check.Reset();
-                if (result == -1) continue;
+                if (result == NET_CHECK_NONE) continue;
             }
 
             bTryNow = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "EasyUseInterface.h"
+#include "LoginSettings.h"
 #include "markup/MarkupSTL.h"
 #include "platform/module.h"
 
@@ -73,7 +74,7 @@ bool PluginRoster::IsUnlisted(const std::string& clsid) const {
 
 bool PluginRoster::ReadList(std::vector<PluginRecord>& plugins) {
     try {
-        const std::string path = ModuleDir() + "plugins.xml";
+        const std::string path = ModuleDir() + LOGIN_PLUGIN_LIST_FILE;
         plugins.clear();
         CMarkupSTL xml;
         // A file that is missing or does not parse leaves an empty document, refused below.
@@ -90,7 +91,7 @@ bool PluginRoster::ReadScreenCodes(std::vector<std::string>& aliases) const {
         const HostRef<ISetting> setting = CEasyUseInterface(m_pContainer).Setting();
         if (!setting) return false;
         std::string value;
-        if (!setting->GetNamedSetting("ServiceScreenCode", value)) return false;
+        if (!setting->GetNamedSetting(SETTING_SERVICE_SCREEN_CODE, value)) return false;
         for (std::string& alias : SplitScreenCodes(value)) aliases.push_back(std::move(alias));
         return true;
     } catch (...) {

@@ -8,23 +8,20 @@
 
 #include "ICryptPlugin.h"
 #include "ISetting.h"
+#include "LoginSettings.h"
 #include "PluginIds.h"
 #include "global/HostRef.h"
 #include "platform/registry.h"
 
 namespace {
 
-const char* const kProxySection = "PROXY";
-const char* const kInternetSettingsKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\";
-const char* const kProxyServerValue = "ProxyServer";
-
 // One "PROXY" user setting; false when there is no settings service or no such setting.
-bool ReadProxySetting(IPluginContainer* pContainer, const char* key, std::string& value) {
+bool ReadProxySetting(IPluginContainer* pContainer, const LoginSettingName& name,
+                      std::string& value) {
     HostRef<ISetting> setting = QueryHost<ISetting>(pContainer, PLUGIN_ID_SETTING, IID_SETTING);
     if (!setting) return false;
     std::string text;
-    const bool found = setting->GetUserSetting(kProxySection, key, text);
+    const bool found = setting->GetUserSetting(name.section, name.key, text);
     setting.Release();
     if (found) value = text;
     return found;
@@ -35,7 +32,7 @@ bool ReadProxySetting(IPluginContainer* pContainer, const char* key, std::string
 int32_t CProxyInfoImpl::GetProxyType() {
     try {
         std::string type;
-        if (!ReadProxySetting(m_pPluginContainer, "TYPE", type)) return PROXY_TYPE_NONE;
+        if (!ReadProxySetting(m_pPluginContainer, SETTING_PROXY_TYPE, type)) return PROXY_TYPE_NONE;
         return std::atoi(type.c_str());
     } catch (...) {
         return PROXY_TYPE_NONE;
@@ -48,7 +45,7 @@ std::string CProxyInfoImpl::GetProxyAddress() {
         if (type == PROXY_TYPE_NONE) return {};
         if (type == PROXY_TYPE_BROWSER) return ParseProxyAddress(GetIEProxyServer());
         std::string address;
-        ReadProxySetting(m_pPluginContainer, "ADDRESS", address);
+        ReadProxySetting(m_pPluginContainer, SETTING_PROXY_ADDRESS, address);
         return address;
     } catch (...) {
         return {};
@@ -61,7 +58,7 @@ std::string CProxyInfoImpl::GetProxyPort() {
         if (type == PROXY_TYPE_NONE) return {};
         if (type == PROXY_TYPE_BROWSER) return ParseProxyPort(GetIEProxyServer());
         std::string port;
-        ReadProxySetting(m_pPluginContainer, "PORT", port);
+        ReadProxySetting(m_pPluginContainer, SETTING_PROXY_PORT, port);
         return port;
     } catch (...) {
         return {};
@@ -71,7 +68,7 @@ std::string CProxyInfoImpl::GetProxyPort() {
 std::string CProxyInfoImpl::GetProxyUser() {
     try {
         std::string user;
-        ReadProxySetting(m_pPluginContainer, "USER", user);
+        ReadProxySetting(m_pPluginContainer, SETTING_PROXY_USER, user);
         return user;
     } catch (...) {
         return {};
@@ -81,7 +78,7 @@ std::string CProxyInfoImpl::GetProxyUser() {
 std::string CProxyInfoImpl::GetProxyPassword() {
     try {
         std::string stored;
-        if (!ReadProxySetting(m_pPluginContainer, "PASSWORD", stored)) return {};
+        if (!ReadProxySetting(m_pPluginContainer, SETTING_PROXY_PASSWORD, stored)) return {};
         const auto crypt = QueryHost<ICryptPlugin>(m_pPluginContainer, PLUGIN_ID_CRYPT, IID_CRYPT);
         if (!crypt) return {};
         return crypt->Decrypt(stored);
@@ -92,13 +89,15 @@ std::string CProxyInfoImpl::GetProxyPassword() {
 
 std::string GetIEProxyServer() {
     try {
-        RegKey key = RegKey::OpenCurrentUser(kInternetSettingsKey, RegAccess::Read);
+        RegKey key = RegKey::OpenCurrentUser(std::string(LOGIN_REGISTRY_BROWSER_KEY) + "\\",
+                                             RegAccess::Read);
         if (key.IsOpen()) {
             uint32_t size = 0;
-            if (!key.QueryValue(kProxyServerValue, nullptr, size)) return SystemProxyServer();
+            if (!key.QueryValue(LOGIN_REGISTRY_BROWSER_PROXY_VALUE, nullptr, size))
+                return SystemProxyServer();
             if (size == 0) return {};
             std::vector<char> buffer(size, '\0');
-            if (!key.QueryValue(kProxyServerValue, buffer.data(), size)) return {};
+            if (!key.QueryValue(LOGIN_REGISTRY_BROWSER_PROXY_VALUE, buffer.data(), size)) return {};
             // The value's type is not looked at; a missing terminator never runs past the end.
             return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
         }

@@ -1,6 +1,7 @@
 #include "SecurityPolicy.h"
 
 #include "ISetting.h"
+#include "LoginSettings.h"
 
 SecurityPolicy SecurityPolicy::Strict(std::string caFile) {
     SecurityPolicy policy;
@@ -11,11 +12,16 @@ SecurityPolicy SecurityPolicy::Strict(std::string caFile) {
 
 SecurityPolicy SecurityPolicy::FromSettings(ISetting* pSetting) {
     std::string strict;
-    if (!pSetting || !pSetting->GetSysSetting("SECURITY", "STRICT", strict) || strict != "1") {
+    if (!pSetting ||
+        !pSetting->GetSysSetting(SETTING_SECURITY_STRICT.section, SETTING_SECURITY_STRICT.key,
+                                 strict) ||
+        strict != "1") {
         return {};
     }
     std::string caFile;
-    if (!pSetting->GetSysSetting("SECURITY", "CAFILE", caFile)) caFile.clear();
+    if (!pSetting->GetSysSetting(SETTING_SECURITY_CAFILE.section, SETTING_SECURITY_CAFILE.key,
+                                 caFile))
+        caFile.clear();
     return Strict(caFile);
 }
 

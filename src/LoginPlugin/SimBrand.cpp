@@ -3,22 +3,20 @@
 
 #include "BrandTable.h"
 #include "LoginImpl.h"
+#include "LoginSettings.h"
 #include "global/GlobalAT.h"
 #include "libs/trace/Trace.h"
 #include "global/VelkoException.h"
 
 namespace {
 constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
-
-// The host's default brand name, used when the card gives no service-provider name.
-constexpr int32_t kDefaultBrandNameId = 11004;
 }  // namespace
 
 SimCardInfo CLoginImpl::GetSimCardInfo() {
     SimCardInfo info;
     try {
         if (HostRef<IStringResMgr> strings = m_Host.StringResMgr()) {
-            info.name = LoadResString(strings.Get(), kDefaultBrandNameId);
+            info.name = LoadResString(strings.Get(), STRING_DEFAULT_BRAND_NAME);
         }
 
         HostRef<ICheckDeviceType> device = m_Host.CheckDeviceType();
@@ -44,7 +42,7 @@ SimCardInfo CLoginImpl::GetSimCardInfo() {
 
         std::string table;
         if (!m_pPluginContainer ||
-            !ReadCryptFile(m_pPluginContainer, GetModuleDir() + "SIMBrandInfo.xml", table))
+            !ReadCryptFile(m_pPluginContainer, GetModuleDir() + LOGIN_BRAND_TABLE_FILE, table))
             throw CVelkoException();
         FindBrandByName(table, info.name, info);
         return info;

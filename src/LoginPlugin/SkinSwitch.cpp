@@ -4,6 +4,7 @@
 
 #include "BrandTable.h"
 #include "LoginImpl.h"
+#include "LoginSettings.h"
 #include "global/GlobalAT.h"
 #include "libs/trace/Trace.h"
 
@@ -34,7 +35,7 @@ void CLoginImpl::CheckSimCardType(const std::string& simType) {
             const std::string dir = GetModuleDir();
             if (dir.empty() || !m_pPluginContainer) return;
             std::string table;
-            if (!ReadCryptFile(m_pPluginContainer, dir + "SIMBrandInfo.xml", table)) return;
+            if (!ReadCryptFile(m_pPluginContainer, dir + LOGIN_BRAND_TABLE_FILE, table)) return;
             // A SIM type that no brand carries changes nothing, not even a read.
             if (!FindBrandBySimType(table, simType, info)) return;
         }
@@ -43,11 +44,11 @@ void CLoginImpl::CheckSimCardType(const std::string& simType) {
         HostRef<ISetting> setting = m_Host.Setting();
         if (!setting) return;
         std::string current;
-        setting->GetSysSetting("SIMTYPE", "ACTIVE", current);
+        setting->GetSysSetting(SETTING_SIM_TYPE.section, SETTING_SIM_TYPE.key, current);
         // The stored SIM type is the memory between runs: one switch per change of card.
         if (current == info.tag || info.tag == "0" || info.skinpath.empty()) return;
-        setting->SetSysSetting("SIMTYPE", "ACTIVE", info.tag);
-        setting->SetSysSetting("SKIN", "ACTIVE", info.skinpath);
+        setting->SetSysSetting(SETTING_SIM_TYPE.section, SETTING_SIM_TYPE.key, info.tag);
+        setting->SetSysSetting(SETTING_SKIN.section, SETTING_SKIN.key, info.skinpath);
         InitSimBrandSetting(info.tag);
         RefreshPluginList();
         setting.Reset();
@@ -67,7 +68,7 @@ bool CLoginImpl::InitSimBrandSetting(const std::string& simType) {
         std::string s = simType.empty() ? GetSimCardInfo().tag : simType;
         const HostRef<ISetting> setting = m_Host.Setting();
         if (!setting) return false;
-        if (s.empty()) setting->GetSysSetting("SIMTYPE", "ACTIVE", s);
+        if (s.empty()) setting->GetSysSetting(SETTING_SIM_TYPE.section, SETTING_SIM_TYPE.key, s);
         if (s.empty()) return false;
         setting->SetSimTypeNumber(SimTypeNumber(s));
         return true;

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "LoginSettings.h"
 #include "RegistrySandbox.h"
 
 namespace fs = std::filesystem;
@@ -26,13 +27,13 @@ RegistrySandbox::RegistrySandbox() {
     std::string pattern = (fs::temp_directory_path() / "loginplugin-reg-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
     g_root = pattern;
-    setenv("LOGINPLUGIN_REGISTRY", pattern.c_str(), 1);
+    setenv(LOGIN_REGISTRY_ENV, pattern.c_str(), 1);
     for (const char* name : {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY"})
         unsetenv(name);
 }
 
 RegistrySandbox::~RegistrySandbox() {
-    unsetenv("LOGINPLUGIN_REGISTRY");
+    unsetenv(LOGIN_REGISTRY_ENV);
     std::error_code ec;
     fs::remove_all(g_root, ec);
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "EasyUseInterface.h"
+#include "LoginSettings.h"
 #include "XPMessageBoxApi.h"
 
 namespace {
@@ -26,11 +27,12 @@ struct WideText {
 
 // The host's title (string 2019 and the major version) over the caller's text.
 int ShowThroughLibrary(IXPMessageBox* pBox, HWND hOwner, const char* pText, UINT nType) {
-    std::string title = LoadBoxString(2019);
+    std::string title = LoadBoxString(STRING_MESSAGE_BOX_TITLE);
     if (g_pMessageBoxContainer) {
         if (const HostRef<ISetting> setting = CEasyUseInterface(g_pMessageBoxContainer).Setting()) {
             std::string version;
-            setting->GetSysSetting("VERSION", "MAJOR", version);
+            setting->GetSysSetting(SETTING_VERSION_MAJOR.section, SETTING_VERSION_MAJOR.key,
+                                   version);
             title += version;
         }
     }

@@ -4,6 +4,7 @@
 
 #include "EasyUseInterface.h"
 #include "ICryptPlugin.h"
+#include "LoginSettings.h"
 #include "MessageBoxes.h"
 #include "PluginIds.h"
 #include "ProxyInfoImpl.h"
@@ -26,14 +27,14 @@ constexpr COLORREF kSkinTransparent = RGB(0, 255, 0);
 constexpr UINT kSkinFrameColour = 7191;
 
 // Host strings.
-constexpr int kStrNoTypeCaption = 2000;
-constexpr int kStrOK = 2001;
-constexpr int kStrCancel = 2002;
-constexpr int kStrGroup = 2022;
-constexpr int kStrLabelType = 2023;  // to 2027: type, address, port, user, password
-constexpr int kStrCloseTip = 5999;
-constexpr int kStrNoType = 7001;
-constexpr int kStrTitle = 11003;
+constexpr int kStrNoTypeCaption = STRING_DIALOG_NO_TYPE_CAPTION;
+constexpr int kStrOK = STRING_DIALOG_OK;
+constexpr int kStrCancel = STRING_DIALOG_CANCEL;
+constexpr int kStrGroup = STRING_DIALOG_GROUP;
+constexpr int kStrLabelType = STRING_DIALOG_LABEL_FIRST;  // type, address, port, user, password
+constexpr int kStrCloseTip = STRING_DIALOG_CLOSE_TIP;
+constexpr int kStrNoType = STRING_DIALOG_NO_TYPE;
+constexpr int kStrTitle = STRING_DIALOG_TITLE;
 
 // The type list, in this order: host string and the proxy type it stands for.
 struct TypeEntry {
@@ -41,9 +42,9 @@ struct TypeEntry {
     int32_t nType;
 };
 constexpr TypeEntry kTypeEntries[] = {
-    {11000, PROXY_TYPE_NONE},
-    {11001, PROXY_TYPE_USER},
-    {11002, PROXY_TYPE_BROWSER},
+    {STRING_PROXY_TYPE_NONE, PROXY_TYPE_NONE},
+    {STRING_PROXY_TYPE_USER, PROXY_TYPE_USER},
+    {STRING_PROXY_TYPE_BROWSER, PROXY_TYPE_BROWSER},
 };
 
 }  // namespace
@@ -144,7 +145,7 @@ void CSettingDlg::LoadSkin() {
         HostRef<ISetting> setting = host.Setting();
         if (!setting) throw CVelkoException();
         std::string skin;
-        setting->GetSysSetting("SKIN", "ACTIVE", skin);
+        setting->GetSysSetting(SETTING_SKIN.section, SETTING_SKIN.key, skin);
         setting.Reset();
 
         m_hSkinLib = LoadLibraryA((directory + skin).c_str());
@@ -253,22 +254,26 @@ void CSettingDlg::OnSave() {
         }
         char typeText[16];
         snprintf(typeText, sizeof(typeText), "%d", static_cast<int>(type));
-        if (!setting->SetUserSetting("PROXY", "TYPE", typeText)) {
+        if (!setting->SetUserSetting(SETTING_PROXY_TYPE.section, SETTING_PROXY_TYPE.key,
+                                     typeText)) {
             TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
             throw CVelkoException();
         }
         if (type != PROXY_TYPE_NONE) {
             if (type == PROXY_TYPE_USER) {
-                if (!setting->SetUserSetting("PROXY", "ADDRESS", address)) {
+                if (!setting->SetUserSetting(SETTING_PROXY_ADDRESS.section,
+                                             SETTING_PROXY_ADDRESS.key, address)) {
                     TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
                     throw CVelkoException();
                 }
-                if (!setting->SetUserSetting("PROXY", "PORT", port)) {
+                if (!setting->SetUserSetting(SETTING_PROXY_PORT.section, SETTING_PROXY_PORT.key,
+                                             port)) {
                     TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
                     throw CVelkoException();
                 }
             }
-            if (!setting->SetUserSetting("PROXY", "USER", user)) {
+            if (!setting->SetUserSetting(SETTING_PROXY_USER.section, SETTING_PROXY_USER.key,
+                                         user)) {
                 TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
                 throw CVelkoException();
             }
@@ -283,7 +288,8 @@ void CSettingDlg::OnSave() {
                 TRACE_AT(kTrace, TRACE_ERRO, "pCrypt pointer is null!");
                 throw CVelkoException();
             }
-            if (!setting->SetUserSetting("PROXY", "PASSWORD", crypt->Encrypt(password))) {
+            if (!setting->SetUserSetting(SETTING_PROXY_PASSWORD.section, SETTING_PROXY_PASSWORD.key,
+                                         crypt->Encrypt(password))) {
                 TRACE_AT(kTrace, TRACE_ERRO, "SetUserSetting() failed!");
                 throw CVelkoException();
             }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "EasyUseInterface.h"
+#include "LoginSettings.h"
 #include "MessageBoxes.h"
 
 std::string GetActiveSkinPath() {
@@ -12,7 +13,7 @@ std::string GetActiveSkinPath() {
         HostRef<ISetting> setting = CEasyUseInterface(pContainer).Setting();
         if (!setting) return {};
         std::string skin;
-        setting->GetSysSetting("SKIN", "ACTIVE", skin);
+        setting->GetSysSetting(SETTING_SKIN.section, SETTING_SKIN.key, skin);
         setting.Release();
         return GetHostDirectory() + skin;
     } catch (...) {

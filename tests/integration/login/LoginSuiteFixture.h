@@ -12,6 +12,7 @@
 
 #include "FakeHost.h"
 #include "LoginImpl.h"
+#include "LoginSettings.h"
 #include "LoginServer.h"
 #include "ManualClock.h"
 #include "RecordingHttps.h"
@@ -29,7 +30,7 @@
 class LoginSuiteTest : public ::testing::Test {
 protected:
     LoginSuiteTest() {
-        m_registry.CreateKey("Software\\Mirolan\\Velko");
+        m_registry.CreateKey(LOGIN_REGISTRY_PRODUCT_KEY);
         host.comm.SetSpn("CMCC");
         // Each test its own subscriber: under Wine the servers live for the whole run.
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();

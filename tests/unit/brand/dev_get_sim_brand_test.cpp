@@ -33,10 +33,11 @@ TEST(DevGetSimBrandTest, BusyAndTimedOutCardsAreAskedAgainAfterTwoSecondsOthersA
         int reads;
         const char* message;  // traced at level 1 once per failed read
     } cases[] = {
-        {{14, 10003, 14}, 4, nullptr},
-        {std::vector<int32_t>(60, 14), 60, kBusy},  // gives up after sixty attempts
-        {{22}, 1, "DEVGetSimBrand() file not found."},
-        {{10301}, 1, "DEVGetSimBrand() sim not inserted."},
+        {{DEVICE_ERROR_SIM_BUSY, DEVICE_ERROR_TIMEOUT, DEVICE_ERROR_SIM_BUSY}, 4, nullptr},
+        {std::vector<int32_t>(60, DEVICE_ERROR_SIM_BUSY), 60,
+         kBusy},  // gives up after sixty attempts
+        {{DEVICE_ERROR_SPN_NOT_FOUND}, 1, "DEVGetSimBrand() file not found."},
+        {{DEVICE_ERROR_NO_SIM}, 1, "DEVGetSimBrand() sim not inserted."},
         {{7}, 1, "DEVGetSimBrand() other error"},  // after one wait
     };
     for (const auto& c : cases) {
@@ -49,7 +50,8 @@ TEST(DevGetSimBrandTest, BusyAndTimedOutCardsAreAskedAgainAfterTwoSecondsOthersA
         ManualClock clock;
         TraceCapture trace;
         auto read = StartRead(&comm, &clock);
-        const bool retried = c.errors.back() != 22 && c.errors.back() != 10301;
+        const bool retried =
+            c.errors.back() != DEVICE_ERROR_SPN_NOT_FOUND && c.errors.back() != DEVICE_ERROR_NO_SIM;
         for (uint64_t i = 0; retried && i < c.errors.size(); ++i) {
             ASSERT_TRUE(clock.WaitForSleep(i)) << i;
             clock.Advance(2000);

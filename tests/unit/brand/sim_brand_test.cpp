@@ -90,9 +90,11 @@ TEST_F(SimBrandTest, AMissingOrUnreadableTableOrNoKeyGivesTagZero) {
     EXPECT_EQ(Login().GetSimCardInfo().tag, "3");
     host.setting.Sys("CRYPT", "CRYPT", "");
     EXPECT_EQ(Login().GetSimCardInfo().tag, "0");
+    EXPECT_EQ(trace.Find("setting CRYPT/CRYPT is missing").level, 2);
     host.container.Withdraw(PLUGIN_ID_CRYPT, IID_CRYPT);
     host.setting.Sys("CRYPT", "CRYPT", crypt.Encrypt(kWorkingKey));
     EXPECT_EQ(Login().GetSimCardInfo().tag, "0");
+    EXPECT_EQ(trace.Find("no crypt plug-in (ICryptPlugin) is served").level, 2);
 }
 
 TEST_F(SimBrandTest, StoppingTheLoginObjectEndsAWaitForABusyCard) {

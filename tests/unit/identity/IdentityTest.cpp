@@ -8,15 +8,16 @@
 
 #include "FakeHost.h"
 #include "LoginImpl.h"
+#include "LoginSettings.h"
 #include "ManualClock.h"
 #include "RegistrySandbox.h"
 #include "libs/trace/TraceCapture.h"
 
 namespace {
 
-const char* const kVelko = "Software\\Mirolan\\Velko";
-const char* const kSettings = "Software\\Mirolan\\Velko\\Settings";
-const char* const kValue = "DefaultIMSI";
+const char* const kVelko = LOGIN_REGISTRY_PRODUCT_KEY;
+const char* const kSettings = LOGIN_REGISTRY_IDENTITY_KEY;
+const char* const kValue = LOGIN_REGISTRY_IDENTITY_VALUE;
 constexpr int64_t kNow = 1700000000;  // 2023-11-14 22:13:20 UTC
 
 // "9", four different digits, then the ten time digits.

@@ -66,12 +66,14 @@ TEST_F(KeyFileTest, ThePathIsTheSettingWithTheFileNameAppendedAsItIs) {
     EXPECT_EQ(login->GetKeyFile(), keyFile);
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", "D:\\Data\\u");
     EXPECT_EQ(login->GetKeyFile(), "D:\\Data\\uKey.dtc");
+    ExpectTrace("CURRENT_USER_PRIVATE_DIR/PATH does not end with a separator: D:\\Data\\u", 3);
     EXPECT_EQ(host.setting.Releases(), host.container.Queries(PLUGIN_ID_SETTING, IID_SETTING));
 
     FakeHost bare;  // no "CURRENT_USER_PRIVATE_DIR" at all
     trace.Clear();
     auto other = MakeLogin(&bare.container);
     ExpectTrace(kNoPath, 1);
+    ExpectTrace("setting CURRENT_USER_PRIVATE_DIR/PATH is missing", 2);
     ExpectTrace("fm.Open() failed!", 2);
     bare.container.Withdraw(PLUGIN_ID_SETTING, IID_SETTING);
     EXPECT_EQ(other->GetKeyFile(), "");
@@ -133,12 +135,17 @@ TEST_F(KeyFileTest, AMissingDirectoryFailsEveryOperationWithItsTrace) {
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.File("gone") + "/");
     auto login = MakeLogin();
     ExpectTrace("fm.Open() failed!", 2);
+    // The host is told the path it tried, once: later attempts do not repeat it.
+    const std::string hint =
+        "key file cannot be opened, does its folder exist? " + dir.File("gone") + "/Key.dtc";
+    EXPECT_EQ(trace.Count(hint, 2), 1);
     trace.Clear();
     EXPECT_EQ(login->ReadPwd(login->GetKeyFile()), "");
     ExpectTrace(" FileManager.Open() failed!", 2);
     ExpectTrace(kReadFailed, 1);
     EXPECT_FALSE(login->WritePwd(login->GetKeyFile(), "pw"));
     ExpectTrace(kWriteFailed, 1);
+    EXPECT_FALSE(trace.Has(hint));
     EXPECT_FALSE(fs::exists(dir.File("gone")));
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "HostCipher.h"
+#include "HostCrypt.h"
 
 namespace {
 
@@ -36,6 +37,29 @@ TEST(HostCipher, MatchesPublishedVectors) {
     ASSERT_TRUE(hostcipher::AesCbcDecrypt(key.data(), iv.data(), cipher.data(), 32, back));
     EXPECT_EQ(back, plain);
     EXPECT_FALSE(hostcipher::AesCbcDecrypt(key.data(), iv.data(), cipher.data(), 20, back));
+}
+
+// The vectors of docs/host-guide.md: a host's own crypt plug-in that decodes them reads what
+// `loginhost encrypt` and `loginhost encode-table` write.
+TEST(HostCrypt, DecodesTheHostGuideVectors) {
+    HostCrypt crypt;
+    EXPECT_EQ(crypt.Decrypt("000102030405060708090a0b0c0d0e0f19d70f03d7a53ffeeb9762472ae76f88"),
+              "secret");
+    const auto table = FromHex(
+        "000102030405060708090a0b0c0d0e0f"
+        "312fb2f0d026aa9d80ee3d4dcd2ce697a42fa513825c55ae8529ad8f77057a90"
+        "a9bcc172b78bf9d418704cbd88111bab14943aee04bfd4be7002ef0ec76a7ccf"
+        "4a48aa3d4fc30f4ae0475a71e3834be83cedc1b42af964f616a19109aa9131da");
+    const std::string key = HostCrypt::DefaultWorkingKey();
+    // The plug-in's side of the call: twice the input, zero-filled, read up to the first zero.
+    std::string plain(2 * table.size() + 1, '\0');
+    ASSERT_EQ(crypt.DecryptBuffer(table.data(), static_cast<uint32_t>(table.size()),
+                                  reinterpret_cast<unsigned char*>(&plain[0]), Bytes(key),
+                                  static_cast<uint32_t>(key.size())),
+              0);
+    EXPECT_STREQ(plain.c_str(),
+                 "<main><cardtype><name>CMCC</name><tag>3</tag><skinpath>skins\\cm</skinpath>"
+                 "</cardtype></main>");
 }
 
 }  // namespace

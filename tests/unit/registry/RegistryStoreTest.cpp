@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "LoginSettings.h"
 #include "RegistrySandbox.h"
 #include "TestEnv.h"
 #include "platform/registry.h"
@@ -23,7 +24,7 @@ protected:
         base = RegKey::OpenCurrentUser(kBase, RegAccess::All);
     }
     RegistrySandbox sandbox;
-    const fs::path dir = fs::path(getenv("LOGINPLUGIN_REGISTRY")) / "Software" / "LoginPluginTest";
+    const fs::path dir = fs::path(getenv(LOGIN_REGISTRY_ENV)) / "Software" / "LoginPluginTest";
     RegKey base;
 };
 

@@ -11,6 +11,7 @@
 
 #include "FakeHost.h"
 #include "LoginImpl.h"
+#include "LoginSettings.h"
 #include "PatientClock.h"
 #include "TempDir.h"
 #include "RegistrySandbox.h"
@@ -30,7 +31,7 @@ public:
 
 TEST(LoginStressTest, HostThreadsAndTheWorkerNeverRace) {
     RegistrySandbox sandbox;
-    sandbox.CreateKey("Software\\Mirolan\\Velko");
+    sandbox.CreateKey(LOGIN_REGISTRY_PRODUCT_KEY);
     FakeHost host;
     host.comm.ScriptImsi({{true, "460001111111111", 0},
                           {false, "", 5},

@@ -28,6 +28,7 @@ TEST_F(UrlSettingsTest, EachFailureHasItsTrace) {
     const int before = host.setting.Releases();
     EXPECT_EQ(login.GetLoginUrl(), "");
     EXPECT_TRUE(trace.Has("pISetting->GetSysSetting() failed!", 2));
+    EXPECT_TRUE(trace.Has("setting LOGIN/URL is missing", 2));
     EXPECT_EQ(host.setting.Releases() - before, 1);
 
     host.container.Withdraw(PLUGIN_ID_SETTING, IID_SETTING);

@@ -11,12 +11,13 @@ protected:
         host.comm.ScriptImsi({answer});
         static int dummy = 0;
         ASSERT_TRUE(login.OnDeviceEvent(m_nNextEvent, &dummy));
-        m_nNextEvent = m_nNextEvent == 50083 ? 50082 : 50083;
+        m_nNextEvent =
+            m_nNextEvent == DEVICE_EVENT_CHANGED ? DEVICE_EVENT_AVAILABLE : DEVICE_EVENT_CHANGED;
     }
     void SwapSim(const std::string& imsi) { SwapSim({true, imsi, 0}); }
 
 private:
-    int32_t m_nNextEvent = 50083;
+    int32_t m_nNextEvent = DEVICE_EVENT_CHANGED;
 };
 
 TEST_F(WorkerLoopTest, FirstLoginComesAfterTheFirstPassAndNoMoreWhileLoggedIn) {
@@ -72,8 +73,9 @@ TEST_F(WorkerLoopTest, DefaultIdentityWaitsForThePeriod) {
     Start();
     Passes(1);
     ASSERT_TRUE(login.IsLoginSuccess());
-    SwapSim({false, "", 10301});  // the card gives no identity: the default one stands in
-    Passes(1);                    // the change is seen here, and the period starts again
+    SwapSim(
+        {false, "", DEVICE_ERROR_NO_SIM});  // the card gives no identity: the default one stands in
+    Passes(1);                              // the change is seen here, and the period starts again
     EXPECT_FALSE(login.IsLoginSuccess());
     Passes(59);
     EXPECT_EQ(https.Count("Send"), 1);

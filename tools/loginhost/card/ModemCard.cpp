@@ -229,12 +229,12 @@ void ModemCard::Check(DeviceEventSink& sink) {
     // Events go out without the port held: the plug-in reads the card while it handles them.
     if (m_bReported && (!bReady || imsi != m_strImsi)) {
         m_bReported = false;
-        sink.OnDeviceEvent(50083);
+        sink.OnDeviceEvent(DEVICE_EVENT_CHANGED);
     }
     if (bReady && !m_bReported) {
         m_bReported = true;
         m_strImsi = imsi;
-        sink.OnDeviceEvent(50082);
+        sink.OnDeviceEvent(DEVICE_EVENT_AVAILABLE);
     }
 }
 

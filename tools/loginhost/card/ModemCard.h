@@ -14,14 +14,15 @@
 
 #include "AtChannel.h"
 #include "CardSource.h"
+#include "ICheckDeviceType.h"
 #include "platform/serial.h"
 
 // Device error codes handed to the plug-in.
 namespace modem_error {
-constexpr int32_t kSimBusy = 14;
-constexpr int32_t kSpnNotFound = 22;
-constexpr int32_t kNoAnswer = 10003;
-constexpr int32_t kNoSim = 10301;
+constexpr int32_t kSimBusy = DEVICE_ERROR_SIM_BUSY;
+constexpr int32_t kSpnNotFound = DEVICE_ERROR_SPN_NOT_FOUND;
+constexpr int32_t kNoAnswer = DEVICE_ERROR_TIMEOUT;
+constexpr int32_t kNoSim = DEVICE_ERROR_NO_SIM;
 constexpr int32_t kSimFailure = 13;  // the SIM answered the file read with another status
 constexpr int32_t kBadAnswer = 100;  // the device answered what it should not
 }  // namespace modem_error

@@ -14,6 +14,8 @@
 #include "HostProfile.h"
 #include "HostReport.h"
 #include "HostRunner.h"
+#include "ICheckDeviceType.h"
+#include "LoginSettings.h"
 #include "PluginSession.h"
 #include "platform/module.h"
 #include "platform/textcodec.h"
@@ -103,7 +105,7 @@ void ShowFile(const fs::path& path) {
 // Puts the demo's encoded brand table beside the host unless a table is there already (the
 // plug-in leaves an empty file where it found none). True when the demo wrote it.
 bool InstallBrandTable(const std::string& hostDir) {
-    const fs::path table = fs::path(hostDir) / "SIMBrandInfo.xml";
+    const fs::path table = fs::path(hostDir) / LOGIN_BRAND_TABLE_FILE;
     std::error_code ec;
     if (fs::exists(table, ec) && fs::file_size(table, ec) > 0) return false;
     const std::string encoded =
@@ -185,7 +187,8 @@ int CommandDemo(const Args& args) {
     }
     const bool bOwnTable = InstallBrandTable(hostDir);
     if (bOwnTable)
-        std::printf("    brand table: %sSIMBrandInfo.xml (DEMO is tag 3)\n", hostDir.c_str());
+        std::printf("    brand table: %s%s (DEMO is tag 3)\n", hostDir.c_str(),
+                    LOGIN_BRAND_TABLE_FILE);
 
     HostProfile profile;
     const fs::path home = fs::current_path(ec);
@@ -205,7 +208,7 @@ int CommandDemo(const Args& args) {
         } else {
             runner.Identify();
             if (runner.QueryLogin()) {
-                runner.SendDeviceEvent(50082);
+                runner.SendDeviceEvent(DEVICE_EVENT_AVAILABLE);
                 Section("the login");
                 const double start = runner.Elapsed();
                 runner.StartLogin();
@@ -225,7 +228,7 @@ int CommandDemo(const Args& args) {
         Section("what the account server received");
         ShowServerLog(report, serverLog);
     }
-    if (bOwnTable) fs::remove(fs::path(hostDir) / "SIMBrandInfo.xml", ec);
+    if (bOwnTable) fs::remove(fs::path(hostDir) / LOGIN_BRAND_TABLE_FILE, ec);
 
     std::printf("\n");
     if (outcome.bLogin) {

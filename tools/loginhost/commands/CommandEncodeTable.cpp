@@ -9,6 +9,7 @@
 #include "HostCrypt.h"
 #include "HostProfile.h"
 #include "HostServices.h"
+#include "LoginSettings.h"
 #include "platform/textcodec.h"
 
 namespace {
@@ -55,7 +56,7 @@ int CommandEncodeTable(const Args& args) {
     SilentObserver silent;
     HostServices services(profile, &silent);
     std::string setting;
-    services.setting.GetSysSetting("CRYPT", "CRYPT", setting);
+    services.setting.GetSysSetting(SETTING_CRYPT_KEY.section, SETTING_CRYPT_KEY.key, setting);
     const std::string key = services.crypt.Decrypt(setting);
     if (key.empty()) {
         std::fprintf(stderr,

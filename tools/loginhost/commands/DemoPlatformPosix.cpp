@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "DemoPlatform.h"
+#include "LoginSettings.h"
 
 namespace {
 
@@ -121,5 +122,5 @@ std::string ServerProgramName() {
 }
 
 bool IsolateRegistry(const std::string& root) {
-    return setenv("LOGINPLUGIN_REGISTRY", root.c_str(), 1) == 0;
+    return setenv(LOGIN_REGISTRY_ENV, root.c_str(), 1) == 0;
 }

@@ -5,55 +5,14 @@
 #include <fstream>
 #include <iterator>
 
+#include "LoginSettings.h"
+#include "LoginStates.h"
 #include "platform/textcodec.h"
 
 namespace fs = std::filesystem;
 
 std::string DescribeStateCode(int32_t code) {
-    switch (code) {
-        case 0:
-            return "no error";
-        case -1:
-            return "no key file path, or a URL that cannot be parsed";
-        case -2:
-            return "no identity, or a URL that is not HTTPS";
-        case -3:
-            return "no SIM type, or a login reply that is not well formed";
-        case -100:
-            return "a reply parser failed";
-        case 2:
-            return "server: identity unknown";
-        case 3:
-            return "server: wrong password";
-        case 5:
-            return "the proxy asks for credentials that are not available";
-        case 14:
-            return "card busy";
-        case 22:
-            return "card: file not found";
-        case 10003:
-            return "card: time-out";
-        case 10301:
-            return "card: no SIM";
-        case 12002:
-            return "time-out";
-        case 12007:
-            return "server name not resolved";
-        case 12029:
-            return "cannot connect";
-        case 12030:
-            return "connection aborted";
-        case 12037:
-            return "certificate expired or not yet valid";
-        case 12038:
-            return "certificate name mismatch";
-        case 12045:
-            return "certificate of an unknown issuer";
-        case 12169:
-            return "certificate error";
-        default:
-            return code > 0 && code < 1000 ? "server result code" : "";
-    }
+    return LoginStateText(code);
 }
 
 bool ParseTraceLine(const std::string& line, TraceLine& out) {
@@ -80,7 +39,10 @@ bool ParseTraceLine(const std::string& line, TraceLine& out) {
 bool WatchedSetting::GetSysSetting(const std::string& section, const std::string& key,
                                    std::string& value) {
     const bool found = m_inner.GetSysSetting(section, key, value);
-    if (key == "URL" && (section == "REGISTER" || section == "LOGIN") && m_onUrlRead) {
+    const bool bUrl =
+        (section == SETTING_REGISTER_URL.section && key == SETTING_REGISTER_URL.key) ||
+        (section == SETTING_LOGIN_URL.section && key == SETTING_LOGIN_URL.key);
+    if (bUrl && m_onUrlRead) {
         m_onUrlRead(section, found ? value : std::string());
     }
     return found;
@@ -106,7 +68,7 @@ std::string HostProgress::Stamp() const {
 void HostProgress::OnUrlRead(const std::string& section, const std::string& url) {
     if (url.empty()) {
         m_report.Line("progress", Stamp() + " no " + section + " URL in the settings");
-    } else if (section == "REGISTER") {
+    } else if (section == SETTING_REGISTER_URL.section) {
         m_report.Line("progress", Stamp() + " registering at " + GbkToUtf8(url));
     } else {
         m_report.Line("progress", Stamp() + " logging in at " + GbkToUtf8(url));

@@ -8,6 +8,7 @@
 #include "ILoginResponse.h"
 #include "IProxyInfo.h"
 #include "ISettingUI.h"
+#include "LoginSettings.h"
 #include "PluginIds.h"
 #include "platform/registry.h"
 #include "platform/textcodec.h"
@@ -15,7 +16,6 @@
 namespace {
 
 // The file the plug-in's trace library writes, relative to the current directory.
-const char kPluginTraceFile[] = "./norvamts_trace_0.log";
 // How often a wait looks at the plug-in.
 constexpr std::chrono::milliseconds kPollInterval(100);
 
@@ -55,7 +55,7 @@ int HostRunner::CardEventSink::Count(int32_t code) const {
 
 HostRunner::HostRunner(HostProfile& profile, HostReport& report, std::unique_ptr<CardSource> card)
     : m_report(report),
-      m_progress(report, kPluginTraceFile),
+      m_progress(report, LOGIN_TRACE_FILE),
       m_services(profile, &report, std::move(card)),
       m_cardEvents(report, m_services.device),
       m_watchedSetting(m_services.setting,
@@ -99,8 +99,11 @@ void HostRunner::Identify() {
     // What the plug-in will read at each login sequence.
     std::string strict;
     std::string caFile;
-    if (m_services.setting.GetSysSetting("SECURITY", "STRICT", strict) && strict == "1") {
-        m_services.setting.GetSysSetting("SECURITY", "CAFILE", caFile);
+    if (m_services.setting.GetSysSetting(SETTING_SECURITY_STRICT.section,
+                                         SETTING_SECURITY_STRICT.key, strict) &&
+        strict == "1") {
+        m_services.setting.GetSysSetting(SETTING_SECURITY_CAFILE.section,
+                                         SETTING_SECURITY_CAFILE.key, caFile);
         m_report.Line("security", caFile.empty() ? std::string("strict")
                                                  : "strict, CAFILE=" + GbkToUtf8(caFile));
     } else {
@@ -368,10 +371,10 @@ std::string HostRunner::Identity() const {
 
 std::string HostRunner::DefaultIdentity() {
     // The plug-in's default identity: "9" and the 14 stored characters.
-    RegKey key = RegKey::OpenCurrentUser("Software\\Mirolan\\Velko\\Settings", RegAccess::Read);
+    RegKey key = RegKey::OpenCurrentUser(LOGIN_REGISTRY_IDENTITY_KEY, RegAccess::Read);
     char stored[32] = {};
     uint32_t size = sizeof stored;
-    if (key.IsOpen() && key.QueryValue("DefaultIMSI", stored, size) && size == 15) {
+    if (key.IsOpen() && key.QueryValue(LOGIN_REGISTRY_IDENTITY_VALUE, stored, size) && size == 15) {
         return "9" + std::string(stored, 14);
     }
     return {};

@@ -1,5 +1,9 @@
 #include "PluginSession.h"
 
+#include <cstdio>
+#include <fstream>
+
+#include "LoginAbi.h"
 #include "platform/module.h"
 
 PluginSession::~PluginSession() {
@@ -21,6 +25,17 @@ bool PluginSession::Load(const std::string& path) {
         m_strError = LOGIN_CREATE_PLUGIN_EXPORT "() returned no plug-in";
         return false;
     }
+    // Before any text crosses: a plug-in of another binary contract would crash on the first.
+    uint32_t tag = 0;
+    if (!LoginAbiMatches(m_pPlugin, &tag)) {
+        char why[160];
+        std::snprintf(why, sizeof why,
+                      " was built for another binary contract (plug-in ABI %08x, host %08x)",
+                      static_cast<unsigned>(tag), static_cast<unsigned>(LoginAbiTag()));
+        m_strError = path + why;
+        m_pPlugin = nullptr;  // nothing more is called on it, Release included
+        return false;
+    }
     return true;
 }
 
@@ -35,5 +50,12 @@ std::string DefaultPluginPath() {
     std::string exe = GetHostExecutablePath();
     const auto cut = exe.find_last_of(PathSeparator());
     const std::string dir = cut == std::string::npos ? std::string() : exe.substr(0, cut + 1);
-    return dir + LibraryFileName("LoginPlugin");
+    std::string beside = dir + LibraryFileName("LoginPlugin");
+    // Installed: the library is in the library folder, relative to the programs' folder.
+    if (!std::ifstream(beside).is_open()) {
+        std::string installed =
+            dir + LOGINHOST_PLUGIN_DIR_FROM_BIN + "/" + LibraryFileName("LoginPlugin");
+        if (std::ifstream(installed).is_open()) return installed;
+    }
+    return beside;
 }

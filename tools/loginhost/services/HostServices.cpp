@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "LoginSettings.h"
 #include "PluginIds.h"
 #include "platform/textcodec.h"
 
@@ -16,7 +17,7 @@ bool HostSetting::GetSysSetting(const std::string& section, const std::string& k
         value = Utf8ToGbk(text);
         return true;
     }
-    if (section == "CRYPT" && key == "CRYPT") {
+    if (section == SETTING_CRYPT_KEY.section && key == SETTING_CRYPT_KEY.key) {
         value = m_strDefaultCrypt;
         return true;
     }
@@ -74,7 +75,7 @@ bool HostSetting::GetNamedSetting(const std::string& name, std::string& value) {
         return true;
     }
     // A host without screening has the setting, empty.
-    if (name == "ServiceScreenCode") {
+    if (name == SETTING_SERVICE_SCREEN_CODE) {
         value.clear();
         return true;
     }

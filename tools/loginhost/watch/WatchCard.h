@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "CardSource.h"
+#include "ICheckDeviceType.h"
 
 // Device error codes, as a modem's AT port gives them.
-constexpr int32_t kCardErrorBusy = 14;        // the SIM is not ready yet
-constexpr int32_t kCardErrorNoSpn = 22;       // no service-provider name on the SIM
-constexpr int32_t kCardErrorTimeout = 10003;  // no answer (here: no modem service)
-constexpr int32_t kCardErrorNoSim = 10301;
+constexpr int32_t kCardErrorBusy = DEVICE_ERROR_SIM_BUSY;
+constexpr int32_t kCardErrorNoSpn = DEVICE_ERROR_SPN_NOT_FOUND;
+constexpr int32_t kCardErrorTimeout = DEVICE_ERROR_TIMEOUT;  // here: no modem service
+constexpr int32_t kCardErrorNoSim = DEVICE_ERROR_NO_SIM;
 
 enum class ModemStatus {
     kNoService,    // the modem service is not on the bus
