@@ -241,6 +241,8 @@ void SettingsDialog::Message(const std::string& text, const std::string& caption
     GtkWidget* pBox = gtk_message_dialog_new(GTK_WINDOW(m_pWindow), GTK_DIALOG_MODAL,
                                              GTK_MESSAGE_INFO, GTK_BUTTONS_OK, "%s", text.c_str());
     gtk_window_set_title(GTK_WINDOW(pBox), caption.c_str());
+    // Named by its caption for screen readers too, as the Windows box is.
+    atk_object_set_name(gtk_widget_get_accessible(pBox), caption.c_str());
     gtk_dialog_run(GTK_DIALOG(pBox));
     gtk_widget_destroy(pBox);
 }
