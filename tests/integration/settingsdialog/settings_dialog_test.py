@@ -340,7 +340,76 @@ def no_type(loginhost, workdir):
     check(profile.stored() == before, 'nothing stored')
 
 
-SCENARIOS = [typed_proxy, browser_proxy, cancel_and_close, no_type]
+TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'data',
+                     'settings-dialog', 'faces.txt')
+ADDRESS_MASK = set('0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ://.')
+MASKS = {0: ADDRESS_MASK, 1: set('0123456789')}
+# Which fields take input once the plug-in has answered a switch to each type.
+SENSITIVE = {0: (False,) * 4, 1: (True,) * 4, 2: (False, False, True, True)}
+FIELDS = ['address', 'port', 'user', 'password']
+
+
+def table_act(d, act):
+    words = act.split(' ')
+    if words[0] == 'select':
+        index = int(words[1])
+        d.combo.querySelection().selectChild(index)
+        wait_for('the fields of entry %d' % index,
+                 lambda: tuple(sensitive(e) for e in d.edits) == SENSITIVE[index], d.shown)
+    elif words[0] == 'set':
+        i = FIELDS.index(words[1])
+        text = words[2] if len(words) > 2 else ''
+        d.focus(d.edits[i])
+        d.edits[i].queryEditableText().deleteText(0, d.edits[i].queryText().characterCount)
+        keys(text)
+        kept = ''.join(c for c in text if i not in MASKS or c in MASKS[i])
+        wait_for('%s typed' % words[1],
+                 lambda: d.edits[i].queryText().characterCount == len(kept) and
+                 (i == 3 or text_of(d.edits[i]) == kept), d.shown)
+    elif words[0] in ('ok', 'cancel', 'close'):
+        d.press({'ok': '确定(O)', 'cancel': '取消(C)', 'close': STRINGS[5999]}[words[0]])
+    elif words[0] == 'message-ok':
+        wait_for('message box', lambda: find(pyatspi.Registry.getDesktop(0),
+                                             role_named(pyatspi.ROLE_ALERT, STRINGS[2000])))
+        key(KEY_RETURN)
+    else:
+        raise Failed('unknown act ' + act)
+
+
+def shared_table(loginhost, workdir):
+    '''The table both faces are held to: the same acts end and store as on Windows.'''
+    with open(TABLE, encoding='utf-8') as f:
+        rows = [l.rstrip('\n') for l in f if l.strip() and not l.startswith('#')]
+    check(len(rows) >= 5, 'the table ' + TABLE)
+    for n, row in enumerate(rows):
+        columns = [c.strip() for c in (row + ' ').split('|')]
+        stored = [v.strip() for v in columns[0].split(',')]
+        acts = [a.strip() for a in columns[1].split(';')]
+        profile = Profile(workdir, 'table%d' % n)
+        cipher = subprocess.run([loginhost, 'encrypt', stored[4]], check=True,
+                                stdout=subprocess.PIPE).stdout.decode().strip()
+        profile.proxy(TYPE=stored[0], ADDRESS=stored[1], PORT=stored[2], USER=stored[3],
+                      PASSWORD=cipher)
+        d = Dialog(loginhost, profile)
+        for act in acts:
+            table_act(d, act)
+        out, _ = d.end()
+        writes = []
+        for line in out.splitlines():
+            if line.startswith('set-user'):
+                entry = line.split(None, 1)[1].split('/', 1)[1]
+                if entry.startswith('PASSWORD='):
+                    value = entry[len('PASSWORD='):]
+                    enciphered = len(value) >= 32 and all(c in '0123456789abcdef' for c in value)
+                    entry = 'PASSWORD=*' if enciphered else entry
+                writes.append(entry)
+        got = (dialog_line(out), ' '.join(writes))
+        check(got == (['dialog %s %s' % (columns[2], '(OK)' if columns[2] == '1' else
+                                          '(Cancel)')], columns[3]),
+              'row "%s" gave %s' % (row, got))
+
+
+SCENARIOS = [typed_proxy, browser_proxy, cancel_and_close, no_type, shared_table]
 
 
 def main():
