@@ -3,6 +3,7 @@
 // same. Texts are in the host's code page (GBK), as the host serves and stores them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -47,7 +48,7 @@ struct ProxyTypeEntry {
 struct ProxyDialogTexts {
     bool bLoaded = false;  // false without a string manager: the view keeps its own texts
     std::string title, closeTip, ok, cancel, group;
-    std::string labels[5];                // type, address, port, user, password
+    std::array<std::string, 5> labels;  // type, address, port, user, password
     std::vector<ProxyTypeEntry> entries;  // in list order
 };
 

@@ -103,7 +103,8 @@ gboolean OnPluginInput(gint, GIOCondition, gpointer data) {
 
 // GTK and fontconfig keep their caches until the process ends; a sanitized build does not count
 // them as leaks.
-extern "C" __attribute__((visibility("default"))) const char* __asan_default_options() {
+extern "C" __attribute__((visibility("default"))) const char*
+__asan_default_options() {  // NOLINT(bugprone-reserved-identifier)
     return "detect_leaks=0";
 }
 
