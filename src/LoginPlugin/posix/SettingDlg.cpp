@@ -197,8 +197,11 @@ int32_t CSettingDlg::DoModal() {
             SendFields(atoi(fields[1].c_str()));
         } else if (what == "ok" && fields.size() == 6) {
             const int32_t type = atoi(fields[1].c_str());
-            const ProxyFields typed{Utf8ToGbk(fields[2]), Utf8ToGbk(fields[3]),
-                                    Utf8ToGbk(fields[4]), Utf8ToGbk(fields[5])};
+            // The dialog program filters as it is typed; what arrives is held to the masks all
+            // the same, so nothing the Windows edits refuse is stored.
+            const ProxyFields typed{ApplyMask(kProxyAddressMask, fields[2]),
+                                    ApplyMask(kProxyPortMask, fields[3]), Utf8ToGbk(fields[4]),
+                                    Utf8ToGbk(fields[5])};
             if (m_model.Container() && m_model.Save(fields[1] == "-" ? nullptr : &type, typed) ==
                                            ProxySaveOutcome::NoType) {
                 std::string text, caption;
