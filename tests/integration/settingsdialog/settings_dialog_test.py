@@ -8,7 +8,7 @@ its own (Xvfb) with a private session bus, both started around it (see CMakeList
 Every wait is for something to appear in the tree or for the host to end; the only time limit
 is a guard against a hang.
 
-usage: settings_dialog_test.py LOGINHOST WORKDIR
+usage: settings_dialog_test.py LOGINHOST WORKDIR TWO_OPENINGS
 '''
 
 import os
@@ -409,16 +409,59 @@ def shared_table(loginhost, workdir):
               'row "%s" gave %s' % (row, got))
 
 
-SCENARIOS = [typed_proxy, browser_proxy, cancel_and_close, no_type, shared_table]
+def frame_of(app_name):
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is not None and app.name == app_name:
+            frame = find(app, role_named(pyatspi.ROLE_FRAME, STRINGS[11003]))
+            if frame is not None and frame.getState().contains(pyatspi.STATE_SHOWING):
+                return frame
+    return None
+
+
+# A plain window of another program, presented on top.
+OTHER_WINDOW = (
+    "import gi; gi.require_version('Gtk', '3.0'); from gi.repository import Gtk; "
+    "w = Gtk.Window(title='other'); w.set_default_size(600, 500); w.show_all(); w.present(); "
+    "Gtk.main()")
+
+
+def second_opening(two_openings):
+    '''A second call while the dialog is open brings it to the front and ends at once with
+    Cancel (2); the first opening goes on until the user ends it.'''
+    host = subprocess.Popen([two_openings], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                            cwd=os.path.dirname(two_openings))
+    Dialog.opened.append(type('Opened', (), {'kill': lambda self: host.kill()})())
+    check(host.stdout.readline().strip() == b'open', 'the first opening runs')
+    frame = wait_for('dialog', lambda: frame_of('loginplugin-settings'))
+    # Another program's window comes over the dialog and takes the keyboard.
+    other = subprocess.Popen(['/usr/bin/python3', '-c', OTHER_WINDOW])
+    Dialog.opened.append(type('Opened', (), {'kill': lambda self: other.kill()})())
+    wait_for('the dialog put behind', lambda: not frame.getState().contains(pyatspi.STATE_ACTIVE))
+    host.stdin.write(b'again\n')
+    host.stdin.flush()
+    check(host.stdout.readline().strip() == b'second 2', 'the second call ends with Cancel')
+    # Still open, and brought to the front: the active window again.
+    wait_for('the raised dialog', lambda: frame.getState().contains(pyatspi.STATE_ACTIVE))
+    other.kill()
+    find(frame, role_named(pyatspi.ROLE_PUSH_BUTTON, '取消')).queryAction().doAction(0)
+    out, _ = host.communicate(timeout=GUARD)
+    check(out.strip() == b'first 2', 'the first opening ends as its user ended it: %r' % out)
+
+
+SCENARIOS = [typed_proxy, browser_proxy, cancel_and_close, no_type, shared_table,
+             second_opening]
 
 
 def main():
-    loginhost, workdir = sys.argv[1], sys.argv[2]
+    loginhost, workdir, two_openings = sys.argv[1], sys.argv[2], sys.argv[3]
     os.makedirs(workdir, exist_ok=True)
     failed = 0
     for scenario in SCENARIOS:
         try:
-            scenario(loginhost, workdir)
+            if scenario is second_opening:
+                scenario(two_openings)
+            else:
+                scenario(loginhost, workdir)
             print('PASS', scenario.__name__)
         except Exception as e:  # noqa: BLE001 -- one scenario's fault is reported, the rest run
             failed += 1
