@@ -1,6 +1,8 @@
 // The login settings menu entry and the proxy settings dialog it opens (number 20498).
 #pragma once
 
+#include <mutex>
+
 #include "IPluginContainer.h"
 #include "ISettingUI.h"
 
@@ -32,4 +34,6 @@ private:
     IPluginContainer* m_pPluginContainer;
     CSettingDlg* m_pDialog = nullptr;
     bool m_bShowing = false;  // the dialog's modal loop runs (on the host's UI thread)
+    // Guards the two above where a call from another thread can meet an open dialog (Linux).
+    std::mutex m_showMutex;
 };

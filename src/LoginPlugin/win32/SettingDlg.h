@@ -2,15 +2,12 @@
 // host's user settings (section "PROXY") with the password enciphered by the host's crypt plug-in.
 #pragma once
 
-#include <string>
-
 #include "IPluginContainer.h"
+#include "ProxyDialogModel.h"
 #include "global/BaseSubDlg.h"
 #include "libs/norvacontrol/NorvaComboBox.h"
 #include "libs/norvacontrol/NorvaEdit.h"
 #include "libs/norvacontrol/NorvaGroupBox.h"
-
-class CProxyInfoImpl;
 
 class CSettingDlg : public CBaseSubDlg {
 public:
@@ -47,10 +44,8 @@ private:
     CNorvaStatic m_stPassword;
     CNorvaBitmapButton m_btnOK;
     CNorvaBitmapButton m_btnCancel;
-    CProxyInfoImpl* m_pProxyInfo = nullptr;
-    std::string m_strAddress;
-    std::string m_strPort;
-    std::string m_strUser;
-    std::string m_strPassword;
+    // What the dialog reads, offers and stores; the values read at opening are its own.
+    CProxyDialogModel m_model{nullptr};
+    bool m_bModelReady = false;
     HMODULE m_hSkinLib = nullptr;
 };

@@ -1,10 +1,9 @@
 #include "SkinValues.h"
 
-#include <cstdlib>
-
 #include "EasyUseInterface.h"
 #include "LoginSettings.h"
 #include "MessageBoxes.h"
+#include "ProxyDialogModel.h"
 
 std::string GetActiveSkinPath() {
     try {
@@ -23,28 +22,13 @@ std::string GetActiveSkinPath() {
 
 COLORREF GetSkinColor(UINT nID) {
     try {
-        unsigned red = 0, green = 0, blue = 0;
         std::string path = GetActiveSkinPath();
         HMODULE hSkin = path.empty() ? nullptr : LoadLibraryA(path.c_str());
-        if (hSkin) {
-            char buffer[1024] = {};
-            LoadStringA(hSkin, nID, buffer, sizeof(buffer));
-            FreeLibrary(hSkin);
-            // Up to three tokens between blanks; the first missing one ends the reading.
-            unsigned* channels[] = {&red, &green, &blue};
-            std::string text(buffer);
-            size_t position = 0;
-            for (unsigned* pChannel : channels) {
-                size_t start = text.find_first_not_of(' ', position);
-                if (start == std::string::npos) break;
-                size_t end = text.find(' ', start);
-                std::string token =
-                    text.substr(start, end == std::string::npos ? end : end - start);
-                *pChannel = static_cast<unsigned>(atoi(token.c_str())) & 0xFF;
-                position = end == std::string::npos ? text.size() : end;
-            }
-        }
-        return RGB(red, green, blue);
+        if (!hSkin) return 0;
+        char buffer[1024] = {};
+        LoadStringA(hSkin, nID, buffer, sizeof(buffer));
+        FreeLibrary(hSkin);
+        return ParseSkinColor(buffer);
     } catch (...) {
         return 0;
     }

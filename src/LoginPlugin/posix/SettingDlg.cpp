@@ -1,0 +1,244 @@
+#include "SettingDlg.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "SettingUIProtocol.h"
+#include "libs/trace/Trace.h"
+#include "platform/module.h"
+#include "platform/textcodec.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\SettingDlg"};
+
+std::string DirectoryOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The skin named by "SKIN"/"ACTIVE" is, on Linux, a directory beside the host program holding
+// the skin's bitmaps as ID.bmp and its strings as ID=text lines of strings.ini.
+std::string SkinDirectory(const std::string& active) {
+    if (active.empty()) return {};
+    std::string relative = active;
+    for (char& ch : relative)
+        if (ch == '\\') ch = '/';
+    std::string directory =
+        relative[0] == '/' ? relative : DirectoryOf(GetHostExecutablePath()) + relative;
+    if (directory.back() != '/') directory += '/';
+    return directory;
+}
+
+std::string SkinString(const std::string& directory, uint32_t nID) {
+    std::ifstream in(directory + "strings.ini");
+    const std::string prefix = std::to_string(nID) + "=";
+    std::string line;
+    while (std::getline(in, line))
+        if (line.compare(0, prefix.size(), prefix) == 0) return line.substr(prefix.size());
+    return {};
+}
+
+std::string HexColour(uint32_t colorref) {
+    char text[8];
+    snprintf(text, sizeof text, "#%02x%02x%02x", colorref & 0xFF, (colorref >> 8) & 0xFF,
+             (colorref >> 16) & 0xFF);
+    return text;
+}
+
+}  // namespace
+
+std::string SettingHelperPath() {
+    if (const char* pOverride = getenv(SETTING_HELPER_ENV); pOverride && *pOverride)
+        return pOverride;
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&SettingHelperPath), &info) == 0 || !info.dli_fname)
+        return {};
+    return DirectoryOf(info.dli_fname) + SETTING_HELPER_NAME;
+}
+
+CSettingDlg::~CSettingDlg() {
+    std::lock_guard<std::mutex> lock(m_sendMutex);
+    if (m_fd >= 0) close(m_fd);
+    m_fd = -1;
+}
+
+bool CSettingDlg::Start(const std::string& program) {
+    int fds[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    // The dialog's end of the socket is its standard input and output; nothing else of the
+    // host's descriptors goes with it.
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (error != 0) {
+        close(fds[0]);
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(m_sendMutex);
+    m_fd = fds[0];
+    m_pid = pid;
+    return true;
+}
+
+bool CSettingDlg::Send(const std::vector<std::string>& fields) {
+    const std::string line = EncodeSettingLine(fields);
+    std::lock_guard<std::mutex> lock(m_sendMutex);
+    if (m_fd < 0) return false;
+    size_t sent = 0;
+    while (sent < line.size()) {
+        // No SIGPIPE into the host when the dialog has gone.
+        const ssize_t n = send(m_fd, line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool CSettingDlg::Receive(std::vector<std::string>& fields) {
+    for (;;) {
+        const size_t end = m_pending.find('\n');
+        if (end != std::string::npos) {
+            fields = DecodeSettingLine(m_pending.substr(0, end));
+            m_pending.erase(0, end + 1);
+            return true;
+        }
+        char buffer[4096];
+        const ssize_t n = recv(m_fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        m_pending.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+void CSettingDlg::BringToFront() {
+    Send({"raise"});
+}
+
+void CSettingDlg::SendFields(int32_t nType) {
+    ProxyFieldsState state;
+    if (!m_model.FieldsFor(nType, state)) return;
+    std::string flags;
+    for (bool bEnabled : {state.bAddress, state.bPort, state.bUser, state.bPassword})
+        flags += bEnabled ? '1' : '0';
+    Send({"fields", flags, GbkToUtf8(state.values.address), GbkToUtf8(state.values.port),
+          GbkToUtf8(state.values.user), GbkToUtf8(state.values.password)});
+}
+
+void CSettingDlg::SendSetup() {
+    const ProxyDialogTexts texts = m_model.LoadTexts();
+    if (texts.bLoaded) {
+        const std::pair<const char*, const std::string*> named[] = {{"title", &texts.title},
+                                                                    {"close-tip", &texts.closeTip},
+                                                                    {"ok", &texts.ok},
+                                                                    {"cancel", &texts.cancel},
+                                                                    {"group", &texts.group}};
+        for (const auto& [name, pText] : named) Send({"text", name, GbkToUtf8(*pText)});
+        for (int i = 0; i < 5; ++i) Send({"label", std::to_string(i), GbkToUtf8(texts.labels[i])});
+        for (const ProxyTypeEntry& entry : texts.entries)
+            Send({"entry", std::to_string(entry.nType), GbkToUtf8(entry.text)});
+    }
+    Send({"mask", "address", kProxyAddressMask});
+    Send({"mask", "port", kProxyPortMask});
+
+    const std::string skin = SkinDirectory(m_model.ActiveSkin());
+    if (!skin.empty()) {
+        const std::pair<const char*, uint32_t> bitmaps[] = {
+            {"background", kSkinBackground},   {"close", kSkinClose},
+            {"close-down", kSkinCloseDown},    {"close-hover", kSkinCloseHover},
+            {"button", kSkinButton},           {"button-down", kSkinButtonDown},
+            {"button-hover", kSkinButtonHover}};
+        for (const auto& [name, nID] : bitmaps) {
+            const std::string path = skin + std::to_string(nID) + ".bmp";
+            if (access(path.c_str(), R_OK) == 0) Send({"skin", name, path});
+        }
+        Send({"skin", "frame", HexColour(ParseSkinColor(SkinString(skin, kSkinFrameColour)))});
+    }
+
+    m_model.ReadCurrent();
+    const int index = CProxyDialogModel::EntryIndexOf(texts.entries, m_model.CurrentType());
+    Send({"select", std::to_string(index)});
+    if (index >= 0) SendFields(m_model.CurrentType());
+    Send({"show"});
+}
+
+int32_t CSettingDlg::DoModal() {
+    const std::string program = SettingHelperPath();
+    if (program.empty() || !Start(program)) {
+        TRACE_AT(kTrace, TRACE_ERRO, "the settings dialog program cannot be started!");
+        return kDialogEndFailed;
+    }
+    SendSetup();
+    int32_t end = kDialogEndFailed;
+    std::vector<std::string> fields;
+    while (end == kDialogEndFailed && Receive(fields)) {
+        const std::string& what = fields[0];
+        if (what == "selected" && fields.size() == 2) {
+            SendFields(atoi(fields[1].c_str()));
+        } else if (what == "ok" && fields.size() == 6) {
+            const int32_t type = atoi(fields[1].c_str());
+            // The dialog program filters as it is typed; what arrives is held to the masks all
+            // the same, so nothing the Windows edits refuse is stored.
+            const ProxyFields typed{ApplyMask(kProxyAddressMask, fields[2]),
+                                    ApplyMask(kProxyPortMask, fields[3]), Utf8ToGbk(fields[4]),
+                                    Utf8ToGbk(fields[5])};
+            if (m_model.Container() && m_model.Save(fields[1] == "-" ? nullptr : &type, typed) ==
+                                           ProxySaveOutcome::NoType) {
+                std::string text, caption;
+                m_model.NoTypeMessage(text, caption);
+                Send({"message", GbkToUtf8(text), GbkToUtf8(caption)});
+                // The dialog closes once the message has been read.
+                while (Receive(fields) && fields[0] != "message-closed") {
+                }
+            }
+            end = kDialogEndOK;
+        } else if (what == "close") {
+            end = kDialogEndOK;
+        } else if (what == "cancel") {
+            end = kDialogEndCancel;
+        } else if (what == "failed") {
+            TRACE_AT(kTrace, TRACE_ERRO,
+                     "the settings dialog failed: " + (fields.size() > 1 ? fields[1] : ""));
+        }
+    }
+    if (end == kDialogEndFailed) TRACE_AT(kTrace, TRACE_ERRO, "the settings dialog ended early!");
+    Send({"end", std::to_string(end)});
+    Reap();
+    return end;
+}
+
+void CSettingDlg::Reap() {
+    // The dialog program closes its end when it leaves.
+    std::vector<std::string> ignored;
+    while (Receive(ignored)) {
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_sendMutex);
+        close(m_fd);
+        m_fd = -1;
+    }
+    int status = 0;
+    while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    m_pid = -1;
+}
