@@ -9,12 +9,14 @@
 #include "IProxyInfo.h"
 #include "ISettingUI.h"
 #include "PluginIds.h"
+#include "libs/trace/TracePath.h"
 #include "platform/registry.h"
 #include "platform/textcodec.h"
 
 namespace {
 
-// The file the plug-in's trace library writes, relative to the current directory.
+// The file the plug-in's trace library writes: in the directory LOGINPLUGIN_TRACE_DIR names, else
+// in the current directory.
 const char kPluginTraceFile[] = "./norvamts_trace_0.log";
 // How often a wait looks at the plug-in.
 constexpr std::chrono::milliseconds kPollInterval(100);
@@ -55,7 +57,7 @@ int HostRunner::CardEventSink::Count(int32_t code) const {
 
 HostRunner::HostRunner(HostProfile& profile, HostReport& report, std::unique_ptr<CardSource> card)
     : m_report(report),
-      m_progress(report, kPluginTraceFile),
+      m_progress(report, TracePath(kPluginTraceFile)),
       m_services(profile, &report, std::move(card)),
       m_cardEvents(report, m_services.device),
       m_watchedSetting(m_services.setting,
