@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-constexpr uint64_t kTraceFileBytes = 1024 * 1024;
+constexpr uint64_t kTraceFileBytes = uint64_t{1024} * 1024;
 
 class TraceFile {
 public:
