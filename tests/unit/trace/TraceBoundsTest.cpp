@@ -25,11 +25,11 @@ TEST(TraceBoundsTest, AHugeMessageWithALineBreakAndAForgedRecordStaysOneShortRec
     TempDir dir;
     const std::string path = dir.File("huge.log");
     std::string message = "resultValue=";
-    message += std::string(450 * 1024, 'A');
+    message += std::string(size_t{450} * 1024, 'A');
     message +=
         "\n2026-01-01 00:00:00.000 [1] CRIT LoginPlguin src\\LoginPlugin\\LoginImpl:1 forged";
     message += "\r\t\x01\x7F";
-    message += std::string(450 * 1024, 'B');
+    message += std::string(size_t{450} * 1024, 'B');
     CNorvaTrace::instance(path)->Traceout(3, "M", "S", 9, message);
     CNorvaTrace::instance(path)->Traceout(4, "M", "S", 10, "tab\there\nand a break");
 
