@@ -81,4 +81,17 @@ TEST(TraceBoundsTest, TheFileRotatesAtItsBoundKeepingOneOlderFile) {
     }
 }
 
+// A second name of a file may be another user's way in to it: the trace never writes there, then
+// or later.
+TEST(TraceBoundsTest, AFileWithASecondLinkIsNeverWrittenTo) {
+    TempDir dir;
+    const std::string victim = dir.File("victim.conf");
+    std::ofstream(victim, std::ios::binary) << "victim\n";
+    const std::string name = dir.File("hardlink.log");
+    std::filesystem::create_hard_link(victim, name);
+    CNorvaTrace::instance(name)->Traceout(1, "M", "S", 1, "through a hard link");
+    CNorvaTrace::instance(name)->Traceout(1, "M", "S", 2, "again");
+    EXPECT_EQ(Lines(victim), std::vector<std::string>{"victim"});
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
-// The trace is opened only as the user's own regular file with one link: a name that leads to
-// someone else's file (a symbolic link, a hard link, a file of another user) gets nothing.
+// The trace is opened only as the user's own regular file: a name that leads to someone else's
+// file (a symbolic link, a file of another user) or to a pipe gets nothing. Hard links: see
+// TraceBoundsTest, which runs on both systems.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,30 +23,21 @@ std::string Contents(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-TEST(TraceRefusalTest, LinksAndOtherUsersFilesAreNeverWrittenTo) {
+TEST(TraceRefusalTest, ASymbolicLinkOrAPipeIsNeverWrittenTo) {
     TempDir dir;
     const std::string victim = dir.File("victim.conf");
-    std::ofstream(victim) << "victim\n";
+    std::ofstream(victim, std::ios::binary) << "victim\n";
 
     const std::string symlinkName = dir.File("symlink.log");
     ASSERT_EQ(symlink(victim.c_str(), symlinkName.c_str()), 0);
     CNorvaTrace::instance(symlinkName)->Traceout(1, "M", "S", 1, "through a symbolic link");
-
-    const std::string hardlinkName = dir.File("hardlink.log");
-    ASSERT_EQ(link(victim.c_str(), hardlinkName.c_str()), 0);
-    CNorvaTrace::instance(hardlinkName)->Traceout(1, "M", "S", 2, "through a hard link");
+    EXPECT_EQ(Contents(victim), "victim\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(symlinkName));
 
     const std::string fifoName = dir.File("fifo.log");
     ASSERT_EQ(mkfifo(fifoName.c_str(), 0600), 0);
     // Would block for good if the open waited for a reader.
     CNorvaTrace::instance(fifoName)->Traceout(1, "M", "S", 3, "into a pipe");
-
-    EXPECT_EQ(Contents(victim), "victim\n");
-    EXPECT_TRUE(std::filesystem::is_symlink(symlinkName));
-
-    // A file the trace refused stays refused: a later record does not find its way in either.
-    CNorvaTrace::instance(hardlinkName)->Traceout(1, "M", "S", 4, "again");
-    EXPECT_EQ(Contents(victim), "victim\n");
 }
 
 TEST(TraceRefusalTest, AFileOfAnotherUserIsNeverWrittenTo) {
