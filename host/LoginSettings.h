@@ -57,11 +57,13 @@ constexpr int32_t STRING_PROXY_TYPE_BROWSER = 11002;
 constexpr int32_t STRING_MESSAGE_BOX_TITLE = 2019;  // followed by SETTING_VERSION_MAJOR
 
 // Files. The key file in SETTING_KEY_DIR; the brand table and the plug-in list beside the host
-// program; the trace in the current directory.
+// program; the trace in the directory the environment variable LOGIN_TRACE_DIR_ENV names, else
+// in the current directory (at most 1 MiB, plus one older file with ".1" appended).
 inline constexpr char LOGIN_KEY_FILE[] = "Key.dtc";
 inline constexpr char LOGIN_BRAND_TABLE_FILE[] = "SIMBrandInfo.xml";
 inline constexpr char LOGIN_PLUGIN_LIST_FILE[] = "plugins.xml";
 inline constexpr char LOGIN_TRACE_FILE[] = "./norvamts_trace_0.log";
+inline constexpr char LOGIN_TRACE_DIR_ENV[] = "LOGINPLUGIN_TRACE_DIR";
 
 // Registry of the current user (on Linux: the plug-in's file store, a directory per key under
 // $LOGIN_REGISTRY_ENV, else $XDG_CONFIG_HOME/loginplugin/registry, else

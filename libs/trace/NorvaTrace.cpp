@@ -9,8 +9,10 @@
 #include <sstream>
 #include <thread>
 
+#include "TraceFile.h"
+#include "TracePath.h"
+#include "TraceText.h"
 #include "platform/localtime.h"
-#include "platform/private_file.h"
 
 namespace {
 
@@ -46,7 +48,11 @@ std::string TraceTimeStamp(int64_t msSinceEpoch) {
     return buf;
 }
 
-CNorvaTrace::CNorvaTrace(std::string fileName) : m_strFileName(std::move(fileName)) {}
+// The directory is read here, once per file: the first trace decides where the file lives.
+CNorvaTrace::CNorvaTrace(const std::string& fileName)
+    : m_pFile(std::make_unique<TraceFile>(TracePath(fileName))) {}
+
+CNorvaTrace::~CNorvaTrace() = default;
 
 CNorvaTrace* CNorvaTrace::instance(const std::string& fileName) {
     std::lock_guard<std::mutex> lock(RegistryMutex());
@@ -77,20 +83,17 @@ void CNorvaTrace::Traceout(int level, const std::string& module, const std::stri
                            int line, const std::string& message) {
     std::ostringstream tid;
     tid << std::this_thread::get_id();
+    // Module and source are fixed texts; escaping them too keeps every record one line whatever
+    // a caller passes. The message is cut: it may carry what a server or the card sent.
     const std::string text = TimeStamp() + " [" + tid.str() + "] " + LevelName(level) + " " +
-                             module + " " + source + ":" + std::to_string(line) + " " + message +
-                             "\n";
+                             TraceSafeText(module, kTraceMessageBytes) + " " +
+                             TraceSafeText(source, kTraceMessageBytes) + ":" +
+                             std::to_string(line) + " " +
+                             TraceSafeText(message, kTraceMessageBytes) + "\n";
     std::vector<std::pair<int, Sink>> sinks;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_pFile && !m_bOpenFailed) {
-            m_pFile = OpenPrivateFileForAppend(m_strFileName);
-            m_bOpenFailed = (m_pFile == nullptr);
-        }
-        if (m_pFile) {
-            std::fwrite(text.data(), 1, text.size(), m_pFile);
-            std::fflush(m_pFile);
-        }
+        m_pFile->Append(text);
         sinks = m_sinks;
     }
     // Sinks are called outside the lock so that a sink may trace or remove itself.

@@ -1,7 +1,10 @@
 // The trace library: one shared tracer per log file, one line per record, safe from any thread.
+// A record's message is cut at a few hundred bytes and its control characters escaped; the file
+// is bounded and rotated (TraceFile.h); its directory may be named by the host (TracePath.h).
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -13,6 +16,8 @@ struct TraceRecord {
     int line;
     std::string message;
 };
+
+class TraceFile;
 
 class CNorvaTrace {
 public:
@@ -31,11 +36,10 @@ public:
     void RemoveSink(int id);
 
 private:
-    explicit CNorvaTrace(std::string fileName);
-    std::string m_strFileName;
+    explicit CNorvaTrace(const std::string& fileName);
+    ~CNorvaTrace();
     std::mutex m_mutex;
-    std::FILE* m_pFile = nullptr;
-    bool m_bOpenFailed = false;
+    std::unique_ptr<TraceFile> m_pFile;
     int m_nNextSink = 1;
     std::vector<std::pair<int, Sink>> m_sinks;
 };

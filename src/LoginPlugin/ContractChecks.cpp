@@ -3,6 +3,7 @@
 #include "LoginSettings.h"
 #include "LoginStates.h"
 #include "libs/trace/Trace.h"
+#include "libs/trace/TracePath.h"
 #include "platform/https.h"
 #include "platform/registry.h"
 
@@ -17,6 +18,7 @@ constexpr bool SameNumber(int32_t sdk, uint32_t platform) {
 }
 
 static_assert(SameText(LOGIN_TRACE_FILE, NORVA_TRACE_FILE), "trace file");
+static_assert(SameText(LOGIN_TRACE_DIR_ENV, TRACE_DIR_VARIABLE), "trace directory variable");
 static_assert(SameText(LOGIN_REGISTRY_ENV, kRegistryRootVariable), "registry root variable");
 static_assert(SameNumber(LOGIN_INET_TIMEOUT, inet::ERROR_INTERNET_TIMEOUT), "12002");
 static_assert(SameNumber(LOGIN_INET_NAME_NOT_RESOLVED, inet::ERROR_INTERNET_NAME_NOT_RESOLVED),

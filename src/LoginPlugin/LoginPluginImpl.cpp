@@ -1,7 +1,9 @@
 #include "LoginPluginImpl.h"
 
 #include <atomic>
+#include <mutex>
 #include <new>
+#include <utility>
 
 #include "AbiInfoImpl.h"
 #include "LoginImpl.h"
@@ -16,6 +18,8 @@ namespace {
 constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginPluginImpl"};
 
 std::atomic<CLoginPluginImpl*> g_pPlugin{nullptr};
+// Serialises making and dropping the singleton: two first calls make one object.
+std::mutex g_PluginMutex;
 std::atomic<int> g_nFailCreations{0};
 LoginEnvironment g_TestEnvironment;
 
@@ -36,6 +40,8 @@ CLoginPluginImpl* CLoginPluginImpl::Singleton() {
 extern "C" IBasePlugin* CreatePlugin() {
     try {
         if (CLoginPluginImpl* existing = g_pPlugin.load()) return existing;
+        std::lock_guard<std::mutex> lock(g_PluginMutex);
+        if (CLoginPluginImpl* existing = g_pPlugin.load()) return existing;
         if (g_nFailCreations > 0) {
             --g_nFailCreations;
             throw std::bad_alloc();
@@ -53,32 +59,40 @@ CLoginPluginImpl::~CLoginPluginImpl() = default;
 
 void CLoginPluginImpl::Release() {
     try {
-        if (m_pLoginImpl) {
-            m_pLoginImpl->StopThread();
-            if (m_pLoginImpl->IsAbandoned()) {
+        CLoginImpl* pLogin = nullptr;
+        CProxyInfoImpl* pProxy = nullptr;
+        CSettingUIImpl* pSettingUI = nullptr;
+        {
+            std::lock_guard<std::recursive_mutex> lock(m_mutex);
+            // A host that skipped OnDestroy must not keep calling a freed listener.
+            if (m_pLoginImpl && m_bDeviceEventHooked) m_pLoginImpl->UnregisterDeviceEvent();
+            m_bDeviceEventHooked = false;
+            std::swap(pLogin, m_pLoginImpl);
+            std::swap(pProxy, m_pProxyInfo);
+            std::swap(pSettingUI, m_pSettingUI);
+        }
+        if (pLogin) {
+            pLogin->StopThread();
+            if (pLogin->IsAbandoned()) {
                 // The worker would not stop and could not be ended: it keeps the login object
                 // it runs on, so that it never touches freed memory.
                 TRACE_AT(kTrace, TRACE_CRIT,
                          "Release(): login worker abandoned, login object kept!");
             } else {
-                delete m_pLoginImpl;
+                delete pLogin;
             }
-            m_pLoginImpl = nullptr;
         }
-        if (m_pProxyInfo) {
-            delete m_pProxyInfo;
-            m_pProxyInfo = nullptr;
-        }
-        if (m_pSettingUI) {
-            delete m_pSettingUI;
-            m_pSettingUI = nullptr;
-        }
+        delete pProxy;
+        delete pSettingUI;
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "OnDestroy() exception!");
     }
-    // A host that asks for the plug-in again gets a new object, never this freed one.
-    CLoginPluginImpl* self = this;
-    g_pPlugin.compare_exchange_strong(self, nullptr);
+    {
+        // A host that asks for the plug-in again gets a new object, never this freed one.
+        std::lock_guard<std::mutex> lock(g_PluginMutex);
+        CLoginPluginImpl* self = this;
+        g_pPlugin.compare_exchange_strong(self, nullptr);
+    }
     delete this;
 }
 
@@ -121,11 +135,14 @@ bool CLoginPluginImpl::IsAvailable() {
 }
 
 void CLoginPluginImpl::OnDestroy() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (m_pLoginImpl) m_pLoginImpl->UnregisterDeviceEvent();
+    m_bDeviceEventHooked = false;
 }
 
 bool CLoginPluginImpl::QueryInterface(int32_t number, IBaseInterface** ppInterface) {
     try {
+        std::lock_guard<std::recursive_mutex> lock(m_mutex);
         switch (number) {
             case IID_LOGIN:
             case IID_LOGIN_ALIAS:
@@ -166,6 +183,7 @@ bool CLoginPluginImpl::QueryLogin(IBaseInterface** ppInterface) {
                      "QueryInterface() m_pLoginImpl is NULL!, Create a new one");
             m_pLoginImpl = new CLoginImpl(m_pPluginContainer, g_TestEnvironment);
             m_pLoginImpl->RegisterDeviceEvent();
+            m_bDeviceEventHooked = true;
         }
         *ppInterface = static_cast<ILogin2*>(m_pLoginImpl);
         m_nErrorCode = 0;

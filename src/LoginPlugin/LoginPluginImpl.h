@@ -2,6 +2,9 @@
 // its interfaces by number and owns the long-lived objects behind them.
 #pragma once
 
+#include <atomic>
+#include <mutex>
+
 #include "IBasePlugin.h"
 #include "IPluginContainer.h"
 #include "PluginIds.h"
@@ -44,10 +47,16 @@ private:
     bool QueryProxyInfo(IBaseInterface** ppInterface);
     bool QuerySettingUI(IBaseInterface** ppInterface);
 
-    bool m_bInitialized = false;
-    IPluginContainer* m_pPluginContainer = nullptr;
-    int32_t m_nErrorCode = 0;
+    // Hosts call from several threads: the owned objects are made and handed out under one lock,
+    // so that two first requests make one object. Recursive: a host may hand a request made while
+    // an object is being built (for this plug-in's own interfaces) back to this object.
+    std::recursive_mutex m_mutex;
+    std::atomic<bool> m_bInitialized{false};
+    std::atomic<IPluginContainer*> m_pPluginContainer{nullptr};
+    std::atomic<int32_t> m_nErrorCode{0};
     CLoginImpl* m_pLoginImpl = nullptr;
+    // The login object is among the host's device-event listeners (until OnDestroy or Release).
+    bool m_bDeviceEventHooked = false;
     CProxyInfoImpl* m_pProxyInfo = nullptr;
     CSettingUIImpl* m_pSettingUI = nullptr;
 };

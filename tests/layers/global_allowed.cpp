@@ -2,4 +2,4 @@
 #include "ILogin.h"
 #include "global/Clock.h"
 #include "libs/trace/Trace.h"
-#include "platform/private_file.h"
+#include "platform/own_file.h"

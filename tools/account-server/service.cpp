@@ -64,6 +64,25 @@ bool ClientLeft(int connection) {
     return poll(&entry, 1, 0) > 0 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR));
 }
 
+// The state file keeps an account a line, its fields split by a tab: a control character in a
+// field would write lines and accounts of its own. Such a request gets a 400 naming the field.
+bool RefuseControlCharacters(const std::map<std::string, std::string>& form,
+                             httplib::Response& response) {
+    for (const auto& field : form) {
+        for (const std::string& text : {field.first, field.second}) {
+            for (const unsigned char c : text) {
+                if (c >= 0x20 && c != 0x7F) continue;
+                response.status = 400;
+                response.set_content(
+                    "control character in form field \"" + field.first + "\": refused\n",
+                    "text/plain");
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::map<std::string, std::string> ParseForm(const std::string& body) {
@@ -94,7 +113,9 @@ void AccountService::Install(httplib::Server& server) {
                     response.set_header("Location", m_faults.strRedirectTo);
                     return;
                 }
-                Answer(response, (this->*handler)(ParseForm(request.body)), ConnectionOf(request));
+                const std::map<std::string, std::string> form = ParseForm(request.body);
+                if (RefuseControlCharacters(form, response)) return;
+                Answer(response, (this->*handler)(form), ConnectionOf(request));
             };
         };
     // A reply without a length ends where its connection does: one request a connection.

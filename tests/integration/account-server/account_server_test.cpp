@@ -92,6 +92,22 @@ TEST_F(AccountServerTest, StateFileKeepsTheAccountsForTheNextServer) {
     EXPECT_EQ(Between(Post("/login", "cid=460001&pass=" + password).body, "resultValue"), "2");
 }
 
+// A tab and a line break in an identity would write an account of their own into the state file,
+// found by the next server: such a request is refused and the file keeps no forged account.
+TEST_F(AccountServerTest, ControlCharactersInAFieldAreRefusedAndForgeNoAccount) {
+    const std::string state = dir.Path() + "/accounts";
+    Start({"--state", state});
+    const Reply forging = Post("/register", "cid=victim%09forged%0Aattacker&ctype=CMCC");
+    EXPECT_EQ(forging.status, 400) << forging.body;
+    EXPECT_NE(forging.body.find("control character in form field \"cid\""), std::string::npos)
+        << forging.body;
+    EXPECT_EQ(Post("/login", "cid=460001&pass=a%0Db").status, 400);
+    server.Process().Stop();
+
+    Start({"--state", state});
+    EXPECT_EQ(Between(Post("/login", "cid=victim&pass=forged").body, "resultValue"), "2");
+}
+
 TEST_F(AccountServerTest, FaultSwitchesShapeTheAnswers) {
     Start({"--register-code", "7", "--not-xml"});
     const Reply notXml = Post("/register", "cid=460001&ctype=CMCC");

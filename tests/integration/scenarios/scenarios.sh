@@ -145,10 +145,17 @@ login $IMSI_A $second"
 refusal-always)
     # Every login refused with 3: one more registration and login, then the sequence gives up
     # until the next period.
+    # The host names the trace directory: the plug-in writes there, and the host reads it there.
     start_server server --login-code 3
     write_profile "$server_port"
+    mkdir -p traces
+    export LOGINPLUGIN_TRACE_DIR=traces
     run_host run.out run --profile profile --script "$data/refusal-always.script" --json
+    unset LOGINPLUGIN_TRACE_DIR
     [ "$status" -eq 1 ] || fail "exit status $status, not 1"
+    grep -q 'ERRO LoginPlguin .* DoLoginServer failed!' traces/norvamts_trace_0.log ||
+        fail "no trace file in the named directory"
+    [ ! -e norvamts_trace_0.log ] || fail "a trace file in the current directory"
     expect_json run.out login false
     expect_json run.out error 3
     expect_json run.out password ""

@@ -1,5 +1,8 @@
 // The process-wide plug-in object. This file is the only one in its program that calls
 // CreatePlugin: the singleton outlives each test case that makes it.
+#include <atomic>
+#include <thread>
+
 #include "ILogin.h"
 #include "LoginPluginImpl.h"
 #include "WorkerFixture.h"
@@ -21,6 +24,27 @@ TEST_F(CreatePluginTest, RetriesAfterAFailedCreationThenAlwaysAnswersTheSameObje
     EXPECT_EQ(CLoginPluginImpl::Singleton(), first);
     first->Release();
     EXPECT_EQ(CLoginPluginImpl::Singleton(), nullptr);
+}
+
+// The window between the check and the set is short: many rounds give two first calls many
+// chances to meet in it.
+TEST_F(CreatePluginTest, TwoFirstCallsOnTwoThreadsMakeOneObject) {
+    for (int round = 0; round < 200; ++round) {
+        std::atomic<int> ready{0};
+        IBasePlugin* answers[2] = {nullptr, nullptr};
+        auto run = [&](int i) {
+            ready.fetch_add(1);
+            while (ready.load() < 2) std::this_thread::yield();
+            answers[i] = CreatePlugin();
+        };
+        std::thread one(run, 0);
+        std::thread two(run, 1);
+        one.join();
+        two.join();
+        ASSERT_NE(answers[0], nullptr);
+        ASSERT_EQ(answers[0], answers[1]) << "round " << round;
+        answers[0]->Release();
+    }
 }
 
 // A host that releases the plug-in and asks for it again gets a new one that works as the first

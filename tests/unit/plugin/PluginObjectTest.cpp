@@ -89,6 +89,17 @@ TEST_F(PluginObjectTest, NumbersOneAndFiveShareOneLoginObjectMadeAndHookedOnce) 
     EXPECT_EQ(again, one);
 }
 
+// A host that releases the plug-in without OnDestroy must not be left calling a freed listener.
+TEST_F(PluginObjectTest, ReleaseAloneWithdrawsTheDeviceCallback) {
+    plugin->SetPluginContainer(&host.container);
+    IBaseInterface* out = nullptr;
+    ASSERT_TRUE(plugin->QueryInterface(1, &out));
+    ASSERT_EQ(host.device.Listeners().size(), 1u);
+    plugin->Release();
+    plugin = nullptr;
+    EXPECT_TRUE(host.device.Listeners().empty());
+}
+
 TEST_F(PluginObjectTest, ResultObjectsAreRefusedUntilALoginSucceeded) {
     plugin->SetPluginContainer(&host.container);
     IBaseInterface* out = nullptr;

@@ -10,12 +10,12 @@
 #include "ISettingUI.h"
 #include "LoginSettings.h"
 #include "PluginIds.h"
+#include "libs/trace/TracePath.h"
 #include "platform/registry.h"
 #include "platform/textcodec.h"
 
 namespace {
 
-// The file the plug-in's trace library writes, relative to the current directory.
 // How often a wait looks at the plug-in.
 constexpr std::chrono::milliseconds kPollInterval(100);
 
@@ -55,7 +55,8 @@ int HostRunner::CardEventSink::Count(int32_t code) const {
 
 HostRunner::HostRunner(HostProfile& profile, HostReport& report, std::unique_ptr<CardSource> card)
     : m_report(report),
-      m_progress(report, LOGIN_TRACE_FILE),
+      // The plug-in's trace: in the directory LOGINPLUGIN_TRACE_DIR names, else the current one.
+      m_progress(report, TracePath(LOGIN_TRACE_FILE)),
       m_services(profile, &report, std::move(card)),
       m_cardEvents(report, m_services.device),
       m_watchedSetting(m_services.setting,
