@@ -12,6 +12,11 @@ const char kNotXml[] =
     "<html><head><title>502 Bad Gateway</title></head><body><h1>Bad Gateway</h1>"
     "<p>The proxy server received an invalid response from an upstream server.";
 
+const char kPortalPage[] =
+    "<!DOCTYPE html><html><head><title>Sign in to the network</title></head><body>"
+    "<form method=\"post\" action=\"/portal\"><input name=\"voucher\">"
+    "<button>Connect</button></form></body></html>";
+
 std::string Element(const std::string& name, const std::string& value) {
     return "<" + name + ">" + value + "</" + name + ">";
 }
@@ -94,6 +99,7 @@ void AccountService::Install(httplib::Server& server) {
                     response.set_header("Location", m_faults.strRedirectTo);
                     return;
                 }
+                if (AnswerAsBrokenSite(request, response)) return;
                 Answer(response, (this->*handler)(ParseForm(request.body)), ConnectionOf(request));
             };
         };
@@ -115,6 +121,26 @@ void AccountService::Install(httplib::Server& server) {
         std::cerr << "account-server: " << request.method << " " << request.target << " ["
                   << request.body << "] -> " << response.status << std::endl;
     });
+}
+
+bool AccountService::AnswerAsBrokenSite(const httplib::Request& request,
+                                        httplib::Response& response) const {
+    if (m_faults.bRedirectSelf) {
+        response.status = 307;
+        response.set_header("Location", request.path);
+        return true;
+    }
+    if (m_faults.bCaptivePortal) {
+        // What a hotspot's portal answers for any address until the user signs in.
+        response.set_content(kPortalPage, "text/html");
+        return true;
+    }
+    if (m_faults.bOverloaded) {
+        response.status = 503;
+        response.set_content("", "text/plain");
+        return true;
+    }
+    return false;
 }
 
 void AccountService::Stop() {
