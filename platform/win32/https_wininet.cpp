@@ -368,6 +368,7 @@ private:
         HINTERNET hopConnection = nullptr;  // after a redirect: where it led
         HINTERNET hopRequest = nullptr;
         uint64_t bytesRead = 0;
+        std::optional<DWORD> claimedLength;  // the reply's Content-Length, once read
 
         HINTERNET Current() const { return hopRequest ? hopRequest : native; }
     };
@@ -615,6 +616,7 @@ bool WinInetHttpClient::SendRequest(const HttpHandle& request, const std::string
     if (!entry) return false;
     CloseHops(*entry);  // each send starts at the request's own address
     entry->bytesRead = 0;
+    entry->claimedLength.reset();
     m_deadline = GetTickCount64() + m_timeouts.TotalMs();
     m_pCompletion->body.assign(body.begin(), body.end());
     if (!entry->native) return Fail(ERROR_INVALID_HANDLE, "request refused before");
@@ -661,10 +663,12 @@ bool WinInetHttpClient::Read(const HttpHandle& request, char* buffer, uint32_t s
         DWORD length = 0;
         DWORD lengthSize = sizeof length;
         if (HttpQueryInfoA(entry->Current(), HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_CONTENT_LENGTH,
-                           &length, &lengthSize, nullptr) &&
-            length > kMaxHttpReplyBytes) {
-            return Fail(kOverBound, "reply claims " + std::to_string(length) + " bytes, over " +
-                                        std::to_string(kMaxHttpReplyBytes));
+                           &length, &lengthSize, nullptr)) {
+            if (length > kMaxHttpReplyBytes) {
+                return Fail(kOverBound, "reply claims " + std::to_string(length) + " bytes, over " +
+                                            std::to_string(kMaxHttpReplyBytes));
+            }
+            entry->claimedLength = length;
         }
     }
     while (read < size) {
@@ -684,7 +688,16 @@ bool WinInetHttpClient::Read(const HttpHandle& request, char* buffer, uint32_t s
             return false;
         }
         const DWORD got = std::min(m_pCompletion->chunkRead, want);
-        if (got == 0) break;
+        if (got == 0) {
+            // WinINet reads a connection that broke as the reply's end; a reply shorter than
+            // its length is a broken one, as libcurl reports it.
+            if (entry->claimedLength && entry->bytesRead < *entry->claimedLength) {
+                return Fail(ERROR_INTERNET_CONNECTION_ABORTED,
+                            "reply ended after " + std::to_string(entry->bytesRead) + " of " +
+                                std::to_string(*entry->claimedLength) + " bytes");
+            }
+            break;
+        }
         if (entry->bytesRead + got > kMaxHttpReplyBytes) {
             return Fail(kOverBound, "reply over " + std::to_string(kMaxHttpReplyBytes) + " bytes");
         }

@@ -212,8 +212,9 @@ std::string AccountExchange::ReadText(Handles& h) {
         // Refused unread, as a read past the bound would fail.
         TRACE_AT(kTrace, TRACE_ERRO, "InternetReadFile() failed!");
         TRACE_AT(kTrace, TRACE_INFO,
-                 "reply of " + std::to_string(length) + " bytes is over " +
-                     std::to_string(kMaxHttpReplyBytes));
+                 "error " + std::to_string(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE) +
+                     " (reply of " + std::to_string(length) + " bytes is over " +
+                     std::to_string(kMaxHttpReplyBytes) + ")");
         m_error = static_cast<int32_t>(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE);
         throw CVelkoException();
     }

@@ -12,9 +12,10 @@ const char kNotXml[] =
     "<html><head><title>502 Bad Gateway</title></head><body><h1>Bad Gateway</h1>"
     "<p>The proxy server received an invalid response from an upstream server.";
 
+// Well-formed, as many portals' XHTML pages are: it parses, and only lacks the <result>.
 const char kPortalPage[] =
-    "<!DOCTYPE html><html><head><title>Sign in to the network</title></head><body>"
-    "<form method=\"post\" action=\"/portal\"><input name=\"voucher\">"
+    "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>Sign in to the network</title>"
+    "</head><body><form method=\"post\" action=\"/portal\"><input name=\"voucher\"/>"
     "<button>Connect</button></form></body></html>";
 
 std::string Element(const std::string& name, const std::string& value) {
