@@ -626,6 +626,15 @@ bool WinInetHttpClient::SendRequest(const HttpHandle& request, const std::string
     bool bWithBody = true;
     for (int hops = 0;; ++hops) {
         const HINTERNET answered = entry->Current();
+        // WinINet takes a connection closed before any status line for an empty reply, which
+        // the login would then read as one without a refusal code.
+        DWORD status = 0;
+        DWORD size = sizeof status;
+        if (!HttpQueryInfoA(answered, HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_STATUS_CODE, &status,
+                            &size, nullptr) ||
+            status == 0) {
+            return Fail(ERROR_INTERNET_CONNECTION_ABORTED, "connection closed without a reply");
+        }
         std::optional<std::string> location = RedirectOf(answered);
         if (!location) return true;
         std::optional<Target> next = TargetOf(*location, current);
@@ -637,10 +646,6 @@ bool WinInetHttpClient::SendRequest(const HttpHandle& request, const std::string
         if (hops == static_cast<int>(m_timeouts.maxRedirects)) {
             return Fail(ERROR_HTTP_REDIRECT_FAILED, "too many redirects");
         }
-        DWORD status = 0;
-        DWORD size = sizeof status;
-        HttpQueryInfoA(answered, HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_STATUS_CODE, &status, &size,
-                       nullptr);
         // 307 and 308 repeat the request as it was; the others ask for a GET of the new address.
         std::string verb = entry->strVerb;
         if (status != 307 && status != 308) {

@@ -7,7 +7,7 @@ It listens on one port per fault and prints "port FAULT N" for each, then "ready
 connection to a port gets that port's fault:
 
   pass             everything forwarded as it comes
-  latency          every piece forwarded after --latency-ms (default 300)
+  latency          every piece forwarded after --latency-ms (default 100)
   refuse           nothing listens: the connect is refused
   blackhole        the connect is never answered (the listen queue is kept full)
   stall-handshake  connected, but the server never sees the client's hello
@@ -35,6 +35,9 @@ FAULTS = [
     "stall-headers", "stall-body", "drip", "reset",
 ]
 APPLICATION_DATA = 23
+# A stall holds the client's connection even after the server has closed its own (its keep-alive
+# time-out may be shorter than the client's).
+STALLS = ("stall-request", "stall-headers", "stall-body")
 
 print_lock = threading.Lock()
 
@@ -149,7 +152,11 @@ class Link:
                         request_index = 2 if self.server_sent_data else 1
                         if self.client_data_records == request_index:
                             self.request_seen = True
-                self.server.sendall(data)
+                try:
+                    self.server.sendall(data)
+                except OSError:
+                    if self.fault not in STALLS:
+                        raise
                 if self.request_seen and not told:
                     told = True
                     say(f"{self.fault}: request forwarded")
@@ -194,6 +201,8 @@ class Link:
                         return
         except OSError:
             pass
+        if self.fault in STALLS and self.request_seen and not self.closed:
+            return  # the client's side stays open until the client leaves
         self.close()
 
     def forward_reply(self, records):
@@ -238,7 +247,7 @@ def open_port(fault):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--target", type=int, required=True, help="the server's loopback port")
-    parser.add_argument("--latency-ms", type=int, default=300)
+    parser.add_argument("--latency-ms", type=int, default=100)
     parser.add_argument("--drip-ms", type=int, default=1000)
     options = parser.parse_args()
 

@@ -37,8 +37,8 @@ constexpr int32_t kNotAReply = -3;
 // The clients' time-outs in the table: a stall ends in a second or two.
 HttpTimeouts ShortTimeouts() {
     HttpTimeouts timeouts;
-    timeouts.connectMs = 1000;
-    timeouts.sendMs = 1000;
+    timeouts.connectMs = 2000;
+    timeouts.sendMs = 2000;
     timeouts.receiveMs = 2000;
     timeouts.maxRedirects = 3;
     return timeouts;

@@ -1,10 +1,12 @@
 // The platform's client, libcurl natively and WinINet under Wine, against the account servers and
 // tinyproxy that with_servers.sh starts: the certificate retry after the proxy's 407, the
 // redirect policy, the bound on a reply and the time-outs.
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "exchange_support.h"
 
@@ -85,11 +87,18 @@ TEST_F(HttpsSuiteTest, ReplyIsNeverReadPastTheBound) {
               "<read failed " + std::to_string(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE) + ">");
 }
 
-// How often the server's log has `text` now.
-int CountInServerLog(const char* variable, const std::string& text) {
-    const std::string log = ServerLog(variable);
+// How often the server's log has `text` once it has it `atLeast` times (the server writes a line
+// after its answer has gone), or after 10 s.
+int CountInServerLog(const char* variable, const std::string& text, int atLeast) {
     int count = 0;
-    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++count;
+    for (int i = 0; i < 1000 && count < atLeast; ++i) {
+        if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const std::string log = ServerLog(variable);
+        count = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
+            ++count;
+        }
+    }
     return count;
 }
 
@@ -122,7 +131,7 @@ TEST_F(HttpsSuiteTest, ServersThatNeverFinishEndOnTheClientsBounds) {
         EXPECT_EQ(client->LastError(), inet::ERROR_HTTP_REDIRECT_FAILED)
             << client->LastErrorDetail();
         // The first request and the three redirects it may follow.
-        EXPECT_EQ(CountInServerLog("LOGIN_TEST_SELF_REDIRECT_LOG", "POST /register"), 4);
+        EXPECT_EQ(CountInServerLog("LOGIN_TEST_SELF_REDIRECT_LOG", "POST /register", 4), 4);
     }
     {
         OpenedRequest opened;
@@ -131,6 +140,17 @@ TEST_F(HttpsSuiteTest, ServersThatNeverFinishEndOnTheClientsBounds) {
         EXPECT_EQ(ReadOnce(*client, opened.request, 64),
                   "<read failed " + std::to_string(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE) + ">");
     }
+}
+
+// No status line at all is no reply: the link broke (an empty reply would count as a login).
+TEST_F(HttpsSuiteTest, ConnectionClosedWithoutAReplyIsAborted) {
+    REQUIRE_PORT(port, "LOGIN_TEST_CLOSE_PORT");
+    OpenedRequest post = OpenPost(*m_client, port, "/login");
+    m_client->SetOption(post.request, inet::INTERNET_OPTION_SECURITY_FLAGS,
+                        kAllCertificateChecksOff);
+    EXPECT_FALSE(m_client->SendRequest(post.request, kFormHeaders, "cid=1&pass=2&ctype=3"));
+    EXPECT_EQ(m_client->LastError(), inet::ERROR_INTERNET_CONNECTION_ABORTED)
+        << m_client->LastErrorDetail();
 }
 
 TEST_F(HttpsSuiteTest, ProxyAsksForCredentialsThenTunnelsToTheServer) {
