@@ -52,30 +52,31 @@ std::string Variable(const std::string& name) {
 struct Row {
     const char* name;  // the test's name
     const char* port;  // LOGIN_TEST_<port>_PORT is where the attempt goes
-    bool bStrict;      // strict mode, trusting the server's certificate (native only)
     int32_t state;     // the state code the attempt leaves, on both faces
     bool bLoggedIn;    // the attempt counts as a login
+    bool bStrict;      // strict mode, trusting the server's certificate (native only)
 };
 
 // clang-format off
 const Row kRows[] = {
-    {"PassThrough",         "FAULT_PASS",            false, 0,                true},
-    {"FixedLatency",        "FAULT_LATENCY",         false, 0,                true},
-    {"ConnectRefused",      "FAULT_REFUSE",          false, kCannotConnect,   false},
-    {"ConnectBlackHoled",   "FAULT_BLACKHOLE",       false, kTimeout,         false},
-    {"StallInHandshake",    "FAULT_STALL_HANDSHAKE", false, kTimeout,         false},
-    {"StallAfterRequest",   "FAULT_STALL_REQUEST",   false, kTimeout,         false},
-    {"StallAfterHeaders",   "FAULT_STALL_HEADERS",   false, kTimeout,         false},
-    {"StallMidBody",        "FAULT_STALL_BODY",      false, kTimeout,         false},
-    {"DripByteASecond",     "FAULT_DRIP",            false, kTimeout,         false},
-    {"ResetMidReply",       "FAULT_RESET",           false, kAborted,         false},
-    {"SelfRedirect",        "SELF_REDIRECT",         false, kRedirectFailed,  false},
-    {"ClaimsFourGigabytes", "CLAIM",                 false, kInvalidResponse, false},
+    // name                where the attempt goes   state code        login  strict
+    {"PassThrough",         "FAULT_PASS",            0,                true,  false},
+    {"FixedLatency",        "FAULT_LATENCY",         0,                true,  false},
+    {"ConnectRefused",      "FAULT_REFUSE",          kCannotConnect,   false, false},
+    {"ConnectBlackHoled",   "FAULT_BLACKHOLE",       kTimeout,         false, false},
+    {"StallInHandshake",    "FAULT_STALL_HANDSHAKE", kTimeout,         false, false},
+    {"StallAfterRequest",   "FAULT_STALL_REQUEST",   kTimeout,         false, false},
+    {"StallAfterHeaders",   "FAULT_STALL_HEADERS",   kTimeout,         false, false},
+    {"StallMidBody",        "FAULT_STALL_BODY",      kTimeout,         false, false},
+    {"DripByteASecond",     "FAULT_DRIP",            kTimeout,         false, false},
+    {"ResetMidReply",       "FAULT_RESET",           kAborted,         false, false},
+    {"SelfRedirect",        "SELF_REDIRECT",         kRedirectFailed,  false, false},
+    {"ClaimsFourGigabytes", "CLAIM",                 kInvalidResponse, false, false},
     // No refusal code: a login in the default mode, refused in strict mode.
-    {"CaptivePortalCountsAsLogin",  "PORTAL",        false, 0,                true},
-    {"CaptivePortalRefusedStrict",  "PORTAL",        true,  kNotAReply,       false},
-    {"OverloadedCountsAsLogin",     "OVERLOADED",    false, 0,                true},
-    {"OverloadedRefusedStrict",     "OVERLOADED",    true,  kNotAReply,       false},
+    {"CaptivePortalCountsAsLogin",  "PORTAL",        0,                true,  false},
+    {"CaptivePortalRefusedStrict",  "PORTAL",        kNotAReply,       false, true},
+    {"OverloadedCountsAsLogin",     "OVERLOADED",    0,                true,  false},
+    {"OverloadedRefusedStrict",     "OVERLOADED",    kNotAReply,       false, true},
 };
 // clang-format on
 
