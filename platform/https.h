@@ -213,7 +213,7 @@ constexpr uint32_t kMaxHttpReplyBytes = 1u << 20;
 struct HttpTimeouts {
     uint32_t connectMs = 60000;  // TCP connect and TLS handshake
     uint32_t sendMs = 30000;     // the request going out
-    uint32_t receiveMs = 30000;  // a stall in the reply (no byte for this long)
+    uint32_t receiveMs = 30000;  // a stall: the reply makes no progress for this long
     uint32_t maxRedirects = 10;  // redirects one send follows; one more fails with 12156
     // No send and reading of its reply lasts longer than all three time-outs together, however
     // slowly the bytes keep coming; past it the call fails with ERROR_INTERNET_TIMEOUT.

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstring>
 #include <optional>
@@ -57,6 +58,13 @@ using Object = std::variant<Session, Connection, Request>;
 struct Transfer {
     const HttpCancel* pCancel = nullptr;
     CURL* pEasy = nullptr;
+    // A stall: once connected, no byte moved either way for this long ends the transfer.
+    std::chrono::milliseconds stallLimit{0};
+    bool bSecure = true;
+    std::optional<std::chrono::steady_clock::time_point> lastMoved;
+    curl_off_t movedBytes = -1;
+    curl_off_t headBytes = 0;  // the progress counts only the body
+    bool bStalled = false;
     std::string strRequestHost;  // the host name of the request itself
     std::string strHost;         // the one the certificate must name: the redirect's, if any
     uint32_t securityFlags = 0;
@@ -110,6 +118,7 @@ long StatusOf(std::string_view line) {
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     std::string_view line(data, size * count);
+    transfer.headBytes += static_cast<curl_off_t>(line.size());
     if (StartsWithNoCase(line, "HTTP/")) {
         const long status = StatusOf(line);
         transfer.bHeadComplete = false;
@@ -143,8 +152,31 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     return bytes;
 }
 
-int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<Transfer*>(user)->pCancel->IsCancelled() ? 1 : 0;
+// Whether the connection (and its TLS handshake) is up: the connect time-out covers what
+// comes before.
+bool Connected(const Transfer& transfer) {
+    curl_off_t connected = 0;
+    curl_easy_getinfo(transfer.pEasy,
+                      transfer.bSecure ? CURLINFO_APPCONNECT_TIME_T : CURLINFO_CONNECT_TIME_T,
+                      &connected);
+    return connected > 0;
+}
+
+// Called at least once a second by Perform's wait: a stop request or a stall ends the transfer.
+int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    if (transfer.pCancel->IsCancelled()) return 1;
+    if (!Connected(transfer)) return 0;
+    const auto now = std::chrono::steady_clock::now();
+    const curl_off_t moved = downloaded + uploaded + transfer.headBytes;
+    if (!transfer.lastMoved || moved != transfer.movedBytes) {
+        transfer.lastMoved = now;
+        transfer.movedBytes = moved;
+        return 0;
+    }
+    if (now - *transfer.lastMoved < transfer.stallLimit) return 0;
+    transfer.bStalled = true;
+    return 1;
 }
 
 bool SameHostName(std::string a, std::string b) {
@@ -300,7 +332,8 @@ uint32_t ErrorFromCurl(CURLcode code, long verifyResult, const Transfer& transfe
         case CURLE_WEIRD_SERVER_REPLY:
             return inet::ERROR_HTTP_INVALID_SERVER_RESPONSE;
         case CURLE_ABORTED_BY_CALLBACK:
-            return inet::ERROR_INTERNET_OPERATION_CANCELLED;
+            return transfer.bStalled ? inet::ERROR_INTERNET_TIMEOUT
+                                     : inet::ERROR_INTERNET_OPERATION_CANCELLED;
         case CURLE_URL_MALFORMAT:
             return inet::ERROR_INTERNET_INVALID_URL;
         case CURLE_UNSUPPORTED_PROTOCOL:
@@ -543,14 +576,12 @@ EasyPtr CurlHttpClient::Prepare(const Request& request, const std::string& body,
     curl_easy_setopt(e, CURLOPT_OPENSOCKETDATA, &transfer);
 
     // WinINet's bounds, in libcurl's terms: the connect time-out covers the TLS handshake too; a
-    // transfer that moves less than a byte a second for the receive time-out is a stall; and the
-    // whole transfer has the sum of the three, so that a server dripping bytes cannot hold it.
+    // stall ends on the send or receive time-out (OnProgress); and the whole transfer has the
+    // sum of the three, so that a server dripping bytes cannot hold it.
     const HttpTimeouts& timeouts = m_options.timeouts;
     const long stallSeconds = std::max<long>(
         1, static_cast<long>((std::max(timeouts.sendMs, timeouts.receiveMs) + 999) / 1000));
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connectMs));
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, stallSeconds);
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts.TotalMs()));
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, static_cast<long>(timeouts.maxRedirects));
     // A peer that vanished without a word (a mobile link dropping) is found out.
@@ -646,6 +677,9 @@ bool CurlHttpClient::SendRequest(const HttpHandle& handle, const std::string& he
 
     Transfer transfer;
     transfer.pCancel = &m_cancel;
+    transfer.stallLimit = std::chrono::milliseconds(
+        std::max(m_options.timeouts.sendMs, m_options.timeouts.receiveMs));
+    transfer.bSecure = (request->flags & inet::INTERNET_FLAG_SECURE) != 0;
     transfer.strRequestHost = transfer.strHost = request->connection.strServer;
     transfer.securityFlags = request->securityFlags;
     transfer.redirects = m_options.redirects;
