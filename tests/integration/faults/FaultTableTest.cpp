@@ -223,4 +223,48 @@ TEST(FaultTableDefaultsTest, PluginRunsWithTheDefaultTimeouts) {
     EXPECT_TRUE(login.IsLoginSuccess());
 }
 
+// Strict mode traces nothing the server said, even where the client quotes it: a refused
+// redirect's address stays out of the trace (the default mode has it). Natively only, as the
+// strict rows above.
+TEST(FaultTableStrictTraceTest, RefusedRedirectIsTracedWithoutTheServersAddress) {
+    const std::string port = Variable("LOGIN_TEST_REDIRECT_AWAY_PORT");
+    if (port.empty()) GTEST_SKIP() << "run through with_faults.sh";
+    if (UnderWine()) GTEST_SKIP() << "strict mode natively only";
+    for (const bool bStrict : {false, true}) {
+        SCOPED_TRACE(bStrict);
+        RegistrySandbox registry;
+        registry.CreateKey("Software\\Mirolan\\Velko");
+        TempDir dir;
+        FakeHost host;
+        host.comm.SetSpn("CMCC");
+        host.comm.SetImsi("460009988776654");
+        host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());
+        host.setting.Sys("REGISTER", "URL", "https://127.0.0.1:" + port + "/register");
+        host.setting.Sys("LOGIN", "URL", "https://127.0.0.1:" + port + "/login");
+        const std::string certificate = Variable("LOGIN_TEST_CERT_DIR") + "/away.pem";
+        HttpClientOptions options;
+        if (bStrict) {
+            host.setting.Sys("SECURITY", "STRICT", "1");
+            host.setting.Sys("SECURITY", "CAFILE", certificate);
+            options.strTrustedCertificates = certificate;
+            options.redirects = HttpRedirectPolicy::kSameHostHttps;
+        } else {
+            options.redirects = HttpRedirectPolicy::kSameHostHttps;  // refused in both modes
+        }
+        RecordingHttps recorder(options);
+        LoginEnvironment env;
+        env.clock = std::make_shared<ManualClock>();
+        env.httpClient = recorder.Factory();
+        TraceCapture trace;
+        CLoginImpl login(&host.container, env);
+        EXPECT_FALSE(login.DoLoginThread());
+        EXPECT_EQ(login.GetErrorCode(), 12040);
+        bool bQuoted = false;
+        for (const TraceRecord& record : trace.Records()) {
+            bQuoted |= record.message.find("secret-path") != std::string::npos;
+        }
+        EXPECT_EQ(bQuoted, !bStrict);
+    }
+}
+
 }  // namespace

@@ -12,6 +12,8 @@ start_server LOGIN_TEST_PORTAL_PORT --captive-portal --cert-out "$work/portal.pe
 start_server LOGIN_TEST_OVERLOADED_PORT --overloaded --cert-out "$work/overloaded.pem"
 start_server LOGIN_TEST_SELF_REDIRECT_PORT --redirect-self
 start_server LOGIN_TEST_CLAIM_PORT --claim-length 4000000000 --hang
+start_server LOGIN_TEST_REDIRECT_AWAY_PORT --redirect-to "https://localhost:1/secret-path" \
+    --cert-out "$work/away.pem"
 export LOGIN_TEST_CERT_DIR="$work"
 
 # The proxy prints "port FAULT N" for each fault, then "ready".
