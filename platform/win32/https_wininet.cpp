@@ -120,7 +120,7 @@ struct Completion {
     INTERNET_BUFFERSA buffers{};  // a checked send's head
     DWORD written = 0;            // a checked send's body
     HINTERNET closing = nullptr;  // a refused request, until WinINet has let it go
-    std::vector<char> chunk = std::vector<char>(kReadChunk);
+    std::vector<char> chunk;      // made by the first read: a send given up on leaves less behind
     DWORD chunkRead = 0;
 };
 
@@ -686,6 +686,7 @@ bool WinInetHttpClient::Read(const HttpHandle& request, char* buffer, uint32_t s
             kMaxHttpReplyBytes + 1 - std::min<uint64_t>(entry->bytesRead, kMaxHttpReplyBytes);
         const DWORD want = static_cast<DWORD>(
             std::min<uint64_t>({uint64_t{size - read}, uint64_t{kReadChunk}, allowed}));
+        if (m_pCompletion->chunk.empty()) m_pCompletion->chunk.resize(kReadChunk);
         m_pCompletion->chunkRead = 0;
         ResetEvent(m_pCompletion->event);
         if (!Complete(InternetReadFile(entry->Current(), m_pCompletion->chunk.data(), want,
