@@ -75,6 +75,7 @@ constexpr uint32_t ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR = 12040;
 constexpr uint32_t ERROR_INTERNET_INVALID_CA = 12045;
 constexpr uint32_t ERROR_HTTP_HEADER_NOT_FOUND = 12150;
 constexpr uint32_t ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
+constexpr uint32_t ERROR_HTTP_REDIRECT_FAILED = 12156;
 constexpr uint32_t ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
 constexpr uint32_t ERROR_INTERNET_SEC_INVALID_CERT = 12169;
 constexpr uint32_t ERROR_INTERNET_SEC_CERT_REVOKED = 12170;
@@ -202,13 +203,27 @@ enum class HttpRedirectPolicy {
 
 // The most bytes of one reply that a client keeps and that the exchange reads. The account
 // server's replies are XML of a few hundred bytes; a reply beyond this is refused, never stored.
-// Reading past it fails with ERROR_HTTP_INVALID_SERVER_RESPONSE.
+// Reading past it fails with ERROR_HTTP_INVALID_SERVER_RESPONSE, and so does reading a reply whose
+// Content-Length claims more (the libcurl client ends such a transfer at the reply's head).
 constexpr uint32_t kMaxHttpReplyBytes = 1u << 20;
 
+// How long a send may wait on the network, and how far it follows redirects. The defaults are
+// WinINet's documented ones, so that both clients behave alike on a link that stalls: the
+// WinINet client sets them explicitly, the libcurl one maps them onto its own options.
+struct HttpTimeouts {
+    uint32_t connectMs = 60000;  // TCP connect and TLS handshake
+    uint32_t sendMs = 30000;     // the request going out
+    uint32_t receiveMs = 30000;  // a stall: the reply makes no progress for this long
+    uint32_t maxRedirects = 10;  // redirects one send follows; one more fails with 12156
+    // No send and reading of its reply lasts longer than all three time-outs together, however
+    // slowly the bytes keep coming; past it the call fails with ERROR_INTERNET_TIMEOUT.
+    uint32_t TotalMs() const { return connectMs + sendMs + receiveMs; }
+};
+
 struct HttpClientOptions {
-    // A PEM file of certificates to trust as issuers, on top of the system's store. Honoured by
-    // the libcurl client (tests trust their loopback server this way); WinINet uses the system's
-    // store only.
+    // A PEM file of certificates to trust as issuers. Honoured by the libcurl client, where it
+    // is then the only source of trust (the system's store and CA directory are not consulted);
+    // WinINet uses the system's store only.
     std::string strTrustedCertificates;
     HttpRedirectPolicy redirects = HttpRedirectPolicy::kHttpsOnly;
     // A send completes only over a connection that made the certificate checks the request
@@ -217,6 +232,7 @@ struct HttpClientOptions {
     // with ERROR_INTERNET_INVALID_CA before the body goes (the request is then closed). libcurl
     // opens a new connection for every send, so it needs nothing more.
     bool bOnlyCheckedConnections = false;
+    HttpTimeouts timeouts;
 };
 
 // The platform's client. `cancel` must outlive it.

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstring>
 #include <optional>
@@ -57,6 +58,13 @@ using Object = std::variant<Session, Connection, Request>;
 struct Transfer {
     const HttpCancel* pCancel = nullptr;
     CURL* pEasy = nullptr;
+    // A stall: once connected, no byte moved either way for this long ends the transfer.
+    std::chrono::milliseconds stallLimit{0};
+    bool bSecure = true;
+    std::optional<std::chrono::steady_clock::time_point> lastMoved;
+    curl_off_t movedBytes = -1;
+    curl_off_t headBytes = 0;  // the progress counts only the body
+    bool bStalled = false;
     std::string strRequestHost;  // the host name of the request itself
     std::string strHost;         // the one the certificate must name: the redirect's, if any
     uint32_t securityFlags = 0;
@@ -64,9 +72,11 @@ struct Transfer {
     bool bRedirectRefused = false;
     std::string strRefusedUrl;
     bool bHeadComplete = false;
+    bool bFinalHead = false;  // the head is not a redirect's nor an interim one
     std::optional<uint32_t> contentLength;
+    std::optional<uint64_t> claimedLength;  // as the head says, even past 32 bits
     std::string body;
-    bool bOverBound = false;  // the body went past kMaxHttpReplyBytes
+    bool bOverBound = false;  // the body went, or was to go, past kMaxHttpReplyBytes
 };
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -77,29 +87,56 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
            });
 }
 
-std::optional<uint32_t> ParseLength(std::string_view text) {
+// The length a header gives, saturated at UINT64_MAX; nothing without digits.
+std::optional<uint64_t> ParseLength(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     uint64_t value = 0;
     size_t digits = 0;
     for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits) {
-        value = value * 10 + static_cast<uint64_t>(text[digits] - '0');
-        if (value > UINT32_MAX) return std::nullopt;
+        const auto digit = static_cast<uint64_t>(text[digits] - '0');
+        value = value > (UINT64_MAX - digit) / 10 ? UINT64_MAX : value * 10 + digit;
     }
     if (digits == 0) return std::nullopt;
-    return static_cast<uint32_t>(value);
+    return value;
 }
 
-// Each head starts with a status line; a redirect or an interim reply starts a new one.
+// The status of a status line ("HTTP/1.1 200 OK"); 0 when unreadable.
+long StatusOf(std::string_view line) {
+    const size_t space = line.find(' ');
+    if (space == std::string_view::npos || line.size() < space + 4) return 0;
+    long status = 0;
+    for (size_t i = space + 1; i < space + 4; ++i) {
+        if (line[i] < '0' || line[i] > '9') return 0;
+        status = status * 10 + (line[i] - '0');
+    }
+    return status;
+}
+
+// Each head starts with a status line; a redirect or an interim reply starts a new one. A final
+// head that claims more than the bound ends the transfer there (returning 0 fails it), rather
+// than wait for bytes that would be refused anyway.
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     std::string_view line(data, size * count);
+    transfer.headBytes += static_cast<curl_off_t>(line.size());
     if (StartsWithNoCase(line, "HTTP/")) {
+        const long status = StatusOf(line);
         transfer.bHeadComplete = false;
+        transfer.bFinalHead = status >= 200 && !(status >= 300 && status < 400);
         transfer.contentLength.reset();
+        transfer.claimedLength.reset();
     } else if (line == "\r\n" || line == "\n") {
         transfer.bHeadComplete = true;
+        if (transfer.bFinalHead && transfer.claimedLength &&
+            *transfer.claimedLength > kMaxHttpReplyBytes) {
+            transfer.bOverBound = true;
+            return 0;
+        }
     } else if (StartsWithNoCase(line, "Content-Length:")) {
-        transfer.contentLength = ParseLength(line.substr(std::strlen("Content-Length:")));
+        transfer.claimedLength = ParseLength(line.substr(std::strlen("Content-Length:")));
+        if (transfer.claimedLength && *transfer.claimedLength <= UINT32_MAX) {
+            transfer.contentLength = static_cast<uint32_t>(*transfer.claimedLength);
+        }
     }
     return size * count;
 }
@@ -115,8 +152,31 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     return bytes;
 }
 
-int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<Transfer*>(user)->pCancel->IsCancelled() ? 1 : 0;
+// Whether the connection (and its TLS handshake) is up: the connect time-out covers what
+// comes before.
+bool Connected(const Transfer& transfer) {
+    curl_off_t connected = 0;
+    curl_easy_getinfo(transfer.pEasy,
+                      transfer.bSecure ? CURLINFO_APPCONNECT_TIME_T : CURLINFO_CONNECT_TIME_T,
+                      &connected);
+    return connected > 0;
+}
+
+// Called at least once a second by Perform's wait: a stop request or a stall ends the transfer.
+int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    if (transfer.pCancel->IsCancelled()) return 1;
+    if (!Connected(transfer)) return 0;
+    const auto now = std::chrono::steady_clock::now();
+    const curl_off_t moved = downloaded + uploaded + transfer.headBytes;
+    if (!transfer.lastMoved || moved != transfer.movedBytes) {
+        transfer.lastMoved = now;
+        transfer.movedBytes = moved;
+        return 0;
+    }
+    if (now - *transfer.lastMoved < transfer.stallLimit) return 0;
+    transfer.bStalled = true;
+    return 1;
 }
 
 bool SameHostName(std::string a, std::string b) {
@@ -262,6 +322,8 @@ uint32_t ErrorFromCurl(CURLcode code, long verifyResult, const Transfer& transfe
                                              : inet::ERROR_INTERNET_CANNOT_CONNECT;
         case CURLE_OPERATION_TIMEDOUT:
             return inet::ERROR_INTERNET_TIMEOUT;
+        case CURLE_TOO_MANY_REDIRECTS:
+            return inet::ERROR_HTTP_REDIRECT_FAILED;
         case CURLE_SEND_ERROR:
         case CURLE_RECV_ERROR:
         case CURLE_GOT_NOTHING:
@@ -270,7 +332,8 @@ uint32_t ErrorFromCurl(CURLcode code, long verifyResult, const Transfer& transfe
         case CURLE_WEIRD_SERVER_REPLY:
             return inet::ERROR_HTTP_INVALID_SERVER_RESPONSE;
         case CURLE_ABORTED_BY_CALLBACK:
-            return inet::ERROR_INTERNET_OPERATION_CANCELLED;
+            return transfer.bStalled ? inet::ERROR_INTERNET_TIMEOUT
+                                     : inet::ERROR_INTERNET_OPERATION_CANCELLED;
         case CURLE_URL_MALFORMAT:
             return inet::ERROR_INTERNET_INVALID_URL;
         case CURLE_UNSUPPORTED_PROTOCOL:
@@ -512,6 +575,20 @@ EasyPtr CurlHttpClient::Prepare(const Request& request, const std::string& body,
     curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, OnOpenSocket);
     curl_easy_setopt(e, CURLOPT_OPENSOCKETDATA, &transfer);
 
+    // WinINet's bounds, in libcurl's terms: the connect time-out covers the TLS handshake too; a
+    // stall ends on the send or receive time-out (OnProgress); and the whole transfer has the
+    // sum of the three, so that a server dripping bytes cannot hold it.
+    const HttpTimeouts& timeouts = m_options.timeouts;
+    const long stallSeconds = std::max<long>(
+        1, static_cast<long>((std::max(timeouts.sendMs, timeouts.receiveMs) + 999) / 1000));
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connectMs));
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts.TotalMs()));
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, static_cast<long>(timeouts.maxRedirects));
+    // A peer that vanished without a word (a mobile link dropping) is found out.
+    curl_easy_setopt(e, CURLOPT_TCP_KEEPALIVE, 1L);
+    curl_easy_setopt(e, CURLOPT_TCP_KEEPIDLE, stallSeconds);
+    curl_easy_setopt(e, CURLOPT_TCP_KEEPINTVL, stallSeconds);
+
     if (request.strVerb == "GET" && body.empty()) {
         curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
     } else {
@@ -542,7 +619,10 @@ EasyPtr CurlHttpClient::Prepare(const Request& request, const std::string& body,
     curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, OnSslContext);
     curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, &transfer);
     if (!m_options.strTrustedCertificates.empty()) {
+        // The file alone: the distribution's libcurl also looks in a CA directory of its own,
+        // which would add the whole system store back.
         curl_easy_setopt(e, CURLOPT_CAINFO, m_options.strTrustedCertificates.c_str());
+        curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
     }
 
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
@@ -597,6 +677,9 @@ bool CurlHttpClient::SendRequest(const HttpHandle& handle, const std::string& he
 
     Transfer transfer;
     transfer.pCancel = &m_cancel;
+    transfer.stallLimit = std::chrono::milliseconds(
+        std::max(m_options.timeouts.sendMs, m_options.timeouts.receiveMs));
+    transfer.bSecure = (request->flags & inet::INTERNET_FLAG_SECURE) != 0;
     transfer.strRequestHost = transfer.strHost = request->connection.strServer;
     transfer.securityFlags = request->securityFlags;
     transfer.redirects = m_options.redirects;
@@ -614,8 +697,10 @@ bool CurlHttpClient::SendRequest(const HttpHandle& handle, const std::string& he
     curl_easy_getinfo(easy.get(), CURLINFO_HTTP_CONNECTCODE, &connectStatus);
     curl_easy_getinfo(easy.get(), CURLINFO_SSL_VERIFYRESULT, &verifyResult);
 
-    std::string detail = "libcurl " + std::to_string(code) + ": " +
-                         (errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
+    const uint32_t error = code == CURLE_OK ? 0 : ErrorFromCurl(code, verifyResult, transfer);
+    // The number the caller acts on first, so that a trace of the detail names it.
+    std::string detail = "error " + std::to_string(error) + " (libcurl " + std::to_string(code) +
+                         ": " + (errorBuffer[0] ? errorBuffer : curl_easy_strerror(code)) + ")";
     if (code == CURLE_PEER_FAILED_VERIFICATION) {
         detail += " (X509 verify result " + std::to_string(verifyResult) + ")";
     }
@@ -628,9 +713,9 @@ bool CurlHttpClient::SendRequest(const HttpHandle& handle, const std::string& he
     if (m_cancel.IsCancelled()) return Fail(inet::ERROR_INTERNET_OPERATION_CANCELLED, detail);
 
     Reply& reply = request->reply;
-    const uint32_t error = code == CURLE_OK ? 0 : ErrorFromCurl(code, verifyResult, transfer);
-    // A refused redirect's head is not the reply.
-    const bool bRefused = error == inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
+    // A refused redirect's head is not the reply, nor is the one past the redirect limit.
+    const bool bRefused = error == inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR ||
+                          error == inet::ERROR_HTTP_REDIRECT_FAILED;
     if (!bRefused && code != CURLE_OK && status == 0 && connectStatus >= 300) {
         // As with WinINet, the proxy's refusal to tunnel (407 without or 401 with wrong
         // credentials) is a reply whose status the caller reads.

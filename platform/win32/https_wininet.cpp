@@ -34,6 +34,8 @@ constexpr uint32_t kOurNumbers[] = {
     inet::ERROR_HTTP_HEADER_NOT_FOUND,
     inet::ERROR_HTTP_INVALID_SERVER_RESPONSE,
     inet::ERROR_INTERNET_SEC_INVALID_CERT,
+    inet::ERROR_INTERNET_TIMEOUT,
+    inet::ERROR_HTTP_REDIRECT_FAILED,
 };
 constexpr uint32_t kCancelled = inet::ERROR_INTERNET_OPERATION_CANCELLED;
 constexpr uint32_t kWrongHandle = inet::ERROR_INTERNET_INCORRECT_HANDLE_TYPE;
@@ -50,6 +52,8 @@ constexpr uint32_t kOverBound = inet::ERROR_HTTP_INVALID_SERVER_RESPONSE;
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -80,6 +84,8 @@ constexpr DWORD kTheirNumbers[] = {
     ERROR_HTTP_HEADER_NOT_FOUND,
     ERROR_HTTP_INVALID_SERVER_RESPONSE,
     ERROR_INTERNET_SEC_INVALID_CERT,
+    ERROR_INTERNET_TIMEOUT,
+    ERROR_HTTP_REDIRECT_FAILED,
 };
 
 constexpr bool SameNumbers() {
@@ -92,8 +98,6 @@ constexpr bool SameNumbers() {
 }
 static_assert(SameNumbers(), "platform/https.h disagrees with <wininet.h>");
 
-// Redirects followed for one send at most; one more fails the send.
-constexpr int kMaxRedirects = 10;
 // The most one asynchronous read asks WinINet for.
 constexpr DWORD kReadChunk = 16 * 1024;
 // How long a refused request may take to close before the pool is emptied anyway.
@@ -116,7 +120,7 @@ struct Completion {
     INTERNET_BUFFERSA buffers{};  // a checked send's head
     DWORD written = 0;            // a checked send's body
     HINTERNET closing = nullptr;  // a refused request, until WinINet has let it go
-    std::vector<char> chunk = std::vector<char>(kReadChunk);
+    std::vector<char> chunk;      // made by the first read: a send given up on leaves less behind
     DWORD chunkRead = 0;
 };
 
@@ -208,6 +212,7 @@ public:
         : m_cancel(cancel),
           m_redirects(options.redirects),
           m_bOnlyCheckedConnections(options.bOnlyCheckedConnections),
+          m_timeouts(options.timeouts),
           m_pCompletion(new Completion) {
         {
             std::lock_guard<std::mutex> lock(LiveMutex());
@@ -237,6 +242,21 @@ public:
             InternetOpenA(agent.c_str(), accessType, bProxy ? proxy.c_str() : nullptr, nullptr,
                           INTERNET_FLAG_ASYNC);
         if (!internet) return Failed();
+        // Set even where they equal WinINet's defaults: the system's settings may differ, and
+        // both clients are to agree by construction. The handles opened from this one inherit
+        // them.
+        for (const auto& option :
+             {std::pair<DWORD, uint32_t>{INTERNET_OPTION_CONNECT_TIMEOUT, m_timeouts.connectMs},
+              {INTERNET_OPTION_SEND_TIMEOUT, m_timeouts.sendMs},
+              {INTERNET_OPTION_RECEIVE_TIMEOUT, m_timeouts.receiveMs}}) {
+            DWORD value = option.second;
+            if (!InternetSetOptionA(internet, option.first, &value, sizeof value)) {
+                const DWORD error = GetLastError();
+                InternetCloseHandle(internet);
+                Fail(error, "time-out not set");
+                return {};
+            }
+        }
         InternetSetStatusCallbackA(internet, OnStatus);
         Entry entry;
         entry.native = internet;
@@ -348,6 +368,7 @@ private:
         HINTERNET hopConnection = nullptr;  // after a redirect: where it led
         HINTERNET hopRequest = nullptr;
         uint64_t bytesRead = 0;
+        std::optional<DWORD> claimedLength;  // the reply's Content-Length, once read
 
         HINTERNET Current() const { return hopRequest ? hopRequest : native; }
     };
@@ -429,11 +450,20 @@ private:
         if (bOk) return true;
         const DWORD error = GetLastError();
         if (error != ERROR_IO_PENDING) return Fail(error);
-        // A stop before this check is seen here; one after it sets the event waited on.
-        if (!m_cancel.IsCancelled()) WaitForSingleObject(m_pCompletion->event, INFINITE);
+        // A stop before this check is seen here; one after it sets the event waited on. The
+        // socket time-outs end a stalled call; the deadline ends one that trickles along.
+        bool bLate = false;
+        if (!m_cancel.IsCancelled()) {
+            bLate = WaitForSingleObject(m_pCompletion->event, RemainingMs()) == WAIT_TIMEOUT;
+        }
         if (m_cancel.IsCancelled()) {
             Abandon();
             return Fail(kCancelled);
+        }
+        if (bLate) {
+            Abandon();
+            return Fail(ERROR_INTERNET_TIMEOUT,
+                        "no end within " + std::to_string(m_timeouts.TotalMs()) + " ms");
         }
         if (m_pCompletion->result == 0) return Fail(m_pCompletion->error);
         return true;
@@ -557,9 +587,19 @@ private:
         return true;
     }
 
+    // How long the send or read in progress may still wait: until the deadline that the send
+    // set for itself and the reading of its reply.
+    DWORD RemainingMs() const {
+        if (m_deadline == 0) return INFINITE;  // no send yet
+        const ULONGLONG now = GetTickCount64();
+        return now >= m_deadline ? 0 : static_cast<DWORD>(m_deadline - now);
+    }
+
     HttpCancel& m_cancel;
     const HttpRedirectPolicy m_redirects;
     const bool m_bOnlyCheckedConnections;
+    const HttpTimeouts m_timeouts;
+    ULONGLONG m_deadline = 0;
     Completion* m_pCompletion;  // abandoned, not freed, after a stop left a call pending
     bool m_bAbandoned = false;
     std::map<HttpHandle::Value, Entry> m_entries;  // in the order opened
@@ -576,6 +616,8 @@ bool WinInetHttpClient::SendRequest(const HttpHandle& request, const std::string
     if (!entry) return false;
     CloseHops(*entry);  // each send starts at the request's own address
     entry->bytesRead = 0;
+    entry->claimedLength.reset();
+    m_deadline = GetTickCount64() + m_timeouts.TotalMs();
     m_pCompletion->body.assign(body.begin(), body.end());
     if (!entry->native) return Fail(ERROR_INVALID_HANDLE, "request refused before");
     if (!SendOnce(*entry, entry->native, headers, true)) return false;
@@ -584,6 +626,15 @@ bool WinInetHttpClient::SendRequest(const HttpHandle& request, const std::string
     bool bWithBody = true;
     for (int hops = 0;; ++hops) {
         const HINTERNET answered = entry->Current();
+        // WinINet takes a connection closed before any status line for an empty reply, which
+        // the login would then read as one without a refusal code.
+        DWORD status = 0;
+        DWORD size = sizeof status;
+        if (!HttpQueryInfoA(answered, HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_STATUS_CODE, &status,
+                            &size, nullptr) ||
+            status == 0) {
+            return Fail(ERROR_INTERNET_CONNECTION_ABORTED, "connection closed without a reply");
+        }
         std::optional<std::string> location = RedirectOf(answered);
         if (!location) return true;
         std::optional<Target> next = TargetOf(*location, current);
@@ -592,11 +643,9 @@ bool WinInetHttpClient::SendRequest(const HttpHandle& request, const std::string
              !SameHostName(next->strHost, entry->target.strHost))) {
             return Fail(kRedirectRefused, "redirect to " + *location + " refused");
         }
-        if (hops == kMaxRedirects) return Fail(ERROR_HTTP_REDIRECT_FAILED, "too many redirects");
-        DWORD status = 0;
-        DWORD size = sizeof status;
-        HttpQueryInfoA(answered, HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_STATUS_CODE, &status, &size,
-                       nullptr);
+        if (hops == static_cast<int>(m_timeouts.maxRedirects)) {
+            return Fail(ERROR_HTTP_REDIRECT_FAILED, "too many redirects");
+        }
         // 307 and 308 repeat the request as it was; the others ask for a GET of the new address.
         std::string verb = entry->strVerb;
         if (status != 307 && status != 308) {
@@ -614,12 +663,30 @@ bool WinInetHttpClient::Read(const HttpHandle& request, char* buffer, uint32_t s
     read = 0;
     Entry* entry = Find(request);
     if (!entry) return false;
+    if (entry->bytesRead == 0) {
+        // A claim past the bound is refused before a byte of it is waited for.
+        DWORD length = 0;
+        DWORD lengthSize = sizeof length;
+        if (HttpQueryInfoA(entry->Current(), HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_CONTENT_LENGTH,
+                           &length, &lengthSize, nullptr)) {
+            if (length > kMaxHttpReplyBytes) {
+                return Fail(kOverBound, "reply claims " + std::to_string(length) + " bytes, over " +
+                                            std::to_string(kMaxHttpReplyBytes));
+            }
+            entry->claimedLength = length;
+        }
+    }
     while (read < size) {
+        if (RemainingMs() == 0) {
+            return Fail(ERROR_INTERNET_TIMEOUT,
+                        "reply not read within " + std::to_string(m_timeouts.TotalMs()) + " ms");
+        }
         // One byte past the bound is asked for, to tell a reply that ends there from a longer one.
         const uint64_t allowed =
             kMaxHttpReplyBytes + 1 - std::min<uint64_t>(entry->bytesRead, kMaxHttpReplyBytes);
         const DWORD want = static_cast<DWORD>(
             std::min<uint64_t>({uint64_t{size - read}, uint64_t{kReadChunk}, allowed}));
+        if (m_pCompletion->chunk.empty()) m_pCompletion->chunk.resize(kReadChunk);
         m_pCompletion->chunkRead = 0;
         ResetEvent(m_pCompletion->event);
         if (!Complete(InternetReadFile(entry->Current(), m_pCompletion->chunk.data(), want,
@@ -627,7 +694,16 @@ bool WinInetHttpClient::Read(const HttpHandle& request, char* buffer, uint32_t s
             return false;
         }
         const DWORD got = std::min(m_pCompletion->chunkRead, want);
-        if (got == 0) break;
+        if (got == 0) {
+            // WinINet reads a connection that broke as the reply's end; a reply shorter than
+            // its length is a broken one, as libcurl reports it.
+            if (entry->claimedLength && entry->bytesRead < *entry->claimedLength) {
+                return Fail(ERROR_INTERNET_CONNECTION_ABORTED,
+                            "reply ended after " + std::to_string(entry->bytesRead) + " of " +
+                                std::to_string(*entry->claimedLength) + " bytes");
+            }
+            break;
+        }
         if (entry->bytesRead + got > kMaxHttpReplyBytes) {
             return Fail(kOverBound, "reply over " + std::to_string(kMaxHttpReplyBytes) + " bytes");
         }

@@ -23,10 +23,12 @@ constexpr uint32_t kRelaxedSecurityFlags =
     inet::SECURITY_FLAG_IGNORE_WRONG_USAGE | inet::SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
     inet::SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
 
-// What the layer underneath said about a failure, when it said anything.
-void TraceDetail(const IHttpClient& client) {
+// What the layer underneath said about a failure, when it said anything. That may quote the
+// server (the address of a refused redirect): without `bFull` only the error's number goes.
+void TraceDetail(const IHttpClient& client, bool bFull) {
     const std::string detail = client.LastErrorDetail();
-    if (!detail.empty()) TRACE_AT(kTrace, TRACE_INFO, detail);
+    if (detail.empty()) return;
+    TRACE_AT(kTrace, TRACE_INFO, bFull ? detail : "error " + std::to_string(client.LastError()));
 }
 
 // The most one read asks for: a length that the reply only claims reserves no more than this
@@ -147,7 +149,7 @@ void AccountExchange::SendWithCertificateRetry(Handles& h, const std::string& he
     ThrowIfStopping();
     if (client.SendRequest(h.request, headers, body)) return;
     const uint32_t error = client.LastError();
-    TraceDetail(client);
+    TraceDetail(client, m_policy.TracesExchangedTexts());
     if (!IsCertificateError(error)) {
         if (bProxyAuthenticated) {
             TRACE_AT(kTrace, TRACE_ERRO, "HttpSendRequest() return other error code!");
@@ -173,7 +175,7 @@ void AccountExchange::SendWithCertificateRetry(Handles& h, const std::string& he
     ThrowIfStopping();
     if (!client.SendRequest(h.request, headers, body)) {
         TRACE_AT(kTrace, TRACE_ERRO, "HttpSendRequest() failed!");
-        TraceDetail(client);
+        TraceDetail(client, m_policy.TracesExchangedTexts());
         m_error = static_cast<int32_t>(client.LastError());
         throw CVelkoException();
     }
@@ -213,15 +215,16 @@ std::string AccountExchange::ReadText(Handles& h) {
         // Refused unread, as a read past the bound would fail.
         TRACE_AT(kTrace, TRACE_ERRO, "InternetReadFile() failed!");
         TRACE_AT(kTrace, TRACE_INFO,
-                 "reply of " + std::to_string(length) + " bytes is over " +
-                     std::to_string(kMaxHttpReplyBytes));
+                 "error " + std::to_string(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE) +
+                     " (reply of " + std::to_string(length) + " bytes is over " +
+                     std::to_string(kMaxHttpReplyBytes) + ")");
         m_error = static_cast<int32_t>(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE);
         throw CVelkoException();
     }
     std::vector<char> buffer;
     if (!ReadReply(*h.client, h.request, length, buffer)) {
         TRACE_AT(kTrace, TRACE_ERRO, "InternetReadFile() failed!");
-        TraceDetail(*h.client);
+        TraceDetail(*h.client, m_policy.TracesExchangedTexts());
         m_error = static_cast<int32_t>(h.client->LastError());
         throw CVelkoException();
     }

@@ -75,7 +75,7 @@ std::string PasswordFromReply(const std::string& response, bool bTraceReply,
 }
 
 bool LoginResultFromReply(const std::string& strResponse, LoginResult& result,
-                          std::optional<int32_t>& code) {
+                          std::optional<int32_t>& code, bool bTraceReply) {
     try {
         if (strResponse.empty()) {
             TRACE_AT(kTrace, TRACE_INFO, "strResponse equal !");
@@ -108,7 +108,10 @@ bool LoginResultFromReply(const std::string& strResponse, LoginResult& result,
         }
         code = ReplyResultCode(strResultValue);
         if (*code != 0) {
-            TRACE_AT(kTrace, TRACE_ERRO, "0 != m_iError! m_iError = " + strResultValue);
+            // The server's own text only where the mode allows it; else the number read.
+            TRACE_AT(kTrace, TRACE_ERRO,
+                     "0 != m_iError! m_iError = " +
+                         (bTraceReply ? strResultValue : std::to_string(*code)));
             return false;
         }
         if (!markup.FindElem("encodekey")) {

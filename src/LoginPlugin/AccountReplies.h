@@ -25,6 +25,7 @@ std::string PasswordFromReply(const std::string& reply, bool bTraceReply,
                               std::optional<int32_t>& code);
 
 // Key and session of a login reply with code 0; false (traced, `result` untouched) otherwise.
-// A reply that does not parse leaves -3.
+// A reply that does not parse leaves -3. Without `bTraceReply` no text of the reply is traced
+// (a refusal's code is traced as the number read).
 bool LoginResultFromReply(const std::string& reply, LoginResult& result,
-                          std::optional<int32_t>& code);
+                          std::optional<int32_t>& code, bool bTraceReply = true);

@@ -217,7 +217,8 @@ std::string CLoginImpl::GetPwdFromResponse(const std::string& response) {
 bool CLoginImpl::ParseLoginResult(const std::string& strResponse, LoginResult& result) {
     std::optional<int32_t> code;
     LoginResult parsed;
-    const bool bParsed = LoginResultFromReply(strResponse, parsed, code);
+    const bool bParsed =
+        LoginResultFromReply(strResponse, parsed, code, m_Policy.TracesExchangedTexts());
     if (code) m_iError = *code;
     if (!bParsed) return false;
     if (&result == &m_LoginResult) {

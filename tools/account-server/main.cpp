@@ -9,6 +9,8 @@
 #include <memory>
 #include <thread>
 
+#include <openssl/ssl.h>
+
 #include "accounts.h"
 #include "certificate.h"
 #include "options.h"
@@ -68,8 +70,13 @@ int main(int argc, char** argv) {
             !WriteCertificate(credentials.cert.get(), options->strCertOut)) {
             return Fail("cannot write " + options->strCertOut);
         }
-        server =
+        auto secure =
             std::make_unique<httplib::SSLServer>(credentials.cert.get(), credentials.key.get());
+        if (options->bNoTickets && secure->ssl_context()) {
+            SSL_CTX_set_options(secure->ssl_context(), SSL_OP_NO_TICKET);
+            SSL_CTX_set_num_tickets(secure->ssl_context(), 0);
+        }
+        server = std::move(secure);
     }
     if (!server->is_valid()) return Fail("cannot set up the server");
     // Headers and body go out in separate writes: without this each reply waits for the

@@ -10,6 +10,10 @@ const char kUsage[] =
     "                      [--delay-ms N] [--not-xml] [--pad-to BYTES]\n"
     "                      [--framing length|chunked|close] [--hang] [--close]\n"
     "                      [--redirect-to URL]    (/register and /login answer 307 to URL)\n"
+    "                      [--redirect-self]      (... 307 to themselves)\n"
+    "                      [--captive-portal]     (... 200 with an HTML page, no <result>)\n"
+    "                      [--overloaded]         (... 503 with an empty body)\n"
+    "                      [--no-tickets]         (no TLS session tickets)\n"
     "                      [--claim-length N]     (a reply that claims N bytes, sends fewer and\n"
     "                                              closes; with --hang it holds the connection)\n"
     "Serves POST /register (cid, ctype), POST /login (cid, pass, ctype) and POST /echo over\n"
@@ -103,6 +107,14 @@ std::optional<ServerOptions> ParseOptions(int argc, char** argv, std::string& er
             faults.bClose = true;
         } else if (arg == "--redirect-to") {
             if (!value(faults.strRedirectTo)) return std::nullopt;
+        } else if (arg == "--no-tickets") {
+            options.bNoTickets = true;
+        } else if (arg == "--redirect-self") {
+            faults.bRedirectSelf = true;
+        } else if (arg == "--captive-portal") {
+            faults.bCaptivePortal = true;
+        } else if (arg == "--overloaded") {
+            faults.bOverloaded = true;
         } else if (arg == "--claim-length") {
             if (!value(text)) return std::nullopt;
             char* end = nullptr;

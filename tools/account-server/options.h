@@ -20,9 +20,12 @@ struct Faults {
     bool bNotXml = false;  // a reply that is not well-formed XML
     size_t padTo = 0;      // replies padded with a trailing comment to this many bytes
     Framing framing = Framing::kLength;
-    bool bHang = false;         // requests are read and never answered
-    bool bClose = false;        // connections are closed once a request is read
-    std::string strRedirectTo;  // /register and /login answered with a 307 to this URL
+    bool bHang = false;           // requests are read and never answered
+    bool bClose = false;          // connections are closed once a request is read
+    std::string strRedirectTo;    // /register and /login answered with a 307 to this URL
+    bool bRedirectSelf = false;   // ... with a 307 to their own path, for ever
+    bool bCaptivePortal = false;  // ... with a 200 HTML sign-in page, no <result>
+    bool bOverloaded = false;     // ... with a 503 and an empty body
     // Replies whose Content-Length claims this many bytes; the body sent is shorter, and then the
     // connection is closed (held instead with bHang).
     std::optional<uint64_t> claimLength;
@@ -38,6 +41,8 @@ struct ServerOptions {
     std::string strCertOut;  // where to write the certificate in use
     std::string strCaOut;    // a test CA signs the certificate; its own goes here (PEM)
     std::string strStateFile;
+    bool bNoTickets = false;  // no TLS session tickets: the reply is the first record after the
+                              // request (a fault-injecting proxy relies on it)
     Faults faults;
 };
 

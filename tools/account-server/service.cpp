@@ -12,6 +12,12 @@ const char kNotXml[] =
     "<html><head><title>502 Bad Gateway</title></head><body><h1>Bad Gateway</h1>"
     "<p>The proxy server received an invalid response from an upstream server.";
 
+// Well-formed, as many portals' XHTML pages are: it parses, and only lacks the <result>.
+const char kPortalPage[] =
+    "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>Sign in to the network</title>"
+    "</head><body><form method=\"post\" action=\"/portal\"><input name=\"voucher\"/>"
+    "<button>Connect</button></form></body></html>";
+
 std::string Element(const std::string& name, const std::string& value) {
     return "<" + name + ">" + value + "</" + name + ">";
 }
@@ -113,6 +119,7 @@ void AccountService::Install(httplib::Server& server) {
                     response.set_header("Location", m_faults.strRedirectTo);
                     return;
                 }
+                if (AnswerAsBrokenSite(request, response)) return;
                 const std::map<std::string, std::string> form = ParseForm(request.body);
                 if (RefuseControlCharacters(form, response)) return;
                 Answer(response, (this->*handler)(form), ConnectionOf(request));
@@ -136,6 +143,26 @@ void AccountService::Install(httplib::Server& server) {
         std::cerr << "account-server: " << request.method << " " << request.target << " ["
                   << request.body << "] -> " << response.status << std::endl;
     });
+}
+
+bool AccountService::AnswerAsBrokenSite(const httplib::Request& request,
+                                        httplib::Response& response) const {
+    if (m_faults.bRedirectSelf) {
+        response.status = 307;
+        response.set_header("Location", request.path);
+        return true;
+    }
+    if (m_faults.bCaptivePortal) {
+        // What a hotspot's portal answers for any address until the user signs in.
+        response.set_content(kPortalPage, "text/html");
+        return true;
+    }
+    if (m_faults.bOverloaded) {
+        response.status = 503;
+        response.set_content("", "text/plain");
+        return true;
+    }
+    return false;
 }
 
 void AccountService::Stop() {

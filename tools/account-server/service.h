@@ -26,6 +26,9 @@ public:
 private:
     std::string Register(const std::map<std::string, std::string>& form);
     std::string Login(const std::map<std::string, std::string>& form);
+    // A self-redirect, a captive portal's page or an overloaded server's 503, when the faults
+    // ask for one; false otherwise.
+    bool AnswerAsBrokenSite(const httplib::Request& request, httplib::Response& response) const;
     // Delays, holds or drops the request as the faults say; false when it gets no answer.
     bool BeforeAnswer(const httplib::Request& request);
     // `connection`: the client's socket (-1 when unknown), which a claimed length may hold.

@@ -1,10 +1,12 @@
 // The platform's client, libcurl natively and WinINet under Wine, against the account servers and
 // tinyproxy that with_servers.sh starts: the certificate retry after the proxy's 407, the
-// redirect policy and the bound on a reply.
+// redirect policy, the bound on a reply and the time-outs.
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "exchange_support.h"
 
@@ -80,10 +82,75 @@ TEST_F(HttpsSuiteTest, ReplyIsNeverReadPastTheBound) {
                         kAllCertificateChecksOff);
     ASSERT_TRUE(m_client->SendRequest(post.request, kFormHeaders, "cid=7&ctype=1"))
         << m_client->LastErrorDetail();
-    EXPECT_EQ(Query(*m_client, post.request, kLengthQuery), kMaxHttpReplyBytes + 1);
     EXPECT_EQ(ReadOnce(*m_client, post.request, kMaxHttpReplyBytes).size(), kMaxHttpReplyBytes);
     EXPECT_EQ(ReadOnce(*m_client, post.request, 1),
               "<read failed " + std::to_string(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE) + ">");
+}
+
+// How often the server's log has `text` once it has it `atLeast` times (the server writes a line
+// after its answer has gone), or after 10 s.
+int CountInServerLog(const char* variable, const std::string& text, int atLeast) {
+    int count = 0;
+    for (int i = 0; i < 1000 && count < atLeast; ++i) {
+        if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const std::string log = ServerLog(variable);
+        count = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// A server that never answers, one that redirects to itself and one whose reply claims 4 GB and
+// then holds the connection: each send ends on the client's own bounds (here short ones), with
+// WinINet's number for it.
+TEST_F(HttpsSuiteTest, ServersThatNeverFinishEndOnTheClientsBounds) {
+    REQUIRE_PORT(hang, "LOGIN_TEST_HANG_PORT");
+    REQUIRE_PORT(selfRedirect, "LOGIN_TEST_SELF_REDIRECT_PORT");
+    REQUIRE_PORT(claim, "LOGIN_TEST_CLAIM_HANG_PORT");
+    HttpClientOptions options;
+    options.timeouts = {1000, 1000, 1000, 3};
+    const std::string body = "cid=460001234567890&ctype=5";
+    auto post = [&](uint16_t port, std::unique_ptr<IHttpClient>& client, OpenedRequest& opened) {
+        client = CreateHttpClient(m_cancel, options);
+        opened = OpenPost(*client, port, "/register");
+        client->SetOption(opened.request, inet::INTERNET_OPTION_SECURITY_FLAGS,
+                          kAllCertificateChecksOff);
+        return client->SendRequest(opened.request, kFormHeaders, body);
+    };
+    std::unique_ptr<IHttpClient> client;
+    {
+        OpenedRequest opened;
+        EXPECT_FALSE(post(hang, client, opened));
+        EXPECT_EQ(client->LastError(), inet::ERROR_INTERNET_TIMEOUT) << client->LastErrorDetail();
+    }
+    {
+        OpenedRequest opened;
+        EXPECT_FALSE(post(selfRedirect, client, opened));
+        EXPECT_EQ(client->LastError(), inet::ERROR_HTTP_REDIRECT_FAILED)
+            << client->LastErrorDetail();
+        // The first request and the three redirects it may follow.
+        EXPECT_EQ(CountInServerLog("LOGIN_TEST_SELF_REDIRECT_LOG", "POST /register", 4), 4);
+    }
+    {
+        OpenedRequest opened;
+        ASSERT_TRUE(post(claim, client, opened)) << client->LastErrorDetail();
+        EXPECT_EQ(Query(*client, opened.request, kLengthQuery), 4000000000u);
+        EXPECT_EQ(ReadOnce(*client, opened.request, 64),
+                  "<read failed " + std::to_string(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE) + ">");
+    }
+}
+
+// No status line at all is no reply: the link broke (an empty reply would count as a login).
+TEST_F(HttpsSuiteTest, ConnectionClosedWithoutAReplyIsAborted) {
+    REQUIRE_PORT(port, "LOGIN_TEST_CLOSE_PORT");
+    OpenedRequest post = OpenPost(*m_client, port, "/login");
+    m_client->SetOption(post.request, inet::INTERNET_OPTION_SECURITY_FLAGS,
+                        kAllCertificateChecksOff);
+    EXPECT_FALSE(m_client->SendRequest(post.request, kFormHeaders, "cid=1&pass=2&ctype=3"));
+    EXPECT_EQ(m_client->LastError(), inet::ERROR_INTERNET_CONNECTION_ABORTED)
+        << m_client->LastErrorDetail();
 }
 
 TEST_F(HttpsSuiteTest, ProxyAsksForCredentialsThenTunnelsToTheServer) {

@@ -18,7 +18,14 @@ start_server LOGIN_TEST_TO_SAME_HOST_PORT \
     --redirect-to "https://127.0.0.1:$LOGIN_TEST_TARGET_PORT/register"
 start_server LOGIN_TEST_TO_TARGET_BY_NAME_PORT \
     --redirect-to "https://localhost:$LOGIN_TEST_TARGET_PORT/register"
-start_server LOGIN_TEST_LONG_PORT --pad-to 1048577
+# A reply one byte over the bound that gives no length: it is cut where the bound is.
+start_server LOGIN_TEST_LONG_PORT --pad-to 1048577 --framing chunked
+# Servers that never finish a reply.
+start_server LOGIN_TEST_HANG_PORT --hang
+start_server LOGIN_TEST_SELF_REDIRECT_PORT --redirect-self
+start_server LOGIN_TEST_CLAIM_HANG_PORT --claim-length 4000000000 --hang
+# A server that closes the connection once it has read the request.
+start_server LOGIN_TEST_CLOSE_PORT --close
 
 "$@"
 exit $?

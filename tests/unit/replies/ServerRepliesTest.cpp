@@ -121,6 +121,28 @@ TEST(ServerRepliesTest, LoginFailuresTraceLeaveTheCodeAndKeepTheResult) {
     }
 }
 
+// Strict mode traces nothing the server wrote: a refusal's code text may carry anything, a
+// forged record included.
+TEST(ServerRepliesTest, StrictRefusalTracesTheCodeReadNotTheServersText) {
+    const std::string reply = Coded("3\n2026-12-07 CRIT forged record");
+    for (const bool bTraceReply : {true, false}) {
+        SCOPED_TRACE(bTraceReply);
+        TraceCapture trace;
+        LoginResult result;
+        std::optional<int32_t> code;
+        EXPECT_FALSE(LoginResultFromReply(reply, result, code, bTraceReply));
+        EXPECT_EQ(code, 3);
+        bool bServerText = false;
+        for (const TraceRecord& record : trace.Records()) {
+            bServerText |= record.message.find("forged") != std::string::npos;
+        }
+        EXPECT_EQ(bServerText, bTraceReply);
+        if (!bTraceReply) {
+            EXPECT_TRUE(trace.Has("0 != m_iError! m_iError = 3"));
+        }
+    }
+}
+
 TEST(ServerRepliesTest, RequestBodiesNameTheirFieldsAndEncodeOnlyInStrictMode) {
     const SecurityPolicy plain;
     const SecurityPolicy strict = SecurityPolicy::Strict();

@@ -1,0 +1,271 @@
+#!/usr/bin/env python3
+"""A TCP proxy on loopback that breaks the link to an HTTPS server in chosen ways.
+
+    fault_proxy.py --target PORT [--latency-ms N] [--drip-ms N]
+
+It listens on one port per fault and prints "port FAULT N" for each, then "ready"; every
+connection to a port gets that port's fault:
+
+  pass             everything forwarded as it comes
+  latency          every piece forwarded after --latency-ms (default 100)
+  refuse           nothing listens: the connect is refused
+  blackhole        the connect is never answered (the listen queue is kept full)
+  stall-handshake  connected, but the server never sees the client's hello
+  stall-request    the request reaches the server; nothing of the reply comes back
+  stall-headers    the reply's head comes back, then nothing
+  stall-body       the head and the body's first record come back, then nothing
+  drip             the reply comes back a byte every --drip-ms (default 1000)
+  reset            the reply's head comes back, then the connection is reset
+
+It reads the TLS record headers (not their content) to find the request and the reply: the
+request is the client's first application-data record after the handshake, the reply's head
+is the server's first record after it, its body the records after that. The server must send
+no session tickets (account-server --no-tickets) and write head and body separately.
+Each event is printed ("FAULT: ..."), so that a test can wait for what happened.
+"""
+
+import argparse
+import socket
+import struct
+import threading
+import time
+
+FAULTS = [
+    "pass", "latency", "refuse", "blackhole", "stall-handshake", "stall-request",
+    "stall-headers", "stall-body", "drip", "reset",
+]
+APPLICATION_DATA = 23
+# A stall holds the client's connection even after the server has closed its own (its keep-alive
+# time-out may be shorter than the client's).
+STALLS = ("stall-request", "stall-headers", "stall-body")
+
+print_lock = threading.Lock()
+
+
+def say(text):
+    with print_lock:
+        print(text, flush=True)
+
+
+class Records:
+    """Splits one direction of a TLS stream into records; only their headers are read."""
+
+    def __init__(self):
+        self.buffer = b""
+
+    def feed(self, data):
+        """The records that `data` completes, as (type, bytes of the whole record)."""
+        self.buffer += data
+        records = []
+        while len(self.buffer) >= 5:
+            kind, _version, length = struct.unpack("!BHH", self.buffer[:5])
+            if len(self.buffer) < 5 + length:
+                break
+            records.append((kind, self.buffer[:5 + length]))
+            self.buffer = self.buffer[5 + length:]
+        return records
+
+
+class Link:
+    """One client's connection and the server connection made for it."""
+
+    def __init__(self, fault, client, target, options):
+        self.fault = fault
+        self.client = client
+        self.target = target
+        self.options = options
+        self.server = None
+        self.lock = threading.Lock()
+        self.server_sent_data = False   # before the client's first application data: TLS 1.3
+        self.client_data_records = 0
+        self.request_seen = False
+        self.reply_records = 0
+        self.closed = False
+
+    def close(self, reset=False):
+        with self.lock:
+            if self.closed:
+                return
+            self.closed = True
+        for sock in (self.client, self.server):
+            if sock is None:
+                continue
+            try:
+                if reset:
+                    # Closed with unsent data dropped: a reset. Shutting the reading side first
+                    # wakes the other pump's receive, which would otherwise keep the socket.
+                    sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                    struct.pack("ii", 1, 0))
+                    sock.shutdown(socket.SHUT_RD)
+                else:
+                    sock.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            sock.close()
+
+    def run(self):
+        if self.fault == "stall-handshake":
+            say(f"{self.fault}: holding the handshake")
+            self.drain(self.client)
+            self.close()
+            return
+        try:
+            self.server = socket.create_connection(("127.0.0.1", self.target))
+        except OSError as error:
+            say(f"{self.fault}: cannot reach the server: {error}")
+            self.close()
+            return
+        for sock in (self.client, self.server):
+            sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        upstream = threading.Thread(target=self.client_to_server, daemon=True)
+        upstream.start()
+        self.server_to_client()
+        upstream.join()
+
+    def drain(self, sock):
+        """Reads until the peer goes, forwarding nothing."""
+        try:
+            while sock.recv(65536):
+                pass
+        except OSError:
+            pass
+
+    def delay(self):
+        if self.fault == "latency":
+            time.sleep(self.options.latency_ms / 1000)
+
+    def client_to_server(self):
+        records = Records()
+        told = False
+        try:
+            while True:
+                data = self.client.recv(65536)
+                if not data:
+                    break
+                self.delay()
+                for kind, _ in records.feed(data):
+                    if kind != APPLICATION_DATA:
+                        continue
+                    with self.lock:
+                        self.client_data_records += 1
+                        # Under TLS 1.3 the client's Finished is application data too.
+                        request_index = 2 if self.server_sent_data else 1
+                        if self.client_data_records == request_index:
+                            self.request_seen = True
+                try:
+                    self.server.sendall(data)
+                except OSError:
+                    if self.fault not in STALLS:
+                        raise
+                if self.request_seen and not told:
+                    told = True
+                    say(f"{self.fault}: request forwarded")
+        except OSError:
+            pass
+        self.close()
+
+    def server_to_client(self):
+        records = Records()
+        held = False
+        try:
+            while True:
+                data = self.server.recv(65536)
+                if not data:
+                    break
+                self.delay()
+                if held:
+                    continue
+                with self.lock:
+                    request_seen = self.request_seen
+                if not request_seen:
+                    for kind, _ in records.feed(data):
+                        if kind == APPLICATION_DATA and self.client_data_records == 0:
+                            with self.lock:
+                                self.server_sent_data = True
+                    self.client.sendall(data)
+                    continue
+                if self.fault in ("pass", "latency"):
+                    self.client.sendall(data)
+                elif self.fault == "stall-request":
+                    say(f"{self.fault}: holding the reply")
+                    held = True
+                elif self.fault == "drip":
+                    for byte in data:
+                        self.client.sendall(bytes([byte]))
+                        time.sleep(self.options.drip_ms / 1000)
+                else:
+                    held = self.forward_reply(records.feed(data))
+                    if held and self.fault == "reset":
+                        say(f"{self.fault}: resetting the connection")
+                        self.close(reset=True)
+                        return
+        except OSError:
+            pass
+        if self.fault in STALLS and self.request_seen and not self.closed:
+            return  # the client's side stays open until the client leaves
+        self.close()
+
+    def forward_reply(self, records):
+        """Forwards the reply's records up to the fault's point; True once it is reached."""
+        keep = {"stall-headers": 1, "reset": 1, "stall-body": 2}[self.fault]
+        for _, record in records:
+            if self.reply_records >= keep:
+                return True
+            self.reply_records += 1
+            self.client.sendall(record)
+            if self.reply_records == keep:
+                say(f"{self.fault}: holding after {keep} record(s) of the reply")
+                return True
+        return False
+
+
+def serve(fault, listener, target, options):
+    while True:
+        try:
+            client, _ = listener.accept()
+        except OSError:
+            return
+        link = Link(fault, client, target, options)
+        threading.Thread(target=link.run, daemon=True).start()
+
+
+def open_port(fault):
+    """The socket of one fault's port, listening (or, for refuse, only bound)."""
+    sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    sock.bind(("127.0.0.1", 0))
+    if fault == "refuse":
+        return sock, []
+    if fault == "blackhole":
+        # A queue of one, filled by a connection never accepted: later SYNs are dropped.
+        sock.listen(0)
+        filler = socket.create_connection(sock.getsockname())
+        return sock, [filler]
+    sock.listen(16)
+    return sock, []
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--target", type=int, required=True, help="the server's loopback port")
+    parser.add_argument("--latency-ms", type=int, default=100)
+    parser.add_argument("--drip-ms", type=int, default=1000)
+    options = parser.parse_args()
+
+    kept = []
+    for fault in FAULTS:
+        sock, extra = open_port(fault)
+        kept.append(sock)
+        kept.extend(extra)
+        say(f"port {fault} {sock.getsockname()[1]}")
+        if fault not in ("refuse", "blackhole"):
+            threading.Thread(target=serve, args=(fault, sock, options.target, options),
+                             daemon=True).start()
+    say("ready")
+    try:
+        threading.Event().wait()  # until the test stops it
+    except KeyboardInterrupt:
+        pass
+
+
+if __name__ == "__main__":
+    main()
