@@ -33,8 +33,20 @@ std::string DescribeStateCode(int32_t code) {
             return "card: file not found";
         case 10003:
             return "card: time-out";
+        case 10300:
+            return "card: device error";
         case 10301:
             return "card: no SIM";
+        case 10302:
+            return "card: SIM PIN required";
+        case 10303:
+            return "card: SIM PUK required";
+        case 10304:
+            return "card: SIM failure";
+        case 10305:
+            return "card: unexpected answer";
+        case 10306:
+            return "card: the host is stopping";
         case 12002:
             return "time-out";
         case 12007:
