@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "ICheckDeviceType.h"
-#include "platform/textcodec.h"
+#include "SimSpn.h"
 
 namespace {
 
@@ -23,9 +23,11 @@ int32_t ErrorOf(ModemStatus status) {
     return 0;
 }
 
+// As the modem's AT path hands the card over: a character GBK lacks is '?', and a cut falls
+// between characters, never inside a double-byte one.
 bool Fill(const std::string& utf8, char* buf, size_t size) {
     if (size == 0) return false;
-    const std::string text = Utf8ToGbk(utf8);
+    const std::string text = Utf8ToGbkWithin(utf8, size - 1);
     const size_t n = std::min(text.size(), size - 1);
     std::memcpy(buf, text.data(), n);
     buf[n] = '\0';
