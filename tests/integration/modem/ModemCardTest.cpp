@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <cstdlib>
@@ -295,6 +298,26 @@ TEST_F(ModemCardTest, ThePortIsTakenExclusively) {
     EXPECT_NE(error.find("held by another program"), std::string::npos) << error;
     EXPECT_FALSE(other.Open(m_modem->Path(), 12345, error));
     EXPECT_NE(error.find("unsupported speed"), std::string::npos) << error;
+}
+
+TEST_F(ModemCardTest, APortInExclusiveUseIsRefusedEvenToRoot) {
+    // As the system's modem service holds a port: exclusive mode, no lock. Root could open it
+    // all the same and talk over it.
+    Plug("");
+    const int fd = open(m_modem->Path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ioctl(fd, TIOCEXCL), 0);
+    SerialPort port;
+    std::string error;
+    EXPECT_FALSE(port.Open(m_modem->Path(), 115200, error));
+    EXPECT_NE(error.find("held by another program"), std::string::npos) << error;
+    ioctl(fd, TIOCNXCL);
+    close(fd);
+    EXPECT_TRUE(port.Open(m_modem->Path(), 115200, error)) << error;
+    // Closed, it leaves the terminal as it found it: open to the next program.
+    port.Close();
+    SerialPort next;
+    EXPECT_TRUE(next.Open(m_modem->Path(), 115200, error)) << error;
 }
 
 }  // namespace
