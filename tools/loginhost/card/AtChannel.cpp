@@ -38,7 +38,7 @@ bool AtLineReader::Next(std::string& line) {
             }
             return false;
         }
-        const bool bDropped = m_bDropping;
+        const bool bDropped = m_bDropping || end > kMaxLine;
         m_bDropping = false;
         if (!bDropped) line = m_pending.substr(0, end);
         m_pending.erase(0, end + 1);
