@@ -11,6 +11,8 @@ Mock methods (interface org.freedesktop.DBus.Mock):
   RemoveModem(modem path)
   SetModemState(modem path, state)
   SwapSim(modem path, imsi, spn): a new Sim object takes the old one's place
+  SetModemLock(modem path, lock): UnlockRequired (1 none, 2 SIM PIN, 4 SIM PUK); a lock puts
+    the modem in state 2 (locked), as the real service does
 '''
 
 import dbus
@@ -66,6 +68,7 @@ def _add_modem(mock, equipment_id, imsi, spn, state):
     mock.AddObject(path, MODEM_IFACE, {
         'Sim': sim,
         'State': dbus.Int32(state),
+        'UnlockRequired': dbus.UInt32(1),
         'EquipmentIdentifier': dbus.String(equipment_id),
         'Manufacturer': dbus.String('Mock'),
         'Model': dbus.String('Data card'),
@@ -101,3 +104,11 @@ def SwapSim(self, path, imsi, spn):
     modem.Set(MODEM_IFACE, 'Sim', _add_sim(self, imsi, spn))
     if old != NO_SIM:
         self.RemoveObject(old)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='ou', out_signature='')
+def SetModemLock(_self, path, lock):
+    modem = dbusmock.get_object(path)
+    modem.Set(MODEM_IFACE, 'UnlockRequired', dbus.UInt32(lock))
+    if lock > 1:
+        modem.Set(MODEM_IFACE, 'State', dbus.Int32(2))

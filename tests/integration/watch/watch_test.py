@@ -30,6 +30,7 @@ MOCK_IFACE = 'org.freedesktop.DBus.Mock'
 MM_MOCK = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'support',
                        'modemmanager_mock.py')
 MODEM_DISABLED, MODEM_REGISTERED, NM_CONNECTING, NM_CONNECTED_GLOBAL = 3, 8, 40, 70
+MODEM_LOCK_NONE, MODEM_LOCK_SIM_PIN, MODEM_LOCK_SIM_PUK = 1, 2, 4
 NM_CONNECTIVITY_NONE, NM_CONNECTIVITY_FULL = 1, 4
 
 
@@ -254,7 +255,8 @@ def appear_and_return(w):
     w.expect(r'^progress +\+[0-9.]+s logged in$')
     # Disabled, the modem's SIM is no card; enabled again, it is.
     w.mm.SetModemState(path, MODEM_DISABLED)
-    w.expect(rf'^sim +not ready, modem state {MODEM_DISABLED} \(device error 14\)$')
+    w.expect(r'^sim +not ready, modem disabled \(the desktop.s mobile-broadband switch is off\?\) '
+             r'\(device error 14\)$')
     w.expect(r'^event +50083 from the card')
     w.expect(r'^progress +\+[0-9.]+s not logged in$')
     w.mm.SetModemState(path, MODEM_REGISTERED)
@@ -348,6 +350,34 @@ def service_restart(w):
         raise Failed('the missing network service was not said exactly once')
 
 
+def locked(w):
+    '''A modem whose SIM waits for its PIN, then its PUK: watch says what to do, no card event
+    goes out and the plug-in is told the host's own codes; unlocked, the SIM logs in.'''
+    w.start_network_service()
+    w.start_modem_service()
+    w.start_watch()
+    w.expect(r'^modem +none \(device error 10301\); waiting for one$')
+    path = w.mm.AddModem(MODEM_ID, IMSI_A, 'CMCC', MODEM_REGISTERED)
+    w.mm.SetModemLock(path, MODEM_LOCK_SIM_PIN)
+    w.expect(r'^sim +SIM PIN required: unlock it in the desktop.s prompt or with mmcli -i [0-9]+ '
+             r'--pin=\.\.\. \(device error 10302\)$')
+    w.mm.SetModemLock(path, MODEM_LOCK_SIM_PUK)
+    w.expect(r'^sim +SIM PUK required: unlock it with mmcli -i [0-9]+ --puk=\.\.\. --pin=NEW '
+             r'\(device error 10303\)$')
+    w.mm.SetModemLock(path, MODEM_LOCK_NONE)
+    w.expect(r'^sim +not ready, modem locked \(device error 14\)$')
+    w.mm.SetModemState(path, MODEM_REGISTERED)
+    w.expect(rf'^sim +imsi={IMSI_A} spn=CMCC$')
+    w.expect(r'^event +50082 from the card to 1 listener\(s\)$')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
+    lines = w.watch.text()
+    first_event = next(i for i, line in enumerate(lines) if line.startswith('event'))
+    ready = next(i for i, line in enumerate(lines) if line.startswith('sim') and 'imsi=' in line)
+    if first_event < ready:
+        raise Failed('a card event before the SIM was unlocked')
+
+
 def cpu_seconds(pid):
     with open(f'/proc/{pid}/stat') as f:
         fields = f.read().rsplit(')', 1)[1].split()
@@ -399,6 +429,7 @@ SCENARIOS = {
     'network-holds': network_holds,
     'sim-swap': sim_swap,
     'service-restart': service_restart,
+    'locked': locked,
     'measure': measure,
 }
 

@@ -33,6 +33,12 @@ ModemSnapshot Card(ModemStatus status, const std::string& imsi = "",
 const std::string kImsiA = "460001234567890";
 const std::string kImsiB = "460009876543210";
 
+ModemSnapshot Locked(uint32_t lock) {
+    ModemSnapshot s = Card(ModemStatus::kSimNotReady, kImsiA);
+    s.unlockRequired = lock;
+    return s;
+}
+
 // Reads the card inside the event, as the plug-in does (ReGetATIMSI on 50082 and 50083).
 class ReadingSink : public DeviceEventSink {
 public:
@@ -54,9 +60,15 @@ TEST(WatchCardTest, ReadsAnswerWhatTheServiceSays) {
         ModemSnapshot snapshot;
         int32_t error;  // of both reads
     } cases[] = {
-        {Card(ModemStatus::kNoService), 10003}, {Card(ModemStatus::kNoModem), 10301},
-        {Card(ModemStatus::kNoSim), 10301},     {Card(ModemStatus::kSimNotReady, kImsiA), 14},
+        {Card(ModemStatus::kNoService), 10003},
+        {Card(ModemStatus::kNoModem), 10301},
+        {Card(ModemStatus::kNoSim), 10301},
+        {Card(ModemStatus::kSimNotReady, kImsiA), 14},
         {Card(ModemStatus::kReady, kImsiA), 0},
+        // A locked SIM is no busy one the plug-in should retry.
+        {Locked(kModemLockSimPin), 10302},
+        {Locked(kModemLockSimPuk), 10303},
+        {Locked(kModemLockNone), 14},
     };
     for (const auto& c : cases) {
         WatchCard card;

@@ -178,6 +178,7 @@ void ModemManagerClient::Evaluate() {
     } else {
         now.equipmentId = Text(mm_modem_get_equipment_identifier(chosen));
         now.modemState = mm_modem_get_state(chosen);
+        now.unlockRequired = mm_modem_get_unlock_required(chosen);
         now.simPath = Text(mm_modem_get_sim_path(chosen));
         if (!HasSim(now.simPath)) {
             now.status = ModemStatus::kNoSim;

@@ -8,14 +8,17 @@
 
 namespace {
 
-int32_t ErrorOf(ModemStatus status) {
-    switch (status) {
+int32_t ErrorOf(const ModemSnapshot& snapshot) {
+    switch (snapshot.status) {
         case ModemStatus::kNoService:
             return kCardErrorTimeout;
         case ModemStatus::kNoModem:
         case ModemStatus::kNoSim:
             return kCardErrorNoSim;
         case ModemStatus::kSimNotReady:
+            // A locked SIM stays so until the user acts: the plug-in must not retry it as busy.
+            if (snapshot.unlockRequired == kModemLockSimPin) return kCardErrorSimPin;
+            if (snapshot.unlockRequired == kModemLockSimPuk) return kCardErrorSimPuk;
             return kCardErrorBusy;
         case ModemStatus::kReady:
             break;
@@ -51,14 +54,14 @@ std::vector<int32_t> DeviceEventsBetween(const ModemSnapshot& before, const Mode
 
 bool WatchCard::ReadImsi(char* buf, size_t size, int32_t& error) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    error = ErrorOf(m_snapshot.status);
+    error = ErrorOf(m_snapshot);
     if (error != 0) return false;
     return Fill(m_snapshot.imsi, buf, size);
 }
 
 bool WatchCard::ReadSpn(char* buf, size_t size, int32_t& error) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    error = ErrorOf(m_snapshot.status);
+    error = ErrorOf(m_snapshot);
     if (error == 0 && m_snapshot.spn.empty()) error = kCardErrorNoSpn;
     if (error != 0) return false;
     return Fill(m_snapshot.spn, buf, size);

@@ -15,6 +15,13 @@ constexpr int32_t kCardErrorBusy = 14;        // the SIM is not ready yet
 constexpr int32_t kCardErrorNoSpn = 22;       // no service-provider name on the SIM
 constexpr int32_t kCardErrorTimeout = 10003;  // no answer (here: no modem service)
 constexpr int32_t kCardErrorNoSim = 10301;
+constexpr int32_t kCardErrorSimPin = 10302;  // the SIM waits for its PIN
+constexpr int32_t kCardErrorSimPuk = 10303;  // the SIM waits for its PUK
+
+// The modem service's lock numbers that the host names.
+constexpr uint32_t kModemLockNone = 1;
+constexpr uint32_t kModemLockSimPin = 2;
+constexpr uint32_t kModemLockSimPuk = 4;
 
 enum class ModemStatus {
     kNoService,    // the modem service is not on the bus
@@ -33,13 +40,14 @@ struct ModemSnapshot {
     std::string simPath;
     std::string imsi;
     std::string spn;
-    int32_t modemState = 0;  // the service's modem state number
+    int32_t modemState = 0;       // the service's modem state number
+    uint32_t unlockRequired = 0;  // the service's lock number (1 none, 2 SIM PIN, 4 SIM PUK, ...)
 
     bool IsReady() const { return status == ModemStatus::kReady; }
     bool operator==(const ModemSnapshot& o) const {
         return status == o.status && modems == o.modems && modemPath == o.modemPath &&
                equipmentId == o.equipmentId && simPath == o.simPath && imsi == o.imsi &&
-               spn == o.spn && modemState == o.modemState;
+               spn == o.spn && modemState == o.modemState && unlockRequired == o.unlockRequired;
     }
     // The same SIM in the same modem, ready both times.
     bool SameCard(const ModemSnapshot& other) const;
