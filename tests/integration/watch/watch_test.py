@@ -378,6 +378,28 @@ def locked(w):
         raise Failed('a card event before the SIM was unlocked')
 
 
+def no_spn(w):
+    '''A SIM whose name the service cannot decode (UCS2, or no name file) comes with an empty
+    OperatorName: watch says why the login is held; with the host's fallback name (string 11004)
+    the SIM logs in under it.'''
+    w.start_network_service()
+    w.start_modem_service()
+    w.start_watch()
+    w.mm.AddModem(MODEM_ID, IMSI_A, '', MODEM_REGISTERED)
+    w.expect(rf'^sim +imsi={IMSI_A} spn=$')
+    w.expect(r'^held +no SPN from the modem service: ')
+    w.stop_watch()
+    if w.requests():
+        raise Failed(f'requests without a brand: {w.requests()}')
+    with open(os.path.join(w.work, 'profile', 'strings.ini'), 'w') as f:
+        f.write('11004=CMCC\n')
+    w.start_watch()
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
+    if any(line.startswith('held') and 'SPN' in line for line in w.watch.text()):
+        raise Failed('held for a SPN with the fallback name given')
+
+
 def cpu_seconds(pid):
     with open(f'/proc/{pid}/stat') as f:
         fields = f.read().rsplit(')', 1)[1].split()
@@ -430,6 +452,7 @@ SCENARIOS = {
     'sim-swap': sim_swap,
     'service-restart': service_restart,
     'locked': locked,
+    'no-spn': no_spn,
     'measure': measure,
 }
 

@@ -112,6 +112,19 @@ TEST(WatchCardTest, SpnIsGbkCutToTheBufferAndMissingIsError22) {
     card.Update(ready);
     EXPECT_FALSE(card.ReadSpn(buf, sizeof buf, error));
     EXPECT_EQ(error, 22);
+
+    // No name from the service: the host's fallback name stands in (the plug-in takes it for an
+    // empty one); without one, the reader is told why the read fails.
+    int told = 0;
+    WatchCard withFallback(true, [&told] { ++told; });
+    withFallback.Update(ready);
+    ASSERT_TRUE(withFallback.ReadSpn(buf, sizeof buf, error));
+    EXPECT_EQ(std::string(buf), "");
+    WatchCard without(false, [&told] { ++told; });
+    without.Update(ready);
+    EXPECT_FALSE(without.ReadSpn(buf, sizeof buf, error));
+    EXPECT_EQ(error, 22);
+    EXPECT_EQ(told, 1);
 }
 
 TEST(WatchCardTest, EventsFollowTheReadyCard) {

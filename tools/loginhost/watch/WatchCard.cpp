@@ -60,11 +60,21 @@ bool WatchCard::ReadImsi(char* buf, size_t size, int32_t& error) {
 }
 
 bool WatchCard::ReadSpn(char* buf, size_t size, int32_t& error) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    error = ErrorOf(m_snapshot);
-    if (error == 0 && m_snapshot.spn.empty()) error = kCardErrorNoSpn;
-    if (error != 0) return false;
-    return Fill(m_snapshot.spn, buf, size);
+    std::string spn;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        error = ErrorOf(m_snapshot);
+        if (error != 0) return false;
+        spn = m_snapshot.spn;
+    }
+    // The service decodes the SIM's name from GSM 7-bit only: a UCS2 name (most Chinese
+    // operators') or a SIM without the file comes empty.
+    if (spn.empty() && !m_bNameFallback) {
+        if (m_onNoSpn) m_onNoSpn();
+        error = kCardErrorNoSpn;
+        return false;
+    }
+    return Fill(spn, buf, size);
 }
 
 void WatchCard::Start(DeviceEventSink& sink) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -59,6 +60,13 @@ std::vector<int32_t> DeviceEventsBetween(const ModemSnapshot& before, const Mode
 
 class WatchCard : public CardSource {
 public:
+    // bNameFallback: the host has a brand name of its own (string 11004) for a SIM whose name
+    // the service does not give, so that such a SIM reads as a ready one with an empty name,
+    // which the plug-in replaces by that string. onNoSpn: told (on the reading thread) when a
+    // SIM has no name and there is no fallback.
+    explicit WatchCard(bool bNameFallback = false, std::function<void()> onNoSpn = {})
+        : m_bNameFallback(bNameFallback), m_onNoSpn(std::move(onNoSpn)) {}
+
     bool ReadImsi(char* buf, size_t size, int32_t& error) override;
     bool ReadSpn(char* buf, size_t size, int32_t& error) override;
     bool HasComm() const override { return true; }
@@ -72,6 +80,8 @@ public:
     ModemSnapshot Current() const;
 
 private:
+    const bool m_bNameFallback;
+    const std::function<void()> m_onNoSpn;
     mutable std::mutex m_mutex;
     ModemSnapshot m_snapshot;
     DeviceEventSink* m_pSink = nullptr;
