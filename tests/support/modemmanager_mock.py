@@ -11,6 +11,9 @@ Mock methods (interface org.freedesktop.DBus.Mock):
   RemoveModem(modem path)
   SetModemState(modem path, state)
   SwapSim(modem path, imsi, spn): a new Sim object takes the old one's place
+  ReplugModem(modem path, imsi, spn) -> new modem path: the modem object goes and a new one
+    with the same equipment identifier and a new Sim object comes, as the real service does
+    when a SIM is swapped in a modem that cannot tell it while running
   SetModemLock(modem path, lock): UnlockRequired (1 none, 2 SIM PIN, 4 SIM PUK); a lock puts
     the modem in state 2 (locked), as the real service does
 '''
@@ -112,3 +115,12 @@ def SetModemLock(_self, path, lock):
     modem.Set(MODEM_IFACE, 'UnlockRequired', dbus.UInt32(lock))
     if lock > 1:
         modem.Set(MODEM_IFACE, 'State', dbus.Int32(2))
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='oss', out_signature='o')
+def ReplugModem(self, path, imsi, spn):
+    modem = dbusmock.get_object(path)
+    equipment_id = modem.Get(MODEM_IFACE, 'EquipmentIdentifier')
+    state = modem.Get(MODEM_IFACE, 'State')
+    RemoveModem(self, path)
+    return _add_modem(self, equipment_id, imsi, spn, state)

@@ -315,11 +315,21 @@ def sim_swap(w):
     w.nm.SetGlobalConnectionState(dbus.UInt32(NM_CONNECTED_GLOBAL))
     w.expect(r'^login +attempt 2$')
     w.expect(r'^progress +\+[0-9.]+s logged in$')
+    # A modem that re-creates its object for a new SIM: gone, found again, and A logs in again.
+    path = w.mm.ReplugModem(path, IMSI_A, 'CMCC')
+    w.expect(r'^event +50083 from the card')
+    w.expect(rf'^modem +found {MODEM_ID} at {path}$')
+    w.expect(rf'^sim +imsi={IMSI_A} spn=CMCC$')
+    w.expect(r'^event +50082 from the card')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
     w.stop_watch()
-    password_a = password_of(w, IMSI_A)
+    logins = [r.split() for r in w.requests() if r.startswith('login ')]
+    password_a, password_b = logins[0][2], password_of(w, IMSI_B)
+    # The new object's SIM is signed in afresh: B's password is refused for A, which registers.
     w.expect_requests(f'register {IMSI_A}', f'login {IMSI_A} {password_a}',
                       f'login {IMSI_B} {password_a}', f'register {IMSI_B}',
-                      f'login {IMSI_B} {password_of(w, IMSI_B)}')
+                      f'login {IMSI_B} {password_b}', f'login {IMSI_A} {password_b}',
+                      f'register {IMSI_A}', f'login {IMSI_A} {password_of(w, IMSI_A)}')
 
 
 def service_restart(w):
