@@ -391,7 +391,7 @@ def locked(w):
 def no_spn(w):
     '''A SIM whose name the service cannot decode (UCS2, or no name file) comes with an empty
     OperatorName: watch says why the login is held; with the host's fallback name (string 11004)
-    the SIM logs in under it.'''
+    the SIM logs in under it, and so it does with its operator named in the --operators table.'''
     w.start_network_service()
     w.start_modem_service()
     w.start_watch()
@@ -408,6 +408,15 @@ def no_spn(w):
     w.stop_watch()
     if any(line.startswith('held') and 'SPN' in line for line in w.watch.text()):
         raise Failed('held for a SPN with the fallback name given')
+    # The operator table names the SIM by its operator identifier, before the fallback name.
+    os.remove(os.path.join(w.work, 'profile', 'strings.ini'))
+    with open(os.path.join(w.work, 'operators.ini'), 'w') as f:
+        f.write(f'[operators]\n{IMSI_A[:5]}=CMCC\n')
+    w.start_watch('--operators', 'operators.ini')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
+    if any(line.startswith('held') and 'SPN' in line for line in w.watch.text()):
+        raise Failed('held for a SPN with the operator named in the table')
 
 
 def cpu_seconds(pid):

@@ -120,6 +120,13 @@ TEST(WatchCardTest, SpnIsGbkCutToTheBufferAndMissingIsError22) {
     withFallback.Update(ready);
     ASSERT_TRUE(withFallback.ReadSpn(buf, sizeof buf, error));
     EXPECT_EQ(std::string(buf), "");
+    // The operator table names it by its MCC and MNC first.
+    ModemSnapshot china = ready;
+    china.operatorId = "46000";
+    WatchCard withTable(true, [&told] { ++told; }, {{"46000", "\xE4\xB8\xAD\xE5\x9B\xBD"}});
+    withTable.Update(china);
+    ASSERT_TRUE(withTable.ReadSpn(buf, sizeof buf, error));
+    EXPECT_EQ(std::string(buf), "\xD6\xD0\xB9\xFA");
     WatchCard without(false, [&told] { ++told; });
     without.Update(ready);
     EXPECT_FALSE(without.ReadSpn(buf, sizeof buf, error));

@@ -186,6 +186,7 @@ void ModemManagerClient::Evaluate() {
         } else if (MMSim* sim = SimOf(chosen, now.simPath)) {
             now.imsi = Text(mm_sim_get_imsi(sim));
             now.spn = Text(mm_sim_get_operator_name(sim));
+            now.operatorId = Text(mm_sim_get_operator_identifier(sim));
             now.status = now.modemState >= MM_MODEM_STATE_ENABLED && !now.imsi.empty()
                              ? ModemStatus::kReady
                              : ModemStatus::kSimNotReady;

@@ -66,6 +66,8 @@ bool WatchCard::ReadSpn(char* buf, size_t size, int32_t& error) {
         error = ErrorOf(m_snapshot);
         if (error != 0) return false;
         spn = m_snapshot.spn;
+        const auto named = m_operators.find(m_snapshot.operatorId);
+        if (spn.empty() && named != m_operators.end()) spn = named->second;
     }
     // The service decodes the SIM's name from GSM 7-bit only: a UCS2 name (most Chinese
     // operators') or a SIM without the file comes empty.

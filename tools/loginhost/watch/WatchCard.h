@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CardSource.h"
+#include "OperatorTable.h"
 
 // Device error codes, as a modem's AT port gives them.
 constexpr int32_t kCardErrorBusy = 14;        // the SIM is not ready yet
@@ -41,6 +42,7 @@ struct ModemSnapshot {
     std::string simPath;
     std::string imsi;
     std::string spn;
+    std::string operatorId;       // the SIM's MCC and MNC
     int32_t modemState = 0;       // the service's modem state number
     uint32_t unlockRequired = 0;  // the service's lock number (1 none, 2 SIM PIN, 4 SIM PUK, ...)
 
@@ -48,7 +50,8 @@ struct ModemSnapshot {
     bool operator==(const ModemSnapshot& o) const {
         return status == o.status && modems == o.modems && modemPath == o.modemPath &&
                equipmentId == o.equipmentId && simPath == o.simPath && imsi == o.imsi &&
-               spn == o.spn && modemState == o.modemState && unlockRequired == o.unlockRequired;
+               spn == o.spn && operatorId == o.operatorId && modemState == o.modemState &&
+               unlockRequired == o.unlockRequired;
     }
     // The same SIM in the same modem, ready both times.
     bool SameCard(const ModemSnapshot& other) const;
@@ -60,12 +63,15 @@ std::vector<int32_t> DeviceEventsBetween(const ModemSnapshot& before, const Mode
 
 class WatchCard : public CardSource {
 public:
-    // bNameFallback: the host has a brand name of its own (string 11004) for a SIM whose name
-    // the service does not give, so that such a SIM reads as a ready one with an empty name,
-    // which the plug-in replaces by that string. onNoSpn: told (on the reading thread) when a
-    // SIM has no name and there is no fallback.
-    explicit WatchCard(bool bNameFallback = false, std::function<void()> onNoSpn = {})
-        : m_bNameFallback(bNameFallback), m_onNoSpn(std::move(onNoSpn)) {}
+    // For a SIM whose name the service does not give: operators names it by its operator
+    // identifier; else bNameFallback says the host has a brand name of its own (string 11004),
+    // so that such a SIM reads as a ready one with an empty name, which the plug-in replaces by
+    // that string. onNoSpn: told (on the reading thread) when neither helps.
+    explicit WatchCard(bool bNameFallback = false, std::function<void()> onNoSpn = {},
+                       OperatorTable operators = {})
+        : m_bNameFallback(bNameFallback),
+          m_onNoSpn(std::move(onNoSpn)),
+          m_operators(std::move(operators)) {}
 
     bool ReadImsi(char* buf, size_t size, int32_t& error) override;
     bool ReadSpn(char* buf, size_t size, int32_t& error) override;
@@ -82,6 +88,7 @@ public:
 private:
     const bool m_bNameFallback;
     const std::function<void()> m_onNoSpn;
+    const OperatorTable m_operators;
     mutable std::mutex m_mutex;
     ModemSnapshot m_snapshot;
     DeviceEventSink* m_pSink = nullptr;

@@ -19,19 +19,22 @@ constexpr unsigned kPollIntervalMs = 100;
 constexpr int32_t kNameFallbackString = 11004;
 
 std::unique_ptr<WatchCard> MakeCard(WatchCard*& pCard, bool bNameFallback,
-                                    std::function<void()> onNoSpn) {
-    auto card = std::make_unique<WatchCard>(bNameFallback, std::move(onNoSpn));
+                                    std::function<void()> onNoSpn, OperatorTable operators) {
+    auto card =
+        std::make_unique<WatchCard>(bNameFallback, std::move(onNoSpn), std::move(operators));
     pCard = card.get();
     return card;
 }
 
 }  // namespace
 
-WatchService::WatchService(HostProfile& profile, HostReport& report, const std::string& modemId)
+WatchService::WatchService(HostProfile& profile, HostReport& report, const std::string& modemId,
+                           OperatorTable operators)
     : m_report(report),
-      m_runner(
-          profile, report,
-          MakeCard(m_pCard, profile.strings.count(kNameFallbackString) > 0, [this] { OnNoSpn(); })),
+      m_runner(profile, report,
+               MakeCard(
+                   m_pCard, profile.strings.count(kNameFallbackString) > 0, [this] { OnNoSpn(); },
+                   std::move(operators))),
       m_net([this](const char* what, int32_t answer) { OnAsked(what, answer); }),
       m_modems(modemId, [this](const ModemSnapshot& now) { OnModem(now); }),
       m_network([this](const NetworkSnapshot& now) { OnNetwork(now); }) {
@@ -113,7 +116,9 @@ void WatchService::OnNoSpn() {
     m_strNoSpnSaid = sim;
     m_report.Record("held",
                     "no SPN from the modem service: the SIM's name is not GSM 7-bit or it has "
-                    "none; give the brand's name as 11004= in strings.ini",
+                    "none; name its operator " +
+                        m_pCard->Current().operatorId +
+                        " in the --operators table, or give a name as 11004= in strings.ini",
                     "\"by\":\"ReadSpn\",\"answer\":" + std::to_string(kCardErrorNoSpn));
 }
 

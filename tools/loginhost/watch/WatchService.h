@@ -24,7 +24,9 @@
 class WatchService {
 public:
     // modemId: the equipment identifier of the modem to use; empty for the first one seen.
-    WatchService(HostProfile& profile, HostReport& report, const std::string& modemId);
+    // operators: brand names by operator identifier for SIMs the service gives no name of.
+    WatchService(HostProfile& profile, HostReport& report, const std::string& modemId,
+                 OperatorTable operators = {});
     ~WatchService();
     WatchService(const WatchService&) = delete;
     WatchService& operator=(const WatchService&) = delete;
