@@ -217,7 +217,9 @@ interrupt-start | interrupt-event | interrupt-wait)
         run_host run.out run --profile profile --json
         wait_for run.out '^event +50082 '
         wait_for norvamts_trace_0.log 'DEVGetSimBrand\(\) time out, try again\.'
+        # A Windows program hears Ctrl+C; Wine ends it outright on SIGTERM.
         signal=TERM
+        [ ${#runner[@]} -gt 0 ] && signal=INT
         ;;
     interrupt-wait)
         start_modem "imsi $IMSI" "spn-gsm CMCC"
