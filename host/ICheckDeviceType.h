@@ -25,6 +25,14 @@ constexpr int32_t DEVICE_ERROR_SIM_BUSY = 14;       // the SIM is not ready yet
 constexpr int32_t DEVICE_ERROR_SPN_NOT_FOUND = 22;  // the SIM has no service-provider name file
 constexpr int32_t DEVICE_ERROR_TIMEOUT = 10003;     // the card did not answer
 constexpr int32_t DEVICE_ERROR_NO_SIM = 10301;      // no SIM inserted (or no card at all)
+// The modem's own error numbers would collide with the server's result codes, so a host turns
+// every other device error into one of these.
+constexpr int32_t DEVICE_ERROR_DEVICE = 10300;         // any other device error
+constexpr int32_t DEVICE_ERROR_SIM_PIN = 10302;        // the SIM waits for its PIN
+constexpr int32_t DEVICE_ERROR_SIM_PUK = 10303;        // the SIM waits for its PUK
+constexpr int32_t DEVICE_ERROR_SIM_FAILURE = 10304;    // the SIM failed, or refused the file read
+constexpr int32_t DEVICE_ERROR_BAD_ANSWER = 10305;     // the device answered what it should not
+constexpr int32_t DEVICE_ERROR_HOST_STOPPING = 10306;  // the host is stopping: no more reads
 
 // A listener for the host's device events. The host calls it on the thread that delivers its
 // device events; pData must not be null (a call with null is ignored) and is not read.

@@ -67,6 +67,18 @@ inline const char* LoginStateText(int32_t code) {
             return "card: time-out";
         case DEVICE_ERROR_NO_SIM:
             return "card: no SIM";
+        case DEVICE_ERROR_DEVICE:
+            return "card: device error";
+        case DEVICE_ERROR_SIM_PIN:
+            return "card: SIM PIN required";
+        case DEVICE_ERROR_SIM_PUK:
+            return "card: SIM PUK required";
+        case DEVICE_ERROR_SIM_FAILURE:
+            return "card: SIM failure";
+        case DEVICE_ERROR_BAD_ANSWER:
+            return "card: unexpected answer";
+        case DEVICE_ERROR_HOST_STOPPING:
+            return "card: the host is stopping";
         case LOGIN_INET_TIMEOUT:
             return "time-out";
         case LOGIN_INET_NAME_NOT_RESOLVED:

@@ -51,8 +51,12 @@ std::string OpenError(const std::string& path, int err) {
 
 struct SerialPort::Impl {
     int fd = -1;
+    bool bExclusive = false;
     ~Impl() {
-        if (fd >= 0) close(fd);
+        if (fd < 0) return;
+        // The mode belongs to the terminal, not to this descriptor: it is left as found.
+        if (bExclusive) ioctl(fd, TIOCNXCL);
+        close(fd);
     }
 };
 
@@ -74,6 +78,13 @@ bool SerialPort::Open(const std::string& path, uint32_t baud, std::string& error
     }
     auto impl = std::make_unique<Impl>();
     impl->fd = fd;
+    // Exclusive mode does not bind root: a port another program (the system's modem service)
+    // holds that way is refused here, or both would talk over it.
+    int exclusive = 0;
+    if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive) {
+        error = OpenError(path, EBUSY);
+        return false;
+    }
     // Programs that share serial ports agree on a lock; the terminal's exclusive mode keeps out
     // those that do not (except root's).
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -97,7 +108,7 @@ bool SerialPort::Open(const std::string& path, uint32_t baud, std::string& error
         error = path + ": cannot be set to raw 8N1: " + std::strerror(errno);
         return false;
     }
-    ioctl(fd, TIOCEXCL);
+    impl->bExclusive = ioctl(fd, TIOCEXCL) == 0;
     tcflush(fd, TCIOFLUSH);
     m_pImpl = std::move(impl);
     return true;

@@ -152,6 +152,34 @@ bool ModemScript::Apply(const std::string& raw, std::string& why) {
             return false;
         }
         results[command] = numbers;
+    } else if (key == "pin") {
+        if (value != "ready" && value != "sim-pin" && value != "sim-puk") {
+            why = "pin takes ready, sim-pin or sim-puk";
+            return false;
+        }
+        pin = value == "ready" ? "READY" : value == "sim-pin" ? "SIM PIN" : "SIM PUK";
+    } else if (key == "cpin-form") {
+        if (value != "blank" && value != "tight" && value != "quoted") {
+            why = "cpin-form takes blank, tight or quoted";
+            return false;
+        }
+        cpinForm = value;
+    } else if (key == "cimi-tag") {
+        return yes(bCimiTag);
+    } else if (key == "crsm-unquoted") {
+        return yes(bCrsmUnquoted);
+    } else if (key == "cr-only") {
+        return yes(bCrOnly);
+    } else if (key == "urc-inside") {
+        return yes(bUrcInside);
+    } else if (key == "verbose-errors") {
+        return yes(bVerbose);
+    } else if (key == "numeric") {
+        return yes(bNumeric);
+    } else if (key == "echo-stuck") {
+        return yes(bEchoStuck);
+    } else if (key == "split") {
+        return yes(bSplit);
     } else if (key == "crsm-status") {
         std::istringstream words(value);
         if (!(words >> crsmStatus1 >> crsmStatus2)) {
@@ -223,6 +251,7 @@ bool ModemSimulator::Plug(std::string& error) {
         m_slave = slave;
         m_bEcho = true;
         m_bCmee = false;
+        m_bNumeric = m_script.bNumeric;
     }
     m_bStop = false;
     m_thread = std::thread([this, master] { Serve(master); });
@@ -300,60 +329,121 @@ void ModemSimulator::Serve(int master) {
     close(master);
 }
 
+namespace {
+
+// The words of a device error, as a modem in verbose mode gives them.
+std::string ErrorName(int number) {
+    switch (number) {
+        case 3:
+            return "operation not allowed";
+        case 10:
+            return "SIM not inserted";
+        case 11:
+            return "SIM PIN required";
+        case 12:
+            return "SIM PUK required";
+        case 13:
+            return "SIM failure";
+        case 14:
+            return "SIM busy";
+        default:
+            return "unknown";
+    }
+}
+
+}  // namespace
+
 void ModemSimulator::Answer(int master, const std::string& command) {
     std::string reply;
     std::function<void(const std::string&)> callback;
+    bool bSplit = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_commands.push_back(command);
         callback = m_onCommand;
         const ModemScript& s = m_script;
-        if (s.bSilent) {
-            reply.clear();
-        } else {
-            if (m_bEcho) reply += command + "\r";
-            for (const std::string& line : s.unsolicited) reply += "\r\n" + line + "\r\n";
-            const std::string name = NameOf(command);
-            int result = 0;
-            auto it = s.results.find(name);
-            if (it != s.results.end()) {
-                size_t& next = m_next[name];
-                result = it->second[std::min(next, it->second.size() - 1)];
-                ++next;
-            }
-            const bool bSimCommand = name == "AT+CIMI" || name == "AT+CPIN" || name == "AT+CRSM";
-            if (result == 0 && bSimCommand && !s.bSim) result = 10;
-            auto ok = [](const std::string& body) {
-                return (body.empty() ? "" : "\r\n" + body + "\r\n") + "\r\nOK\r\n";
-            };
-            if (result < 0) {
-                reply.clear();  // this command is never answered
-            } else if (result > 0) {
-                reply += m_bCmee ? "\r\n+CME ERROR: " + std::to_string(result) + "\r\n"
-                                 : std::string("\r\nERROR\r\n");
-            } else if (command == "AT" || name == "ATZ") {
-                reply += ok("");
-            } else if (command == "ATE0" || command == "ATE1") {
-                m_bEcho = command == "ATE1";
-                reply += ok("");
-            } else if (name == "AT+CMEE") {
-                m_bCmee = command != "AT+CMEE=0";
-                reply += ok("");
-            } else if (name == "AT+CIMI") {
-                reply += ok(s.imsi);
-            } else if (command == "AT+CPIN?") {
-                reply += ok("+CPIN: READY");
-            } else if (command == "AT+CRSM=176,28486,0,0,17") {
-                const bool bFound = s.crsmStatus1 == 144 || s.crsmStatus1 == 145;
-                reply += ok("+CRSM: " + std::to_string(s.crsmStatus1) + "," +
-                            std::to_string(s.crsmStatus2) +
-                            (bFound ? ",\"" + Hex(s.spnFile) + "\"" : ""));
-            } else {
-                reply += "\r\nERROR\r\n";
-            }
-        }
+        bSplit = s.bSplit;
+        if (!s.bSilent) reply = Reply(command);
     }
-    if (!reply.empty()) WriteAll(master, reply);
+    if (bSplit) {
+        // Three bytes a write, each after the one before has gone.
+        for (size_t i = 0; i < reply.size(); i += 3) {
+            WriteAll(master, reply.substr(i, 3));
+            tcdrain(master);
+            usleep(1000);
+        }
+    } else if (!reply.empty()) {
+        WriteAll(master, reply);
+    }
     if (callback) callback(command);
     m_changed.notify_all();
+}
+
+std::string ModemSimulator::Reply(const std::string& command) {
+    const ModemScript& s = m_script;
+    const std::string name = NameOf(command);
+    int result = 0;
+    auto it = s.results.find(name);
+    if (it != s.results.end()) {
+        size_t& next = m_next[name];
+        result = it->second[std::min(next, it->second.size() - 1)];
+        ++next;
+    }
+    if (result < 0) return {};  // this command is never answered
+
+    // Basic commands such as ATE0V1 change the modes first; their result is in the new form.
+    const bool bBasic =
+        command.size() > 2 && (command[2] == 'E' || command[2] == 'V' || command[2] == 'Z');
+    const bool bEchoed = m_bEcho;
+    if (bBasic && result == 0) {
+        for (size_t i = 2; i + 1 < command.size(); ++i) {
+            if (command[i] == 'E') m_bEcho = command[i + 1] == '1' || s.bEchoStuck;
+            if (command[i] == 'V') m_bNumeric = command[i + 1] == '0';
+        }
+    }
+    const std::string end = s.bCrOnly ? "\r" : "\r\n";
+    auto info = [&](const std::string& line) { return m_bNumeric ? line + end : end + line + end; };
+    auto final = [&](const char* words, const char* number) {
+        return m_bNumeric ? std::string(number) + "\r" : end + words + end;
+    };
+    std::string reply = bEchoed ? command + "\r" : "";
+    std::string urcs;
+    for (const std::string& line : s.unsolicited) urcs += info(line);
+    if (!s.bUrcInside) reply += urcs;
+
+    const bool bSimCommand = name == "AT+CIMI" || name == "AT+CPIN" || name == "AT+CRSM";
+    if (result == 0 && bSimCommand && !s.bSim) result = 10;
+    if (result == 0 && (name == "AT+CIMI" || name == "AT+CRSM") && s.pin != "READY")
+        result = s.pin == "SIM PIN" ? 11 : 12;
+    auto ok = [&](const std::string& body) {
+        return (body.empty() ? "" : info(body)) + (s.bUrcInside ? urcs : "") + final("OK", "0");
+    };
+    if (result > 0) {
+        if (s.bVerbose) {
+            reply += info("+CME ERROR: " + ErrorName(result));
+        } else if (m_bCmee) {
+            reply += info("+CME ERROR: " + std::to_string(result));
+        } else {
+            reply += final("ERROR", "4");
+        }
+    } else if (command == "AT" || bBasic) {
+        reply += ok("");
+    } else if (name == "AT+CMEE") {
+        m_bCmee = command != "AT+CMEE=0";
+        reply += ok("");
+    } else if (name == "AT+CIMI") {
+        reply += ok((s.bCimiTag ? "+CIMI: " : "") + s.imsi);
+    } else if (command == "AT+CPIN?") {
+        const std::string state = s.cpinForm == "quoted" ? "\"" + s.pin + "\"" : s.pin;
+        reply += ok((s.cpinForm == "tight" ? "+CPIN:" : "+CPIN: ") + state);
+    } else if (command == "AT+CRSM=176,28486,0,0,17") {
+        const int sw1 = s.crsmStatus1;
+        const bool bFound = sw1 == 0x90 || sw1 == 0x91 || sw1 == 0x92 || sw1 == 0x9F;
+        const std::string data = s.bCrsmUnquoted ? Hex(s.spnFile) : "\"" + Hex(s.spnFile) + "\"";
+        reply += ok("+CRSM: " + std::to_string(sw1) + "," + std::to_string(s.crsmStatus2) +
+                    (bFound ? "," + data : ""));
+    } else {
+        reply += final("ERROR", "4");
+    }
+    return reply;
 }

@@ -25,11 +25,25 @@ struct ModemScript {
     std::map<std::string, std::vector<int>> results;
     int crsmStatus1 = 144;  // the SIM's status words for the SPN file
     int crsmStatus2 = 0;
+    // The forms of other modems.
+    std::string pin = "READY";       // the SIM's state: READY, SIM PIN, SIM PUK
+    std::string cpinForm = "blank";  // +CPIN: READY (blank), +CPIN:READY (tight), "READY" (quoted)
+    bool bCimiTag = false;           // +CIMI: 460...
+    bool bCrsmUnquoted = false;      // +CRSM: 144,0,0180...
+    bool bCrOnly = false;            // lines end in CR alone
+    bool bUrcInside = false;         // unsolicited lines between the answer's lines and its result
+    bool bVerbose = false;           // device errors by name, whatever AT+CMEE says
+    bool bNumeric = false;           // starts in numeric mode (0 for OK) until ATV1
+    bool bEchoStuck = false;         // echoes even after ATE0
+    bool bSplit = false;             // writes its answers a few bytes at a time
 
     // One setting a line, "#" comments:
     //   imsi DIGITS | sim yes|no | silent yes|no | unsolicited LINE
     //   spn-gsm TEXT (ASCII) | spn-ucs2 TEXT (UTF-8) | spn-hex HEX (the whole file)
     //   results COMMAND N,N,...  | crsm-status SW1 SW2
+    //   pin ready|sim-pin|sim-puk | cpin-form blank|tight|quoted
+    //   cimi-tag, crsm-unquoted, cr-only, urc-inside, verbose-errors, numeric, echo-stuck,
+    //   split: yes|no
     // False with "LINE: why".
     bool Parse(const std::string& text, std::string& error);
     // Applies one line.
@@ -65,6 +79,8 @@ public:
 private:
     void Serve(int master);
     void Answer(int master, const std::string& command);
+    // With the lock held: the bytes that answer command, empty for none.
+    std::string Reply(const std::string& command);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -74,6 +90,7 @@ private:
     std::function<void(const std::string&)> m_onCommand;
     bool m_bEcho = true;
     bool m_bCmee = false;
+    bool m_bNumeric = false;
     const std::string m_strLink;
     std::string m_strTerminal;
     int m_slave = -1;  // kept open so the master never sees a hang-up between the host's opens

@@ -11,6 +11,11 @@ Mock methods (interface org.freedesktop.DBus.Mock):
   RemoveModem(modem path)
   SetModemState(modem path, state)
   SwapSim(modem path, imsi, spn): a new Sim object takes the old one's place
+  ReplugModem(modem path, imsi, spn) -> new modem path: the modem object goes and a new one
+    with the same equipment identifier and a new Sim object comes, as the real service does
+    when a SIM is swapped in a modem that cannot tell it while running
+  SetModemLock(modem path, lock): UnlockRequired (1 none, 2 SIM PIN, 4 SIM PUK); a lock puts
+    the modem in state 2 (locked), as the real service does
 '''
 
 import dbus
@@ -66,6 +71,7 @@ def _add_modem(mock, equipment_id, imsi, spn, state):
     mock.AddObject(path, MODEM_IFACE, {
         'Sim': sim,
         'State': dbus.Int32(state),
+        'UnlockRequired': dbus.UInt32(1),
         'EquipmentIdentifier': dbus.String(equipment_id),
         'Manufacturer': dbus.String('Mock'),
         'Model': dbus.String('Data card'),
@@ -101,3 +107,20 @@ def SwapSim(self, path, imsi, spn):
     modem.Set(MODEM_IFACE, 'Sim', _add_sim(self, imsi, spn))
     if old != NO_SIM:
         self.RemoveObject(old)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='ou', out_signature='')
+def SetModemLock(_self, path, lock):
+    modem = dbusmock.get_object(path)
+    modem.Set(MODEM_IFACE, 'UnlockRequired', dbus.UInt32(lock))
+    if lock > 1:
+        modem.Set(MODEM_IFACE, 'State', dbus.Int32(2))
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='oss', out_signature='o')
+def ReplugModem(self, path, imsi, spn):
+    modem = dbusmock.get_object(path)
+    equipment_id = modem.Get(MODEM_IFACE, 'EquipmentIdentifier')
+    state = modem.Get(MODEM_IFACE, 'State')
+    RemoveModem(self, path)
+    return _add_modem(self, equipment_id, imsi, spn, state)

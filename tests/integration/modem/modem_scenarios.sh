@@ -41,6 +41,9 @@ start_modem() {
     wait_for modem.out '^port '
 }
 
+# since T0: seconds from T0 (date +%s.%N) to now, for the figures a scenario prints.
+since() { awk -v t0="$1" -v t1="$(date +%s.%N)" 'BEGIN { printf "%.2f", t1 - t0 }'; }
+
 port="$work/ttyModem"
 if [ ${#runner[@]} -gt 0 ]; then
     ln -sfn "$work/ttyModem" "${WINEPREFIX:-$HOME/.wine}/dosdevices/com5"
@@ -144,16 +147,97 @@ SCRIPT
     [ "$(cat events)" = "50082 50083 50082 " ] || fail "the card's events: $(cat events)"
     ;;
 silent)
-    # A modem that answers nothing yet: every read ends with the time-out (10003), which the
-    # plug-in retries; once the modem answers, 50082 and the login follow.
-    start_modem "imsi $IMSI" "spn-gsm CMCC" "silent yes"
+    # The wrong port of the modem (a diagnostics or GPS one) answers nothing: the host says so
+    # within seconds and loads nothing.
+    start_modem "imsi $IMSI" "silent yes"
+    t0=$(date +%s.%N)
+    run_host run.out run --profile profile --json
+    host_done run.out
+    echo "figure: the clear error came $(since "$t0") s after the start"
+    [ "$status" -eq 2 ] || fail "exit status $status, not 2"
+    grep -qE 'card\.ini: .*: no answer to AT \(not the AT port\?\)' run.out.err ||
+        fail "no clear message"
+    grep -q '^plugin ' run.out.txt && fail "the plug-in was loaded"
+    [ "$(grep -c '^< AT$' modem.out)" -ge 1 ] || fail "no AT asked"
+    ;;
+mute)
+    # The port answered at start, then the SIM's file reads go unanswered twice: each ends with
+    # the time-out (10003), which the plug-in retries, and the login follows.
+    start_modem "imsi $IMSI" "spn-gsm CMCC" "results AT+CRSM -1,-1,0"
     run_host run.out run --profile profile --json --timeout 60
-    wait_for norvamts_trace_0.log 'DEVGetSimBrand\(\) time out, try again\.'
-    grep -q '^event ' run.out && fail "a device event from a silent modem"
-    echo "silent no" >&7
     host_done run.out
     expect_login run.out "$IMSI"
+    grep -q 'DEVGetSimBrand() time out, try again.' norvamts_trace_0.log || fail "no retry traced"
     grep -qE '^event +50082 from the card to 1 listener\(s\)$' run.out.txt || fail "no card event"
+    ;;
+forms)
+    # A modem that answers as other makers' do: tight and quoted forms, tagged IMSI, unquoted
+    # file data, CR-only line ends, unsolicited lines inside answers, numeric mode at start,
+    # echo it keeps, verbose errors and writes a few bytes at a time.
+    start_modem "imsi $IMSI" "spn-gsm CMCC" "cpin-form tight" "cimi-tag yes" "crsm-unquoted yes" \
+        "cr-only yes" "urc-inside yes" "unsolicited ^RSSI:17" "numeric yes" "echo-stuck yes" \
+        "verbose-errors yes" "results AT+CRSM 14,0" "split yes"
+    run_host run.out run --profile profile --json --timeout 30
+    host_done run.out
+    expect_login run.out "$IMSI"
+    grep -qxF 'skin      simtype=3 name=CMCC' run.out.txt || fail "no skin switch to the brand"
+    grep -q 'DEVGetSimBrand() sim busy, try again.' norvamts_trace_0.log ||
+        fail "the named busy error was not retried"
+    ;;
+locked)
+    # A SIM that asks for its PIN: no card event, the reason said once, and the plug-in told the
+    # host's own code, not one that reads as the server's.
+    start_modem "imsi $IMSI" "spn-gsm CMCC" "pin sim-pin"
+    printf 'start-login\nwait-trace 20 strSimTypeID equal\nsleep 5\nexpect login false\n' \
+        >run.script
+    run_host run.out run --profile profile --script run.script --json
+    host_done run.out
+    [ "$status" -eq 1 ] || fail "exit status $status, not 1"
+    grep -q 'expect    FAILED' run.out.txt && fail "an expectation of the script failed"
+    grep -q '^event ' run.out.txt && fail "a device event for a locked SIM"
+    [ "$(grep -cE '^card +SIM PIN required: ' run.out.txt)" -eq 1 ] || fail "the reason not said once"
+    grep -qE '^progress +\+[0-9.]+s state 10302 \(card: SIM PIN required\)$' run.out.txt ||
+        fail "the plug-in was not told 10302"
+    grep -q 'server' run.out.txt && fail "a device error read as the server's"
+    [ "$(logins)" -eq 0 ] || fail "a login with a locked SIM"
+    ;;
+interrupt-start | interrupt-event | interrupt-wait)
+    # SIGINT or SIGTERM ends the host at once wherever it is: while the plug-in retries a read
+    # that never ends as the login object is made, while it does so for a card event, or while
+    # the host waits.
+    case "$scenario" in
+    interrupt-start)
+        start_modem "imsi $IMSI" "spn-gsm CMCC" "results AT+CRSM -1"
+        run_host run.out run --profile profile --json
+        wait_for norvamts_trace_0.log 'DEVGetSimBrand\(\) time out, try again\.'
+        signal=INT
+        ;;
+    interrupt-event)
+        start_modem "imsi $IMSI" "spn-gsm CMCC" "results AT+CRSM 0,-1"
+        run_host run.out run --profile profile --json
+        wait_for run.out '^event +50082 '
+        wait_for norvamts_trace_0.log 'DEVGetSimBrand\(\) time out, try again\.'
+        # A Windows program hears Ctrl+C; Wine ends it outright on SIGTERM.
+        signal=TERM
+        [ ${#runner[@]} -gt 0 ] && signal=INT
+        ;;
+    interrupt-wait)
+        start_modem "imsi $IMSI" "spn-gsm CMCC"
+        printf 'wait-event 50082\nstart-login\nwait-login 20\nsleep 600\n' >run.script
+        run_host run.out run --profile profile --script run.script --json
+        wait_for run.out '^wait +logged in '
+        signal=INT
+        ;;
+    esac
+    t0=$(date +%s.%N)
+    kill -$signal "$host_pid"
+    host_done run.out
+    echo "figure: $scenario: SIG$signal to exit $(since "$t0") s"
+    grep -q 'interrupted' run.out.txt run.out.err || fail "the interrupt not said"
+    if [ "$scenario" = interrupt-wait ]; then
+        grep -qx 'stop      interrupted' run.out.txt || fail "the interrupt not reported"
+        grep -qx 'shutdown  OnDestroy, Release' run.out.txt || fail "no clean shutdown"
+    fi
     ;;
 held)
     # Another program holds the port: the host says so and loads nothing.

@@ -30,6 +30,7 @@ MOCK_IFACE = 'org.freedesktop.DBus.Mock'
 MM_MOCK = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'support',
                        'modemmanager_mock.py')
 MODEM_DISABLED, MODEM_REGISTERED, NM_CONNECTING, NM_CONNECTED_GLOBAL = 3, 8, 40, 70
+MODEM_LOCK_NONE, MODEM_LOCK_SIM_PIN, MODEM_LOCK_SIM_PUK = 1, 2, 4
 NM_CONNECTIVITY_NONE, NM_CONNECTIVITY_FULL = 1, 4
 
 
@@ -254,7 +255,8 @@ def appear_and_return(w):
     w.expect(r'^progress +\+[0-9.]+s logged in$')
     # Disabled, the modem's SIM is no card; enabled again, it is.
     w.mm.SetModemState(path, MODEM_DISABLED)
-    w.expect(rf'^sim +not ready, modem state {MODEM_DISABLED} \(device error 14\)$')
+    w.expect(r'^sim +not ready, modem disabled \(the desktop.s mobile-broadband switch is off\?\) '
+             r'\(device error 14\)$')
     w.expect(r'^event +50083 from the card')
     w.expect(r'^progress +\+[0-9.]+s not logged in$')
     w.mm.SetModemState(path, MODEM_REGISTERED)
@@ -313,11 +315,21 @@ def sim_swap(w):
     w.nm.SetGlobalConnectionState(dbus.UInt32(NM_CONNECTED_GLOBAL))
     w.expect(r'^login +attempt 2$')
     w.expect(r'^progress +\+[0-9.]+s logged in$')
+    # A modem that re-creates its object for a new SIM: gone, found again, and A logs in again.
+    path = w.mm.ReplugModem(path, IMSI_A, 'CMCC')
+    w.expect(r'^event +50083 from the card')
+    w.expect(rf'^modem +found {MODEM_ID} at {path}$')
+    w.expect(rf'^sim +imsi={IMSI_A} spn=CMCC$')
+    w.expect(r'^event +50082 from the card')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
     w.stop_watch()
-    password_a = password_of(w, IMSI_A)
+    logins = [r.split() for r in w.requests() if r.startswith('login ')]
+    password_a, password_b = logins[0][2], password_of(w, IMSI_B)
+    # The new object's SIM is signed in afresh: B's password is refused for A, which registers.
     w.expect_requests(f'register {IMSI_A}', f'login {IMSI_A} {password_a}',
                       f'login {IMSI_B} {password_a}', f'register {IMSI_B}',
-                      f'login {IMSI_B} {password_of(w, IMSI_B)}')
+                      f'login {IMSI_B} {password_b}', f'login {IMSI_A} {password_b}',
+                      f'register {IMSI_A}', f'login {IMSI_A} {password_of(w, IMSI_A)}')
 
 
 def service_restart(w):
@@ -346,6 +358,65 @@ def service_restart(w):
     said = [json.loads(line) for line in w.watch.text()]
     if sum(1 for r in said if r['what'] == 'network' and r.get('state') == 'no-service') != 1:
         raise Failed('the missing network service was not said exactly once')
+
+
+def locked(w):
+    '''A modem whose SIM waits for its PIN, then its PUK: watch says what to do, no card event
+    goes out and the plug-in is told the host's own codes; unlocked, the SIM logs in.'''
+    w.start_network_service()
+    w.start_modem_service()
+    w.start_watch()
+    w.expect(r'^modem +none \(device error 10301\); waiting for one$')
+    path = w.mm.AddModem(MODEM_ID, IMSI_A, 'CMCC', MODEM_REGISTERED)
+    w.mm.SetModemLock(path, MODEM_LOCK_SIM_PIN)
+    w.expect(r'^sim +SIM PIN required: unlock it in the desktop.s prompt or with mmcli -i [0-9]+ '
+             r'--pin=\.\.\. \(device error 10302\)$')
+    w.mm.SetModemLock(path, MODEM_LOCK_SIM_PUK)
+    w.expect(r'^sim +SIM PUK required: unlock it with mmcli -i [0-9]+ --puk=\.\.\. --pin=NEW '
+             r'\(device error 10303\)$')
+    w.mm.SetModemLock(path, MODEM_LOCK_NONE)
+    w.expect(r'^sim +not ready, modem locked \(device error 14\)$')
+    w.mm.SetModemState(path, MODEM_REGISTERED)
+    w.expect(rf'^sim +imsi={IMSI_A} spn=CMCC$')
+    w.expect(r'^event +50082 from the card to 1 listener\(s\)$')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
+    lines = w.watch.text()
+    first_event = next(i for i, line in enumerate(lines) if line.startswith('event'))
+    ready = next(i for i, line in enumerate(lines) if line.startswith('sim') and 'imsi=' in line)
+    if first_event < ready:
+        raise Failed('a card event before the SIM was unlocked')
+
+
+def no_spn(w):
+    '''A SIM whose name the service cannot decode (UCS2, or no name file) comes with an empty
+    OperatorName: watch says why the login is held; with the host's fallback name (string 11004)
+    the SIM logs in under it, and so it does with its operator named in the --operators table.'''
+    w.start_network_service()
+    w.start_modem_service()
+    w.start_watch()
+    w.mm.AddModem(MODEM_ID, IMSI_A, '', MODEM_REGISTERED)
+    w.expect(rf'^sim +imsi={IMSI_A} spn=$')
+    w.expect(r'^held +no SPN from the modem service: ')
+    w.stop_watch()
+    if w.requests():
+        raise Failed(f'requests without a brand: {w.requests()}')
+    with open(os.path.join(w.work, 'profile', 'strings.ini'), 'w') as f:
+        f.write('11004=CMCC\n')
+    w.start_watch()
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
+    if any(line.startswith('held') and 'SPN' in line for line in w.watch.text()):
+        raise Failed('held for a SPN with the fallback name given')
+    # The operator table names the SIM by its operator identifier, before the fallback name.
+    os.remove(os.path.join(w.work, 'profile', 'strings.ini'))
+    with open(os.path.join(w.work, 'operators.ini'), 'w') as f:
+        f.write(f'[operators]\n{IMSI_A[:5]}=CMCC\n')
+    w.start_watch('--operators', 'operators.ini')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
+    if any(line.startswith('held') and 'SPN' in line for line in w.watch.text()):
+        raise Failed('held for a SPN with the operator named in the table')
 
 
 def cpu_seconds(pid):
@@ -399,6 +470,8 @@ SCENARIOS = {
     'network-holds': network_holds,
     'sim-swap': sim_swap,
     'service-restart': service_restart,
+    'locked': locked,
+    'no-spn': no_spn,
     'measure': measure,
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "AtReplies.h"
 #include "ModemCard.h"
 
 namespace {
@@ -20,11 +21,22 @@ TEST(AtChannel, LinesToReplyToDeviceError) {
          F::kOk,
          0,
          {"460001234567890"}},
+        // Numeric mode: 0 is OK, 4 is ERROR.
+        {{"+CIMI: 460001234567890", "0"}, F::kOk, 0, {"+CIMI: 460001234567890"}},
+        {{"4"}, F::kError, modem_error::kBadAnswer, {}},
         {{"RING", "+CME ERROR: 14"}, F::kCmeError, modem_error::kSimBusy, {}},
         {{"+CME ERROR: 10"}, F::kCmeError, modem_error::kNoSim, {}},
-        {{"+CME ERROR: 515"}, F::kCmeError, 515, {}},
-        {{"+CMS ERROR: 310"}, F::kCmeError, 310, {}},
-        {{"+CME ERROR: SIM busy"}, F::kError, modem_error::kBadAnswer, {}},
+        {{"+CME ERROR: 11"}, F::kCmeError, modem_error::kSimPin, {}},
+        {{"+CME ERROR: 12"}, F::kCmeError, modem_error::kSimPuk, {}},
+        {{"+CME ERROR: 13"}, F::kCmeError, modem_error::kSimFailure, {}},
+        // The modem's other numbers are no server's result codes.
+        {{"+CME ERROR: 3"}, F::kCmeError, modem_error::kDeviceError, {}},
+        {{"+CMS ERROR: 310"}, F::kCmeError, modem_error::kDeviceError, {}},
+        // Verbose errors by their names.
+        {{"+CME ERROR: SIM busy"}, F::kCmeError, modem_error::kSimBusy, {}},
+        {{"+CME ERROR: SIM not inserted"}, F::kCmeError, modem_error::kNoSim, {}},
+        {{"+CME ERROR: sim pin required "}, F::kCmeError, modem_error::kSimPin, {}},
+        {{"+CME ERROR: something odd"}, F::kCmeError, modem_error::kDeviceError, {}},
         {{"ERROR"}, F::kError, modem_error::kBadAnswer, {}},
         {{"+CRSM: 144,0,\"00\"", "^BOOT:1,0", "+CGEV: ME DETACH"},
          F::kNoAnswer,
@@ -48,6 +60,64 @@ TEST(AtChannel, LinesToReplyToDeviceError) {
     AtReply gone;
     gone.final = F::kGone;
     EXPECT_EQ(DeviceErrorOf(gone), modem_error::kNoAnswer);
+}
+
+std::vector<std::string> LinesOf(AtLineReader& reader, const std::vector<std::string>& pieces) {
+    std::vector<std::string> lines;
+    for (const std::string& piece : pieces) {
+        reader.Feed(piece);
+        for (std::string line; reader.Next(line);) lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(AtLineReader, SplitsWritesAndEndingsAndDropsOverlongLines) {
+    AtLineReader reader;
+    EXPECT_EQ(LinesOf(reader, {"\r\n+CI", "MI: 4600", "01\r", "\rOK", "\r"}),
+              (std::vector<std::string>{"", "", "+CIMI: 460001", "", "OK"}));
+    // A device streaming without line ends: the line is dropped, the next one is read.
+    const std::string junk(AtLineReader::kMaxLine + 1, 'x');
+    EXPECT_EQ(LinesOf(reader, {junk, junk, "tail\r\nOK\r\n"}),
+              (std::vector<std::string>{"", "OK", ""}));
+    const std::string longest(AtLineReader::kMaxLine, 'y');
+    EXPECT_EQ(LinesOf(reader, {longest, "\r"}), std::vector<std::string>{longest});
+}
+
+TEST(AtReplies, FormsOfRealModems) {
+    std::string state;
+    for (const char* line : {"+CPIN: READY", "+CPIN:READY", "+CPIN: \"READY\"", "+cpin: ready"}) {
+        EXPECT_TRUE(ParseCpin(line, state)) << line;
+        EXPECT_EQ(state, "READY") << line;
+    }
+    EXPECT_TRUE(ParseCpin("+CPIN: SIM PIN", state));
+    EXPECT_EQ(state, "SIM PIN");
+    EXPECT_FALSE(ParseCpin("+CPIN:", state));
+    EXPECT_FALSE(ParseCpin("READY", state));
+
+    std::string imsi;
+    for (const char* line : {"460001234567890", "+CIMI: 460001234567890", "+CIMI:460001234567890",
+                             "\"460001234567890\""}) {
+        EXPECT_TRUE(ParseImsi(line, imsi)) << line;
+        EXPECT_EQ(imsi, "460001234567890") << line;
+    }
+    for (const char* line : {"12345", "4600012345678901", "46000123456789A", "+CIMI: "}) {
+        EXPECT_FALSE(ParseImsi(line, imsi)) << line;
+    }
+
+    int sw1 = 0, sw2 = 0;
+    std::string data;
+    EXPECT_TRUE(ParseCrsm("+CRSM: 144,0,\"0143\"", sw1, sw2, data));
+    EXPECT_EQ(data, "0143");
+    EXPECT_TRUE(ParseCrsm("+CRSM:145,2,0143 ", sw1, sw2, data));
+    EXPECT_EQ(sw1, 145);
+    EXPECT_EQ(sw2, 2);
+    EXPECT_EQ(data, "0143");
+    EXPECT_TRUE(ParseCrsm("+CRSM: 106,130", sw1, sw2, data));
+    EXPECT_EQ(data, "");
+    EXPECT_FALSE(ParseCrsm("+CRSM: 144", sw1, sw2, data));
+    EXPECT_FALSE(ParseCrsm("+CRSM: 999,0", sw1, sw2, data));
+    for (int ok : {0x90, 0x91, 0x92, 0x9F}) EXPECT_TRUE(CrsmSucceeded(ok)) << ok;
+    for (int bad : {0x6A, 0x94, 0x98, 0x6F}) EXPECT_FALSE(CrsmSucceeded(bad)) << bad;
 }
 
 }  // namespace

@@ -33,6 +33,12 @@ ModemSnapshot Card(ModemStatus status, const std::string& imsi = "",
 const std::string kImsiA = "460001234567890";
 const std::string kImsiB = "460009876543210";
 
+ModemSnapshot Locked(uint32_t lock) {
+    ModemSnapshot s = Card(ModemStatus::kSimNotReady, kImsiA);
+    s.unlockRequired = lock;
+    return s;
+}
+
 // Reads the card inside the event, as the plug-in does (ReGetATIMSI on 50082 and 50083).
 class ReadingSink : public DeviceEventSink {
 public:
@@ -54,9 +60,15 @@ TEST(WatchCardTest, ReadsAnswerWhatTheServiceSays) {
         ModemSnapshot snapshot;
         int32_t error;  // of both reads
     } cases[] = {
-        {Card(ModemStatus::kNoService), 10003}, {Card(ModemStatus::kNoModem), 10301},
-        {Card(ModemStatus::kNoSim), 10301},     {Card(ModemStatus::kSimNotReady, kImsiA), 14},
+        {Card(ModemStatus::kNoService), 10003},
+        {Card(ModemStatus::kNoModem), 10301},
+        {Card(ModemStatus::kNoSim), 10301},
+        {Card(ModemStatus::kSimNotReady, kImsiA), 14},
         {Card(ModemStatus::kReady, kImsiA), 0},
+        // A locked SIM is no busy one the plug-in should retry.
+        {Locked(kModemLockSimPin), 10302},
+        {Locked(kModemLockSimPuk), 10303},
+        {Locked(kModemLockNone), 14},
     };
     for (const auto& c : cases) {
         WatchCard card;
@@ -81,8 +93,17 @@ TEST(WatchCardTest, SpnIsGbkCutToTheBufferAndMissingIsError22) {
     card.Update(ready);
     char buf[8];
     int32_t error = 0;
+    // GBK cut between characters: three of them in 7 bytes, never half of the fourth.
     ASSERT_TRUE(card.ReadSpn(buf, sizeof buf, error));
-    EXPECT_EQ(std::string(buf), "\xD6\xD0\xB9\xFA\xD2\xC6\xB6");  // GBK, 7 bytes and the zero
+    EXPECT_EQ(std::string(buf), "\xD6\xD0\xB9\xFA\xD2\xC6");
+    // A letter GBK lacks is '?', never its UTF-8 bytes.
+    ready.spn =
+        "Movistar Espa\xC3\xB1"
+        "a";
+    card.Update(ready);
+    char wide[MTS_SPN_BUFFER_SIZE];
+    ASSERT_TRUE(card.ReadSpn(wide, sizeof wide, error));
+    EXPECT_EQ(std::string(wide), "Movistar Espa?a");
     char imsi[6];
     ASSERT_TRUE(card.ReadImsi(imsi, sizeof imsi, error));
     EXPECT_EQ(std::string(imsi), "46000");
@@ -91,6 +112,26 @@ TEST(WatchCardTest, SpnIsGbkCutToTheBufferAndMissingIsError22) {
     card.Update(ready);
     EXPECT_FALSE(card.ReadSpn(buf, sizeof buf, error));
     EXPECT_EQ(error, 22);
+
+    // No name from the service: the host's fallback name stands in (the plug-in takes it for an
+    // empty one); without one, the reader is told why the read fails.
+    int told = 0;
+    WatchCard withFallback(true, [&told] { ++told; });
+    withFallback.Update(ready);
+    ASSERT_TRUE(withFallback.ReadSpn(buf, sizeof buf, error));
+    EXPECT_EQ(std::string(buf), "");
+    // The operator table names it by its MCC and MNC first.
+    ModemSnapshot china = ready;
+    china.operatorId = "46000";
+    WatchCard withTable(true, [&told] { ++told; }, {{"46000", "\xE4\xB8\xAD\xE5\x9B\xBD"}});
+    withTable.Update(china);
+    ASSERT_TRUE(withTable.ReadSpn(buf, sizeof buf, error));
+    EXPECT_EQ(std::string(buf), "\xD6\xD0\xB9\xFA");
+    WatchCard without(false, [&told] { ++told; });
+    without.Update(ready);
+    EXPECT_FALSE(without.ReadSpn(buf, sizeof buf, error));
+    EXPECT_EQ(error, 22);
+    EXPECT_EQ(told, 1);
 }
 
 TEST(WatchCardTest, EventsFollowTheReadyCard) {

@@ -3,13 +3,49 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "AtReplies.h"
+
 namespace {
+
+// How long one wait for input lasts at most, so that a cancel is seen soon.
+constexpr int kReadSliceMs = 100;
 
 bool StartsWith(const std::string& s, const char* prefix) {
     return s.rfind(prefix, 0) == 0;
 }
 
+std::string Trimmed(const std::string& s) {
+    const size_t first = s.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
 }  // namespace
+
+void AtLineReader::Feed(const std::string& bytes) {
+    m_pending += bytes;
+}
+
+bool AtLineReader::Next(std::string& line) {
+    for (;;) {
+        const size_t end = m_pending.find_first_of("\r\n", m_scanned);
+        if (end == std::string::npos) {
+            m_scanned = m_pending.size();
+            if (m_pending.size() > kMaxLine) {
+                m_pending.clear();
+                m_scanned = 0;
+                m_bDropping = true;
+            }
+            return false;
+        }
+        const bool bDropped = m_bDropping || end > kMaxLine;
+        m_bDropping = false;
+        if (!bDropped) line = m_pending.substr(0, end);
+        m_pending.erase(0, end + 1);
+        m_scanned = 0;
+        if (!bDropped) return true;
+    }
+}
 
 bool IsUnsolicited(const std::string& line) {
     static const char* const kPrefixes[] = {
@@ -21,27 +57,29 @@ bool IsUnsolicited(const std::string& line) {
                        [&](const char* p) { return StartsWith(line, p); });
 }
 
-bool TakeLine(const std::string& line, const std::string& command, AtReply& reply) {
+bool TakeLine(const std::string& raw, const std::string& command, AtReply& reply) {
+    const std::string line = Trimmed(raw);
     if (line.empty() || line == command || IsUnsolicited(line)) return false;
-    if (line == "OK") {
+    // A modem in numeric mode answers 0 for OK and 4 for ERROR.
+    if (line == "OK" || line == "0") {
         reply.final = AtReply::Final::kOk;
         return true;
     }
-    if (line == "ERROR" || line == "COMMAND NOT SUPPORT") {
+    if (line == "ERROR" || line == "4" || line == "COMMAND NOT SUPPORT") {
         reply.final = AtReply::Final::kError;
         return true;
     }
     for (const char* prefix : {"+CME ERROR:", "+CMS ERROR:"}) {
         if (!StartsWith(line, prefix)) continue;
-        const std::string number = line.substr(std::char_traits<char>::length(prefix));
+        const std::string number = Trimmed(line.substr(std::char_traits<char>::length(prefix)));
         char* end = nullptr;
         const long n = std::strtol(number.c_str(), &end, 10);
-        // A device in verbose mode names the error instead: it counts as a plain error.
-        if (end == number.c_str() || n < 0 || n > 65535) {
-            reply.final = AtReply::Final::kError;
-        } else {
-            reply.final = AtReply::Final::kCmeError;
+        reply.final = AtReply::Final::kCmeError;
+        if (end != number.c_str() && *end == '\0' && n >= 0 && n <= 65535) {
             reply.cme = static_cast<int>(n);
+        } else {
+            // A device in verbose mode names the error instead.
+            reply.cme = CmeNumberOfText(number);
         }
         return true;
     }
@@ -51,6 +89,10 @@ bool TakeLine(const std::string& line, const std::string& command, AtReply& repl
 
 AtReply AtChannel::Command(const std::string& command, Clock::time_point deadline) {
     AtReply reply;
+    if (Cancelled()) {
+        reply.final = AtReply::Final::kCancelled;
+        return reply;
+    }
     // An answer that came too late for the command before must not pass for this one's.
     m_port.DropInput();
     const int writeMs = static_cast<int>(std::max<int64_t>(
@@ -59,7 +101,8 @@ AtReply AtChannel::Command(const std::string& command, Clock::time_point deadlin
         reply.final = AtReply::Final::kGone;
         return reply;
     }
-    std::string pending;
+    AtLineReader reader;
+    std::string bytes;
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -67,13 +110,17 @@ AtReply AtChannel::Command(const std::string& command, Clock::time_point deadlin
             reply.final = AtReply::Final::kNoAnswer;
             return reply;
         }
-        if (!m_port.Read(pending, static_cast<int>(left))) {
+        if (Cancelled()) {
+            reply.final = AtReply::Final::kCancelled;
+            return reply;
+        }
+        bytes.clear();
+        if (!m_port.Read(bytes, static_cast<int>(std::min<int64_t>(left, kReadSliceMs)))) {
             reply.final = AtReply::Final::kGone;
             return reply;
         }
-        for (size_t end; (end = pending.find_first_of("\r\n")) != std::string::npos;) {
-            const std::string line = pending.substr(0, end);
-            pending.erase(0, end + 1);
+        reader.Feed(bytes);
+        for (std::string line; reader.Next(line);) {
             if (TakeLine(line, command, reply)) return reply;
         }
     }

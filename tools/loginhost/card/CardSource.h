@@ -5,12 +5,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Tells the host of device changes; the host forwards them to the plug-in's listeners.
 class DeviceEventSink {
 public:
     virtual ~DeviceEventSink() = default;
     virtual void OnDeviceEvent(int32_t code) = 0;  // 50082 card ready, 50083 card gone/changed
+    // Why the card is not reported ready although it is there (a locked SIM), said once.
+    virtual void OnCardNote(const std::string& text) { (void)text; }
 };
 
 // Where the data card behind MTSComm comes from. Safe to call from any thread.
@@ -26,4 +29,6 @@ public:
     // A source that watches a real device reports its changes to sink from Start until Stop.
     virtual void Start(DeviceEventSink& sink) { (void)sink; }
     virtual void Stop() {}
+    // From now on every read fails at once with a final error: the host is stopping.
+    virtual void Cancel() {}
 };

@@ -1,8 +1,10 @@
 #include "ModemCard.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "AtReplies.h"
 #include "SimSpn.h"
 
 namespace {
@@ -26,38 +28,19 @@ bool HexBytes(const std::string& hex, std::vector<uint8_t>& bytes) {
     return true;
 }
 
-bool IsImsi(const std::string& text) {
-    return text.size() >= 6 && text.size() <= 15 &&
-           text.find_first_not_of("0123456789") == std::string::npos;
-}
-
 void Fill(const std::string& text, char* buf, size_t size) {
     const size_t n = std::min(text.size(), size - 1);
     std::memcpy(buf, text.data(), n);
     buf[n] = '\0';
 }
 
-// "+CRSM: 144,0,"0180..."": status words and data; false when the line is not one.
-bool ParseCrsm(const std::string& line, int& sw1, int& sw2, std::string& data) {
-    const char prefix[] = "+CRSM:";
-    if (line.rfind(prefix, 0) != 0) return false;
-    const char* p = line.c_str() + sizeof prefix - 1;
-    char* end = nullptr;
-    sw1 = static_cast<int>(std::strtol(p, &end, 10));
-    if (end == p || *end != ',') return false;
-    p = end + 1;
-    sw2 = static_cast<int>(std::strtol(p, &end, 10));
-    if (end == p) return false;
-    data.clear();
-    if (*end == ',') {
-        std::string rest = end + 1;
-        rest.erase(0, rest.find_first_not_of(' '));
-        if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') {
-            rest = rest.substr(1, rest.size() - 2);
-        }
-        data = rest;
-    }
-    return true;
+// What a locked SIM needs, for the line that says why no card event comes.
+std::string LockNote(int32_t code, const std::string& state) {
+    const std::string what = code == modem_error::kSimPuk   ? "SIM PUK required"
+                             : code == modem_error::kSimPin ? "SIM PIN required"
+                                                            : "the modem is locked (" + state + ")";
+    return what + ": no card-ready event until it is unlocked (AT+CPIN=\"...\" on the port, or " +
+           "the modem's own program)";
 }
 
 }  // namespace
@@ -65,10 +48,25 @@ bool ParseCrsm(const std::string& line, int& sw1, int& sw2, std::string& data) {
 int32_t DeviceErrorOf(const AtReply& reply) {
     switch (reply.final) {
         case AtReply::Final::kCmeError:
-            return reply.cme == 10 ? modem_error::kNoSim : reply.cme;
+            switch (reply.cme) {
+                case 10:
+                    return modem_error::kNoSim;
+                case 11:
+                    return modem_error::kSimPin;
+                case 12:
+                    return modem_error::kSimPuk;
+                case 13:
+                    return modem_error::kSimFailure;
+                case 14:
+                    return modem_error::kSimBusy;
+                default:
+                    return modem_error::kDeviceError;
+            }
         case AtReply::Final::kNoAnswer:
         case AtReply::Final::kGone:
             return modem_error::kNoAnswer;
+        case AtReply::Final::kCancelled:
+            return modem_error::kStopping;
         case AtReply::Final::kError:
         case AtReply::Final::kOk:
             break;
@@ -76,12 +74,45 @@ int32_t DeviceErrorOf(const AtReply& reply) {
     return modem_error::kBadAnswer;
 }
 
+bool ProbeAtPort(const std::string& port, uint32_t baud, std::chrono::milliseconds limit,
+                 std::string& why) {
+    SerialPort serial;
+    if (!serial.Open(port, baud, why)) return false;
+    // A modem just plugged in may miss the first: ask again until the limit.
+    constexpr int kTries = 3;
+    const auto end = AtChannel::Clock::now() + limit;
+    for (int i = 1; i <= kTries; ++i) {
+        const auto deadline =
+            AtChannel::Clock::now() + (end - AtChannel::Clock::now()) / (kTries - i + 1);
+        const AtReply reply = AtChannel(serial).Command("AT", deadline);
+        if (reply.final == AtReply::Final::kGone) {
+            why = port + ": gone while asked AT";
+            return false;
+        }
+        // Any final result is an answer: a port that says ERROR is an AT port all the same.
+        if (reply.final != AtReply::Final::kNoAnswer) return true;
+    }
+    why = port + ": no answer to AT (not the AT port?)";
+    return false;
+}
+
 ModemCard::ModemCard(ModemOptions options) : m_options(std::move(options)) {}
 
 ModemCard::PortLock::PortLock(ModemCard& card, Clock::time_point deadline) : m_card(card) {
     std::unique_lock<std::mutex> lock(card.m_portMutex);
-    m_bHeld = card.m_portFree.wait_until(lock, deadline, [&card] { return !card.m_bPortBusy; });
-    if (m_bHeld) card.m_bPortBusy = true;
+    // First come, first served: a reader that asks again and again must not shut out the checks.
+    const uint64_t ticket = card.m_nNextTicket++;
+    card.m_waiting.push_back(ticket);
+    m_bHeld = card.m_portFree.wait_until(lock, deadline, [&card, ticket] {
+        return !card.m_bPortBusy && card.m_waiting.front() == ticket;
+    });
+    card.m_waiting.erase(std::find(card.m_waiting.begin(), card.m_waiting.end(), ticket));
+    if (m_bHeld) {
+        card.m_bPortBusy = true;
+    } else {
+        lock.unlock();
+        card.m_portFree.notify_all();  // the one behind may be first now
+    }
 }
 
 ModemCard::PortLock::~PortLock() {
@@ -90,7 +121,7 @@ ModemCard::PortLock::~PortLock() {
         std::lock_guard<std::mutex> lock(m_card.m_portMutex);
         m_card.m_bPortBusy = false;
     }
-    m_card.m_portFree.notify_one();
+    m_card.m_portFree.notify_all();
 }
 
 ModemCard::~ModemCard() {
@@ -98,12 +129,13 @@ ModemCard::~ModemCard() {
 }
 
 AtReply ModemCard::Command(const std::string& command, Clock::time_point deadline) {
-    AtReply reply = AtChannel(m_port).Command(command, deadline);
+    AtReply reply = AtChannel(m_port, &m_bCancel).Command(command, deadline);
     if (reply.final == AtReply::Final::kGone) {
         // Unplugged: the next use opens the port afresh.
         m_port.Close();
         m_bInitialised = false;
-    } else if (reply.final == AtReply::Final::kNoAnswer) {
+    } else if (reply.final == AtReply::Final::kNoAnswer ||
+               reply.final == AtReply::Final::kCancelled) {
         // Its echo and error settings are unknown after silence.
         m_bInitialised = false;
     }
@@ -124,13 +156,18 @@ bool ModemCard::Ready(Clock::time_point deadline, int32_t& error) {
         m_strLastOpenError.clear();
     }
     if (m_bInitialised) return true;
-    // No echo, and numbered device errors.
-    for (const char* command : {"ATE0", "AT+CMEE=1"}) {
-        const AtReply reply = Command(command, deadline);
-        if (reply.final != AtReply::Final::kOk) {
-            error = DeviceErrorOf(reply);
-            return false;
-        }
+    // No echo and word results (a modem left in numeric mode answers 0), then numbered device
+    // errors; a modem that cannot number them names them, which is understood too.
+    const AtReply words = Command("ATE0V1", deadline);
+    if (words.final != AtReply::Final::kOk) {
+        error = DeviceErrorOf(words);
+        return false;
+    }
+    const AtReply numbered = Command("AT+CMEE=1", deadline);
+    if (numbered.final != AtReply::Final::kOk && numbered.final != AtReply::Final::kError &&
+        numbered.final != AtReply::Final::kCmeError) {
+        error = DeviceErrorOf(numbered);
+        return false;
     }
     m_bInitialised = true;
     return true;
@@ -147,10 +184,14 @@ bool ModemCard::Ask(const char* command, Clock::time_point deadline, AtReply& re
 
 template <typename Read>
 bool ModemCard::WithPort(int32_t& error, Read read) {
+    if (m_bCancel) {
+        error = modem_error::kStopping;
+        return false;
+    }
     const auto deadline = Clock::now() + m_options.timeout;
     const PortLock lock(*this, deadline);
     if (!lock.Held()) {
-        error = modem_error::kNoAnswer;
+        error = m_bCancel ? modem_error::kStopping : modem_error::kNoAnswer;
         return false;
     }
     return read(deadline);
@@ -160,10 +201,7 @@ bool ModemCard::Imsi(Clock::time_point deadline, std::string& imsi, int32_t& err
     AtReply reply;
     if (!Ask("AT+CIMI", deadline, reply, error)) return false;
     for (const std::string& line : reply.lines) {
-        if (IsImsi(line)) {
-            imsi = line;
-            return true;
-        }
+        if (ParseImsi(line, imsi)) return true;
     }
     error = modem_error::kBadAnswer;
     return false;
@@ -190,15 +228,15 @@ bool ModemCard::Spn(Clock::time_point deadline, char* buf, size_t size, int32_t&
         int sw1 = 0, sw2 = 0;
         std::string data;
         if (!ParseCrsm(line, sw1, sw2, data)) continue;
-        if ((sw1 == 106 && sw2 == 130) || (sw1 == 148 && sw2 == 4)) {
+        if ((sw1 == 0x6A && sw2 == 0x82) || (sw1 == 0x94 && sw2 == 4)) {
             error = modem_error::kSpnNotFound;
             return false;
         }
-        std::vector<uint8_t> file;
-        if (sw1 != 144 && sw1 != 145) {
+        if (!CrsmSucceeded(sw1)) {
             error = modem_error::kSimFailure;
             return false;
         }
+        std::vector<uint8_t> file;
         if (!HexBytes(data, file) || file.empty()) break;
         Fill(SpnFileToGbk(file.data(), file.size(), size - 1), buf, size);
         return true;
@@ -212,30 +250,87 @@ std::string ModemCard::OpenError() const {
     return m_strLastOpenError;
 }
 
-void ModemCard::Check(DeviceEventSink& sink) {
-    bool bReady = false;
-    std::string imsi;
-    {
-        const auto deadline = Clock::now() + m_options.timeout;
-        const PortLock lock(*this, deadline);
-        int32_t error = 0;
-        if (lock.Held() && Ready(deadline, error)) {
-            const AtReply pin = Command("AT+CPIN?", deadline);
-            bool bPinReady = false;
-            for (const std::string& line : pin.lines) bPinReady |= line == "+CPIN: READY";
-            bReady = pin.final == AtReply::Final::kOk && bPinReady && Imsi(deadline, imsi, error);
+ModemCard::Found ModemCard::Look(std::string& imsi, int32_t& lockCode, std::string& lockState) {
+    const PortLock lock(*this, Clock::now() + m_options.timeout);
+    if (!lock.Held()) return Found::kUnsure;
+    // The check's own time starts once it has the port.
+    const auto deadline = Clock::now() + m_options.timeout;
+    int32_t error = 0;
+    if (!Ready(deadline, error)) return m_port.IsOpen() ? Found::kUnsure : Found::kGone;
+    const AtReply pin = Command("AT+CPIN?", deadline);
+    if (pin.final == AtReply::Final::kGone) return Found::kGone;
+    if (pin.final == AtReply::Final::kCmeError) {
+        switch (DeviceErrorOf(pin)) {
+            case modem_error::kNoSim:
+                return Found::kNoSim;
+            case modem_error::kSimPin:
+            case modem_error::kSimPuk:
+                lockCode = DeviceErrorOf(pin);
+                lockState = lockCode == modem_error::kSimPin ? "SIM PIN" : "SIM PUK";
+                return Found::kLocked;
+            default:
+                return Found::kUnsure;
         }
     }
-    // Events go out without the port held: the plug-in reads the card while it handles them.
-    if (m_bReported && (!bReady || imsi != m_strImsi)) {
-        m_bReported = false;
-        sink.OnDeviceEvent(DEVICE_EVENT_CHANGED);
+    std::string state;
+    bool bState = false;
+    for (const std::string& line : pin.lines) bState = bState || ParseCpin(line, state);
+    if (pin.final != AtReply::Final::kOk || !bState) return Found::kUnsure;
+    // A second PIN guards only some phone-book and call functions: the card works without it.
+    if (state != "READY" && state != "SIM PIN2" && state != "SIM PUK2") {
+        if (state == "NOT INSERTED" || state == "SIM NOT INSERTED") return Found::kNoSim;
+        lockState = state;
+        lockCode = state == "SIM PIN"   ? modem_error::kSimPin
+                   : state == "SIM PUK" ? modem_error::kSimPuk
+                                        : modem_error::kDeviceError;
+        return Found::kLocked;
     }
-    if (bReady && !m_bReported) {
+    if (Imsi(deadline, imsi, error)) return Found::kReady;
+    if (!m_port.IsOpen()) return Found::kGone;
+    return error == modem_error::kNoSim ? Found::kNoSim : Found::kUnsure;
+}
+
+void ModemCard::Check(DeviceEventSink& sink) {
+    std::string imsi, lockState;
+    int32_t lockCode = 0;
+    const Found found = Look(imsi, lockCode, lockState);
+    // Events go out without the port held: the plug-in reads the card while it handles them.
+    // Only a port gone, a SIM gone or another SIM say for sure that the card went; a slow or
+    // busy modem does so only when it stays that way.
+    const bool bGone = found == Found::kGone || found == Found::kNoSim || found == Found::kLocked ||
+                       (found == Found::kReady && imsi != m_strImsi) ||
+                       (found == Found::kUnsure && ++m_nFailures >= m_options.failuresBeforeGone);
+    if (found != Found::kUnsure) m_nFailures = 0;
+    if (m_bReported && bGone) {
+        m_bReported = false;
+        sink.OnDeviceEvent(kCardEventGone);
+    }
+    if (found == Found::kLocked && lockCode != m_nNoted) {
+        m_nNoted = lockCode;
+        sink.OnCardNote(LockNote(lockCode, lockState));
+    }
+    if (found != Found::kLocked && found != Found::kUnsure) m_nNoted = 0;
+    if (found == Found::kReady && !m_bReported) {
         m_bReported = true;
         m_strImsi = imsi;
-        sink.OnDeviceEvent(DEVICE_EVENT_AVAILABLE);
+        sink.OnDeviceEvent(kCardEventReady);
     }
+}
+
+void ModemCard::QueueSink::OnDeviceEvent(int32_t code) {
+    {
+        std::lock_guard<std::mutex> lock(m_card.m_runMutex);
+        m_card.m_queue.push_back({code, {}});
+    }
+    m_card.m_wake.notify_all();
+}
+
+void ModemCard::QueueSink::OnCardNote(const std::string& text) {
+    {
+        std::lock_guard<std::mutex> lock(m_card.m_runMutex);
+        m_card.m_queue.push_back({0, text});
+    }
+    m_card.m_wake.notify_all();
 }
 
 void ModemCard::Start(DeviceEventSink& sink) {
@@ -243,9 +338,11 @@ void ModemCard::Start(DeviceEventSink& sink) {
     {
         std::lock_guard<std::mutex> lock(m_runMutex);
         m_bStop = false;
+        m_queue.clear();
         m_pSink = &sink;
     }
     m_thread = std::thread([this] { Run(); });
+    m_deliverer = std::thread([this] { Deliver(); });
 }
 
 void ModemCard::Stop() {
@@ -255,15 +352,43 @@ void ModemCard::Stop() {
     }
     m_wake.notify_all();
     if (m_thread.joinable()) m_thread.join();
+    if (m_deliverer.joinable()) m_deliverer.join();
+}
+
+void ModemCard::Cancel() {
+    m_bCancel = true;
+    {
+        std::lock_guard<std::mutex> lock(m_runMutex);
+        m_bStop = true;
+    }
+    m_wake.notify_all();
 }
 
 void ModemCard::Run() {
     std::unique_lock<std::mutex> lock(m_runMutex);
     while (!m_bStop) {
-        DeviceEventSink* sink = m_pSink;
         lock.unlock();
-        Check(*sink);
+        Check(m_queueSink);
         lock.lock();
         m_wake.wait_for(lock, m_options.interval, [this] { return m_bStop; });
+    }
+}
+
+void ModemCard::Deliver() {
+    std::unique_lock<std::mutex> lock(m_runMutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_bStop || !m_queue.empty(); });
+        // Once stopping, what is still queued is for nobody: the listeners are going.
+        if (m_bStop) return;
+        const Queued next = std::move(m_queue.front());
+        m_queue.pop_front();
+        DeviceEventSink* sink = m_pSink;
+        lock.unlock();
+        if (next.code) {
+            sink->OnDeviceEvent(next.code);
+        } else {
+            sink->OnCardNote(next.note);
+        }
+        lock.lock();
     }
 }

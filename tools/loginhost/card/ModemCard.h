@@ -1,13 +1,15 @@
 // The data card of a real modem, over its AT port: the IMSI (AT+CIMI), the service-provider name
 // (AT+CRSM reads EF_SPN) and the device events: 50082 once the port answers and the SIM is ready,
-// 50083 when the port stops answering, disappears or shows another IMSI. While started, a thread
-// checks the card every few seconds. Every read ends within the command time-out, however the
-// device behaves.
+// 50083 when the card goes. While started, one thread checks the card every few seconds and
+// another hands the events on, so a listener that takes long holds up neither. Every read ends
+// within the command time-out, however the device behaves, and at once after Cancel.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,18 +19,28 @@
 #include "ICheckDeviceType.h"
 #include "platform/serial.h"
 
-// Device error codes handed to the plug-in.
+// Device error codes handed to the plug-in. The modem's own error numbers would collide with the
+// server's result codes, so every one is turned into one of these.
 namespace modem_error {
 constexpr int32_t kSimBusy = DEVICE_ERROR_SIM_BUSY;
 constexpr int32_t kSpnNotFound = DEVICE_ERROR_SPN_NOT_FOUND;
 constexpr int32_t kNoAnswer = DEVICE_ERROR_TIMEOUT;
+constexpr int32_t kDeviceError = DEVICE_ERROR_DEVICE;
 constexpr int32_t kNoSim = DEVICE_ERROR_NO_SIM;
-constexpr int32_t kSimFailure = 13;  // the SIM answered the file read with another status
-constexpr int32_t kBadAnswer = 100;  // the device answered what it should not
+constexpr int32_t kSimPin = DEVICE_ERROR_SIM_PIN;
+constexpr int32_t kSimPuk = DEVICE_ERROR_SIM_PUK;
+constexpr int32_t kSimFailure = DEVICE_ERROR_SIM_FAILURE;
+constexpr int32_t kBadAnswer = DEVICE_ERROR_BAD_ANSWER;
+constexpr int32_t kStopping = DEVICE_ERROR_HOST_STOPPING;
 }  // namespace modem_error
 
-// What a device error reply means to the plug-in: +CME ERROR: 10 is no SIM, any other number is
-// itself; no final result (or a port gone) is a time-out; a plain ERROR is a bad answer.
+// Device events of the card.
+constexpr int32_t kCardEventReady = DEVICE_EVENT_AVAILABLE;
+constexpr int32_t kCardEventGone = DEVICE_EVENT_CHANGED;
+
+// What a device error reply means to the plug-in: +CME ERROR 10 to 14 name the SIM's state,
+// other numbers are a device error; no final result (or a port gone) is a time-out; a plain
+// ERROR is a bad answer.
 int32_t DeviceErrorOf(const AtReply& reply);
 
 struct ModemOptions {
@@ -36,7 +48,14 @@ struct ModemOptions {
     uint32_t baud = 115200;
     std::chrono::milliseconds timeout{3000};   // for each read, and each check
     std::chrono::milliseconds interval{2000};  // between checks while started
+    // Checks in a row that fail without saying the card is gone before 50083 is sent anyway.
+    int failuresBeforeGone = 3;
 };
+
+// Opens the port and asks it "AT" a few times: false with why when it cannot be opened or never
+// answers (a diagnostics or GPS port of the modem answers nothing).
+bool ProbeAtPort(const std::string& port, uint32_t baud, std::chrono::milliseconds limit,
+                 std::string& why);
 
 class ModemCard final : public CardSource {
 public:
@@ -48,6 +67,7 @@ public:
     bool HasComm() const override { return true; }
     void Start(DeviceEventSink& sink) override;
     void Stop() override;
+    void Cancel() override;
 
     // One check of the device, as the thread makes it: reports what changed to sink.
     void Check(DeviceEventSink& sink);
@@ -56,6 +76,10 @@ public:
 
 private:
     using Clock = AtChannel::Clock;
+    // What one check found.
+    enum class Found { kReady, kGone, kNoSim, kLocked, kUnsure };
+    Found Look(std::string& imsi, int32_t& lockCode, std::string& lockState);
+
     // With the port lock held: opens and initialises the port when needed.
     bool Ready(Clock::time_point deadline, int32_t& error);
     AtReply Command(const std::string& command, Clock::time_point deadline);
@@ -68,6 +92,7 @@ private:
     template <typename Read>
     bool WithPort(int32_t& error, Read read);
     void Run();
+    void Deliver();
 
     // The port for one user at a time, waited for no longer than a deadline. (Not a
     // std::timed_mutex: ThreadSanitizer does not see its timed lock.)
@@ -82,22 +107,45 @@ private:
         bool m_bHeld = false;
     };
 
+    // Events of the checking thread, queued for the delivering one.
+    class QueueSink : public DeviceEventSink {
+    public:
+        explicit QueueSink(ModemCard& card) : m_card(card) {}
+        void OnDeviceEvent(int32_t code) override;
+        void OnCardNote(const std::string& text) override;
+
+    private:
+        ModemCard& m_card;
+    };
+    struct Queued {
+        int32_t code = 0;  // 0: a note
+        std::string note;
+    };
+
     const ModemOptions m_options;
+    std::atomic<bool> m_bCancel{false};
     std::mutex m_portMutex;
     std::condition_variable m_portFree;
-    bool m_bPortBusy = false;  // guarded by m_portMutex; the port and below by being true
+    bool m_bPortBusy = false;        // guarded by m_portMutex; the port and below by being true
+    std::deque<uint64_t> m_waiting;  // guarded by m_portMutex: who waits for the port, in order
+    uint64_t m_nNextTicket = 0;
     SerialPort m_port;
     bool m_bInitialised = false;
     mutable std::mutex m_errorMutex;
     std::string m_strLastOpenError;
 
-    // The thread's view of the card.
+    // The checking thread's view of the card.
     bool m_bReported = false;
     std::string m_strImsi;
+    int m_nFailures = 0;   // checks in a row that found nothing certain
+    int32_t m_nNoted = 0;  // the lock last said why no event comes, or 0
 
     std::mutex m_runMutex;
     std::condition_variable m_wake;
     bool m_bStop = false;
+    std::deque<Queued> m_queue;  // guarded by m_runMutex
     DeviceEventSink* m_pSink = nullptr;
+    QueueSink m_queueSink{*this};
     std::thread m_thread;
+    std::thread m_deliverer;
 };

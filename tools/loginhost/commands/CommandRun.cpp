@@ -2,6 +2,7 @@
 // SetPluginContainer, Initialize, identity, the login interface, device event 50082, StartLogin),
 // then it waits for the login, prints the results and shuts the plug-in down. A script replaces
 // the steps after the login interface.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -11,12 +12,13 @@
 #include "HostRunner.h"
 #include "HostScript.h"
 #include "ModemCard.h"
-#include "platform/serial.h"
 
 namespace {
 
 // Long enough for the first attempt and the retry at the end of the plug-in's 60-second period.
 constexpr double kDefaultTimeoutSeconds = 70;
+// How long the modem's port has to answer AT at start.
+constexpr std::chrono::seconds kProbeLimit(3);
 
 struct RunOptions : HostOptions {
     std::string script;
@@ -64,14 +66,13 @@ int CommandRun(const Args& args) {
                          options.script.c_str(), step->line, step->text.c_str());
             return 2;
         }
-        // A port that is missing or held by another program is said at once, and plainly.
-        SerialPort probe;
-        if (!probe.Open(profile.card.port, profile.card.baud, error)) {
+        // A port that is missing, held by another program or not the modem's AT port (a
+        // diagnostics or GPS port answers nothing) is said at once, and plainly.
+        if (!ProbeAtPort(profile.card.port, profile.card.baud, kProbeLimit, error)) {
             std::fprintf(stderr, "loginhost: %s: %s\n", profile.PathOf("card.ini").c_str(),
                          error.c_str());
             return 2;
         }
-        probe.Close();
         ModemOptions modem;
         modem.port = profile.card.port;
         modem.baud = profile.card.baud;
@@ -80,11 +81,11 @@ int CommandRun(const Args& args) {
 
     HostReport report;
     HostRunner runner(profile, report, std::move(card));
+    runner.EndPromptlyOnInterrupt();
     if (!runner.Start(options.PluginPath(), error)) {
         std::fprintf(stderr, "loginhost: %s\n", error.c_str());
         return 2;
     }
-    HostRunner::CatchInterrupt();
     runner.Identify();
     ScriptResult result;
     if (runner.QueryLogin()) {

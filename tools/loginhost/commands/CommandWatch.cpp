@@ -1,5 +1,8 @@
 // loginhost watch: the plug-in served from the system bus (the modem and network services) until
 // SIGINT or SIGTERM; see WatchService.h.
+#include <cstdio>
+#include <utility>
+
 #include "Commands.h"
 #include "HostProfile.h"
 #include "HostReport.h"
@@ -8,13 +11,19 @@
 namespace {
 
 struct WatchOptions : HostOptions {
-    std::string modemId;  // --modem: the equipment identifier of the modem to use
+    std::string modemId;    // --modem: the equipment identifier of the modem to use
+    std::string operators;  // --operators: brand names by operator identifier
 };
 
 bool ParseWatchOptions(const Args& args, WatchOptions& options) {
     const OwnOption own = [&options](const Args& a, size_t& i, bool&) {
-        if (a[i] != "--modem" || i + 1 >= a.size()) return false;
-        options.modemId = a[++i];
+        if (i + 1 >= a.size()) return false;
+        if (a[i] == "--modem") {
+            options.modemId = a[++i];
+            return true;
+        }
+        if (a[i] != "--operators") return false;
+        options.operators = a[++i];
         return true;
     };
     return ParseHostOptions(args, options, {"--profile", "--plugin", "--json"}, "watch", own);
@@ -27,8 +36,14 @@ int CommandWatch(const Args& args) {
     if (!ParseWatchOptions(args, options)) return 2;
     HostProfile profile;
     if (!LoadProfile(options.profile, profile)) return 2;
+    OperatorTable operators;
+    std::string error;
+    if (!options.operators.empty() && !LoadOperatorTable(options.operators, operators, error)) {
+        std::fprintf(stderr, "loginhost: %s\n", error.c_str());
+        return 2;
+    }
     HostReport report;
     report.SetJson(options.bJson);
-    WatchService service(profile, report, options.modemId);
+    WatchService service(profile, report, options.modemId, std::move(operators));
     return service.Run(options.PluginPath());
 }

@@ -7,14 +7,16 @@
 namespace {
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: loginhost run --profile DIR [--plugin PATH] [--script FILE]"
-                 " [--timeout SECONDS] [--json]\n"
-                 "       loginhost demo [--json]\n"
-                 "       loginhost encode-table IN OUT --profile DIR\n"
-                 "       loginhost settings --profile DIR\n"
-                 "       loginhost encrypt TEXT\n"
-                 "       loginhost watch --profile DIR [--plugin PATH] [--modem ID] [--json]\n");
+    std::fprintf(
+        stderr,
+        "usage: loginhost run --profile DIR [--plugin PATH] [--script FILE]"
+        " [--timeout SECONDS] [--json]\n"
+        "       loginhost demo [--json]\n"
+        "       loginhost encode-table IN OUT --profile DIR\n"
+        "       loginhost settings --profile DIR\n"
+        "       loginhost encrypt TEXT\n"
+        "       loginhost watch --profile DIR [--plugin PATH] [--modem ID] [--operators FILE]\n"
+        "                       [--json]\n");
     return 2;
 }
 

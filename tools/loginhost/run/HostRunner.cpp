@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <mutex>
 #include <cstdio>
 #include <thread>
 
@@ -22,15 +24,52 @@ constexpr std::chrono::milliseconds kPollInterval(100);
 }  // namespace
 
 std::atomic<bool> HostRunner::s_bInterrupted{false};
+std::atomic<bool> HostRunner::s_bShutDown{false};
 
 namespace {
+
 void OnInterrupt(int) {
     HostRunner::Interrupt();
 }
+
+// How long the host's thread has after an interrupt to shut the plug-in down.
+constexpr std::chrono::milliseconds kShutdownGrace(800);
+constexpr std::chrono::milliseconds kWatchInterval(50);
+
+// The card of the runner whose interrupts end the program, for the watching thread.
+std::mutex g_promptMutex;
+CardSource* g_pPromptCard = nullptr;
+
 }  // namespace
 
 void HostRunner::CatchInterrupt() {
     std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+}
+
+void HostRunner::EndPromptlyOnInterrupt() {
+    {
+        std::lock_guard<std::mutex> lock(g_promptMutex);
+        g_pPromptCard = m_services.card.get();
+    }
+    CatchInterrupt();
+    // A signal handler may do next to nothing: a thread of its own acts on the flag.
+    std::thread([] {
+        while (!s_bInterrupted) std::this_thread::sleep_for(kWatchInterval);
+        {
+            std::lock_guard<std::mutex> lock(g_promptMutex);
+            if (g_pPromptCard) g_pPromptCard->Cancel();
+        }
+        const auto end = std::chrono::steady_clock::now() + kShutdownGrace;
+        while (!s_bShutDown && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(kWatchInterval);
+        if (s_bShutDown) return;
+        std::fprintf(stderr,
+                     "loginhost: interrupted while the plug-in was busy; ending without its "
+                     "shutdown\n");
+        std::fflush(nullptr);
+        std::_Exit(130);
+    }).detach();
 }
 
 int32_t HostRunner::SkinListener::OnSkinChange(SkinChangeInfo* pInfo) {
@@ -45,6 +84,10 @@ void HostRunner::CardEventSink::OnDeviceEvent(int32_t code) {
     m_device.SendEvent(code);
     if (code == DEVICE_EVENT_AVAILABLE) ++m_nAvailable;
     if (code == DEVICE_EVENT_CHANGED) ++m_nChanged;
+}
+
+void HostRunner::CardEventSink::OnCardNote(const std::string& text) {
+    m_report.Line("card", text);
 }
 
 int HostRunner::CardEventSink::Count(int32_t code) const {
@@ -71,6 +114,8 @@ HostRunner::HostRunner(HostProfile& profile, HostReport& report, std::unique_ptr
 
 HostRunner::~HostRunner() {
     Shutdown();
+    std::lock_guard<std::mutex> lock(g_promptMutex);
+    if (g_pPromptCard == m_services.card.get()) g_pPromptCard = nullptr;
 }
 
 bool HostRunner::Start(const std::string& pluginPath, std::string& error) {
@@ -395,6 +440,8 @@ LoginOutcome HostRunner::Outcome() {
 
 void HostRunner::Shutdown() {
     if (m_bCardStarted) {
+        // The plug-in may be reading the card for an event: its reads end now.
+        m_services.card->Cancel();
         m_services.card->Stop();
         m_bCardStarted = false;
     }
@@ -408,4 +455,5 @@ void HostRunner::Shutdown() {
         m_session.Shutdown();
         m_report.Line("shutdown", "OnDestroy, Release");
     }
+    s_bShutDown = true;
 }

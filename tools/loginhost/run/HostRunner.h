@@ -88,8 +88,13 @@ public:
 
     // Ends every wait early (a signal handler may call it).
     static void Interrupt() { s_bInterrupted = true; }
-    // From now on Ctrl-C ends the waiting, and the plug-in is still shut down cleanly.
+    // From now on Ctrl-C (and SIGTERM) ends the waiting, and the plug-in is still shut down
+    // cleanly.
     static void CatchInterrupt();
+    // Also ends the program within a second of an interrupt even while the plug-in holds the
+    // host's thread or a card event (its retries can take minutes): the card's reads fail at
+    // once, and a plug-in that still does not return is left without its shutdown.
+    void EndPromptlyOnInterrupt();
     static bool Interrupted() { return s_bInterrupted; }
 
 private:
@@ -99,6 +104,7 @@ private:
         CardEventSink(HostReport& report, HostDevice& device)
             : m_report(report), m_device(device) {}
         void OnDeviceEvent(int32_t code) override;
+        void OnCardNote(const std::string& text) override;
         int Count(int32_t code) const;
 
     private:
@@ -151,4 +157,5 @@ private:
     PluginSession m_session;
 
     static std::atomic<bool> s_bInterrupted;
+    static std::atomic<bool> s_bShutDown;
 };

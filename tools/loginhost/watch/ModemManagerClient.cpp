@@ -178,6 +178,7 @@ void ModemManagerClient::Evaluate() {
     } else {
         now.equipmentId = Text(mm_modem_get_equipment_identifier(chosen));
         now.modemState = mm_modem_get_state(chosen);
+        now.unlockRequired = mm_modem_get_unlock_required(chosen);
         now.simPath = Text(mm_modem_get_sim_path(chosen));
         if (!HasSim(now.simPath)) {
             now.status = ModemStatus::kNoSim;
@@ -185,6 +186,7 @@ void ModemManagerClient::Evaluate() {
         } else if (MMSim* sim = SimOf(chosen, now.simPath)) {
             now.imsi = Text(mm_sim_get_imsi(sim));
             now.spn = Text(mm_sim_get_operator_name(sim));
+            now.operatorId = Text(mm_sim_get_operator_identifier(sim));
             now.status = now.modemState >= MM_MODEM_STATE_ENABLED && !now.imsi.empty()
                              ? ModemStatus::kReady
                              : ModemStatus::kSimNotReady;

@@ -4,18 +4,21 @@
 #include <cstring>
 
 #include "ICheckDeviceType.h"
-#include "platform/textcodec.h"
+#include "SimSpn.h"
 
 namespace {
 
-int32_t ErrorOf(ModemStatus status) {
-    switch (status) {
+int32_t ErrorOf(const ModemSnapshot& snapshot) {
+    switch (snapshot.status) {
         case ModemStatus::kNoService:
             return kCardErrorTimeout;
         case ModemStatus::kNoModem:
         case ModemStatus::kNoSim:
             return kCardErrorNoSim;
         case ModemStatus::kSimNotReady:
+            // A locked SIM stays so until the user acts: the plug-in must not retry it as busy.
+            if (snapshot.unlockRequired == kModemLockSimPin) return kCardErrorSimPin;
+            if (snapshot.unlockRequired == kModemLockSimPuk) return kCardErrorSimPuk;
             return kCardErrorBusy;
         case ModemStatus::kReady:
             break;
@@ -23,9 +26,11 @@ int32_t ErrorOf(ModemStatus status) {
     return 0;
 }
 
+// As the modem's AT path hands the card over: a character GBK lacks is '?', and a cut falls
+// between characters, never inside a double-byte one.
 bool Fill(const std::string& utf8, char* buf, size_t size) {
     if (size == 0) return false;
-    const std::string text = Utf8ToGbk(utf8);
+    const std::string text = Utf8ToGbkWithin(utf8, size - 1);
     const size_t n = std::min(text.size(), size - 1);
     std::memcpy(buf, text.data(), n);
     buf[n] = '\0';
@@ -49,17 +54,29 @@ std::vector<int32_t> DeviceEventsBetween(const ModemSnapshot& before, const Mode
 
 bool WatchCard::ReadImsi(char* buf, size_t size, int32_t& error) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    error = ErrorOf(m_snapshot.status);
+    error = ErrorOf(m_snapshot);
     if (error != 0) return false;
     return Fill(m_snapshot.imsi, buf, size);
 }
 
 bool WatchCard::ReadSpn(char* buf, size_t size, int32_t& error) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    error = ErrorOf(m_snapshot.status);
-    if (error == 0 && m_snapshot.spn.empty()) error = kCardErrorNoSpn;
-    if (error != 0) return false;
-    return Fill(m_snapshot.spn, buf, size);
+    std::string spn;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        error = ErrorOf(m_snapshot);
+        if (error != 0) return false;
+        spn = m_snapshot.spn;
+        const auto named = m_operators.find(m_snapshot.operatorId);
+        if (spn.empty() && named != m_operators.end()) spn = named->second;
+    }
+    // The service decodes the SIM's name from GSM 7-bit only: a UCS2 name (most Chinese
+    // operators') or a SIM without the file comes empty.
+    if (spn.empty() && !m_bNameFallback) {
+        if (m_onNoSpn) m_onNoSpn();
+        error = kCardErrorNoSpn;
+        return false;
+    }
+    return Fill(spn, buf, size);
 }
 
 void WatchCard::Start(DeviceEventSink& sink) {

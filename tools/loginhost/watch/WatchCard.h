@@ -4,18 +4,27 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "CardSource.h"
 #include "ICheckDeviceType.h"
+#include "OperatorTable.h"
 
 // Device error codes, as a modem's AT port gives them.
 constexpr int32_t kCardErrorBusy = DEVICE_ERROR_SIM_BUSY;
 constexpr int32_t kCardErrorNoSpn = DEVICE_ERROR_SPN_NOT_FOUND;
 constexpr int32_t kCardErrorTimeout = DEVICE_ERROR_TIMEOUT;  // here: no modem service
 constexpr int32_t kCardErrorNoSim = DEVICE_ERROR_NO_SIM;
+constexpr int32_t kCardErrorSimPin = DEVICE_ERROR_SIM_PIN;
+constexpr int32_t kCardErrorSimPuk = DEVICE_ERROR_SIM_PUK;
+
+// The modem service's lock numbers that the host names.
+constexpr uint32_t kModemLockNone = 1;
+constexpr uint32_t kModemLockSimPin = 2;
+constexpr uint32_t kModemLockSimPuk = 4;
 
 enum class ModemStatus {
     kNoService,    // the modem service is not on the bus
@@ -34,13 +43,16 @@ struct ModemSnapshot {
     std::string simPath;
     std::string imsi;
     std::string spn;
-    int32_t modemState = 0;  // the service's modem state number
+    std::string operatorId;       // the SIM's MCC and MNC
+    int32_t modemState = 0;       // the service's modem state number
+    uint32_t unlockRequired = 0;  // the service's lock number (1 none, 2 SIM PIN, 4 SIM PUK, ...)
 
     bool IsReady() const { return status == ModemStatus::kReady; }
     bool operator==(const ModemSnapshot& o) const {
         return status == o.status && modems == o.modems && modemPath == o.modemPath &&
                equipmentId == o.equipmentId && simPath == o.simPath && imsi == o.imsi &&
-               spn == o.spn && modemState == o.modemState;
+               spn == o.spn && operatorId == o.operatorId && modemState == o.modemState &&
+               unlockRequired == o.unlockRequired;
     }
     // The same SIM in the same modem, ready both times.
     bool SameCard(const ModemSnapshot& other) const;
@@ -52,6 +64,16 @@ std::vector<int32_t> DeviceEventsBetween(const ModemSnapshot& before, const Mode
 
 class WatchCard : public CardSource {
 public:
+    // For a SIM whose name the service does not give: operators names it by its operator
+    // identifier; else bNameFallback says the host has a brand name of its own (string 11004),
+    // so that such a SIM reads as a ready one with an empty name, which the plug-in replaces by
+    // that string. onNoSpn: told (on the reading thread) when neither helps.
+    explicit WatchCard(bool bNameFallback = false, std::function<void()> onNoSpn = {},
+                       OperatorTable operators = {})
+        : m_bNameFallback(bNameFallback),
+          m_onNoSpn(std::move(onNoSpn)),
+          m_operators(std::move(operators)) {}
+
     bool ReadImsi(char* buf, size_t size, int32_t& error) override;
     bool ReadSpn(char* buf, size_t size, int32_t& error) override;
     bool HasComm() const override { return true; }
@@ -65,6 +87,9 @@ public:
     ModemSnapshot Current() const;
 
 private:
+    const bool m_bNameFallback;
+    const std::function<void()> m_onNoSpn;
+    const OperatorTable m_operators;
     mutable std::mutex m_mutex;
     ModemSnapshot m_snapshot;
     DeviceEventSink* m_pSink = nullptr;

@@ -19,15 +19,54 @@ std::string ModemName(const ModemSnapshot& s) {
            " at " + s.modemPath;
 }
 
+// The service's modem states by name.
+std::string StateName(int32_t state) {
+    static const char* const kNames[] = {"initializing",  "locked",     "disabled",  "disabling",
+                                         "enabling",      "enabled",    "searching", "registered",
+                                         "disconnecting", "connecting", "connected"};
+    if (state == -1) return "failed";
+    if (state >= 1 && state <= 11) return kNames[state - 1];
+    return "state " + std::to_string(state);
+}
+
+// The number mmcli takes for a SIM: the last part of its object path.
+std::string SimNumber(const std::string& simPath) {
+    const size_t slash = simPath.rfind('/');
+    return slash == std::string::npos ? simPath : simPath.substr(slash + 1);
+}
+
+// Why a SIM that is there is not ready, and what to do about it.
+std::string NotReady(const ModemSnapshot& s) {
+    const std::string n = SimNumber(s.simPath);
+    if (s.unlockRequired == kModemLockSimPin) {
+        return "SIM PIN required: unlock it in the desktop's prompt or with mmcli -i " + n +
+               " --pin=... (device error 10302)";
+    }
+    if (s.unlockRequired == kModemLockSimPuk) {
+        return "SIM PUK required: unlock it with mmcli -i " + n +
+               " --puk=... --pin=NEW (device error 10303)";
+    }
+    if (s.unlockRequired > kModemLockNone) {
+        return "not ready, the modem is locked (lock " + std::to_string(s.unlockRequired) +
+               "): unlock it with mmcli (device error 14)";
+    }
+    if (s.modemState == 3) {
+        return "not ready, modem disabled (the desktop's mobile-broadband switch is off?) "
+               "(device error 14)";
+    }
+    return "not ready, modem " + StateName(s.modemState) + " (device error 14)";
+}
+
 // The SIM line of a snapshot; empty when the snapshot has no modem to speak of.
 WatchLine SimLine(const ModemSnapshot& s) {
     switch (s.status) {
         case ModemStatus::kNoSim:
             return {"sim", "none in the modem (device error 10301)", Field("status", "none")};
         case ModemStatus::kSimNotReady:
-            return {"sim",
-                    "not ready, modem state " + std::to_string(s.modemState) + " (device error 14)",
-                    Field("status", "not-ready") + "," + Field("modem_state", s.modemState)};
+            return {"sim", NotReady(s),
+                    Field("status", "not-ready") + "," + Field("modem_state", s.modemState) + "," +
+                        Field("modem_state_name", StateName(s.modemState)) + "," +
+                        Field("unlock_required", static_cast<long>(s.unlockRequired))};
         case ModemStatus::kReady:
             return {
                 "sim", "imsi=" + s.imsi + " spn=" + s.spn,

@@ -4,6 +4,7 @@
 #include <glib-unix.h>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 
 #include "WatchLines.h"
@@ -14,17 +15,26 @@ namespace {
 constexpr double kPollAfterChange = 2.5;
 constexpr unsigned kPollIntervalMs = 100;
 
-std::unique_ptr<WatchCard> MakeCard(WatchCard*& pCard) {
-    auto card = std::make_unique<WatchCard>();
+// The string the plug-in takes for the brand name when the SIM gives none.
+constexpr int32_t kNameFallbackString = 11004;
+
+std::unique_ptr<WatchCard> MakeCard(WatchCard*& pCard, bool bNameFallback,
+                                    std::function<void()> onNoSpn, OperatorTable operators) {
+    auto card =
+        std::make_unique<WatchCard>(bNameFallback, std::move(onNoSpn), std::move(operators));
     pCard = card.get();
     return card;
 }
 
 }  // namespace
 
-WatchService::WatchService(HostProfile& profile, HostReport& report, const std::string& modemId)
+WatchService::WatchService(HostProfile& profile, HostReport& report, const std::string& modemId,
+                           OperatorTable operators)
     : m_report(report),
-      m_runner(profile, report, MakeCard(m_pCard)),
+      m_runner(profile, report,
+               MakeCard(
+                   m_pCard, profile.strings.count(kNameFallbackString) > 0, [this] { OnNoSpn(); },
+                   std::move(operators))),
       m_net([this](const char* what, int32_t answer) { OnAsked(what, answer); }),
       m_modems(modemId, [this](const ModemSnapshot& now) { OnModem(now); }),
       m_network([this](const NetworkSnapshot& now) { OnNetwork(now); }) {
@@ -96,6 +106,20 @@ void WatchService::OnNetwork(const NetworkSnapshot& now) {
     m_networkState = now;
     m_net.Update(now);
     PollFor(kPollAfterChange);
+}
+
+void WatchService::OnNoSpn() {
+    // Said once for each SIM; the plug-in reads the name at every brand check.
+    const std::string sim = m_pCard->Current().simPath;
+    std::lock_guard<std::mutex> lock(m_noSpnMutex);
+    if (sim == m_strNoSpnSaid) return;
+    m_strNoSpnSaid = sim;
+    m_report.Record("held",
+                    "no SPN from the modem service: the SIM's name is not GSM 7-bit or it has "
+                    "none; name its operator " +
+                        m_pCard->Current().operatorId +
+                        " in the --operators table, or give a name as 11004= in strings.ini",
+                    "\"by\":\"ReadSpn\",\"answer\":" + std::to_string(kCardErrorNoSpn));
 }
 
 void WatchService::StartLoginOnce() {

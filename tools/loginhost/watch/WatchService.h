@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "HostProfile.h"
@@ -23,7 +24,9 @@
 class WatchService {
 public:
     // modemId: the equipment identifier of the modem to use; empty for the first one seen.
-    WatchService(HostProfile& profile, HostReport& report, const std::string& modemId);
+    // operators: brand names by operator identifier for SIMs the service gives no name of.
+    WatchService(HostProfile& profile, HostReport& report, const std::string& modemId,
+                 OperatorTable operators = {});
     ~WatchService();
     WatchService(const WatchService&) = delete;
     WatchService& operator=(const WatchService&) = delete;
@@ -42,6 +45,8 @@ private:
     static int OnPollTimer(void* self);
     static int OnStopSignal(void* self);
     void StartLoginOnce();
+    // The plug-in read a SIM without a name and the profile has no fallback (its thread).
+    void OnNoSpn();
 
     HostReport& m_report;
     WatchCard* m_pCard;  // owned by the runner
@@ -60,4 +65,6 @@ private:
     int64_t m_pollUntil = 0;  // monotonic microseconds
     std::atomic<int> m_nAttempts{0};
     std::atomic<int> m_nHeld{0};  // what holds the due login back: 1 connectivity, 2 state
+    std::mutex m_noSpnMutex;
+    std::string m_strNoSpnSaid;  // the SIM whose missing name was said
 };
