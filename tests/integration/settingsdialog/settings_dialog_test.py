@@ -23,7 +23,7 @@ except ImportError:
     print('pyatspi is missing (python3-pyatspi)')
     sys.exit(77)
 
-GUARD = 30  # seconds before a wait counts as a hang
+GUARD = 90  # seconds before a wait counts as a hang (a cold, loaded machine starts GTK slowly)
 BODY = (236, 242, 250)  # the default skin's body colour
 # The host's strings (a profile's strings.ini, UTF-8); Windows-style mnemonics.
 STRINGS = {
@@ -455,6 +455,9 @@ SCENARIOS = [typed_proxy, browser_proxy, cancel_and_close, no_type, shared_table
 def main():
     loginhost, workdir, two_openings = sys.argv[1], sys.argv[2], sys.argv[3]
     os.makedirs(workdir, exist_ok=True)
+    # The accessibility registry starts on first use: have it up before the first dialog
+    # registers with it, so that the two do not start at once.
+    wait_for('accessibility registry', lambda: pyatspi.Registry.getDesktop(0).childCount >= 0)
     failed = 0
     for scenario in SCENARIOS:
         try:
