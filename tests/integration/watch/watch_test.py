@@ -153,11 +153,24 @@ class World:
         self.nm = dbus.Interface(self.bus.get_object('org.freedesktop.NetworkManager',
                                                      '/org/freedesktop'), MOCK_IFACE)
 
-    def start_watch(self, *args):
-        self.watch_proc = self._spawn([self.loginhost, 'watch', '--profile', 'profile',
-                                       '--plugin', self.plugin] + list(args),
-                                      stdout=subprocess.PIPE)
-        self.watch = Lines(self.watch_proc.stdout, 'watch')
+    def start_watch(self, *args, journal=False, plugin=None):
+        '''journal: watch's output is the journal's stream, as systemd hands it to a service.'''
+        argv = [self.loginhost, 'watch', '--profile', 'profile', '--plugin',
+                plugin or self.plugin] + list(args)
+        if not journal:
+            self.watch_proc = self._spawn(argv, stdout=subprocess.PIPE)
+            self.watch = Lines(self.watch_proc.stdout, 'watch')
+            return
+        read, write = os.pipe()
+        st = os.fstat(write)
+        saved = self.env
+        self.env = dict(saved, JOURNAL_STREAM=f'{st.st_dev}:{st.st_ino}')
+        try:
+            self.watch_proc = self._spawn(argv, stdout=write)
+        finally:
+            self.env = saved
+            os.close(write)
+        self.watch = Lines(os.fdopen(read, 'rb'), 'watch')
 
     def stop_watch(self):
         '''SIGTERM: the plug-in is shut down cleanly and watch ends with status 0.'''
@@ -394,13 +407,25 @@ def no_spn(w):
     the SIM logs in under it, and so it does with its operator named in the --operators table.'''
     w.start_network_service()
     w.start_modem_service()
-    w.start_watch()
+    # Run as the journal runs a service: each line says its priority, a warning here.
+    w.start_watch(journal=True)
     w.mm.AddModem(MODEM_ID, IMSI_A, '', MODEM_REGISTERED)
-    w.expect(rf'^sim +imsi={IMSI_A} spn=$')
-    w.expect(r'^held +no SPN from the modem service: ')
+    w.expect(rf'^<6>sim +imsi={IMSI_A} spn=$')
+    w.expect(r'^<4>held +no SPN from the modem service: ')
+    # The worker's login sequence stops at the SIM's type, before any request.
+    w.expect(r'^<4>trace +\+[0-9.]+s WARN strSimTypeID equal')
     w.stop_watch()
     if w.requests():
         raise Failed(f'requests without a brand: {w.requests()}')
+    if any(re.match(r'(<6>)?login +attempt', line) for line in w.watch.text()):
+        raise Failed('a login attempt said without a request')
+    if not all(re.match(r'<[346]>', line) for line in w.watch.text()):
+        raise Failed('a line for the journal without its priority')
+    # An error is one for the journal; without the journal's stream, no priorities.
+    w.start_watch(journal=True, plugin=os.path.join(w.work, 'no-such-plugin.so'))
+    w.expect(r'^<3>error +')
+    if w.watch_proc.wait(GUARD) != 2:
+        raise Failed('watch without its plug-in did not end with status 2')
     with open(os.path.join(w.work, 'profile', 'strings.ini'), 'w') as f:
         f.write('11004=CMCC\n')
     w.start_watch()

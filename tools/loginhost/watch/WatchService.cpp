@@ -39,6 +39,7 @@ WatchService::WatchService(HostProfile& profile, HostReport& report, const std::
       m_modems(modemId, [this](const ModemSnapshot& now) { OnModem(now); }),
       m_network([this](const NetworkSnapshot& now) { OnNetwork(now); }) {
     m_runner.ServeNetwork(m_net.Connect(), m_net.Check());
+    m_runner.OnRequestDue([this] { OnRequestDue(); });
 }
 
 WatchService::~WatchService() {
@@ -138,8 +139,7 @@ void WatchService::StartLoginOnce() {
 
 void WatchService::OnAsked(const char* what, int32_t answer) {
     const bool bCheck = std::string(what) == "CheckConnection";
-    // The worker asks only when a login is due: an answer that holds it back is said once, and
-    // CheckConnection answering 0 is the last step before the plug-in's login sequence.
+    // The worker asks only when a login is due: an answer that holds it back is said once.
     const int held = bCheck ? (answer == -1 ? 1 : 0) : (answer == 2 || answer == 3 ? 2 : 0);
     if (held != 0 && m_nHeld.exchange(held) != held) {
         m_report.Record(
@@ -148,11 +148,11 @@ void WatchService::OnAsked(const char* what, int32_t answer) {
                       : "login due, held back: connect state " + std::to_string(answer),
             std::string("\"by\":") + JsonString(what) + ",\"answer\":" + std::to_string(answer));
     }
+    // CheckConnection answering 0 lets the login sequence start; whether it sends anything is
+    // seen when it reads the server's URL (it may stop before, e.g. for a SIM without a name).
     if (bCheck && answer == 0) {
         m_nHeld = 0;
-        const int attempt = ++m_nAttempts;
-        m_report.Record("login", "attempt " + std::to_string(attempt),
-                        "\"attempt\":" + std::to_string(attempt));
+        m_bAttemptDue = true;
     }
     // An idle source, never a direct call: the looking is done on the host's thread only.
     g_idle_add(
@@ -161,6 +161,14 @@ void WatchService::OnAsked(const char* what, int32_t answer) {
             return G_SOURCE_REMOVE;
         },
         this);
+}
+
+void WatchService::OnRequestDue() {
+    // A sequence may register and then log in: one attempt.
+    if (!m_bAttemptDue.exchange(false)) return;
+    const int attempt = ++m_nAttempts;
+    m_report.Record("login", "attempt " + std::to_string(attempt),
+                    "\"attempt\":" + std::to_string(attempt));
 }
 
 void WatchService::PollFor(double seconds) {
