@@ -444,6 +444,23 @@ def no_spn(w):
         raise Failed('held for a SPN with the operator named in the table')
 
 
+def late_sim(w):
+    '''A SIM object that cannot be read when the modem first names it (not there yet): watch
+    reads it again on the modem's next change and the SIM logs in.'''
+    w.start_network_service()
+    w.start_modem_service()
+    w.start_watch()
+    w.expect(r'^modem +none \(device error 10301\); waiting for one$')
+    path = w.mm.AddModemLateSim(MODEM_ID, IMSI_A, 'CMCC', MODEM_REGISTERED)
+    w.expect(r'^sim +not ready, the modem service could not give the SIM object; asked again at '
+             r'the modem.s next change \(device error 14\)$')
+    w.mm.ExportSim(path)
+    w.mm.SetModemState(path, MODEM_REGISTERED)  # the same state: a change signal all the same
+    w.expect(rf'^sim +imsi={IMSI_A} spn=CMCC$')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
+
+
 def cpu_seconds(pid):
     with open(f'/proc/{pid}/stat') as f:
         fields = f.read().rsplit(')', 1)[1].split()
@@ -497,6 +514,7 @@ SCENARIOS = {
     'service-restart': service_restart,
     'locked': locked,
     'no-spn': no_spn,
+    'late-sim': late_sim,
     'measure': measure,
 }
 

@@ -54,6 +54,10 @@ std::string NotReady(const ModemSnapshot& s) {
         return "not ready, modem disabled (the desktop's mobile-broadband switch is off?) "
                "(device error 14)";
     }
+    if (s.bSimUnread) {
+        return "not ready, the modem service could not give the SIM object; asked again at the "
+               "modem's next change (device error 14)";
+    }
     return "not ready, modem " + StateName(s.modemState) + " (device error 14)";
 }
 
