@@ -29,7 +29,9 @@ GUARD = 30  # seconds before a wait counts as a hang
 MOCK_IFACE = 'org.freedesktop.DBus.Mock'
 MM_MOCK = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'support',
                        'modemmanager_mock.py')
+NM_MODEM = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'networkmanager_modem.py')
 MODEM_DISABLED, MODEM_REGISTERED, NM_CONNECTING, NM_CONNECTED_GLOBAL = 3, 8, 40, 70
+DEVICE_PREPARE, DEVICE_IP_CONFIG, DEVICE_ACTIVATED = 40, 70, 100
 MODEM_LOCK_NONE, MODEM_LOCK_SIM_PIN, MODEM_LOCK_SIM_PUK = 1, 2, 4
 NM_CONNECTIVITY_NONE, NM_CONNECTIVITY_FULL = 1, 4
 
@@ -303,6 +305,30 @@ def network_holds(w):
     w.expect_requests(f'register {IMSI_A}', f'login {IMSI_A} {password_of(w, IMSI_A)}')
 
 
+def device_connecting(w):
+    '''Wi-Fi is up (the service connected, with connectivity) while the data card's own device
+    still connects: the login waits for the card's device, not for the service as a whole.'''
+    w.start_network_service()
+    w.nm.AddTemplate(NM_MODEM, dbus.Dictionary({}, signature='sv'))
+    device = w.nm.AddModemDevice('ttyUSB2', '/org/freedesktop/ModemManager1/Modem/1',
+                                 dbus.UInt32(DEVICE_PREPARE))
+    w.start_modem_service([(MODEM_ID, IMSI_A)])
+    w.start_watch()
+    w.expect(r'^network +connected, data card connecting, connectivity '
+             r'\(connect state 2, check 0\)$')
+    w.expect(r'^start +StartLogin true$')
+    w.expect(r'^held +login due, held back: connect state 2$')
+    w.expect_requests()
+    w.nm.SetModemDeviceState(device, dbus.UInt32(DEVICE_IP_CONFIG))
+    w.nm.SetModemDeviceState(device, dbus.UInt32(DEVICE_ACTIVATED))
+    w.expect(r'^network +connected, data card connected, connectivity '
+             r'\(connect state 1, check 0\)$')
+    w.expect(r'^login +attempt 1$')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
+    w.expect_requests(f'register {IMSI_A}', f'login {IMSI_A} {password_of(w, IMSI_A)}')
+
+
 def sim_swap(w):
     '''SIM B comes while the network connects (the login waits); A comes back (logged in again
     without the server); B once more, and the network is up: B registers and logs in.'''
@@ -510,6 +536,7 @@ def measure(w):
 SCENARIOS = {
     'appear-and-return': appear_and_return,
     'network-holds': network_holds,
+    'device-connecting': device_connecting,
     'sim-swap': sim_swap,
     'service-restart': service_restart,
     'locked': locked,

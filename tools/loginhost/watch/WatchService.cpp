@@ -94,6 +94,7 @@ void WatchService::OnModem(const ModemSnapshot& now) {
     }
     m_bModemSeen = true;
     m_modem = now;
+    m_network.SetModem(now.modemPath);  // its device's state is the card's connect state
     m_pCard->Update(now);  // the device events go out from here, once the plug-in listens
     StartLoginOnce();
     PollFor(kPollAfterChange);
