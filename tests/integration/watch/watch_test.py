@@ -430,7 +430,8 @@ def locked(w):
 def no_spn(w):
     '''A SIM whose name the service cannot decode (UCS2, or no name file) comes with an empty
     OperatorName: watch says why the login is held; with the host's fallback name (string 11004)
-    the SIM logs in under it, and so it does with its operator named in the --operators table.'''
+    the SIM logs in under it, and so it does with its operator named in the profile's
+    operators.ini or in a table given with --operators.'''
     w.start_network_service()
     w.start_modem_service()
     # Run as the journal runs a service: each line says its priority, a warning here.
@@ -468,6 +469,12 @@ def no_spn(w):
     w.stop_watch()
     if any(line.startswith('held') and 'SPN' in line for line in w.watch.text()):
         raise Failed('held for a SPN with the operator named in the table')
+    # The profile carries the table as well.
+    os.rename(os.path.join(w.work, 'operators.ini'),
+              os.path.join(w.work, 'profile', 'operators.ini'))
+    w.start_watch()
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
 
 
 def late_sim(w):

@@ -52,12 +52,15 @@ int CommandWatch(const Args& args) {
     if (!ParseWatchOptions(args, options)) return 2;
     HostProfile profile;
     if (!LoadProfile(options.profile, profile)) return 2;
-    OperatorTable operators;
+    // The profile's table, and over it a table of the command line's.
+    OperatorTable operators = profile.operators;
+    OperatorTable given;
     std::string error;
-    if (!options.operators.empty() && !LoadOperatorTable(options.operators, operators, error)) {
+    if (!options.operators.empty() && !LoadOperatorTable(options.operators, given, error)) {
         std::fprintf(stderr, "loginhost: %s\n", error.c_str());
         return 2;
     }
+    for (const auto& entry : given) operators[entry.first] = entry.second;
     HostReport report;
     report.SetJson(options.bJson);
     report.SetJournal(OutputIsJournal());

@@ -120,7 +120,7 @@ void WatchService::OnNoSpn() {
                     "no SPN from the modem service: the SIM's name is not GSM 7-bit or it has "
                     "none; name its operator " +
                         m_pCard->Current().operatorId +
-                        " in the --operators table, or give a name as 11004= in strings.ini",
+                        " in the profile's operators.ini, or give a name as 11004= in strings.ini",
                     "\"by\":\"ReadSpn\",\"answer\":" + std::to_string(kCardErrorNoSpn));
 }
 
