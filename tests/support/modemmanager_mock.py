@@ -16,6 +16,9 @@ Mock methods (interface org.freedesktop.DBus.Mock):
     when a SIM is swapped in a modem that cannot tell it while running
   SetModemLock(modem path, lock): UnlockRequired (1 none, 2 SIM PIN, 4 SIM PUK); a lock puts
     the modem in state 2 (locked), as the real service does
+  AddModemLateSim(id, imsi, spn, state) -> modem path: the modem's Sim names an object that is
+    not there yet (a client that reads it then gets nothing); ExportSim(modem path) brings it,
+    without a signal, as an object that was unreachable for a moment
 '''
 
 import dbus
@@ -49,11 +52,19 @@ def load(mock, parameters):
                    modem.get('state', 8))
 
 
-def _add_sim(mock, imsi, spn):
+# SIM objects named by a modem but not there yet, by modem path: (SIM path, imsi, spn).
+_late_sims = {}
+
+
+def _next_sim_path():
+    _counter['sim'] += 1
+    return dbus.ObjectPath('%s/SIM/%d' % (MAIN_OBJ, _counter['sim']))
+
+
+def _add_sim(mock, imsi, spn, path=None):
     if not imsi:
         return NO_SIM
-    _counter['sim'] += 1
-    path = dbus.ObjectPath('%s/SIM/%d' % (MAIN_OBJ, _counter['sim']))
+    path = path or _next_sim_path()
     mock.AddObject(path, SIM_IFACE, {
         'Active': dbus.Boolean(True),
         'SimIdentifier': dbus.String('8986' + imsi),
@@ -64,8 +75,8 @@ def _add_sim(mock, imsi, spn):
     return path
 
 
-def _add_modem(mock, equipment_id, imsi, spn, state):
-    sim = _add_sim(mock, imsi, spn)
+def _add_modem(mock, equipment_id, imsi, spn, state, sim=None):
+    sim = sim or _add_sim(mock, imsi, spn)
     _counter['modem'] += 1
     path = dbus.ObjectPath('%s/Modem/%d' % (MAIN_OBJ, _counter['modem']))
     mock.AddObject(path, MODEM_IFACE, {
@@ -84,6 +95,20 @@ def _add_modem(mock, equipment_id, imsi, spn, state):
 @dbus.service.method(MOCK_IFACE, in_signature='sssi', out_signature='o')
 def AddModem(self, equipment_id, imsi, spn, state):
     return _add_modem(self, equipment_id, imsi, spn, state)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='sssi', out_signature='o')
+def AddModemLateSim(self, equipment_id, imsi, spn, state):
+    sim = _next_sim_path()
+    path = _add_modem(self, equipment_id, imsi, spn, state, sim)
+    _late_sims[path] = (sim, imsi, spn)
+    return path
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='o', out_signature='')
+def ExportSim(self, path):
+    sim, imsi, spn = _late_sims.pop(path)
+    _add_sim(self, imsi, spn, sim)
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='o', out_signature='')

@@ -29,7 +29,9 @@ GUARD = 30  # seconds before a wait counts as a hang
 MOCK_IFACE = 'org.freedesktop.DBus.Mock'
 MM_MOCK = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'support',
                        'modemmanager_mock.py')
+NM_MODEM = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'networkmanager_modem.py')
 MODEM_DISABLED, MODEM_REGISTERED, NM_CONNECTING, NM_CONNECTED_GLOBAL = 3, 8, 40, 70
+DEVICE_PREPARE, DEVICE_IP_CONFIG, DEVICE_ACTIVATED = 40, 70, 100
 MODEM_LOCK_NONE, MODEM_LOCK_SIM_PIN, MODEM_LOCK_SIM_PUK = 1, 2, 4
 NM_CONNECTIVITY_NONE, NM_CONNECTIVITY_FULL = 1, 4
 
@@ -153,11 +155,24 @@ class World:
         self.nm = dbus.Interface(self.bus.get_object('org.freedesktop.NetworkManager',
                                                      '/org/freedesktop'), MOCK_IFACE)
 
-    def start_watch(self, *args):
-        self.watch_proc = self._spawn([self.loginhost, 'watch', '--profile', 'profile',
-                                       '--plugin', self.plugin] + list(args),
-                                      stdout=subprocess.PIPE)
-        self.watch = Lines(self.watch_proc.stdout, 'watch')
+    def start_watch(self, *args, journal=False, plugin=None):
+        '''journal: watch's output is the journal's stream, as systemd hands it to a service.'''
+        argv = [self.loginhost, 'watch', '--profile', 'profile', '--plugin',
+                plugin or self.plugin] + list(args)
+        if not journal:
+            self.watch_proc = self._spawn(argv, stdout=subprocess.PIPE)
+            self.watch = Lines(self.watch_proc.stdout, 'watch')
+            return
+        read, write = os.pipe()
+        st = os.fstat(write)
+        saved = self.env
+        self.env = dict(saved, JOURNAL_STREAM=f'{st.st_dev}:{st.st_ino}')
+        try:
+            self.watch_proc = self._spawn(argv, stdout=write)
+        finally:
+            self.env = saved
+            os.close(write)
+        self.watch = Lines(os.fdopen(read, 'rb'), 'watch')
 
     def stop_watch(self):
         '''SIGTERM: the plug-in is shut down cleanly and watch ends with status 0.'''
@@ -290,6 +305,30 @@ def network_holds(w):
     w.expect_requests(f'register {IMSI_A}', f'login {IMSI_A} {password_of(w, IMSI_A)}')
 
 
+def device_connecting(w):
+    '''Wi-Fi is up (the service connected, with connectivity) while the data card's own device
+    still connects: the login waits for the card's device, not for the service as a whole.'''
+    w.start_network_service()
+    w.nm.AddTemplate(NM_MODEM, dbus.Dictionary({}, signature='sv'))
+    device = w.nm.AddModemDevice('ttyUSB2', '/org/freedesktop/ModemManager1/Modem/1',
+                                 dbus.UInt32(DEVICE_PREPARE))
+    w.start_modem_service([(MODEM_ID, IMSI_A)])
+    w.start_watch()
+    w.expect(r'^network +connected, data card connecting, connectivity '
+             r'\(connect state 2, check 0\)$')
+    w.expect(r'^start +StartLogin true$')
+    w.expect(r'^held +login due, held back: connect state 2$')
+    w.expect_requests()
+    w.nm.SetModemDeviceState(device, dbus.UInt32(DEVICE_IP_CONFIG))
+    w.nm.SetModemDeviceState(device, dbus.UInt32(DEVICE_ACTIVATED))
+    w.expect(r'^network +connected, data card connected, connectivity '
+             r'\(connect state 1, check 0\)$')
+    w.expect(r'^login +attempt 1$')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
+    w.expect_requests(f'register {IMSI_A}', f'login {IMSI_A} {password_of(w, IMSI_A)}')
+
+
 def sim_swap(w):
     '''SIM B comes while the network connects (the login waits); A comes back (logged in again
     without the server); B once more, and the network is up: B registers and logs in.'''
@@ -391,16 +430,29 @@ def locked(w):
 def no_spn(w):
     '''A SIM whose name the service cannot decode (UCS2, or no name file) comes with an empty
     OperatorName: watch says why the login is held; with the host's fallback name (string 11004)
-    the SIM logs in under it, and so it does with its operator named in the --operators table.'''
+    the SIM logs in under it, and so it does with its operator named in the profile's
+    operators.ini or in a table given with --operators.'''
     w.start_network_service()
     w.start_modem_service()
-    w.start_watch()
+    # Run as the journal runs a service: each line says its priority, a warning here.
+    w.start_watch(journal=True)
     w.mm.AddModem(MODEM_ID, IMSI_A, '', MODEM_REGISTERED)
-    w.expect(rf'^sim +imsi={IMSI_A} spn=$')
-    w.expect(r'^held +no SPN from the modem service: ')
+    w.expect(rf'^<6>sim +imsi={IMSI_A} spn=$')
+    w.expect(r'^<4>held +no SPN from the modem service: ')
+    # The worker's login sequence stops at the SIM's type, before any request.
+    w.expect(r'^<4>trace +\+[0-9.]+s WARN strSimTypeID equal')
     w.stop_watch()
     if w.requests():
         raise Failed(f'requests without a brand: {w.requests()}')
+    if any(re.match(r'(<6>)?login +attempt', line) for line in w.watch.text()):
+        raise Failed('a login attempt said without a request')
+    if not all(re.match(r'<[346]>', line) for line in w.watch.text()):
+        raise Failed('a line for the journal without its priority')
+    # An error is one for the journal; without the journal's stream, no priorities.
+    w.start_watch(journal=True, plugin=os.path.join(w.work, 'no-such-plugin.so'))
+    w.expect(r'^<3>error +')
+    if w.watch_proc.wait(GUARD) != 2:
+        raise Failed('watch without its plug-in did not end with status 2')
     with open(os.path.join(w.work, 'profile', 'strings.ini'), 'w') as f:
         f.write('11004=CMCC\n')
     w.start_watch()
@@ -417,6 +469,29 @@ def no_spn(w):
     w.stop_watch()
     if any(line.startswith('held') and 'SPN' in line for line in w.watch.text()):
         raise Failed('held for a SPN with the operator named in the table')
+    # The profile carries the table as well.
+    os.rename(os.path.join(w.work, 'operators.ini'),
+              os.path.join(w.work, 'profile', 'operators.ini'))
+    w.start_watch()
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
+
+
+def late_sim(w):
+    '''A SIM object that cannot be read when the modem first names it (not there yet): watch
+    reads it again on the modem's next change and the SIM logs in.'''
+    w.start_network_service()
+    w.start_modem_service()
+    w.start_watch()
+    w.expect(r'^modem +none \(device error 10301\); waiting for one$')
+    path = w.mm.AddModemLateSim(MODEM_ID, IMSI_A, 'CMCC', MODEM_REGISTERED)
+    w.expect(r'^sim +not ready, the modem service could not give the SIM object; asked again at '
+             r'the modem.s next change \(device error 14\)$')
+    w.mm.ExportSim(path)
+    w.mm.SetModemState(path, MODEM_REGISTERED)  # the same state: a change signal all the same
+    w.expect(rf'^sim +imsi={IMSI_A} spn=CMCC$')
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+    w.stop_watch()
 
 
 def cpu_seconds(pid):
@@ -468,10 +543,12 @@ def measure(w):
 SCENARIOS = {
     'appear-and-return': appear_and_return,
     'network-holds': network_holds,
+    'device-connecting': device_connecting,
     'sim-swap': sim_swap,
     'service-restart': service_restart,
     'locked': locked,
     'no-spn': no_spn,
+    'late-sim': late_sim,
     'measure': measure,
 }
 

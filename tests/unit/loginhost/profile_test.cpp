@@ -68,7 +68,11 @@ TEST_F(ProfileTest, ErrorsNameTheFileAndLine) {
          "system.ini:2: unknown key 'STRIKT' in [SECURITY] (known: STRICT, CAFILE)"},
         {"sytem.ini", "[LOGIN]\n",
          "sytem.ini: unknown profile file (known: system.ini, user.ini, named.ini, strings.ini, "
-         "card.ini, net.ini)"},
+         "card.ini, net.ini, operators.ini)"},
+        {"operators.ini", "[operators]\n46000=CMCC\n4600x=CU\n",
+         "operators.ini:3: '4600x' is no operator identifier (MCC and MNC, 5 or 6 digits)"},
+        {"operators.ini", "46000=CMCC\n", "operators.ini:1: '46000' is not in [operators]"},
+        {"operators.ini", "[Operators]\n46001=\n", "operators.ini:2: 46001 has no name"},
         {"notes.txt", "anything", ""},
     };
     for (const auto& c : cases) {
@@ -100,6 +104,15 @@ TEST_F(ProfileTest, TheCardPlaysItsScriptAndRepeatsTheLastResult) {
     int32_t code = 0;
     EXPECT_TRUE(comm->SRVGetImsiInfo(imsi, code));
     EXPECT_EQ(std::string(imsi), "46000123456789012");  // cut to the caller's buffer
+}
+
+TEST_F(ProfileTest, TheOperatorTableNamesSimsByOperatorIdentifier) {
+    Write("operators.ini", "[operators]\n46000=\xE4\xB8\xAD\xE5\x9B\xBD\n310260=T\n");
+    HostProfile profile;
+    std::string error;
+    ASSERT_TRUE(profile.Load(dir, error)) << error;
+    EXPECT_EQ(profile.operators, (std::map<std::string, std::string>{
+                                     {"46000", "\xE4\xB8\xAD\xE5\x9B\xBD"}, {"310260", "T"}}));
 }
 
 }  // namespace

@@ -220,4 +220,24 @@ TEST(WatchNetTest, TheServiceStateHoldsTheLoginBack) {
     }
 }
 
+// The modem's own device decides the connect state: another link being up says nothing of it.
+TEST(WatchNetTest, TheModemDeviceStateIsTheCardsConnectState) {
+    const struct {
+        uint32_t deviceState;
+        int32_t connectState;
+    } cases[] = {
+        {30, 0}, {40, 2}, {70, 2}, {90, 2}, {100, 1}, {110, 3}, {120, 0}, {20, 0},
+    };
+    for (const auto& c : cases) {
+        NetworkSnapshot s;
+        s.bService = true;
+        s.state = 70;  // connected (over another link)
+        s.connectivity = 4;
+        s.bModemDevice = true;
+        s.deviceState = c.deviceState;
+        EXPECT_EQ(s.ConnectState(), c.connectState) << c.deviceState;
+        EXPECT_EQ(s.CheckResult(), 0) << c.deviceState;
+    }
+}
+
 }  // namespace

@@ -1,6 +1,9 @@
 // loginhost watch: the plug-in served from the system bus (the modem and network services) until
 // SIGINT or SIGTERM; see WatchService.h.
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 #include "Commands.h"
@@ -29,6 +32,19 @@ bool ParseWatchOptions(const Args& args, WatchOptions& options) {
     return ParseHostOptions(args, options, {"--profile", "--plugin", "--json"}, "watch", own);
 }
 
+// Run as a service whose output goes to the journal: JOURNAL_STREAM names the stream as
+// "device:inode", and it must be our standard output still (not one a parent had).
+bool OutputIsJournal() {
+    const char* stream = std::getenv("JOURNAL_STREAM");
+    struct stat st {};
+    if (!stream || fstat(fileno(stdout), &st) != 0) return false;
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    if (std::sscanf(stream, "%llu:%llu", &device, &inode) != 2) return false;
+    return device == static_cast<unsigned long long>(st.st_dev) &&
+           inode == static_cast<unsigned long long>(st.st_ino);
+}
+
 }  // namespace
 
 int CommandWatch(const Args& args) {
@@ -36,14 +52,18 @@ int CommandWatch(const Args& args) {
     if (!ParseWatchOptions(args, options)) return 2;
     HostProfile profile;
     if (!LoadProfile(options.profile, profile)) return 2;
-    OperatorTable operators;
+    // The profile's table, and over it a table of the command line's.
+    OperatorTable operators = profile.operators;
+    OperatorTable given;
     std::string error;
-    if (!options.operators.empty() && !LoadOperatorTable(options.operators, operators, error)) {
+    if (!options.operators.empty() && !LoadOperatorTable(options.operators, given, error)) {
         std::fprintf(stderr, "loginhost: %s\n", error.c_str());
         return 2;
     }
+    for (const auto& entry : given) operators[entry.first] = entry.second;
     HostReport report;
     report.SetJson(options.bJson);
+    report.SetJournal(OutputIsJournal());
     WatchService service(profile, report, options.modemId, std::move(operators));
     return service.Run(options.PluginPath());
 }

@@ -8,8 +8,8 @@
 
 namespace fs = std::filesystem;
 
-const char* const kProfileFiles[6] = {"system.ini",  "user.ini", "named.ini",
-                                      "strings.ini", "card.ini", "net.ini"};
+const char* const kProfileFiles[7] = {"system.ini", "user.ini", "named.ini",    "strings.ini",
+                                      "card.ini",   "net.ini",  "operators.ini"};
 
 namespace {
 
@@ -262,6 +262,29 @@ std::string HostProfile::PathOf(const std::string& file) const {
     return (last == '/' || last == '\\') ? m_strDir + file : m_strDir + "/" + file;
 }
 
+bool ParseOperatorTable(const IniFile& ini, const std::string& path,
+                        std::map<std::string, std::string>& table, std::string& error) {
+    for (const IniFile::Entry& e : ini.Entries()) {
+        const std::string where = Where(path, e.line) + ": ";
+        if (LowerAscii(e.section) != "operators") {
+            error = where + "'" + e.key + "' is not in [operators]";
+            return false;
+        }
+        if (e.key.size() < 5 || e.key.size() > 6 ||
+            e.key.find_first_not_of("0123456789") != std::string::npos) {
+            error =
+                where + "'" + e.key + "' is no operator identifier (MCC and MNC, 5 or 6 digits)";
+            return false;
+        }
+        if (e.value.empty()) {
+            error = where + e.key + " has no name";
+            return false;
+        }
+        table[e.key] = e.value;
+    }
+    return true;
+}
+
 bool HostProfile::Load(const std::string& dir, std::string& error) {
     m_strDir = dir;
     std::error_code ec;
@@ -278,7 +301,7 @@ bool HostProfile::Load(const std::string& dir, std::string& error) {
         if (!known) {
             error = PathOf(name) +
                     ": unknown profile file (known: system.ini, user.ini, named.ini, "
-                    "strings.ini, card.ini, net.ini)";
+                    "strings.ini, card.ini, net.ini, operators.ini)";
             return false;
         }
     }
@@ -316,6 +339,8 @@ bool HostProfile::Load(const std::string& dir, std::string& error) {
             if (!LoadCard(ini, path, card, error)) return false;
         } else if (name == "net.ini") {
             if (!LoadNet(ini, path, net, error)) return false;
+        } else if (name == "operators.ini") {
+            if (!ParseOperatorTable(ini, path, operators, error)) return false;
         }
     }
     return true;

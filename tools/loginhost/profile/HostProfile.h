@@ -32,6 +32,9 @@
 //   net.ini      the network state, section [net]:
 //                  connect_state=N    INetConnect::GetConnectState (default 0; 2, 3 = busy)
 //                  check_result=N     ICheckNetConnection::CheckConnection (default 0; -1 = down)
+//   operators.ini  `watch`: brand names of SIMs whose name the modem service does not give, by
+//                the SIM's operator identifier (MCC and MNC, 5 or 6 digits), section [operators]:
+//                  46000=中国移动
 #pragma once
 
 #include <cstdint>
@@ -76,13 +79,19 @@ public:
     std::map<int32_t, std::string> strings;  // UTF-8
     CardProfile card;
     NetProfile net;
+    std::map<std::string, std::string> operators;  // MCC+MNC -> brand name (UTF-8)
 
 private:
     std::string m_strDir;
 };
 
 // The profile files by name, in the order they are read.
-extern const char* const kProfileFiles[6];
+extern const char* const kProfileFiles[7];
+
+// The operator table of an INI file read from path ([operators] MCCMNC=name); false with error
+// "PATH:LINE: why".
+bool ParseOperatorTable(const IniFile& ini, const std::string& path,
+                        std::map<std::string, std::string>& table, std::string& error);
 
 // Strict decimal 32-bit number with an optional sign; false for anything else.
 bool ParseInt32(const std::string& text, int32_t& value);

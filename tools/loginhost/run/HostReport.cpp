@@ -47,8 +47,19 @@ std::string OutcomeJson(const LoginOutcome& outcome) {
            ",\"password\":" + JsonString(outcome.password) + "}";
 }
 
+namespace {
+
+const char* JournalPriority(const std::string& what) {
+    if (what == "error") return "<3>";
+    if (what == "held" || what == "trace") return "<4>";
+    return "<6>";
+}
+
+}  // namespace
+
 void HostReport::Record(const char* what, const std::string& text, const std::string& fields) {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bJournal) std::fputs(JournalPriority(what), m_pOut);
     if (m_bJson) {
         std::fprintf(m_pOut, "{\"what\":%s,\"text\":%s%s%s}\n", JsonString(what).c_str(),
                      JsonString(text).c_str(), fields.empty() ? "" : ",", fields.c_str());

@@ -35,6 +35,9 @@ public:
     // and `fields` (more members, already JSON, without braces; empty for none).
     void Record(const char* what, const std::string& text, const std::string& fields);
     void SetJson(bool bJson) { m_bJson = bJson; }
+    // Each line begins with its priority as the journal reads it from a service's output: <3>
+    // for errors, <4> for what holds the login back or the plug-in warns of, <6> for the rest.
+    void SetJournal(bool bJournal) { m_bJournal = bJournal; }
     // The outcome in readable lines.
     void Outcome(const LoginOutcome& outcome);
 
@@ -52,4 +55,5 @@ private:
     std::mutex m_mutex;
     std::FILE* m_pOut;
     bool m_bJson = false;
+    bool m_bJournal = false;
 };

@@ -105,6 +105,7 @@ HostRunner::HostRunner(HostProfile& profile, HostReport& report, std::unique_ptr
       m_watchedSetting(m_services.setting,
                        [this](const std::string& section, const std::string& url) {
                            m_progress.OnUrlRead(section, url);
+                           if (!url.empty() && m_onRequest) m_onRequest();
                        }),
       m_card(profile.card) {
     m_services.Register(m_container);

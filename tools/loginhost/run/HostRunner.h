@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -74,6 +75,9 @@ public:
     void SetCheckResult(int32_t result) { m_services.check.m_nResult = result; }
     // Serves the network state from elsewhere than net.ini (watch: the system's network service).
     void ServeNetwork(INetConnect& net, ICheckNetConnection& check);
+    // Told (on the plug-in's worker thread) whenever the plug-in reads the server URL it is about
+    // to send a request to: the one sign the host has that a request goes out. Set before Start.
+    void OnRequestDue(std::function<void()> onRequest) { m_onRequest = std::move(onRequest); }
 
     // Where the login stands, with the results of interfaces 3 and 2 after a success.
     LoginOutcome Outcome();
@@ -154,6 +158,7 @@ private:
     std::list<SkinListener> m_listeners;  // the host's own first; never moved
     ILogin2* m_pLogin = nullptr;
     std::string m_strPath;
+    std::function<void()> m_onRequest;
     PluginSession m_session;
 
     static std::atomic<bool> s_bInterrupted;

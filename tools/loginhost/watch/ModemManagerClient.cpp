@@ -26,6 +26,13 @@ bool OlderPath(const std::string& a, const std::string& b) {
     return a.size() != b.size() ? a.size() < b.size() : a < b;
 }
 
+bool HasProperties(MMSim* sim) {
+    gchar** names = g_dbus_proxy_get_cached_property_names(G_DBUS_PROXY(sim));
+    const bool bAny = names && names[0];
+    g_strfreev(names);
+    return bAny;
+}
+
 }  // namespace
 
 ModemManagerClient::ModemManagerClient(std::string wantedId, Changed onChanged)
@@ -115,8 +122,10 @@ void ModemManagerClient::OnSimReady(void* source, void* result, void* data) {
     }
     ModemManagerClient* client = request->pClient;
     client->m_pending.erase(request->path);
-    // The modem may have another SIM by now: keep this one only if it is the one asked for.
-    if (sim && Text(mm_sim_get_path(sim)) == request->path) {
+    // The modem may have another SIM by now: keep this one only if it is the one asked for. An
+    // object that was not there yet comes without properties, and no change would ever fill
+    // them in: that counts as a failure too.
+    if (sim && Text(mm_sim_get_path(sim)) == request->path && HasProperties(sim)) {
         client->m_sims[request->path] = sim;
         g_signal_connect(sim, "g-properties-changed", G_CALLBACK(OnPropertiesChanged), client);
     } else {
@@ -124,7 +133,8 @@ void ModemManagerClient::OnSimReady(void* source, void* result, void* data) {
         if (sim) g_object_unref(sim);
     }
     delete request;
-    client->Evaluate();
+    // Not retried from here, which would ask again at once for as long as it fails.
+    client->Evaluate(false);
 }
 
 MMSim* ModemManagerClient::SimOf(void* modem, const std::string& path) {
@@ -137,7 +147,9 @@ MMSim* ModemManagerClient::SimOf(void* modem, const std::string& path) {
     return nullptr;
 }
 
-void ModemManagerClient::Evaluate() {
+void ModemManagerClient::Evaluate(bool bRetry) {
+    // A SIM object that could not be read is asked for again at the next change on the bus.
+    if (bRetry) m_failed.clear();
     ModemSnapshot now;
     gchar* owner =
         g_dbus_object_manager_client_get_name_owner(G_DBUS_OBJECT_MANAGER_CLIENT(m_pManager));
@@ -192,6 +204,7 @@ void ModemManagerClient::Evaluate() {
                              : ModemStatus::kSimNotReady;
         } else {
             now.status = ModemStatus::kSimNotReady;
+            now.bSimUnread = m_failed.count(now.simPath) > 0;
         }
     }
     g_list_free_full(objects, g_object_unref);

@@ -36,7 +36,8 @@ private:
     static void OnSimReady(void* source, void* result, void* request);
     void WatchModem(void* object);
     MMSim* SimOf(void* modem, const std::string& path);
-    void Evaluate();
+    // bRetry: ask again for SIM objects that could not be read.
+    void Evaluate(bool bRetry = true);
 
     const std::string m_strWantedId;
     Changed m_onChanged;
@@ -44,7 +45,7 @@ private:
     GCancellable* m_pCancel = nullptr;
     std::map<std::string, MMSim*> m_sims;  // SIM objects by path, owned
     std::set<std::string> m_pending;       // SIM objects asked for
-    std::set<std::string> m_failed;        // SIM objects that could not be read
+    std::set<std::string> m_failed;        // SIM objects that could not be read last time
     ModemSnapshot m_current;
     bool m_bTold = false;
 };

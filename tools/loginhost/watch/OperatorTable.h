@@ -1,5 +1,6 @@
 // The brand names of SIMs whose name the modem service does not give (it decodes the SIM's name
-// from GSM 7-bit only), by the SIM's operator identifier (MCC and MNC, five or six digits):
+// from GSM 7-bit only), by the SIM's operator identifier (MCC and MNC, five or six digits); the
+// profile's operators.ini, or a file given to watch with --operators:
 //
 //   [operators]
 //   46000=中国移动

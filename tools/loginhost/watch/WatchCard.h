@@ -46,13 +46,14 @@ struct ModemSnapshot {
     std::string operatorId;       // the SIM's MCC and MNC
     int32_t modemState = 0;       // the service's modem state number
     uint32_t unlockRequired = 0;  // the service's lock number (1 none, 2 SIM PIN, 4 SIM PUK, ...)
+    bool bSimUnread = false;      // the SIM object could not be read; asked for at the next change
 
     bool IsReady() const { return status == ModemStatus::kReady; }
     bool operator==(const ModemSnapshot& o) const {
         return status == o.status && modems == o.modems && modemPath == o.modemPath &&
                equipmentId == o.equipmentId && simPath == o.simPath && imsi == o.imsi &&
                spn == o.spn && operatorId == o.operatorId && modemState == o.modemState &&
-               unlockRequired == o.unlockRequired;
+               unlockRequired == o.unlockRequired && bSimUnread == o.bSimUnread;
     }
     // The same SIM in the same modem, ready both times.
     bool SameCard(const ModemSnapshot& other) const;

@@ -54,6 +54,10 @@ std::string NotReady(const ModemSnapshot& s) {
         return "not ready, modem disabled (the desktop's mobile-broadband switch is off?) "
                "(device error 14)";
     }
+    if (s.bSimUnread) {
+        return "not ready, the modem service could not give the SIM object; asked again at the "
+               "modem's next change (device error 14)";
+    }
     return "not ready, modem " + StateName(s.modemState) + " (device error 14)";
 }
 
@@ -119,6 +123,7 @@ std::vector<WatchLine> DescribeModemChange(const ModemSnapshot& before, const Mo
 std::vector<WatchLine> DescribeNetworkChange(const NetworkSnapshot& before,
                                              const NetworkSnapshot& after, bool first) {
     if (!first && before.Describe() == after.Describe() &&
+        before.DescribeDevice() == after.DescribeDevice() &&
         before.CheckResult() == after.CheckResult()) {
         return {};
     }
@@ -129,10 +134,11 @@ std::vector<WatchLine> DescribeNetworkChange(const NetworkSnapshot& before,
     }
     const int32_t state = after.ConnectState();
     const int32_t check = after.CheckResult();
+    const std::string device = after.DescribeDevice();
     return {{"network",
-             after.Describe() + ", " + (check == 0 ? "connectivity" : "no connectivity") +
-                 " (connect state " + std::to_string(state) + ", check " + std::to_string(check) +
-                 ")",
-             Field("state", after.Describe()) + "," + Field("connect_state", state) + "," +
-                 Field("check", check)}};
+             after.Describe() + (device.empty() ? "" : ", data card " + device) + ", " +
+                 (check == 0 ? "connectivity" : "no connectivity") + " (connect state " +
+                 std::to_string(state) + ", check " + std::to_string(check) + ")",
+             Field("state", after.Describe()) + "," + Field("device", device) + "," +
+                 Field("connect_state", state) + "," + Field("check", check)}};
 }

@@ -11,11 +11,25 @@ constexpr uint32_t kStateConnectedLocal = 50;
 constexpr uint32_t kStateConnectedSite = 60;
 constexpr uint32_t kConnectivityUnknown = 0;
 constexpr uint32_t kConnectivityNone = 1;
+// Device states: from preparing to the secondary connections the link is being made.
+constexpr uint32_t kDeviceUnmanaged = 10;
+constexpr uint32_t kDeviceUnavailable = 20;
+constexpr uint32_t kDeviceDisconnected = 30;
+constexpr uint32_t kDevicePrepare = 40;
+constexpr uint32_t kDeviceSecondaries = 90;
+constexpr uint32_t kDeviceActivated = 100;
+constexpr uint32_t kDeviceDeactivating = 110;
+constexpr uint32_t kDeviceFailed = 120;
 
 }  // namespace
 
 int32_t NetworkSnapshot::ConnectState() const {
     if (!bService) return 0;
+    if (bModemDevice) {
+        if (deviceState >= kDevicePrepare && deviceState <= kDeviceSecondaries) return 2;
+        if (deviceState == kDeviceDeactivating) return 3;
+        return deviceState == kDeviceActivated ? 1 : 0;
+    }
     if (state == kStateConnecting) return 2;
     if (state == kStateDisconnecting) return 3;
     return state >= kStateConnectedLocal ? 1 : 0;
@@ -45,6 +59,27 @@ std::string NetworkSnapshot::Describe() const {
             return "connected (site only)";
         default:
             return state > kStateConnectedSite ? "connected" : "unknown";
+    }
+}
+
+std::string NetworkSnapshot::DescribeDevice() const {
+    if (!bService || !bModemDevice) return {};
+    if (deviceState >= kDevicePrepare && deviceState <= kDeviceSecondaries) return "connecting";
+    switch (deviceState) {
+        case kDeviceUnmanaged:
+            return "unmanaged";
+        case kDeviceUnavailable:
+            return "unavailable";
+        case kDeviceDisconnected:
+            return "disconnected";
+        case kDeviceActivated:
+            return "connected";
+        case kDeviceDeactivating:
+            return "disconnecting";
+        case kDeviceFailed:
+            return "failed";
+        default:
+            return "unknown";
     }
 }
 

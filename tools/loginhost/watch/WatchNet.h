@@ -11,21 +11,28 @@
 
 #include "INetConnect.h"
 
-// What the network service says; the numbers are the service's own (global state and
-// connectivity).
+// What the network service says; the numbers are the service's own (global state, connectivity
+// and device state).
 struct NetworkSnapshot {
     bool bService = false;  // the service is on the bus
     uint32_t state = 0;
     uint32_t connectivity = 0;
+    bool bModemDevice = false;  // the service has a device for the host's modem
+    uint32_t deviceState = 0;   // that device's state
 
-    // INetConnect::GetConnectState: 2 connecting, 3 disconnecting, 1 connected, 0 otherwise.
+    // INetConnect::GetConnectState: 2 connecting, 3 disconnecting, 1 connected, 0 otherwise; of
+    // the modem's own device when the service has one (another link being up says nothing of
+    // the data card's), else of the service as a whole.
     int32_t ConnectState() const;
+    // "connecting", "connected", ... of the modem's device; empty without one.
+    std::string DescribeDevice() const;
     // ICheckNetConnection::CheckConnection: 0 with connectivity, -1 without (or no service).
     int32_t CheckResult() const;
     // "connecting", "connected", ... for the printed lines.
     std::string Describe() const;
     bool operator==(const NetworkSnapshot& o) const {
-        return bService == o.bService && state == o.state && connectivity == o.connectivity;
+        return bService == o.bService && state == o.state && connectivity == o.connectivity &&
+               bModemDevice == o.bModemDevice && deviceState == o.deviceState;
     }
 };
 

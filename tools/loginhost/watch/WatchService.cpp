@@ -39,6 +39,7 @@ WatchService::WatchService(HostProfile& profile, HostReport& report, const std::
       m_modems(modemId, [this](const ModemSnapshot& now) { OnModem(now); }),
       m_network([this](const NetworkSnapshot& now) { OnNetwork(now); }) {
     m_runner.ServeNetwork(m_net.Connect(), m_net.Check());
+    m_runner.OnRequestDue([this] { OnRequestDue(); });
 }
 
 WatchService::~WatchService() {
@@ -93,6 +94,7 @@ void WatchService::OnModem(const ModemSnapshot& now) {
     }
     m_bModemSeen = true;
     m_modem = now;
+    m_network.SetModem(now.modemPath);  // its device's state is the card's connect state
     m_pCard->Update(now);  // the device events go out from here, once the plug-in listens
     StartLoginOnce();
     PollFor(kPollAfterChange);
@@ -118,7 +120,7 @@ void WatchService::OnNoSpn() {
                     "no SPN from the modem service: the SIM's name is not GSM 7-bit or it has "
                     "none; name its operator " +
                         m_pCard->Current().operatorId +
-                        " in the --operators table, or give a name as 11004= in strings.ini",
+                        " in the profile's operators.ini, or give a name as 11004= in strings.ini",
                     "\"by\":\"ReadSpn\",\"answer\":" + std::to_string(kCardErrorNoSpn));
 }
 
@@ -138,8 +140,7 @@ void WatchService::StartLoginOnce() {
 
 void WatchService::OnAsked(const char* what, int32_t answer) {
     const bool bCheck = std::string(what) == "CheckConnection";
-    // The worker asks only when a login is due: an answer that holds it back is said once, and
-    // CheckConnection answering 0 is the last step before the plug-in's login sequence.
+    // The worker asks only when a login is due: an answer that holds it back is said once.
     const int held = bCheck ? (answer == -1 ? 1 : 0) : (answer == 2 || answer == 3 ? 2 : 0);
     if (held != 0 && m_nHeld.exchange(held) != held) {
         m_report.Record(
@@ -148,11 +149,11 @@ void WatchService::OnAsked(const char* what, int32_t answer) {
                       : "login due, held back: connect state " + std::to_string(answer),
             std::string("\"by\":") + JsonString(what) + ",\"answer\":" + std::to_string(answer));
     }
+    // CheckConnection answering 0 lets the login sequence start; whether it sends anything is
+    // seen when it reads the server's URL (it may stop before, e.g. for a SIM without a name).
     if (bCheck && answer == 0) {
         m_nHeld = 0;
-        const int attempt = ++m_nAttempts;
-        m_report.Record("login", "attempt " + std::to_string(attempt),
-                        "\"attempt\":" + std::to_string(attempt));
+        m_bAttemptDue = true;
     }
     // An idle source, never a direct call: the looking is done on the host's thread only.
     g_idle_add(
@@ -161,6 +162,14 @@ void WatchService::OnAsked(const char* what, int32_t answer) {
             return G_SOURCE_REMOVE;
         },
         this);
+}
+
+void WatchService::OnRequestDue() {
+    // A sequence may register and then log in: one attempt.
+    if (!m_bAttemptDue.exchange(false)) return;
+    const int attempt = ++m_nAttempts;
+    m_report.Record("login", "attempt " + std::to_string(attempt),
+                    "\"attempt\":" + std::to_string(attempt));
 }
 
 void WatchService::PollFor(double seconds) {

@@ -40,6 +40,8 @@ private:
     void OnNetwork(const NetworkSnapshot& now);
     // The plug-in's worker asked for the network state (its thread).
     void OnAsked(const char* what, int32_t answer);
+    // The plug-in is about to send a request (its thread): the due login is an attempt.
+    void OnRequestDue();
     // Looks at the plug-in every 100 ms for `seconds` from now, and for as long as it logs in.
     void PollFor(double seconds);
     static int OnPollTimer(void* self);
@@ -64,6 +66,7 @@ private:
     unsigned m_pollTimer = 0;
     int64_t m_pollUntil = 0;  // monotonic microseconds
     std::atomic<int> m_nAttempts{0};
+    std::atomic<bool> m_bAttemptDue{false};  // a login sequence began and has sent nothing yet
     std::atomic<int> m_nHeld{0};  // what holds the due login back: 1 connectivity, 2 state
     std::mutex m_noSpnMutex;
     std::string m_strNoSpnSaid;  // the SIM whose missing name was said
