@@ -80,26 +80,35 @@ const Row kRows[] = {
 };
 // clang-format on
 
+// A host with a registry store and key folder of its own, a SIM of the given identity, and its
+// URLs leading to a loopback port.
+struct SandboxedHost {
+    explicit SandboxedHost(const std::string& imsi) {
+        registry.CreateKey("Software\\Mirolan\\Velko");
+        host.comm.SetSpn("CMCC");
+        host.comm.SetImsi(imsi);
+        host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());
+    }
+    void PointAt(const std::string& port) {
+        const std::string base = "https://127.0.0.1:" + port;
+        host.setting.Sys("REGISTER", "URL", base + "/register");
+        host.setting.Sys("LOGIN", "URL", base + "/login");
+    }
+
+    RegistrySandbox registry;
+    TempDir dir;
+    FakeHost host;
+};
+
 class FaultTableTest : public ::testing::TestWithParam<Row> {
 protected:
-    FaultTableTest() {
-        m_registry.CreateKey("Software\\Mirolan\\Velko");
-        host.comm.SetSpn("CMCC");
-        // Each row its own subscriber: the servers live for the whole run.
-        host.comm.SetImsi(
-            "46000" +
-            std::to_string(1000000000 + std::hash<std::string>()(GetParam().name) % 999999999));
-        host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", m_dir.WithSeparator());
-    }
     ~FaultTableTest() override { login.reset(); }
 
     // The URLs lead to the server (or proxy port) named LOGIN_TEST_<name>_PORT.
     bool PointAt(const std::string& name) {
         const std::string port = Variable("LOGIN_TEST_" + name + "_PORT");
         if (port.empty()) return false;
-        const std::string base = "https://127.0.0.1:" + port;
-        host.setting.Sys("REGISTER", "URL", base + "/register");
-        host.setting.Sys("LOGIN", "URL", base + "/login");
+        m_sandbox.PointAt(port);
         return true;
     }
     // A new login object whose client has the given options; with none, the platform's client
@@ -124,9 +133,11 @@ protected:
         return false;
     }
 
-    RegistrySandbox m_registry;
-    TempDir m_dir;
-    FakeHost host;
+    // Each row its own subscriber: the servers live for the whole run.
+    SandboxedHost m_sandbox{
+        "46000" +
+        std::to_string(1000000000 + std::hash<std::string>()(GetParam().name) % 999999999)};
+    FakeHost& host = m_sandbox.host;
     TraceCapture trace;
     std::shared_ptr<ManualClock> clock;
     std::unique_ptr<RecordingHttps> recorder;
@@ -165,7 +176,7 @@ TEST_P(FaultTableTest, AttemptEndsWithItsErrorAndTheRetryLogsIn) {
     ASSERT_TRUE(PointAt(row.port));
     if (row.bStrict) {
         // Registration is the portal's page too: the key file gets a password by hand.
-        ASSERT_TRUE(login->WritePwd(m_dir.File("Key.dtc"), "stored"));
+        ASSERT_TRUE(login->WritePwd(m_sandbox.dir.File("Key.dtc"), "stored"));
     }
     MakeLogin(&options);
     trace.Clear();
@@ -207,18 +218,11 @@ INSTANTIATE_TEST_SUITE_P(Faults, FaultTableTest, ::testing::ValuesIn(kRows),
 TEST(FaultTableDefaultsTest, PluginRunsWithTheDefaultTimeouts) {
     const std::string port = Variable("LOGIN_TEST_FAULT_PASS_PORT");
     if (port.empty()) GTEST_SKIP() << "run through with_faults.sh";
-    RegistrySandbox registry;
-    registry.CreateKey("Software\\Mirolan\\Velko");
-    TempDir dir;
-    FakeHost host;
-    host.comm.SetSpn("CMCC");
-    host.comm.SetImsi("460009988776655");
-    host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());
-    host.setting.Sys("REGISTER", "URL", "https://127.0.0.1:" + port + "/register");
-    host.setting.Sys("LOGIN", "URL", "https://127.0.0.1:" + port + "/login");
+    SandboxedHost sandbox("460009988776655");
+    sandbox.PointAt(port);
     LoginEnvironment env;
     env.clock = std::make_shared<ManualClock>();
-    CLoginImpl login(&host.container, env);
+    CLoginImpl login(&sandbox.host.container, env);
     EXPECT_TRUE(login.DoLoginThread()) << login.GetErrorCode();
     EXPECT_TRUE(login.IsLoginSuccess());
 }
@@ -232,24 +236,16 @@ TEST(FaultTableStrictTraceTest, RefusedRedirectIsTracedWithoutTheServersAddress)
     if (UnderWine()) GTEST_SKIP() << "strict mode natively only";
     for (const bool bStrict : {false, true}) {
         SCOPED_TRACE(bStrict);
-        RegistrySandbox registry;
-        registry.CreateKey("Software\\Mirolan\\Velko");
-        TempDir dir;
-        FakeHost host;
-        host.comm.SetSpn("CMCC");
-        host.comm.SetImsi("460009988776654");
-        host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());
-        host.setting.Sys("REGISTER", "URL", "https://127.0.0.1:" + port + "/register");
-        host.setting.Sys("LOGIN", "URL", "https://127.0.0.1:" + port + "/login");
+        SandboxedHost sandbox("460009988776654");
+        sandbox.PointAt(port);
+        FakeHost& host = sandbox.host;
         const std::string certificate = Variable("LOGIN_TEST_CERT_DIR") + "/away.pem";
         HttpClientOptions options;
+        options.redirects = HttpRedirectPolicy::kSameHostHttps;  // refused in both modes
         if (bStrict) {
             host.setting.Sys("SECURITY", "STRICT", "1");
             host.setting.Sys("SECURITY", "CAFILE", certificate);
             options.strTrustedCertificates = certificate;
-            options.redirects = HttpRedirectPolicy::kSameHostHttps;
-        } else {
-            options.redirects = HttpRedirectPolicy::kSameHostHttps;  // refused in both modes
         }
         RecordingHttps recorder(options);
         LoginEnvironment env;
