@@ -67,7 +67,8 @@ private:
 
 }  // namespace
 
-// The linker's --wrap name of MakeRealClock() (mangled).
+// The name --wrap gives MakeRealClock() (mangled): the linker's, hence reserved.
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 extern "C" std::shared_ptr<IClock> __wrap__Z13MakeRealClockv() {
     return std::make_shared<ScaledClock>(SoakClockScale());
 }

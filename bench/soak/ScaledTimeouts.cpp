@@ -12,7 +12,9 @@ uint32_t Scaled(uint32_t ms) {
 }
 }  // namespace
 
-// The linker's --wrap names of CreateHttpClient(HttpCancel&, const HttpClientOptions&).
+// The names --wrap gives CreateHttpClient(HttpCancel&, const HttpClientOptions&): the linker's,
+// hence reserved.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 extern "C" std::unique_ptr<IHttpClient>
 __real__Z16CreateHttpClientR10HttpCancelRK17HttpClientOptions(HttpCancel& cancel,
                                                               const HttpClientOptions& options);
@@ -26,3 +28,4 @@ __wrap__Z16CreateHttpClientR10HttpCancelRK17HttpClientOptions(HttpCancel& cancel
     scaled.timeouts.receiveMs = Scaled(options.timeouts.receiveMs);
     return __real__Z16CreateHttpClientR10HttpCancelRK17HttpClientOptions(cancel, scaled);
 }
+// NOLINTEND(bugprone-reserved-identifier)
