@@ -58,12 +58,12 @@ class Soak:
         self.selector = selectors.DefaultSelector()
         self.pending = {}
         self.t0 = None              # real time of simulated 0: the first login
-        self.schedule = []          # (real time, proxy fault) still to do
+        self.schedule = []          # (real time, proxy fault, cycle it ends or None) to do
         self.awaiting = None        # the fault the proxy has been told and not yet confirmed
         self.cycle = -1             # the last swap seen
-        self.clear = {}             # cycle -> simulated time its trouble ended (None: not yet)
+        self.clear = {}             # cycle -> simulated time its trouble ended, once it has
         self.outage = None          # (cycle, simulated start) of the outage in progress
-        self.wall0 = None
+        self.wall0 = None           # the wall clock at t0: trace records carry wall time
         self.trace_ino = None       # the trace file as last read, and how far
         self.trace_offset = 0
         self.trace_pending = b""
