@@ -42,6 +42,7 @@ RETRY = 60      # the plug-in's retry period
 # itself is not counted: its real milliseconds would count as simulated seconds.
 LIMIT = RETRY + 3
 TRACE_FILE_BYTES = 1024 * 1024
+TRACE_NAME = "norvamts_trace_0.log"
 GROWTH = 1.05
 TROUBLES = ["refuse", "blackhole", "stall-handshake", "stall-request", "stall-headers",
             "stall-body", "drip", "reset", "latency", "portal", "overloaded", "dialling",
@@ -133,6 +134,13 @@ class Soak:
             f"[SECURITY]\nSTRICT=1\nCAFILE={trust}\n")
         (self.work / "profile" / "card.ini").write_text(f"[card]\nimsi={IMSIS[0]}\nspn=CMCC\n")
         (self.work / "soak.script").write_text(self.script())
+        if self.args.trace_start:
+            # A trace left from earlier days, so that it reaches its bound within the run.
+            record = b"2000-01-01 00:00:00.000 [1] INFO soak an earlier day's record\n"
+            fd = os.open(self.work / "trace" / TRACE_NAME, os.O_WRONLY | os.O_CREAT, 0o600)
+            os.write(fd, record * (self.args.trace_start // len(record)))
+            self.trace_offset = os.lseek(fd, 0, os.SEEK_CUR)
+            os.close(fd)
         env = dict(os.environ, LOGINPLUGIN_TRACE_DIR=str(self.work / "trace"),
                    LOGINPLUGIN_REGISTRY=str(self.work / "registry"),
                    LOGIN_SOAK_CLOCK_SCALE=str(self.scale))
@@ -215,10 +223,9 @@ class Soak:
 
     def read_trace(self):
         """The plug-in's new trace records; a login is its record after setting the flag."""
-        files = sorted(p for p in (self.work / "trace").iterdir() if not p.name.endswith(".1"))
-        if not files:
+        path = self.work / "trace" / TRACE_NAME
+        if not path.exists():
             return
-        path = files[0]
         ino = path.stat().st_ino
         chunks = []
         if self.trace_ino not in (None, ino):
@@ -408,6 +415,8 @@ def main():
     parser.add_argument("--hours", type=int, default=24)
     parser.add_argument("--scale", type=int, default=60)
     parser.add_argument("--seed", type=int, default=20)
+    parser.add_argument("--trace-start", type=int, default=0, metavar="BYTES",
+                        help="begin with a trace file this full (its rotation within the run)")
     parser.add_argument("--ignore-rss", action="store_true",
                         help="show RSS without judging it (a sanitizer's allocator grows)")
     parser.add_argument("--keep", action="store_true", help="keep the work directory")
