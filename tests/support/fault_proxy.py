@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A TCP proxy on loopback that breaks the link to an HTTPS server in chosen ways.
 
-    fault_proxy.py --target PORT [--latency-ms N] [--drip-ms N]
+    fault_proxy.py --target PORT [--latency-ms N] [--drip-ms N] [--switch [--backend NAME=PORT]...]
 
 It listens on one port per fault and prints "port FAULT N" for each, then "ready"; every
 connection to a port gets that port's fault:
@@ -22,6 +22,12 @@ request is the client's first application-data record after the handshake, the r
 is the server's first record after it, its body the records after that. The server must send
 no session tickets (account-server --no-tickets) and write head and body separately.
 Each event is printed ("FAULT: ..."), so that a test can wait for what happened.
+
+With --switch one more port, "port switch N", carries a fault chosen at run time: it starts as
+pass, and a line "fault NAME" on the standard input gives it another fault or, for a name given
+with --backend, forwards it unharmed to that server (a captive portal, an overloaded server).
+The links made under the fault before are cut, as a link that comes back drops what it held, and
+"switched NAME" is printed once the port works the new way.
 """
 
 import argparse
@@ -69,8 +75,9 @@ class Records:
 class Link:
     """One client's connection and the server connection made for it."""
 
-    def __init__(self, fault, client, target, options):
+    def __init__(self, fault, client, target, options, on_close=None):
         self.fault = fault
+        self.on_close = on_close
         self.client = client
         self.target = target
         self.options = options
@@ -87,6 +94,8 @@ class Link:
             if self.closed:
                 return
             self.closed = True
+        if self.on_close:
+            self.on_close(self)
         for sock in (self.client, self.server):
             if sock is None:
                 continue
@@ -229,10 +238,11 @@ def serve(fault, listener, target, options):
         threading.Thread(target=link.run, daemon=True).start()
 
 
-def open_port(fault):
+def open_port(fault, port=0):
     """The socket of one fault's port, listening (or, for refuse, only bound)."""
     sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    sock.bind(("127.0.0.1", 0))
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    sock.bind(("127.0.0.1", port))
     if fault == "refuse":
         return sock, []
     if fault == "blackhole":
@@ -244,12 +254,95 @@ def open_port(fault):
     return sock, []
 
 
+class Switch:
+    """The port whose fault the standard input chooses."""
+
+    def __init__(self, target, backends, options):
+        self.target = target
+        self.backends = backends
+        self.options = options
+        self.lock = threading.Lock()
+        self.fault = "pass"
+        self.links = set()
+        self.listener, self.kept = open_port("pass")
+        self.port = self.listener.getsockname()[1]
+
+    def serve(self):
+        """Accepts on the port until it is opened anew for a fault that accepts nothing."""
+        while True:
+            with self.lock:
+                listener, fault = self.listener, self.fault
+            if fault in ("refuse", "blackhole"):
+                return
+            try:
+                client, _ = listener.accept()
+            except OSError:
+                continue  # the port was opened anew for another fault
+            with self.lock:  # the fault of the moment the connection came
+                fault = self.fault
+                if fault in ("refuse", "blackhole"):  # came just before the port closed
+                    client.close()
+                    continue
+                name = "pass" if fault in self.backends else fault
+                target = self.backends.get(fault, self.target)
+                link = Link(name, client, target, self.options, on_close=self.forget)
+                self.links.add(link)
+            threading.Thread(target=link.run, daemon=True).start()
+
+    def forget(self, link):
+        with self.lock:
+            self.links.discard(link)
+
+    def set(self, fault):
+        with self.lock:
+            old, links = self.fault, list(self.links)
+            self.fault = fault
+            self.links.clear()
+            if {old, fault} & {"refuse", "blackhole"}:
+                # The port itself changes: closed (waking the accept), then opened the new way.
+                for sock in self.kept:
+                    sock.close()
+                try:
+                    self.listener.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
+                self.listener.close()
+                self.listener, self.kept = open_port(fault, self.port)
+                if old in ("refuse", "blackhole"):
+                    threading.Thread(target=self.serve, daemon=True).start()
+        for link in links:
+            link.close(reset=True)
+        say(f"switched {fault}")
+
+
+def control(switch):
+    """Reads "fault NAME" lines until the standard input ends."""
+    import sys
+    for line in sys.stdin:
+        words = line.split()
+        if len(words) == 2 and words[0] == "fault" and (
+                words[1] in FAULTS or words[1] in switch.backends):
+            switch.set(words[1])
+        elif words:
+            say(f"unknown control line: {line.strip()}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--target", type=int, required=True, help="the server's loopback port")
     parser.add_argument("--latency-ms", type=int, default=100)
     parser.add_argument("--drip-ms", type=int, default=1000)
+    parser.add_argument("--switch", action="store_true",
+                        help="one more port whose fault the standard input switches")
+    parser.add_argument("--backend", action="append", default=[], metavar="NAME=PORT",
+                        help="a server the switched port may forward to instead")
     options = parser.parse_args()
+    backends = {}
+    for text in options.backend:
+        name, _, port = text.partition("=")
+        if not port.isdigit() or name in FAULTS:
+            parser.error(f"--backend takes NAME=PORT, NAME not a fault: {text}")
+        backends[name] = int(port)
 
     kept = []
     for fault in FAULTS:
@@ -260,6 +353,11 @@ def main():
         if fault not in ("refuse", "blackhole"):
             threading.Thread(target=serve, args=(fault, sock, options.target, options),
                              daemon=True).start()
+    if options.switch:
+        switch = Switch(options.target, backends, options)
+        say(f"port switch {switch.port}")
+        threading.Thread(target=switch.serve, daemon=True).start()
+        threading.Thread(target=control, args=(switch,), daemon=True).start()
     say("ready")
     try:
         threading.Event().wait()  # until the test stops it
