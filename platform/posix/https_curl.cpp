@@ -15,6 +15,8 @@
 #include <string_view>
 #include <variant>
 
+#include "platform/https_policy.h"
+
 namespace {
 
 struct Session {
@@ -179,36 +181,24 @@ int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_o
     return 1;
 }
 
-bool SameHostName(std::string a, std::string b) {
-    auto bare = [](std::string& host) {
-        if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
-            host = host.substr(1, host.size() - 2);
-        }
-    };
-    bare(a);
-    bare(b);
-    return a.size() == b.size() && StartsWithNoCase(a, b);
-}
-
-// Whether the policy lets a redirect go to `url`; `host` receives its host name.
-bool RedirectAllowed(HttpRedirectPolicy policy, const std::string& requestHost, const char* url,
-                     std::string& host) {
+// The scheme and host name of `url` as libcurl reads it; false when it cannot.
+bool SplitUrl(const char* url, bool& bHttps, std::string& host) {
     CURLU* parts = curl_url();
     if (!parts) return false;
     char* scheme = nullptr;
     char* name = nullptr;
-    bool bAllowed = false;
+    bool bRead = false;
     if (curl_url_set(parts, CURLUPART_URL, url, 0) == CURLUE_OK &&
         curl_url_get(parts, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
         curl_url_get(parts, CURLUPART_HOST, &name, 0) == CURLUE_OK) {
+        bHttps = StartsWithNoCase(scheme, "https") && std::strlen(scheme) == 5;
         host = name;
-        bAllowed = StartsWithNoCase(scheme, "https") && std::strlen(scheme) == 5 &&
-                   (policy == HttpRedirectPolicy::kHttpsOnly || SameHostName(host, requestHost));
+        bRead = true;
     }
     curl_free(scheme);
     curl_free(name);
     curl_url_cleanup(parts);
-    return bAllowed;
+    return bRead;
 }
 
 long RedirectCount(const Transfer& transfer) {
@@ -224,8 +214,10 @@ curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
     if (RedirectCount(transfer) > 0) {
         char* url = nullptr;
         curl_easy_getinfo(transfer.pEasy, CURLINFO_EFFECTIVE_URL, &url);
+        bool bHttps = false;
         std::string host;
-        if (!url || !RedirectAllowed(transfer.redirects, transfer.strRequestHost, url, host)) {
+        if (!url || !SplitUrl(url, bHttps, host) ||
+            !RedirectAllowed(transfer.redirects, transfer.strRequestHost, bHttps, host)) {
             transfer.bRedirectRefused = true;
             transfer.strRefusedUrl = url ? url : "";
             return CURL_SOCKET_BAD;
