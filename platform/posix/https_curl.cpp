@@ -34,7 +34,7 @@ struct Connection {
 // What the last send of a request received.
 struct Reply {
     uint32_t status = 0;
-    std::optional<uint32_t> contentLength;
+    std::optional<uint64_t> claimedLength;  // the Content-Length, even past 32 bits
     std::string body;
     size_t readPos = 0;
     // The transfer broke after the reply's head: reading past what arrived fails with this.
@@ -72,8 +72,7 @@ struct Transfer {
     CurlFaultSigns signs;
     std::string strRefusedUrl;
     bool bHeadComplete = false;
-    bool bFinalHead = false;  // the head is not a redirect's nor an interim one
-    std::optional<uint32_t> contentLength;
+    bool bFinalHead = false;                // the head is not a redirect's nor an interim one
     std::optional<uint64_t> claimedLength;  // as the head says, even past 32 bits
     std::string body;
 };
@@ -122,7 +121,6 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
         const long status = StatusOf(line);
         transfer.bHeadComplete = false;
         transfer.bFinalHead = status >= 200 && !(status >= 300 && status < 400);
-        transfer.contentLength.reset();
         transfer.claimedLength.reset();
     } else if (line == "\r\n" || line == "\n") {
         transfer.bHeadComplete = true;
@@ -133,9 +131,6 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
         }
     } else if (StartsWithNoCase(line, "Content-Length:")) {
         transfer.claimedLength = ParseLength(line.substr(std::strlen("Content-Length:")));
-        if (transfer.claimedLength && *transfer.claimedLength <= UINT32_MAX) {
-            transfer.contentLength = static_cast<uint32_t>(*transfer.claimedLength);
-        }
     }
     return size * count;
 }
@@ -349,12 +344,15 @@ public:
             case inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_STATUS_CODE:
                 value = request->reply.status;
                 return true;
-            case inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_CONTENT_LENGTH:
-                if (!request->reply.contentLength) {
+            case inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_CONTENT_LENGTH: {
+                // A length past 32 bits has no answer in the query's 4-byte number.
+                const std::optional<uint64_t>& length = request->reply.claimedLength;
+                if (!length || *length > UINT32_MAX) {
                     return Fail(inet::ERROR_HTTP_HEADER_NOT_FOUND, "no Content-Length");
                 }
-                value = *request->reply.contentLength;
+                value = static_cast<uint32_t>(*length);
                 return true;
+            }
             default:
                 return Fail(inet::ERROR_INTERNET_INVALID_OPTION, "query not offered");
         }
@@ -587,7 +585,7 @@ bool CurlHttpClient::SendRequest(const HttpHandle& handle, const std::string& he
         reply.status = static_cast<uint32_t>(connectStatus);
     } else if (code == CURLE_OK || (!bRefused && status != 0 && transfer.bHeadComplete)) {
         reply.status = static_cast<uint32_t>(status);
-        reply.contentLength = transfer.contentLength;
+        reply.claimedLength = transfer.claimedLength;
         reply.body = std::move(transfer.body);
         if (code != CURLE_OK) {
             reply.readError = error;
