@@ -3,7 +3,6 @@
 #include "platform/https.h"
 
 #include <curl/curl.h>
-#include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 #include <sys/socket.h>
 
@@ -14,6 +13,9 @@
 #include <optional>
 #include <string_view>
 #include <variant>
+
+#include "platform/https_policy.h"
+#include "platform/posix/curl_faults.h"
 
 namespace {
 
@@ -32,7 +34,7 @@ struct Connection {
 // What the last send of a request received.
 struct Reply {
     uint32_t status = 0;
-    std::optional<uint32_t> contentLength;
+    std::optional<uint64_t> claimedLength;  // the Content-Length, even past 32 bits
     std::string body;
     size_t readPos = 0;
     // The transfer broke after the reply's head: reading past what arrived fails with this.
@@ -63,20 +65,16 @@ struct Transfer {
     bool bSecure = true;
     std::optional<std::chrono::steady_clock::time_point> lastMoved;
     curl_off_t movedBytes = -1;
-    curl_off_t headBytes = 0;  // the progress counts only the body
-    bool bStalled = false;
+    curl_off_t headBytes = 0;    // the progress counts only the body
     std::string strRequestHost;  // the host name of the request itself
-    std::string strHost;         // the one the certificate must name: the redirect's, if any
-    uint32_t securityFlags = 0;
+    CurlCertificateChecks checks;
     HttpRedirectPolicy redirects = HttpRedirectPolicy::kHttpsOnly;
-    bool bRedirectRefused = false;
+    CurlFaultSigns signs;
     std::string strRefusedUrl;
     bool bHeadComplete = false;
-    bool bFinalHead = false;  // the head is not a redirect's nor an interim one
-    std::optional<uint32_t> contentLength;
+    bool bFinalHead = false;                // the head is not a redirect's nor an interim one
     std::optional<uint64_t> claimedLength;  // as the head says, even past 32 bits
     std::string body;
-    bool bOverBound = false;  // the body went, or was to go, past kMaxHttpReplyBytes
 };
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -123,20 +121,16 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
         const long status = StatusOf(line);
         transfer.bHeadComplete = false;
         transfer.bFinalHead = status >= 200 && !(status >= 300 && status < 400);
-        transfer.contentLength.reset();
         transfer.claimedLength.reset();
     } else if (line == "\r\n" || line == "\n") {
         transfer.bHeadComplete = true;
         if (transfer.bFinalHead && transfer.claimedLength &&
             *transfer.claimedLength > kMaxHttpReplyBytes) {
-            transfer.bOverBound = true;
+            transfer.signs.bOverBound = true;
             return 0;
         }
     } else if (StartsWithNoCase(line, "Content-Length:")) {
         transfer.claimedLength = ParseLength(line.substr(std::strlen("Content-Length:")));
-        if (transfer.claimedLength && *transfer.claimedLength <= UINT32_MAX) {
-            transfer.contentLength = static_cast<uint32_t>(*transfer.claimedLength);
-        }
     }
     return size * count;
 }
@@ -145,11 +139,17 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     size_t bytes = size * count;
     if (transfer.body.size() + bytes > kMaxHttpReplyBytes) {
-        transfer.bOverBound = true;
+        transfer.signs.bOverBound = true;
         return 0;  // ends the transfer with CURLE_WRITE_ERROR
     }
     transfer.body.append(data, bytes);
     return bytes;
+}
+
+// WinINet's send and receive time-outs, each a stall in its own direction, as one: libcurl
+// watches the bytes moved either way together.
+uint32_t StallLimitMs(const HttpTimeouts& timeouts) {
+    return std::max(timeouts.sendMs, timeouts.receiveMs);
 }
 
 // Whether the connection (and its TLS handshake) is up: the connect time-out covers what
@@ -175,40 +175,28 @@ int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_o
         return 0;
     }
     if (now - *transfer.lastMoved < transfer.stallLimit) return 0;
-    transfer.bStalled = true;
+    transfer.signs.bStalled = true;
     return 1;
 }
 
-bool SameHostName(std::string a, std::string b) {
-    auto bare = [](std::string& host) {
-        if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
-            host = host.substr(1, host.size() - 2);
-        }
-    };
-    bare(a);
-    bare(b);
-    return a.size() == b.size() && StartsWithNoCase(a, b);
-}
-
-// Whether the policy lets a redirect go to `url`; `host` receives its host name.
-bool RedirectAllowed(HttpRedirectPolicy policy, const std::string& requestHost, const char* url,
-                     std::string& host) {
+// The scheme and host name of `url` as libcurl reads it; false when it cannot.
+bool SplitUrl(const char* url, bool& bHttps, std::string& host) {
     CURLU* parts = curl_url();
     if (!parts) return false;
     char* scheme = nullptr;
     char* name = nullptr;
-    bool bAllowed = false;
+    bool bRead = false;
     if (curl_url_set(parts, CURLUPART_URL, url, 0) == CURLUE_OK &&
         curl_url_get(parts, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
         curl_url_get(parts, CURLUPART_HOST, &name, 0) == CURLUE_OK) {
+        bHttps = StartsWithNoCase(scheme, "https") && std::strlen(scheme) == 5;
         host = name;
-        bAllowed = StartsWithNoCase(scheme, "https") && std::strlen(scheme) == 5 &&
-                   (policy == HttpRedirectPolicy::kHttpsOnly || SameHostName(host, requestHost));
+        bRead = true;
     }
     curl_free(scheme);
     curl_free(name);
     curl_url_cleanup(parts);
-    return bAllowed;
+    return bRead;
 }
 
 long RedirectCount(const Transfer& transfer) {
@@ -224,134 +212,17 @@ curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
     if (RedirectCount(transfer) > 0) {
         char* url = nullptr;
         curl_easy_getinfo(transfer.pEasy, CURLINFO_EFFECTIVE_URL, &url);
+        bool bHttps = false;
         std::string host;
-        if (!url || !RedirectAllowed(transfer.redirects, transfer.strRequestHost, url, host)) {
-            transfer.bRedirectRefused = true;
+        if (!url || !SplitUrl(url, bHttps, host) ||
+            !RedirectAllowed(transfer.redirects, transfer.strRequestHost, bHttps, host)) {
+            transfer.signs.bRedirectRefused = true;
             transfer.strRefusedUrl = url ? url : "";
             return CURL_SOCKET_BAD;
         }
-        transfer.strHost = host;
+        transfer.checks.strHost = host;
     }
     return socket(address->family, address->socktype, address->protocol);
-}
-
-// A failed certificate check as WinINet knows it: the security flag that waives it (0: none)
-// and the error that reports it.
-struct CertificateCheck {
-    uint32_t waivedBy;
-    uint32_t error;
-};
-
-CertificateCheck CheckOf(long x509Error) {
-    switch (x509Error) {
-        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-        case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
-        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
-        case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-        case X509_V_ERR_CERT_UNTRUSTED:
-            return {inet::SECURITY_FLAG_IGNORE_UNKNOWN_CA, inet::ERROR_INTERNET_INVALID_CA};
-        case X509_V_ERR_CERT_HAS_EXPIRED:
-        case X509_V_ERR_CERT_NOT_YET_VALID:
-            return {inet::SECURITY_FLAG_IGNORE_CERT_DATE_INVALID,
-                    inet::ERROR_INTERNET_SEC_CERT_DATE_INVALID};
-        case X509_V_ERR_HOSTNAME_MISMATCH:
-        case X509_V_ERR_IP_ADDRESS_MISMATCH:
-            return {inet::SECURITY_FLAG_IGNORE_CERT_CN_INVALID,
-                    inet::ERROR_INTERNET_SEC_CERT_CN_INVALID};
-        case X509_V_ERR_INVALID_PURPOSE:
-            return {inet::SECURITY_FLAG_IGNORE_WRONG_USAGE,
-                    inet::ERROR_INTERNET_SEC_CERT_WRONG_USAGE};
-        case X509_V_ERR_UNABLE_TO_GET_CRL:
-            return {inet::SECURITY_FLAG_IGNORE_REVOCATION, inet::ERROR_INTERNET_SEC_INVALID_CERT};
-        case X509_V_ERR_CERT_REVOKED:
-            return {0, inet::ERROR_INTERNET_SEC_CERT_REVOKED};
-        default:
-            return {0, inet::ERROR_INTERNET_SEC_INVALID_CERT};
-    }
-}
-
-int TransferIndex() {
-    static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
-    return index;
-}
-
-// OpenSSL asks once per failed check; a waived check is cleared so that the chain's final
-// result (which libcurl reports) names only the checks that still fail.
-int OnVerify(int ok, X509_STORE_CTX* store) {
-    if (ok) return 1;
-    auto* ssl =
-        static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-    auto* transfer =
-        static_cast<Transfer*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), TransferIndex()));
-    uint32_t waivedBy = CheckOf(X509_STORE_CTX_get_error(store)).waivedBy;
-    if (transfer && (transfer->securityFlags & waivedBy) != 0) {
-        X509_STORE_CTX_set_error(store, X509_V_OK);
-        return 1;
-    }
-    return 0;
-}
-
-// The server's name is checked by OpenSSL with the chain, so that a mismatch is told apart from
-// the other failures (libcurl's own check, which follows, tells only that something failed).
-CURLcode OnSslContext(CURL*, void* context, void* user) {
-    auto* ctx = static_cast<SSL_CTX*>(context);
-    auto* transfer = static_cast<Transfer*>(user);
-    SSL_CTX_set_ex_data(ctx, TransferIndex(), transfer);
-    SSL_CTX_set_verify(ctx, SSL_CTX_get_verify_mode(ctx), OnVerify);
-    if (!(transfer->securityFlags & inet::SECURITY_FLAG_IGNORE_CERT_CN_INVALID)) {
-        X509_VERIFY_PARAM* param = SSL_CTX_get0_param(ctx);
-        const std::string& host = transfer->strHost;
-        if (X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str()) != 1 &&
-            X509_VERIFY_PARAM_set1_host(param, host.c_str(), host.size()) != 1) {
-            return CURLE_SSL_CERTPROBLEM;
-        }
-    }
-    return CURLE_OK;
-}
-
-// libcurl's outcome as the WinINet number the engine acts on. Codes without a counterpart become
-// an internal error; LastErrorDetail() keeps libcurl's own code and message.
-uint32_t ErrorFromCurl(CURLcode code, long verifyResult, const Transfer& transfer) {
-    switch (code) {
-        case CURLE_COULDNT_RESOLVE_HOST:
-        case CURLE_COULDNT_RESOLVE_PROXY:
-            return inet::ERROR_INTERNET_NAME_NOT_RESOLVED;
-        case CURLE_COULDNT_CONNECT:
-            return transfer.bRedirectRefused ? inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR
-                                             : inet::ERROR_INTERNET_CANNOT_CONNECT;
-        case CURLE_OPERATION_TIMEDOUT:
-            return inet::ERROR_INTERNET_TIMEOUT;
-        case CURLE_TOO_MANY_REDIRECTS:
-            return inet::ERROR_HTTP_REDIRECT_FAILED;
-        case CURLE_SEND_ERROR:
-        case CURLE_RECV_ERROR:
-        case CURLE_GOT_NOTHING:
-        case CURLE_PARTIAL_FILE:
-            return inet::ERROR_INTERNET_CONNECTION_ABORTED;
-        case CURLE_WEIRD_SERVER_REPLY:
-            return inet::ERROR_HTTP_INVALID_SERVER_RESPONSE;
-        case CURLE_ABORTED_BY_CALLBACK:
-            return transfer.bStalled ? inet::ERROR_INTERNET_TIMEOUT
-                                     : inet::ERROR_INTERNET_OPERATION_CANCELLED;
-        case CURLE_URL_MALFORMAT:
-            return inet::ERROR_INTERNET_INVALID_URL;
-        case CURLE_UNSUPPORTED_PROTOCOL:
-            // After a redirect: one to a scheme that CURLOPT_REDIR_PROTOCOLS_STR leaves out.
-            return RedirectCount(transfer) > 0 ? inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR
-                                               : inet::ERROR_INTERNET_UNRECOGNIZED_SCHEME;
-        case CURLE_WRITE_ERROR:
-            return transfer.bOverBound ? inet::ERROR_HTTP_INVALID_SERVER_RESPONSE
-                                       : inet::ERROR_INTERNET_INTERNAL_ERROR;
-        case CURLE_SSL_CONNECT_ERROR:
-            return inet::ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
-        case CURLE_PEER_FAILED_VERIFICATION:
-            // A good chain that still failed: libcurl's own host name check refused it.
-            return verifyResult == X509_V_OK ? inet::ERROR_INTERNET_SEC_CERT_CN_INVALID
-                                             : CheckOf(verifyResult).error;
-        default:
-            return inet::ERROR_INTERNET_INTERNAL_ERROR;
-    }
 }
 
 struct EasyDeleter {
@@ -473,12 +344,15 @@ public:
             case inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_STATUS_CODE:
                 value = request->reply.status;
                 return true;
-            case inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_CONTENT_LENGTH:
-                if (!request->reply.contentLength) {
+            case inet::HTTP_QUERY_FLAG_NUMBER | inet::HTTP_QUERY_CONTENT_LENGTH: {
+                // A length past 32 bits has no answer in the query's 4-byte number.
+                const std::optional<uint64_t>& length = request->reply.claimedLength;
+                if (!length || *length > UINT32_MAX) {
                     return Fail(inet::ERROR_HTTP_HEADER_NOT_FOUND, "no Content-Length");
                 }
-                value = *request->reply.contentLength;
+                value = static_cast<uint32_t>(*length);
                 return true;
+            }
             default:
                 return Fail(inet::ERROR_INTERNET_INVALID_OPTION, "query not offered");
         }
@@ -492,7 +366,7 @@ public:
         if (!request->bSent) return Fail(inet::ERROR_INTERNET_INCORRECT_HANDLE_STATE, "not sent");
         Reply& reply = request->reply;
         size_t count = std::min<size_t>(size, reply.body.size() - reply.readPos);
-        if (count > 0) std::memcpy(buffer, reply.body.data() + reply.readPos, count);
+        std::copy_n(reply.body.data() + reply.readPos, count, buffer);
         reply.readPos += count;
         read = static_cast<uint32_t>(count);
         if (count < size && reply.readError != 0) {
@@ -579,8 +453,8 @@ EasyPtr CurlHttpClient::Prepare(const Request& request, const std::string& body,
     // stall ends on the send or receive time-out (OnProgress); and the whole transfer has the
     // sum of the three, so that a server dripping bytes cannot hold it.
     const HttpTimeouts& timeouts = m_options.timeouts;
-    const long stallSeconds = std::max<long>(
-        1, static_cast<long>((std::max(timeouts.sendMs, timeouts.receiveMs) + 999) / 1000));
+    const long stallSeconds =
+        std::max<long>(1, static_cast<long>((StallLimitMs(timeouts) + 999) / 1000));
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connectMs));
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts.TotalMs()));
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, static_cast<long>(timeouts.maxRedirects));
@@ -612,18 +486,7 @@ EasyPtr CurlHttpClient::Prepare(const Request& request, const std::string& body,
     // The proxy's own answer to CONNECT is not the reply; a 407 there is told by its code.
     curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
 
-    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(
-        e, CURLOPT_SSL_VERIFYHOST,
-        (request.securityFlags & inet::SECURITY_FLAG_IGNORE_CERT_CN_INVALID) ? 0L : 2L);
-    curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, OnSslContext);
-    curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, &transfer);
-    if (!m_options.strTrustedCertificates.empty()) {
-        // The file alone: the distribution's libcurl also looks in a CA directory of its own,
-        // which would add the whole system store back.
-        curl_easy_setopt(e, CURLOPT_CAINFO, m_options.strTrustedCertificates.c_str());
-        curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
-    }
+    SetCertificateChecks(e, transfer.checks, m_options.strTrustedCertificates);
 
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &transfer);
@@ -677,11 +540,10 @@ bool CurlHttpClient::SendRequest(const HttpHandle& handle, const std::string& he
 
     Transfer transfer;
     transfer.pCancel = &m_cancel;
-    transfer.stallLimit = std::chrono::milliseconds(
-        std::max(m_options.timeouts.sendMs, m_options.timeouts.receiveMs));
+    transfer.stallLimit = std::chrono::milliseconds(StallLimitMs(m_options.timeouts));
     transfer.bSecure = (request->flags & inet::INTERNET_FLAG_SECURE) != 0;
-    transfer.strRequestHost = transfer.strHost = request->connection.strServer;
-    transfer.securityFlags = request->securityFlags;
+    transfer.strRequestHost = transfer.checks.strHost = request->connection.strServer;
+    transfer.checks.securityFlags = request->securityFlags;
     transfer.redirects = m_options.redirects;
     char errorBuffer[CURL_ERROR_SIZE] = "";
     SlistPtr headerList = HeaderList(headers);
@@ -697,17 +559,18 @@ bool CurlHttpClient::SendRequest(const HttpHandle& handle, const std::string& he
     curl_easy_getinfo(easy.get(), CURLINFO_HTTP_CONNECTCODE, &connectStatus);
     curl_easy_getinfo(easy.get(), CURLINFO_SSL_VERIFYRESULT, &verifyResult);
 
-    const uint32_t error = code == CURLE_OK ? 0 : ErrorFromCurl(code, verifyResult, transfer);
+    transfer.signs.bRedirected = RedirectCount(transfer) > 0;
+    const uint32_t error = code == CURLE_OK ? 0 : ErrorFromCurl(code, verifyResult, transfer.signs);
     // The number the caller acts on first, so that a trace of the detail names it.
     std::string detail = "error " + std::to_string(error) + " (libcurl " + std::to_string(code) +
                          ": " + (errorBuffer[0] ? errorBuffer : curl_easy_strerror(code)) + ")";
     if (code == CURLE_PEER_FAILED_VERIFICATION) {
         detail += " (X509 verify result " + std::to_string(verifyResult) + ")";
     }
-    if (transfer.bRedirectRefused) {
+    if (transfer.signs.bRedirectRefused) {
         detail += " (redirect to " + transfer.strRefusedUrl + " refused)";
     }
-    if (transfer.bOverBound) {
+    if (transfer.signs.bOverBound) {
         detail += " (reply over " + std::to_string(kMaxHttpReplyBytes) + " bytes)";
     }
     if (m_cancel.IsCancelled()) return Fail(inet::ERROR_INTERNET_OPERATION_CANCELLED, detail);
@@ -722,7 +585,7 @@ bool CurlHttpClient::SendRequest(const HttpHandle& handle, const std::string& he
         reply.status = static_cast<uint32_t>(connectStatus);
     } else if (code == CURLE_OK || (!bRefused && status != 0 && transfer.bHeadComplete)) {
         reply.status = static_cast<uint32_t>(status);
-        reply.contentLength = transfer.contentLength;
+        reply.claimedLength = transfer.claimedLength;
         reply.body = std::move(transfer.body);
         if (code != CURLE_OK) {
             reply.readError = error;

@@ -4,6 +4,7 @@
 // synchronous call on Windows, does not end one under Wine.) Redirects are followed here rather
 // than by WinINet, so that one the policy refuses fails with 12040 before anything goes there.
 #include "platform/https.h"
+#include "platform/https_policy.h"
 
 // Our copies of WinINet's numbers, taken before <wininet.h> makes their names macros, so that
 // they can be checked against the real ones.
@@ -156,15 +157,6 @@ void PinThisModule() {
     HMODULE module = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                        reinterpret_cast<LPCWSTR>(&OnStatus), &module);
-}
-
-bool SameHostName(std::string a, std::string b) {
-    for (std::string* host : {&a, &b}) {
-        if (host->size() >= 2 && host->front() == '[' && host->back() == ']') {
-            *host = host->substr(1, host->size() - 2);
-        }
-    }
-    return a.size() == b.size() && _stricmp(a.c_str(), b.c_str()) == 0;
 }
 
 // Where a send goes: a request's own target, or a redirect's.
@@ -638,9 +630,8 @@ bool WinInetHttpClient::SendRequest(const HttpHandle& request, const std::string
         std::optional<std::string> location = RedirectOf(answered);
         if (!location) return true;
         std::optional<Target> next = TargetOf(*location, current);
-        if (!next || !next->bSecure ||
-            (m_redirects == HttpRedirectPolicy::kSameHostHttps &&
-             !SameHostName(next->strHost, entry->target.strHost))) {
+        if (!next ||
+            !RedirectAllowed(m_redirects, entry->target.strHost, next->bSecure, next->strHost)) {
             return Fail(kRedirectRefused, "redirect to " + *location + " refused");
         }
         if (hops == static_cast<int>(m_timeouts.maxRedirects)) {
