@@ -1,21 +1,15 @@
 #include "HostRunner.h"
 
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
-#include <thread>
 
 #include "CardIdentity.h"
+#include "HostInterrupt.h"
 #include "LoginSettings.h"
 #include "PluginIds.h"
 #include "PluginQueries.h"
 #include "libs/trace/TracePath.h"
 #include "platform/textcodec.h"
-
-std::atomic<bool> HostRunner::s_bInterrupted{false};
-std::atomic<bool> HostRunner::s_bShutDown{false};
 
 namespace {
 
@@ -25,55 +19,17 @@ std::string PluginTracePath() {
     return TracePathIn(dir ? dir : "", LOGIN_TRACE_FILE);
 }
 
-void OnInterrupt(int) {
-    HostRunner::Interrupt();
-}
-
-// How long the host's thread has after an interrupt to shut the plug-in down.
-constexpr std::chrono::milliseconds kShutdownGrace(800);
-constexpr std::chrono::milliseconds kWatchInterval(50);
-
-// The card of the runner whose interrupts end the program, for the watching thread.
-std::mutex g_promptMutex;
-CardSource* g_pPromptCard = nullptr;
-
 }  // namespace
 
-void HostRunner::CatchInterrupt() {
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-}
-
 void HostRunner::EndPromptlyOnInterrupt() {
-    {
-        std::lock_guard<std::mutex> lock(g_promptMutex);
-        g_pPromptCard = m_services.card.get();
-    }
-    CatchInterrupt();
-    // A signal handler may do next to nothing: a thread of its own acts on the flag.
-    std::thread([] {
-        while (!s_bInterrupted) std::this_thread::sleep_for(kWatchInterval);
-        {
-            std::lock_guard<std::mutex> lock(g_promptMutex);
-            if (g_pPromptCard) g_pPromptCard->Cancel();
-        }
-        const auto end = std::chrono::steady_clock::now() + kShutdownGrace;
-        while (!s_bShutDown && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(kWatchInterval);
-        if (s_bShutDown) return;
-        std::fprintf(stderr,
-                     "loginhost: interrupted while the plug-in was busy; ending without its "
-                     "shutdown\n");
-        std::fflush(nullptr);
-        std::_Exit(130);
-    }).detach();
+    HostInterrupt::EndPromptly(m_services.card.get());
 }
 
 HostRunner::HostRunner(HostProfile& profile, HostReport& report, std::unique_ptr<CardSource> card)
     : m_report(report),
       m_progress(report, PluginTracePath()),
       m_wait(
-          report, m_progress, [this] { Poll(); }, s_bInterrupted),
+          report, m_progress, [this] { Poll(); }, HostInterrupt::Flag()),
       m_services(profile, &report, std::move(card)),
       m_cardEvents(report, m_services.device),
       m_watchedSetting(m_services.setting,
@@ -89,8 +45,7 @@ HostRunner::HostRunner(HostProfile& profile, HostReport& report, std::unique_ptr
 
 HostRunner::~HostRunner() {
     Shutdown();
-    std::lock_guard<std::mutex> lock(g_promptMutex);
-    if (g_pPromptCard == m_services.card.get()) g_pPromptCard = nullptr;
+    HostInterrupt::Forget(m_services.card.get());
 }
 
 bool HostRunner::Start(const std::string& pluginPath, std::string& error) {
@@ -283,5 +238,5 @@ void HostRunner::Shutdown() {
         m_session.Shutdown();
         m_report.Line("shutdown", "OnDestroy, Release");
     }
-    s_bShutDown = true;
+    HostInterrupt::ShutDown();
 }

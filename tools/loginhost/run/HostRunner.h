@@ -3,10 +3,10 @@
 // commands (run, demo) and the script steps compose these steps; all run on the host's thread.
 // The pieces live beside it: the waits (HostWait.h), the interfaces asked for by number
 // (PluginQueries.h), the skin-change listeners (SkinListeners.h), the card's events
-// (CardEventLog.h) and the identity it signs in with (CardIdentity.h).
+// (CardEventLog.h), the identity it signs in with (CardIdentity.h) and interrupts
+// (HostInterrupt.h).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,6 +15,7 @@
 #include "CardEventLog.h"
 #include "CardSource.h"
 #include "HostContainer.h"
+#include "HostInterrupt.h"
 #include "HostProfile.h"
 #include "HostProgress.h"
 #include "HostReport.h"
@@ -95,15 +96,15 @@ public:
     double Elapsed() const { return m_progress.Elapsed(); }
 
     // Ends every wait early (a signal handler may call it).
-    static void Interrupt() { s_bInterrupted = true; }
+    static void Interrupt() { HostInterrupt::Raise(); }
     // From now on Ctrl-C (and SIGTERM) ends the waiting, and the plug-in is still shut down
     // cleanly.
-    static void CatchInterrupt();
+    static void CatchInterrupt() { HostInterrupt::Catch(); }
     // Also ends the program within a second of an interrupt even while the plug-in holds the
     // host's thread or a card event (its retries can take minutes): the card's reads fail at
     // once, and a plug-in that still does not return is left without its shutdown.
     void EndPromptlyOnInterrupt();
-    static bool Interrupted() { return s_bInterrupted; }
+    static bool Interrupted() { return HostInterrupt::Raised(); }
 
 private:
     HostReport& m_report;
@@ -121,7 +122,4 @@ private:
     std::string m_strPath;
     std::function<void()> m_onRequest;
     PluginSession m_session;
-
-    static std::atomic<bool> s_bInterrupted;
-    static std::atomic<bool> s_bShutDown;
 };
