@@ -72,6 +72,12 @@ inline constexpr char LOGIN_TRACE_DIR_ENV[] = "LOGINPLUGIN_TRACE_DIR";
 inline constexpr char LOGIN_REGISTRY_PRODUCT_KEY[] = "Software\\Mirolan\\Velko";
 inline constexpr char LOGIN_REGISTRY_IDENTITY_KEY[] = "Software\\Mirolan\\Velko\\Settings";
 inline constexpr char LOGIN_REGISTRY_IDENTITY_VALUE[] = "DefaultIMSI";
+// The default identity, which the plug-in signs in with when the card gives no IMSI:
+// LOGIN_DEFAULT_IDENTITY_PREFIX followed by the LOGIN_DEFAULT_IDENTITY_STORED_LENGTH characters
+// stored in LOGIN_REGISTRY_IDENTITY_VALUE (REG_SZ: one byte more with the terminating zero). A
+// value of any other size is replaced with a new identity.
+inline constexpr char LOGIN_DEFAULT_IDENTITY_PREFIX[] = "9";
+constexpr uint32_t LOGIN_DEFAULT_IDENTITY_STORED_LENGTH = 14;
 inline constexpr char LOGIN_REGISTRY_BROWSER_KEY[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 inline constexpr char LOGIN_REGISTRY_BROWSER_PROXY_VALUE[] = "ProxyServer";

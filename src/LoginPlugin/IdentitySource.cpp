@@ -20,9 +20,11 @@ constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 
 const char* const kSettingsKey = "Settings";
 constexpr uint32_t kIdentityBufferSize = 32;
-// Fourteen characters and the terminating zero.
-constexpr uint32_t kStoredIdentitySize = 15;
+// The stored characters and the terminating zero.
+constexpr uint32_t kStoredIdentitySize = LOGIN_DEFAULT_IDENTITY_STORED_LENGTH + 1;
 constexpr size_t kTimeDigits = 10;
+static_assert(4 + kTimeDigits == LOGIN_DEFAULT_IDENTITY_STORED_LENGTH,
+              "four random digits and the time make the stored identity");
 
 // srand and rand are one generator for the whole process: two identities made at once must not
 // draw from each other's sequence.
@@ -147,7 +149,8 @@ std::string IdentitySource::Default() {
             return identity;
         }
         key.Close();
-        if (size == kStoredIdentitySize) return "9" + std::string(value, strnlen(value, size));
+        if (size == kStoredIdentitySize)
+            return LOGIN_DEFAULT_IDENTITY_PREFIX + std::string(value, strnlen(value, size));
         // A value of another size is replaced; one that cannot be replaced gives nothing.
         return CreateDefault(identity) == 0 ? identity : std::string();
     } catch (...) {
@@ -158,7 +161,7 @@ std::string IdentitySource::Default() {
 int IdentitySource::CreateDefault(std::string& identity) {
     const int64_t now = m_clock.Now();
     const std::string stored = RandomDigits(now) + TimeDigits(now);
-    identity = "9" + stored;
+    identity = LOGIN_DEFAULT_IDENTITY_PREFIX + stored;
 
     // The parent key belongs to the product's installation and is never made here.
     RegKey parent = RegKey::OpenCurrentUser(LOGIN_REGISTRY_PRODUCT_KEY, RegAccess::All);

@@ -37,6 +37,19 @@ const char kDemoBrandTable[] =
     "</cardtype>\n"
     "</main>\n";
 
+// Where the registry store under `root` keeps a key: a directory for each part of its path.
+fs::path KeyDirectory(const fs::path& root, const std::string& key) {
+    fs::path dir = root;
+    size_t start = 0;
+    while (start < key.size()) {
+        size_t end = key.find('\\', start);
+        if (end == std::string::npos) end = key.size();
+        if (end > start) dir /= key.substr(start, end - start);
+        start = end + 1;
+    }
+    return dir;
+}
+
 struct DemoOptions {
     bool bJson = false;
     int serverPort = 0;  // a server that already runs; 0: start one
@@ -150,8 +163,8 @@ int CommandDemo(const Args& args) {
     std::error_code ec;
     fs::create_directories(profileDir, ec);
     fs::create_directories(keyDir, ec);
-    // The default identity is kept under this key when it exists.
-    fs::create_directories(registry / "Software" / "Mirolan" / "Velko", ec);
+    // The product's key, as its installer makes it: the default identity is kept under it.
+    fs::create_directories(KeyDirectory(registry, LOGIN_REGISTRY_PRODUCT_KEY), ec);
 
     const std::string hostDir = HostDir();
     ServerProcess server;

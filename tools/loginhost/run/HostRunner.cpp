@@ -1,105 +1,35 @@
 #include "HostRunner.h"
 
-#include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <mutex>
 #include <cstdio>
-#include <thread>
+#include <cstdlib>
 
-#include "ILoginResponse.h"
-#include "IProxyInfo.h"
-#include "ISettingUI.h"
+#include "CardIdentity.h"
+#include "HostInterrupt.h"
 #include "LoginSettings.h"
 #include "PluginIds.h"
+#include "PluginQueries.h"
 #include "libs/trace/TracePath.h"
-#include "platform/registry.h"
 #include "platform/textcodec.h"
 
 namespace {
 
-// How often a wait looks at the plug-in.
-constexpr std::chrono::milliseconds kPollInterval(100);
-
-}  // namespace
-
-std::atomic<bool> HostRunner::s_bInterrupted{false};
-std::atomic<bool> HostRunner::s_bShutDown{false};
-
-namespace {
-
-void OnInterrupt(int) {
-    HostRunner::Interrupt();
+// The plug-in's trace: in the directory the host's environment names, else the current one.
+std::string PluginTracePath() {
+    const char* dir = std::getenv(LOGIN_TRACE_DIR_ENV);
+    return TracePathIn(dir ? dir : "", LOGIN_TRACE_FILE);
 }
 
-// How long the host's thread has after an interrupt to shut the plug-in down.
-constexpr std::chrono::milliseconds kShutdownGrace(800);
-constexpr std::chrono::milliseconds kWatchInterval(50);
-
-// The card of the runner whose interrupts end the program, for the watching thread.
-std::mutex g_promptMutex;
-CardSource* g_pPromptCard = nullptr;
-
 }  // namespace
-
-void HostRunner::CatchInterrupt() {
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-}
 
 void HostRunner::EndPromptlyOnInterrupt() {
-    {
-        std::lock_guard<std::mutex> lock(g_promptMutex);
-        g_pPromptCard = m_services.card.get();
-    }
-    CatchInterrupt();
-    // A signal handler may do next to nothing: a thread of its own acts on the flag.
-    std::thread([] {
-        while (!s_bInterrupted) std::this_thread::sleep_for(kWatchInterval);
-        {
-            std::lock_guard<std::mutex> lock(g_promptMutex);
-            if (g_pPromptCard) g_pPromptCard->Cancel();
-        }
-        const auto end = std::chrono::steady_clock::now() + kShutdownGrace;
-        while (!s_bShutDown && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(kWatchInterval);
-        if (s_bShutDown) return;
-        std::fprintf(stderr,
-                     "loginhost: interrupted while the plug-in was busy; ending without its "
-                     "shutdown\n");
-        std::fflush(nullptr);
-        std::_Exit(130);
-    }).detach();
-}
-
-int32_t HostRunner::SkinListener::OnSkinChange(SkinChangeInfo* pInfo) {
-    ++m_nNotices;
-    if (pInfo) m_report.OnSkinChange(*pInfo, m_strName == "host" ? std::string() : m_strName);
-    return 1;
-}
-
-void HostRunner::CardEventSink::OnDeviceEvent(int32_t code) {
-    m_report.Line("event", std::to_string(code) + " from the card to " +
-                               std::to_string(m_device.ListenerCount()) + " listener(s)");
-    m_device.SendEvent(code);
-    if (code == DEVICE_EVENT_AVAILABLE) ++m_nAvailable;
-    if (code == DEVICE_EVENT_CHANGED) ++m_nChanged;
-}
-
-void HostRunner::CardEventSink::OnCardNote(const std::string& text) {
-    m_report.Line("card", text);
-}
-
-int HostRunner::CardEventSink::Count(int32_t code) const {
-    if (code == DEVICE_EVENT_AVAILABLE) return m_nAvailable;
-    if (code == DEVICE_EVENT_CHANGED) return m_nChanged;
-    return 0;
+    HostInterrupt::EndPromptly(m_services.card.get());
 }
 
 HostRunner::HostRunner(HostProfile& profile, HostReport& report, std::unique_ptr<CardSource> card)
     : m_report(report),
-      // The plug-in's trace: in the directory LOGINPLUGIN_TRACE_DIR names, else the current one.
-      m_progress(report, TracePath(LOGIN_TRACE_FILE)),
+      m_progress(report, PluginTracePath()),
+      m_wait(
+          report, m_progress, [this] { Poll(); }, HostInterrupt::Flag()),
       m_services(profile, &report, std::move(card)),
       m_cardEvents(report, m_services.device),
       m_watchedSetting(m_services.setting,
@@ -107,16 +37,15 @@ HostRunner::HostRunner(HostProfile& profile, HostReport& report, std::unique_ptr
                            m_progress.OnUrlRead(section, url);
                            if (!url.empty() && m_onRequest) m_onRequest();
                        }),
-      m_card(profile.card) {
+      m_card(profile.card),
+      m_listeners(report) {
     m_services.Register(m_container);
     m_container.Serve(PLUGIN_ID_SETTING, IID_SETTING, &m_watchedSetting);
-    m_listeners.emplace_back(report, "host");
 }
 
 HostRunner::~HostRunner() {
     Shutdown();
-    std::lock_guard<std::mutex> lock(g_promptMutex);
-    if (g_pPromptCard == m_services.card.get()) g_pPromptCard = nullptr;
+    HostInterrupt::Forget(m_services.card.get());
 }
 
 bool HostRunner::Start(const std::string& pluginPath, std::string& error) {
@@ -170,7 +99,7 @@ bool HostRunner::QueryLogin() {
     m_pLogin = static_cast<ILogin2*>(pBase);
     // A host serves every plug-in to the others: the settings dialog finds the login there.
     m_container.Serve(PLUGIN_ID_LOGIN, IID_LOGIN, pBase);
-    m_pLogin->SetEventHandler(&m_listeners.front());
+    m_listeners.RegisterHost(*m_pLogin);
     m_report.Line("login", "interface 1");
     // The login object listens to device events now, so none of the card's is lost.
     m_services.card->Start(m_cardEvents);
@@ -191,21 +120,16 @@ int HostRunner::CardEvents(int32_t code) const {
 }
 
 bool HostRunner::WaitCardEvent(int32_t code, double seconds) {
-    const double start = Elapsed();
-    int* taken = code == DEVICE_EVENT_AVAILABLE ? &m_nTakenAvailable
-                 : code == DEVICE_EVENT_CHANGED ? &m_nTakenChanged
-                                                : nullptr;
     const std::string what = "card event " + std::to_string(code);
-    if (!taken) {
-        ReportWait(false, what.c_str(), ("no " + what).c_str(), start);
+    if (!CardEventLog::Counted(code)) {
+        m_wait.Report(false, what, "no " + what, Elapsed());
         return false;
     }
-    m_nWaitedCode = code;
-    m_nWaitedCount = *taken + 1;
-    Wait(seconds, Until::kCardEvent);
-    const bool seen = CardEvents(code) >= m_nWaitedCount;
-    if (seen) ++*taken;
-    ReportWait(seen, what.c_str(), ("no " + what).c_str(), start);
+    // One more than earlier waits took.
+    const int wanted = m_cardEvents.Taken(code) + 1;
+    const bool seen = m_wait.Reported(
+        seconds, [&] { return m_cardEvents.Count(code) >= wanted; }, what, "no " + what);
+    if (seen) m_cardEvents.Take(code);
     return seen;
 }
 
@@ -216,128 +140,39 @@ bool HostRunner::StartLogin() {
     return started;
 }
 
-void HostRunner::Wait(double seconds, Until until) {
-    using Clock = std::chrono::steady_clock;
-    const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                        std::chrono::duration<double>(seconds));
-    for (;;) {
-        Poll();
-        if (until == Until::kTrace && m_progress.TraceSeen()) return;
-        if (until == Until::kCardEvent && CardEvents(m_nWaitedCode) >= m_nWaitedCount) return;
-        if ((until == Until::kLoggedIn || until == Until::kLoggedOut) && m_pLogin &&
-            m_pLogin->IsLoginSuccess() == (until == Until::kLoggedIn)) {
-            return;
-        }
-        if (s_bInterrupted) return;
-        const auto now = Clock::now();
-        if (now >= end) return;
-        std::this_thread::sleep_for(std::min<Clock::duration>(kPollInterval, end - now));
-    }
-}
-
-void HostRunner::ReportWait(bool bReached, const char* reached, const char* missed, double start) {
-    char waited[32];
-    std::snprintf(waited, sizeof waited, " after %.1f s", Elapsed() - start);
-    m_report.Line("wait", std::string(bReached ? reached : missed) + waited +
-                              (s_bInterrupted ? " (interrupted)" : ""));
-}
-
 bool HostRunner::WaitLogin(double seconds) {
     if (!m_pLogin) return false;
-    const double start = Elapsed();
-    Wait(seconds, Until::kLoggedIn);
-    const bool success = m_pLogin->IsLoginSuccess();
-    ReportWait(success, "logged in", "not logged in", start);
-    return success;
+    ILogin2* login = m_pLogin;
+    return m_wait.Reported(
+        seconds, [login] { return login->IsLoginSuccess(); }, "logged in", "not logged in");
 }
 
 bool HostRunner::WaitLogout(double seconds) {
     if (!m_pLogin) return false;
-    const double start = Elapsed();
-    Wait(seconds, Until::kLoggedOut);
-    const bool success = m_pLogin->IsLoginSuccess();
-    ReportWait(!success, "logged out", "still logged in", start);
-    return !success;
+    ILogin2* login = m_pLogin;
+    return m_wait.Reported(
+        seconds, [login] { return !login->IsLoginSuccess(); }, "logged out", "still logged in");
 }
 
 bool HostRunner::WaitTrace(double seconds, const std::string& text) {
-    const double start = Elapsed();
-    m_progress.WatchTrace(Utf8ToGbk(text));
-    Wait(seconds, Until::kTrace);
-    const bool seen = m_progress.TraceSeen();
-    m_progress.WatchTrace({});
     const std::string what = "trace \"" + text + "\"";
-    ReportWait(seen, what.c_str(), ("no " + what).c_str(), start);
+    m_progress.WatchTrace(Utf8ToGbk(text));
+    const bool seen = m_wait.Reported(
+        seconds, [this] { return m_progress.TraceSeen(); }, what, "no " + what);
+    m_progress.WatchTrace({});
     return seen;
 }
 
 void HostRunner::Pause(double seconds) {
-    Wait(seconds, Until::kTime);
+    m_wait.Until(seconds, nullptr);
 }
 
 void HostRunner::Poll() {
     m_progress.Poll(m_pLogin);
 }
 
-bool HostRunner::QueryLoginResponse(std::string& encodeKey, std::string& sessionId) {
-    IBasePlugin* plugin = m_session.Plugin();
-    IBaseInterface* pBase = nullptr;
-    if (!plugin || !plugin->QueryInterface(IID_LOGIN_RESPONSE, &pBase) || !pBase) return false;
-    // The result object is the host's: its Release destroys it.
-    auto* pResponse = static_cast<ILoginResponse*>(pBase);
-    encodeKey = GbkToUtf8(pResponse->GetEncodeKey());
-    sessionId = GbkToUtf8(pResponse->GetSessionID());
-    pResponse->Release();
-    return true;
-}
-
-bool HostRunner::QueryRegResponse(std::string& password) {
-    IBasePlugin* plugin = m_session.Plugin();
-    IBaseInterface* pBase = nullptr;
-    if (!plugin || !plugin->QueryInterface(IID_REG_RESPONSE, &pBase) || !pBase) return false;
-    auto* pResponse = static_cast<IRegResponse*>(pBase);
-    password = GbkToUtf8(pResponse->GetPassword());
-    pResponse->Release();
-    return true;
-}
-
 void HostRunner::Query(int32_t number) {
-    IBasePlugin* plugin = m_session.Plugin();
-    if (!plugin) return;
-    const std::string what = std::to_string(number) + ": ";
-    std::string a, b;
-    if (number == IID_LOGIN_RESPONSE && QueryLoginResponse(a, b)) {
-        m_report.Line("query", what + "encodekey=" + a + " sessionid=" + b);
-        return;
-    }
-    if (number == IID_REG_RESPONSE && QueryRegResponse(a)) {
-        m_report.Line("query", what + "password=" + a);
-        return;
-    }
-    IBaseInterface* pBase = nullptr;
-    if (number == IID_LOGIN_RESPONSE || number == IID_REG_RESPONSE ||
-        !plugin->QueryInterface(number, &pBase) || !pBase) {
-        m_report.Line("query", what + "refused, error " + std::to_string(plugin->GetErrorCode()));
-        return;
-    }
-    if (number == IID_LOGIN || number == IID_LOGIN_ALIAS) {
-        m_report.Line("query", what + (pBase == m_pLogin ? "the login object" : "another object"));
-    } else if (number == IID_PROXY_INFO) {
-        auto* pProxy = static_cast<IProxyInfo*>(pBase);
-        m_report.Line("query", what + "proxy type=" + std::to_string(pProxy->GetProxyType()) +
-                                   " address=" + GbkToUtf8(pProxy->GetProxyAddress()) +
-                                   " port=" + GbkToUtf8(pProxy->GetProxyPort()) +
-                                   " user=" + GbkToUtf8(pProxy->GetProxyUser()) +
-                                   " password=" + GbkToUtf8(pProxy->GetProxyPassword()));
-    } else if (number == IID_SETTING_UI) {
-        auto* pSettingUI = static_cast<ISettingUI*>(pBase);
-        m_report.Line("query",
-                      what + "settings menu \"" + GbkToUtf8(pSettingUI->GetMenuText()) + "\"");
-    } else {
-        m_report.Line("query", what + "an interface");
-    }
-    // The plug-in owns these objects: their Release does nothing.
-    pBase->Release();
+    if (IBasePlugin* plugin = m_session.Plugin()) ReportQuery(*plugin, number, m_pLogin, m_report);
 }
 
 void HostRunner::CheckSimType(const std::string& simType) {
@@ -348,47 +183,19 @@ void HostRunner::CheckSimType(const std::string& simType) {
 }
 
 int32_t HostRunner::ShowSettings() {
-    IBasePlugin* plugin = m_session.Plugin();
-    IBaseInterface* pBase = nullptr;
-    if (!plugin || !plugin->QueryInterface(IID_SETTING_UI, &pBase) || !pBase) {
-        m_report.Line("dialog", "interface 20498 refused");
-        return -1;
-    }
-    const int32_t result = static_cast<ISettingUI*>(pBase)->ShowSettingDialog();
-    m_report.Line("dialog", std::to_string(result));
-    return result;
-}
-
-HostRunner::SkinListener* HostRunner::FindListener(const std::string& name) {
-    for (SkinListener& listener : m_listeners)
-        if (listener.Name() == name) return &listener;
-    return nullptr;
+    return ShowSettingDialog(m_session.Plugin(), m_report);
 }
 
 bool HostRunner::AddListener(const std::string& name) {
-    if (!m_pLogin) return false;
-    SkinListener* listener = FindListener(name);
-    if (!listener) {
-        m_listeners.emplace_back(m_report, name);
-        listener = &m_listeners.back();
-    }
-    const bool added = m_pLogin->SetEventHandler(listener);
-    m_report.Line("listener", name + (added ? " added" : " refused"));
-    return added;
+    return m_pLogin && m_listeners.Add(*m_pLogin, name);
 }
 
 bool HostRunner::RemoveListener(const std::string& name) {
-    SkinListener* listener = FindListener(name);
-    if (!m_pLogin || !listener) return false;
-    const bool removed = m_pLogin->RemoveEventHandler(listener);
-    m_report.Line("listener", name + (removed ? " removed" : " not removed"));
-    return removed;
+    return m_pLogin && m_listeners.Remove(*m_pLogin, name);
 }
 
 int HostRunner::SkinNotices(const std::string& name) const {
-    for (const SkinListener& listener : m_listeners)
-        if (listener.Name() == name) return listener.Notices();
-    return -1;
+    return m_listeners.Notices(name);
 }
 
 void HostRunner::SetCard(const CardProfile& card) {
@@ -401,41 +208,16 @@ void HostRunner::ServeNetwork(INetConnect& net, ICheckNetConnection& check) {
     m_container.Serve(PLUGIN_ID_CHECK_NET_CONNECTION, IID_CHECK_NET_CONNECTION, &check);
 }
 
-std::string HostRunner::Identity() const {
-    if (!m_services.simulated) {
-        // A real card: what it gives now.
-        char imsi[MTS_IMSI_BUFFER_SIZE] = {};
-        int32_t error = 0;
-        if (m_services.card->ReadImsi(imsi, sizeof imsi, error) && imsi[0]) return imsi;
-        return DefaultIdentity();
-    }
-    // A card that gives its IMSI (its read results end in success) signs in with it.
-    const bool bReads =
-        m_card.bComm && (m_card.imsiResults.empty() || m_card.imsiResults.back() == 0);
-    if (bReads && !m_card.imsi.empty()) return m_card.imsi;
-    return DefaultIdentity();
-}
-
-std::string HostRunner::DefaultIdentity() {
-    // The plug-in's default identity: "9" and the 14 stored characters.
-    RegKey key = RegKey::OpenCurrentUser(LOGIN_REGISTRY_IDENTITY_KEY, RegAccess::Read);
-    char stored[32] = {};
-    uint32_t size = sizeof stored;
-    if (key.IsOpen() && key.QueryValue(LOGIN_REGISTRY_IDENTITY_VALUE, stored, size) && size == 15) {
-        return "9" + std::string(stored, 14);
-    }
-    return {};
-}
-
 LoginOutcome HostRunner::Outcome() {
     LoginOutcome outcome;
     Poll();
     if (!m_pLogin) return outcome;
     outcome.nError = m_pLogin->GetErrorCode();
-    outcome.imsi = Identity();
-    outcome.bLogin = m_pLogin->IsLoginSuccess() &&
-                     QueryLoginResponse(outcome.encodeKey, outcome.sessionId) &&
-                     QueryRegResponse(outcome.password);
+    outcome.imsi = CardIdentity(m_services, m_card);
+    IBasePlugin* plugin = m_session.Plugin();
+    outcome.bLogin = m_pLogin->IsLoginSuccess() && plugin &&
+                     QueryLoginResponse(*plugin, outcome.encodeKey, outcome.sessionId) &&
+                     QueryRegResponse(*plugin, outcome.password);
     return outcome;
 }
 
@@ -447,7 +229,7 @@ void HostRunner::Shutdown() {
         m_bCardStarted = false;
     }
     if (m_pLogin) {
-        for (SkinListener& listener : m_listeners) m_pLogin->RemoveEventHandler(&listener);
+        m_listeners.RemoveAll(*m_pLogin);
         m_container.Withdraw(PLUGIN_ID_LOGIN, IID_LOGIN);
         m_pLogin->Release();
         m_pLogin = nullptr;
@@ -456,5 +238,5 @@ void HostRunner::Shutdown() {
         m_session.Shutdown();
         m_report.Line("shutdown", "OnDestroy, Release");
     }
-    s_bShutDown = true;
+    HostInterrupt::ShutDown();
 }

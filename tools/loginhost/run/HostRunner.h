@@ -1,24 +1,29 @@
 // One run of the plug-in against a profile, step by step as a host drives it: load, container,
 // identity, the login interface, device events, the login and its results, shutdown. The
 // commands (run, demo) and the script steps compose these steps; all run on the host's thread.
+// The pieces live beside it: the waits (HostWait.h), the interfaces asked for by number
+// (PluginQueries.h), the skin-change listeners (SkinListeners.h), the card's events
+// (CardEventLog.h), the identity it signs in with (CardIdentity.h) and interrupts
+// (HostInterrupt.h).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <memory>
 #include <string>
 
+#include "CardEventLog.h"
 #include "CardSource.h"
 #include "HostContainer.h"
+#include "HostInterrupt.h"
 #include "HostProfile.h"
 #include "HostProgress.h"
 #include "HostReport.h"
 #include "HostServices.h"
+#include "HostWait.h"
 #include "ILogin.h"
-#include "ISkinControlEvent.h"
 #include "PluginSession.h"
+#include "SkinListeners.h"
 
 class HostRunner {
 public:
@@ -91,76 +96,30 @@ public:
     double Elapsed() const { return m_progress.Elapsed(); }
 
     // Ends every wait early (a signal handler may call it).
-    static void Interrupt() { s_bInterrupted = true; }
+    static void Interrupt() { HostInterrupt::Raise(); }
     // From now on Ctrl-C (and SIGTERM) ends the waiting, and the plug-in is still shut down
     // cleanly.
-    static void CatchInterrupt();
+    static void CatchInterrupt() { HostInterrupt::Catch(); }
     // Also ends the program within a second of an interrupt even while the plug-in holds the
     // host's thread or a card event (its retries can take minutes): the card's reads fail at
     // once, and a plug-in that still does not return is left without its shutdown.
     void EndPromptlyOnInterrupt();
-    static bool Interrupted() { return s_bInterrupted; }
+    static bool Interrupted() { return HostInterrupt::Raised(); }
 
 private:
-    // Device events of the card source, on its own thread: reported and forwarded.
-    class CardEventSink : public DeviceEventSink {
-    public:
-        CardEventSink(HostReport& report, HostDevice& device)
-            : m_report(report), m_device(device) {}
-        void OnDeviceEvent(int32_t code) override;
-        void OnCardNote(const std::string& text) override;
-        int Count(int32_t code) const;
-
-    private:
-        HostReport& m_report;
-        HostDevice& m_device;
-        std::atomic<int> m_nAvailable{0};
-        std::atomic<int> m_nChanged{0};
-    };
-
-    // A skin-change listener of the host: it reports and counts each notification.
-    class SkinListener : public ISkinControlEvent {
-    public:
-        SkinListener(HostReport& report, std::string name)
-            : m_report(report), m_strName(std::move(name)) {}
-        int32_t OnSkinChange(SkinChangeInfo* pInfo) override;
-        const std::string& Name() const { return m_strName; }
-        int Notices() const { return m_nNotices; }
-
-    private:
-        HostReport& m_report;
-        const std::string m_strName;
-        std::atomic<int> m_nNotices{0};
-    };
-
-    bool QueryLoginResponse(std::string& encodeKey, std::string& sessionId);
-    bool QueryRegResponse(std::string& password);
-    std::string Identity() const;
-    static std::string DefaultIdentity();
-    SkinListener* FindListener(const std::string& name);
-    enum class Until { kTime, kLoggedIn, kLoggedOut, kTrace, kCardEvent };
-    void Wait(double seconds, Until until);
-    void ReportWait(bool bReached, const char* reached, const char* missed, double start);
-
     HostReport& m_report;
     HostProgress m_progress;
+    HostWait m_wait;
     // The services outlive the plug-in, which may call them until it is released.
     HostServices m_services;
-    CardEventSink m_cardEvents;
+    CardEventLog m_cardEvents;
     bool m_bCardStarted = false;
-    int32_t m_nWaitedCode = 0;  // the card event a wait is for, and how many must have come
-    int m_nWaitedCount = 0;
-    int m_nTakenAvailable = 0;  // card events earlier waits took
-    int m_nTakenChanged = 0;
     WatchedSetting m_watchedSetting;
     HostContainer m_container;
     CardProfile m_card;
-    std::list<SkinListener> m_listeners;  // the host's own first; never moved
+    SkinListeners m_listeners;
     ILogin2* m_pLogin = nullptr;
     std::string m_strPath;
     std::function<void()> m_onRequest;
     PluginSession m_session;
-
-    static std::atomic<bool> s_bInterrupted;
-    static std::atomic<bool> s_bShutDown;
 };

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "LoginSettings.h"
 #include "WatchLines.h"
 
 namespace {
@@ -14,9 +15,6 @@ namespace {
 // After a change, the plug-in acts within its one-second pass: two passes and a half cover it.
 constexpr double kPollAfterChange = 2.5;
 constexpr unsigned kPollIntervalMs = 100;
-
-// The string the plug-in takes for the brand name when the SIM gives none.
-constexpr int32_t kNameFallbackString = 11004;
 
 std::unique_ptr<WatchCard> MakeCard(WatchCard*& pCard, bool bNameFallback,
                                     std::function<void()> onNoSpn, OperatorTable operators) {
@@ -33,8 +31,8 @@ WatchService::WatchService(HostProfile& profile, HostReport& report, const std::
     : m_report(report),
       m_runner(profile, report,
                MakeCard(
-                   m_pCard, profile.strings.count(kNameFallbackString) > 0, [this] { OnNoSpn(); },
-                   std::move(operators))),
+                   m_pCard, profile.strings.count(STRING_DEFAULT_BRAND_NAME) > 0,
+                   [this] { OnNoSpn(); }, std::move(operators))),
       m_net([this](const char* what, int32_t answer) { OnAsked(what, answer); }),
       m_modems(modemId, [this](const ModemSnapshot& now) { OnModem(now); }),
       m_network([this](const NetworkSnapshot& now) { OnNetwork(now); }) {

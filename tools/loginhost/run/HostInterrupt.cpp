@@ -1,0 +1,74 @@
+#include "HostInterrupt.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+std::atomic<bool> g_bInterrupted{false};
+std::atomic<bool> g_bShutDown{false};
+
+// How long the host's thread has after an interrupt to shut the plug-in down.
+constexpr std::chrono::milliseconds kShutdownGrace(800);
+constexpr std::chrono::milliseconds kWatchInterval(50);
+
+// The card whose reads an interrupt cancels, for the watching thread.
+std::mutex g_promptMutex;
+CardSource* g_pPromptCard = nullptr;
+
+void OnInterrupt(int) {
+    g_bInterrupted = true;
+}
+
+}  // namespace
+
+const std::atomic<bool>& HostInterrupt::Flag() {
+    return g_bInterrupted;
+}
+
+void HostInterrupt::Raise() {
+    g_bInterrupted = true;
+}
+
+void HostInterrupt::Catch() {
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+}
+
+void HostInterrupt::EndPromptly(CardSource* card) {
+    {
+        std::lock_guard<std::mutex> lock(g_promptMutex);
+        g_pPromptCard = card;
+    }
+    Catch();
+    // A signal handler may do next to nothing: a thread of its own acts on the flag.
+    std::thread([] {
+        while (!g_bInterrupted) std::this_thread::sleep_for(kWatchInterval);
+        {
+            std::lock_guard<std::mutex> lock(g_promptMutex);
+            if (g_pPromptCard) g_pPromptCard->Cancel();
+        }
+        const auto end = std::chrono::steady_clock::now() + kShutdownGrace;
+        while (!g_bShutDown && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(kWatchInterval);
+        if (g_bShutDown) return;
+        std::fprintf(stderr,
+                     "loginhost: interrupted while the plug-in was busy; ending without its "
+                     "shutdown\n");
+        std::fflush(nullptr);
+        std::_Exit(130);
+    }).detach();
+}
+
+void HostInterrupt::Forget(const CardSource* card) {
+    std::lock_guard<std::mutex> lock(g_promptMutex);
+    if (g_pPromptCard == card) g_pPromptCard = nullptr;
+}
+
+void HostInterrupt::ShutDown() {
+    g_bShutDown = true;
+}
