@@ -108,7 +108,6 @@ public:
     std::string GetIMSI();
     std::string ReGetATIMSI();
     std::string GetDefaultIMSI() { return m_Identity.Default(); }
-    int CreateDefaultIMSI(std::string& identity) { return m_Identity.CreateDefault(identity); }
 
     // Skin switch and plug-in list.
     bool InitSimBrandSetting(const std::string& simType);

@@ -10,41 +10,26 @@
 namespace {
 
 StepOutcome Found(const std::string& text, std::optional<int32_t> code = std::nullopt) {
-    StepOutcome outcome;
-    outcome.bOk = !text.empty();
-    outcome.text = text;
-    outcome.code = code;
-    return outcome;
+    return {!text.empty(), text, code};
 }
-StepOutcome LoginAnswer(bool bOk, std::optional<int32_t> code) {
-    StepOutcome outcome;
-    outcome.bOk = bOk;
-    outcome.code = code;
-    return outcome;
-}
-const StepOutcome kAccepted = LoginAnswer(true, 0);
+const StepOutcome kImsi = Found(kImsiA);
+const StepOutcome kType = Found(kSimType);
+const StepOutcome kAccepted{true, "", 0};
+const StepOutcome kNoCode{false, "", std::nullopt};
 StepOutcome Refusal(int32_t code) {
-    return LoginAnswer(false, code);
+    return {false, "", code};
 }
-const StepOutcome kNoCode = LoginAnswer(false, std::nullopt);
 
-// What each step reports; registrations and logins are answered in turn.
+// What each step reports (registrations and logins answered in turn), and how the sequence ends.
 struct Row {
     const char* rule;
-    int32_t codeBefore = 0;
-    bool bStrict = false;
-    StepOutcome identity = Found(kImsiA);
-    StepOutcome simType = Found(kSimType);
-    std::string keyFile = "Key.dtc";
-    std::string storedPassword = "pw";
-    std::string registerUrl = kRegisterUrl;
-    std::string loginUrl = kLoginUrl;
-    std::vector<StepOutcome> registrations;
-    std::vector<StepOutcome> logins;
-    // Expected.
-    int32_t codeAfter = 0;
-    bool bLoggedIn = false;
-    bool bRegisteredAgain = false;
+    int32_t codeBefore;
+    bool bStrict;
+    StepOutcome identity, simType;
+    const char *keyFile, *storedPassword, *registerUrl, *loginUrl;
+    std::vector<StepOutcome> registrations, logins;
+    int32_t codeAfter;
+    bool bLoggedIn, bRegisteredAgain;
 };
 
 class ScriptedSteps : public LoginSteps {
@@ -60,19 +45,19 @@ public:
     std::string RegisterUrl() override { return m_row.registerUrl; }
     std::string LoginUrl() override { return m_row.loginUrl; }
     StepOutcome Register(const std::string&, const std::string&) override {
-        return Next(m_registrations, "registration");
+        return Next(m_registrations);
     }
     StepOutcome Login(const std::string&, const std::string& password,
                       const std::string&) override {
         passwords.push_back(password);
-        return Next(m_logins, "login");
+        return Next(m_logins);
     }
     std::vector<std::string> passwords;  // of the logins, in turn
 
 private:
-    static StepOutcome Next(std::deque<StepOutcome>& answers, const char* what) {
+    static StepOutcome Next(std::deque<StepOutcome>& answers) {
         if (answers.empty()) {
-            ADD_FAILURE() << "one " << what << " too many";
+            ADD_FAILURE() << "a step too many";
             return {};
         }
         StepOutcome next = answers.front();
@@ -80,104 +65,62 @@ private:
         return next;
     }
     const Row& m_row;
-    std::deque<StepOutcome> m_registrations;
-    std::deque<StepOutcome> m_logins;
+    std::deque<StepOutcome> m_registrations, m_logins;
 };
 
-Row MakeRow(const char* rule, int32_t before, std::vector<StepOutcome> registrations,
-            std::vector<StepOutcome> logins, int32_t after, bool bLoggedIn,
-            bool bRegisteredAgain = false) {
-    Row row;
-    row.rule = rule;
-    row.codeBefore = before;
-    row.registrations = std::move(registrations);
-    row.logins = std::move(logins);
-    row.codeAfter = after;
-    row.bLoggedIn = bLoggedIn;
-    row.bRegisteredAgain = bRegisteredAgain;
-    return row;
-}
+const char* const kKey = "Key.dtc";
+const char* const kReg = kRegisterUrl;
+const char* const kLog = kLoginUrl;
+const StepOutcome kFresh = Found("fresh", 0);
 
-std::vector<Row> Rows() {
-    std::vector<Row> rows;
-    rows.push_back(MakeRow("accepted login leaves 0", 7, {}, {kAccepted}, 0, true));
-    rows.push_back(MakeRow("refusal 2: one registration, one more login", 0, {Found("fresh", 0)},
-                           {Refusal(2), kAccepted}, 0, true, true));
-    rows.push_back(MakeRow("refusal 3 twice ends with 3", 0, {Found("fresh", 0)},
-                           {Refusal(3), Refusal(3)}, 3, false, true));
-    rows.push_back(MakeRow("refusal 2, the registration refused 4", 0, {Found("", 4)}, {Refusal(2)},
-                           4, false, true));
-    rows.push_back(MakeRow("other refusal: no registration", 0, {}, {Refusal(7)}, 7, false));
-    rows.push_back(
-        MakeRow("exchange error: no registration", 0, {}, {Refusal(12029)}, 12029, false));
-    rows.push_back(
-        MakeRow("failed login without a code, code 0 before: success", 0, {}, {kNoCode}, 0, true));
-    rows.push_back(
-        MakeRow("failed login without a code, code 9 before: failure", 9, {}, {kNoCode}, 9, false));
-    rows.push_back(MakeRow("failed login without a code, code 2 before: registers again", 2,
-                           {Found("fresh", 0)}, {kNoCode, kAccepted}, 0, true, true));
-    {
-        Row row =
-            MakeRow("strict: failed login without a code is a failure", 0, {}, {kNoCode}, 0, false);
-        row.bStrict = true;
-        rows.push_back(row);
-    }
-    {
-        Row row = MakeRow("no stored password: registration first", 0, {Found("new", 0)},
-                          {kAccepted}, 0, true);
-        row.storedPassword = "";
-        rows.push_back(row);
-    }
-    {
-        Row row =
-            MakeRow("no stored password, registration refused 4", 0, {Found("", 4)}, {}, 4, false);
-        row.storedPassword = "";
-        rows.push_back(row);
-    }
-    {
-        Row row =
-            MakeRow("no stored password, no register URL: code as it was", 5, {}, {}, 5, false);
-        row.storedPassword = "";
-        row.registerUrl = "";
-        rows.push_back(row);
-    }
-    {
-        Row row = MakeRow("no login URL: code as it was", 6, {}, {}, 6, false);
-        row.loginUrl = "";
-        rows.push_back(row);
-    }
-    {
-        Row row = MakeRow("no identity: -2 over the card's code", 0, {}, {}, -2, false);
-        row.identity = Found("", 1234);
-        rows.push_back(row);
-    }
-    {
-        Row row = MakeRow("no SIM type: -3", 0, {}, {}, -3, false);
-        row.simType = Found("", 22);
-        rows.push_back(row);
-    }
-    {
-        Row row = MakeRow("no key file: -1", 0, {}, {}, -1, false);
-        row.keyFile = "";
-        rows.push_back(row);
-    }
-    {
-        Row row = MakeRow("failed brand read then a login without a code: its code stands", 0, {},
-                          {kNoCode}, 22, false);
-        row.simType = Found(kSimType, 22);
-        rows.push_back(row);
-    }
-    {
-        Row row = MakeRow("failed card read, identity from the default: a login replaces it", 0, {},
-                          {kAccepted}, 0, true);
-        row.identity = Found(kImsiB, 1234);
-        rows.push_back(row);
-    }
-    return rows;
-}
+// clang-format off
+const Row kRows[] = {
+    // rule, code before, strict, identity, SIM type, key file, stored password, register URL,
+    // login URL, registrations, logins, code after, logged in, registered again
+    {"accepted login leaves 0", 7, false, kImsi, kType, kKey, "pw", kReg, kLog,
+     {}, {kAccepted}, 0, true, false},
+    {"refusal 2: one registration, one more login", 0, false, kImsi, kType, kKey, "pw", kReg, kLog,
+     {kFresh}, {Refusal(2), kAccepted}, 0, true, true},
+    {"refusal 3 twice ends with 3", 0, false, kImsi, kType, kKey, "pw", kReg, kLog,
+     {kFresh}, {Refusal(3), Refusal(3)}, 3, false, true},
+    {"refusal 2, then the registration refused 4", 0, false, kImsi, kType, kKey, "pw", kReg, kLog,
+     {Found("", 4)}, {Refusal(2)}, 4, false, true},
+    {"refusal 2, no register URL: 2 stays", 0, false, kImsi, kType, kKey, "pw", "", kLog,
+     {}, {Refusal(2)}, 2, false, true},
+    {"other refusal: no registration", 0, false, kImsi, kType, kKey, "pw", kReg, kLog,
+     {}, {Refusal(7)}, 7, false, false},
+    {"exchange error: no registration", 0, false, kImsi, kType, kKey, "pw", kReg, kLog,
+     {}, {Refusal(12029)}, 12029, false, false},
+    {"failed login without a code, 0 before: success", 0, false, kImsi, kType, kKey, "pw", kReg,
+     kLog, {}, {kNoCode}, 0, true, false},
+    {"strict: failed login without a code is a failure", 0, true, kImsi, kType, kKey, "pw", kReg,
+     kLog, {}, {kNoCode}, 0, false, false},
+    {"failed login without a code, 9 before: failure", 9, false, kImsi, kType, kKey, "pw", kReg,
+     kLog, {}, {kNoCode}, 9, false, false},
+    {"failed login without a code, 2 before: registers again", 2, false, kImsi, kType, kKey, "pw",
+     kReg, kLog, {kFresh}, {kNoCode, kAccepted}, 0, true, true},
+    {"no stored password: registration first", 0, false, kImsi, kType, kKey, "", kReg, kLog,
+     {Found("new", 0)}, {kAccepted}, 0, true, false},
+    {"no stored password, registration refused 4", 0, false, kImsi, kType, kKey, "", kReg, kLog,
+     {Found("", 4)}, {}, 4, false, false},
+    {"no stored password, no register URL: code as it was", 5, false, kImsi, kType, kKey, "", "",
+     kLog, {}, {}, 5, false, false},
+    {"no login URL: code as it was", 6, false, kImsi, kType, kKey, "pw", kReg, "",
+     {}, {}, 6, false, false},
+    {"no identity: -2 over the card's code", 0, false, Found("", 1234), kType, kKey, "pw", kReg,
+     kLog, {}, {}, -2, false, false},
+    {"no SIM type: -3 over the brand read's code", 0, false, kImsi, Found("", 22), kKey, "pw", kReg,
+     kLog, {}, {}, -3, false, false},
+    {"no key file: -1", 0, false, kImsi, kType, "", "pw", kReg, kLog, {}, {}, -1, false, false},
+    {"failed brand read, then a login without a code: its code stands", 0, false, kImsi,
+     Found(kSimType, 22), kKey, "pw", kReg, kLog, {}, {kNoCode}, 22, false, false},
+    {"failed card read, default identity: the login's code replaces it", 0, false,
+     Found(kImsiB, 1234), kType, kKey, "pw", kReg, kLog, {}, {kAccepted}, 0, true, false},
+};
+// clang-format on
 
 TEST(LoginSequenceRulesTest, EachRuleOfTheStateCode) {
-    for (const Row& row : Rows()) {
+    for (const Row& row : kRows) {
         SCOPED_TRACE(row.rule);
         ScriptedSteps steps(row);
         SequenceEnd end;
@@ -186,7 +129,7 @@ TEST(LoginSequenceRulesTest, EachRuleOfTheStateCode) {
         EXPECT_EQ(end.code.value_or(row.codeBefore), row.codeAfter);
         EXPECT_EQ(end.bLoggedIn, row.bLoggedIn);
         EXPECT_EQ(end.bRegisteredAgain, row.bRegisteredAgain);
-        if (row.bRegisteredAgain && steps.passwords.size() == 2) {
+        if (steps.passwords.size() == 2) {  // the second login uses the fresh password
             EXPECT_EQ(steps.passwords[1], row.registrations.back().text);
         }
     }
