@@ -157,28 +157,6 @@ TEST_F(LoginSequenceTest, WithoutAStoredPasswordItRegistersThenLogsIn) {
     EXPECT_EQ(trace.Count("Leave DoLoginThread()!", 4), 1);
 }
 
-// In strict mode too: the fresh password's login carries a session.
-TEST_F(LoginSequenceTest, RefusalLeadsToOneRegistrationAndOneMoreLogin) {
-    for (const char* strict : {"0", "1"}) {
-        SCOPED_TRACE(strict);
-        host.setting.Sys("SECURITY", "STRICT", strict);
-        StorePassword("stale");
-        const size_t before = Bodies().size();
-        https.Script()
-            .Replies(200, Refused(2))
-            .Replies(200, Registered("fresh"))
-            .Replies(200, Accepted("S3"));
-        ASSERT_TRUE(login.DoLoginThread());
-        const std::vector<std::string> bodies = Bodies();
-        EXPECT_EQ(std::vector<std::string>(bodies.begin() + before, bodies.end()),
-                  (std::vector<std::string>{LoginBody(kImsiA, "stale"), RegisterBody(kImsiA),
-                                            LoginBody(kImsiA, "fresh")}));
-        EXPECT_TRUE(login.IsLoginSuccess());
-        EXPECT_EQ(login.GetPassword(), "fresh");
-        EXPECT_EQ(login.GetErrorCode(), 0);
-    }
-}
-
 // A key file damaged past reading after the start takes the password of the next registration,
 // so that the login after that needs none. (A deleted or foreign file: KeyFileTest.)
 TEST_F(LoginSequenceTest, AfterTheKeyFileIsLostTheNextRegistrationStoresItsPasswordAgain) {
