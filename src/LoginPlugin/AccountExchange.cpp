@@ -81,9 +81,8 @@ struct AccountExchange::Handles {
 };
 
 AccountExchange::AccountExchange(IPluginContainer* pContainer, const SecurityPolicy& policy,
-                                 std::atomic<int32_t>& error, const std::atomic<bool>& stopping,
-                                 HttpClientFactory factory)
-    : m_policy(policy), m_error(error), m_bStopping(stopping), m_fnMakeClient(std::move(factory)) {
+                                 const std::atomic<bool>& stopping, HttpClientFactory factory)
+    : m_policy(policy), m_bStopping(stopping), m_fnMakeClient(std::move(factory)) {
     try {
         m_pProxyInfo = std::make_unique<CProxyInfoImpl>(pContainer);
     } catch (...) {
@@ -101,14 +100,17 @@ std::unique_ptr<IHttpClient> AccountExchange::MakeClient() {
 void AccountExchange::ThrowIfStopping() {
     if (!m_bStopping && !m_cancel.IsCancelled()) return;
     TRACE_AT(kTrace, TRACE_INFO, "PostToServer() stopped!");
-    m_error = static_cast<int32_t>(inet::ERROR_INTERNET_OPERATION_CANCELLED);
+    FailWith(static_cast<int32_t>(inet::ERROR_INTERNET_OPERATION_CANCELLED));
+}
+
+void AccountExchange::FailWith(int32_t code) {
+    m_failure = code;
     throw CVelkoException();
 }
 
 void AccountExchange::Fail(const IHttpClient& client, const char* message) {
     TRACE_AT(kTrace, TRACE_ERRO, message);
-    m_error = static_cast<int32_t>(client.LastError());
-    throw CVelkoException();
+    FailWith(static_cast<int32_t>(client.LastError()));
 }
 
 void AccountExchange::Open(Handles& h, const std::string& url, const std::string& proxyAddress,
@@ -116,13 +118,11 @@ void AccountExchange::Open(Handles& h, const std::string& url, const std::string
     const std::optional<ParsedUrl> parts = ParseUrl(url);
     if (!parts) {
         TRACE_AT(kTrace, TRACE_ERRO, " AfxParseURL() failed!");
-        m_error = LOGIN_STATE_KEY_PATH_OR_URL;
-        throw CVelkoException();
+        FailWith(LOGIN_STATE_KEY_PATH_OR_URL);
     }
     if (bSecure && parts->serviceType != inet::AFX_INET_SERVICE_HTTPS) {
         TRACE_AT(kTrace, TRACE_ERRO, " AFX_INET_SERVICE_HTTPS != dwServiceType!");
-        m_error = LOGIN_STATE_IDENTITY_OR_SCHEME;
-        throw CVelkoException();
+        FailWith(LOGIN_STATE_IDENTITY_OR_SCHEME);
     }
     ThrowIfStopping();
 
@@ -159,16 +159,14 @@ void AccountExchange::SendWithCertificateRetry(Handles& h, const std::string& he
                           static_cast<int>(error));
             TRACE_AT(kTrace, TRACE_ERRO, message);
         }
-        m_error = static_cast<int32_t>(error);
-        throw CVelkoException();
+        FailWith(static_cast<int32_t>(error));
     }
     if (!m_policy.RetriesCertificateErrors()) {
         char message[80];
         std::snprintf(message, sizeof message, "HttpSendRequest() certificate refused : %d",
                       static_cast<int>(error));
         TRACE_AT(kTrace, TRACE_ERRO, message);
-        m_error = static_cast<int32_t>(error);
-        throw CVelkoException();
+        FailWith(static_cast<int32_t>(error));
     }
     if (!client.SetOption(h.request, inet::INTERNET_OPTION_SECURITY_FLAGS, kRelaxedSecurityFlags))
         Fail(client, "InternetSetOption() failed!");
@@ -176,8 +174,7 @@ void AccountExchange::SendWithCertificateRetry(Handles& h, const std::string& he
     if (!client.SendRequest(h.request, headers, body)) {
         TRACE_AT(kTrace, TRACE_ERRO, "HttpSendRequest() failed!");
         TraceDetail(client, m_policy.TracesExchangedTexts());
-        m_error = static_cast<int32_t>(client.LastError());
-        throw CVelkoException();
+        FailWith(static_cast<int32_t>(client.LastError()));
     }
 }
 
@@ -197,8 +194,7 @@ void AccountExchange::AuthenticateToProxy(Handles& h, const std::string& headers
         !h.client->SetOption(h.request, inet::INTERNET_OPTION_PROXY_USERNAME, user) ||
         !h.client->SetOption(h.request, inet::INTERNET_OPTION_PROXY_PASSWORD, password)) {
         TRACE_AT(kTrace, TRACE_ERRO, "GetAccountInfo() failed!");
-        m_error = LOGIN_STATE_PROXY_CREDENTIALS;
-        throw CVelkoException();
+        FailWith(LOGIN_STATE_PROXY_CREDENTIALS);
     }
     // The answer to this send is read whatever its status.
     SendWithCertificateRetry(h, headers, body, true);
@@ -218,24 +214,23 @@ std::string AccountExchange::ReadText(Handles& h) {
                  "error " + std::to_string(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE) +
                      " (reply of " + std::to_string(length) + " bytes is over " +
                      std::to_string(kMaxHttpReplyBytes) + ")");
-        m_error = static_cast<int32_t>(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE);
-        throw CVelkoException();
+        FailWith(static_cast<int32_t>(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE));
     }
     std::vector<char> buffer;
     if (!ReadReply(*h.client, h.request, length, buffer)) {
         TRACE_AT(kTrace, TRACE_ERRO, "InternetReadFile() failed!");
         TraceDetail(*h.client, m_policy.TracesExchangedTexts());
-        m_error = static_cast<int32_t>(h.client->LastError());
-        throw CVelkoException();
+        FailWith(static_cast<int32_t>(h.client->LastError()));
     }
     const size_t end = std::find(buffer.begin(), buffer.end(), '\0') - buffer.begin();
     return std::string(buffer.data(), end);
 }
 
-bool AccountExchange::Post(const std::string& url, const std::string& headers,
-                           const std::string& body, const std::string& proxyAddress,
-                           const std::string& proxyPort, bool bSecure, ServerReply& reply) {
+StepOutcome AccountExchange::Post(const std::string& url, const std::string& headers,
+                                  const std::string& body, const std::string& proxyAddress,
+                                  const std::string& proxyPort, bool bSecure, ServerReply& reply) {
     Handles h;
+    m_failure.reset();
     try {
         Open(h, url, proxyAddress, proxyPort, bSecure);
         SendWithCertificateRetry(h, headers, body, false);
@@ -246,15 +241,19 @@ bool AccountExchange::Post(const std::string& url, const std::string& headers,
         reply.nStatus = static_cast<int32_t>(status);
         reply.strText = std::move(text);
         h.Close();
-        m_error = 0;
-        return true;
+        StepOutcome done;
+        done.bOk = true;
+        done.code = 0;
+        return done;
     } catch (const CVelkoException&) {
         TRACE_AT(kTrace, TRACE_CRIT, "PostToServer() throw CVELKOException!");
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "PostToServer() exception!");
     }
     h.Close();
-    return false;
+    StepOutcome failed;
+    failed.code = m_failure;
+    return failed;
 }
 
 bool AccountExchange::ProxyAddress(std::string& address, std::string& port) {
@@ -292,8 +291,8 @@ bool AccountExchange::ProxyAccount(std::string& user, std::string& password) {
     }
 }
 
-bool AccountExchange::PostForm(const std::string& url, const std::string& body,
-                               ServerReply& reply) {
+StepOutcome AccountExchange::PostForm(const std::string& url, const std::string& body,
+                                      ServerReply& reply) {
     std::string proxyAddress;
     std::string proxyPort;
     if (!ProxyAddress(proxyAddress, proxyPort)) {
@@ -301,9 +300,7 @@ bool AccountExchange::PostForm(const std::string& url, const std::string& body,
         proxyAddress.clear();
         proxyPort.clear();
     }
-    if (!Post(url, kAccountFormHeaders, body, proxyAddress, proxyPort, true, reply)) {
-        TRACE_AT(kTrace, TRACE_ERRO, "PostToServer() failed!");
-        return false;
-    }
-    return true;
+    StepOutcome posted = Post(url, kAccountFormHeaders, body, proxyAddress, proxyPort, true, reply);
+    if (!posted.bOk) TRACE_AT(kTrace, TRACE_ERRO, "PostToServer() failed!");
+    return posted;
 }

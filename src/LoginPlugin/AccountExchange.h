@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ProxyInfoImpl.h"
 #include "SecurityPolicy.h"
+#include "StepOutcome.h"
 #include "platform/https.h"
 
 // What a post hands back: the HTTP status of the first answer and the reply text.
@@ -25,21 +27,20 @@ using HttpClientFactory = std::function<std::unique_ptr<IHttpClient>(HttpCancel&
 
 class AccountExchange {
 public:
-    // `policy` is read at each send; a failure leaves its code in `error`; `stopping` (or
-    // Cancel) ends the exchange before its next call reaches the network. A null factory gives
-    // the platform's client.
+    // `policy` is read at each send; `stopping` (or Cancel) ends the exchange before its next
+    // call reaches the network. A null factory gives the platform's client.
     AccountExchange(IPluginContainer* pContainer, const SecurityPolicy& policy,
-                    std::atomic<int32_t>& error, const std::atomic<bool>& stopping,
-                    HttpClientFactory factory);
+                    const std::atomic<bool>& stopping, HttpClientFactory factory);
     AccountExchange(const AccountExchange&) = delete;
     AccountExchange& operator=(const AccountExchange&) = delete;
 
-    // One POST; true with the reply, false (traced, code in `error`) on any failure.
-    bool Post(const std::string& url, const std::string& headers, const std::string& body,
-              const std::string& proxyAddress, const std::string& proxyPort, bool bSecure,
-              ServerReply& reply);
+    // One POST: ok with the reply and the code 0; on any failure not ok (traced), with the
+    // failure's code when one was found.
+    StepOutcome Post(const std::string& url, const std::string& headers, const std::string& body,
+                     const std::string& proxyAddress, const std::string& proxyPort, bool bSecure,
+                     ServerReply& reply);
     // A form post with the user's proxy (none when unreadable), secure only; traces a failure.
-    bool PostForm(const std::string& url, const std::string& body, ServerReply& reply);
+    StepOutcome PostForm(const std::string& url, const std::string& body, ServerReply& reply);
     // The user's proxy (empty when none is chosen), and the account it authenticates with.
     bool ProxyAddress(std::string& address, std::string& port);
     bool ProxyAccount(std::string& user, std::string& password);
@@ -50,6 +51,8 @@ private:
     struct Handles;
     std::unique_ptr<IHttpClient> MakeClient();
     void ThrowIfStopping();
+    // Ends the exchange with the given code.
+    [[noreturn]] void FailWith(int32_t code);
     // Fails with the client's last error and the given trace.
     [[noreturn]] void Fail(const IHttpClient& client, const char* message);
     void Open(Handles& h, const std::string& url, const std::string& proxyAddress,
@@ -62,7 +65,7 @@ private:
 
     std::unique_ptr<CProxyInfoImpl> m_pProxyInfo;
     const SecurityPolicy& m_policy;
-    std::atomic<int32_t>& m_error;
+    std::optional<int32_t> m_failure;  // the code of the exchange in progress, once it failed
     const std::atomic<bool>& m_bStopping;
     HttpClientFactory m_fnMakeClient;
     HttpCancel m_cancel;  // cancelled once, when the worker is asked to stop

@@ -60,12 +60,14 @@ std::string TimeDigits(int64_t now) {
 
 }  // namespace
 
-std::string IdentitySource::Get() {
+StepOutcome IdentitySource::Get() {
+    StepOutcome found;
     try {
-        std::string imsi = Cached();
-        if (!imsi.empty()) return imsi;
+        found.text = Cached();
+        if (!found.text.empty()) return found;
         uint64_t ticket = 0;
-        imsi = ReadCard(ticket);
+        found = ReadCard(ticket);
+        std::string& imsi = found.text;
         if (imsi.empty()) {
             const std::string fallback = Default();
             // The default stands in for this read's empty result only: a read begun since owns
@@ -74,10 +76,11 @@ std::string IdentitySource::Get() {
             if (m_strIMSI.empty() && m_nTicket == ticket) m_strIMSI = fallback;
             imsi = m_strIMSI.empty() ? fallback : m_strIMSI;
         }
-        return imsi;
+        return found;
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "GetIMSI() exception!");
-        return {};
+        found.text.clear();
+        return found;
     }
 }
 
@@ -101,35 +104,38 @@ bool IdentitySource::Store(const std::string& imsi, uint64_t ticket) {
     return true;
 }
 
-std::string IdentitySource::ReadCard(uint64_t& ticket) {
+StepOutcome IdentitySource::ReadCard(uint64_t& ticket) {
+    StepOutcome read;
     try {
         ticket = BeginRead();
         HostRef<ICheckDeviceType> device = CEasyUseInterface(m_pContainer).CheckDeviceType();
         if (!device) {
             TRACE_AT(kTrace, TRACE_WARN, "pICheckDeviceType is NULL!");
-            return {};
+            return read;
         }
         MTSComm* pComm = device->GetMTSComm();
         // Released before the card is asked; the communication interface is the host's.
         device.Release();
         if (!pComm) {
             TRACE_AT(kTrace, TRACE_WARN, "pMTSComm is NULL!");
-            return {};
+            return read;
         }
         char buffer[MTS_IMSI_BUFFER_SIZE] = {};
         int32_t error = 0;
         if (!pComm->SRVGetImsiInfo(buffer, error)) {
             TRACE_AT(kTrace, TRACE_ERRO, "pMTSComm->SRVGetImsiInfo() failed!");
-            m_error = error;
-            return {};
+            read.code = error;
+            return read;
         }
         // Taken as the host gives it; a missing terminator never runs past the buffer.
         std::string imsi(buffer, strnlen(buffer, sizeof buffer));
         Store(imsi, ticket);
-        return imsi;
+        read.bOk = true;
+        read.text = imsi;
+        return read;
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "ReGetATIMSI() exception!");
-        return {};
+        return read;
     }
 }
 

@@ -9,20 +9,22 @@
 #include <string>
 
 #include "IPluginContainer.h"
+#include "StepOutcome.h"
 #include "global/Clock.h"
 
 class IdentitySource {
 public:
-    // A failed read of the card leaves the host's reason in `error`.
-    IdentitySource(IPluginContainer* pContainer, IClock& clock, std::atomic<int32_t>& error)
-        : m_pContainer(pContainer), m_clock(clock), m_error(error) {}
+    IdentitySource(IPluginContainer* pContainer, IClock& clock)
+        : m_pContainer(pContainer), m_clock(clock) {}
     IdentitySource(const IdentitySource&) = delete;
     IdentitySource& operator=(const IdentitySource&) = delete;
 
-    // The cached identity, else the card's, else the default one.
-    std::string Get();
-    // Reads the card again (emptying the cache first); `ticket` tells which read it was.
-    std::string ReadCard(uint64_t& ticket);
+    // The cached identity, else the card's, else the default one (text); a failed read of the
+    // card reports the host's reason as the code.
+    StepOutcome Get();
+    // Reads the card again (emptying the cache first); `ticket` tells which read it was. The
+    // identity is the text; a failed read reports the host's reason as the code.
+    StepOutcome ReadCard(uint64_t& ticket);
     // The default identity from the registry, made and stored when missing or malformed.
     std::string Default();
     // Makes a new default identity and stores it; 0, or which step of the storing failed.
@@ -39,7 +41,6 @@ private:
 
     IPluginContainer* m_pContainer;
     IClock& m_clock;
-    std::atomic<int32_t>& m_error;
     mutable std::mutex m_guard;  // m_strIMSI, the tickets below
     std::string m_strIMSI;
     uint64_t m_nTickets = 0;  // tickets handed out

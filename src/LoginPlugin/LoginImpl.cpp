@@ -23,15 +23,18 @@ CLoginImpl::CLoginImpl(IPluginContainer* pContainer, LoginEnvironment env)
     : m_pPluginContainer(pContainer),
       m_Host(pContainer),
       m_pClock(env.clock ? env.clock : MakeRealClock()),
-      m_Exchange(pContainer, m_Policy, m_iError, m_bStopThread, std::move(env.httpClient)),
+      m_Exchange(pContainer, m_Policy, m_bStopThread, std::move(env.httpClient)),
       m_KeyStore(pContainer),
-      m_Identity(pContainer, *m_pClock, m_iError),
+      m_Identity(pContainer, *m_pClock),
       m_Plugins(pContainer) {
     try {
         if (!m_LoginMutex.IsInitialized()) m_LoginMutex.Init();
         if (!m_StateMutex.IsInitialized()) m_StateMutex.Init();
     } catch (...) {
     }
+}
+
+void CLoginImpl::Prepare() {
     try {
         CreateKeyFile();
     } catch (...) {
@@ -199,35 +202,17 @@ void CLoginImpl::SetPassword(const std::string& password) {
     m_strPwd = password;
 }
 
+std::string CLoginImpl::GetIMSI() {
+    StepOutcome identity = m_Identity.Get();
+    KeepStateCode(identity.code);
+    return std::move(identity.text);
+}
+
 std::string CLoginImpl::ReGetATIMSI() {
     uint64_t ticket = 0;
-    return m_Identity.ReadCard(ticket);
-}
-
-// The parsers leave the server's code where the host reads it; the stored result is replaced
-// whole under its guard (the host copies it on its own threads), and only once both values are
-// in hand.
-std::string CLoginImpl::GetPwdFromResponse(const std::string& response) {
-    std::optional<int32_t> code;
-    std::string password = PasswordFromReply(response, m_Policy.TracesExchangedTexts(), code);
-    if (code) m_iError = *code;
-    return password;
-}
-
-bool CLoginImpl::ParseLoginResult(const std::string& strResponse, LoginResult& result) {
-    std::optional<int32_t> code;
-    LoginResult parsed;
-    const bool bParsed =
-        LoginResultFromReply(strResponse, parsed, code, m_Policy.TracesExchangedTexts());
-    if (code) m_iError = *code;
-    if (!bParsed) return false;
-    if (&result == &m_LoginResult) {
-        std::lock_guard<std::mutex> lock(m_ResultGuard);
-        result = std::move(parsed);
-    } else {
-        result = std::move(parsed);
-    }
-    return true;
+    StepOutcome identity = m_Identity.ReadCard(ticket);
+    KeepStateCode(identity.code);
+    return std::move(identity.text);
 }
 
 void CLoginImpl::SetLoginSuccess(bool bSuccess) {

@@ -6,8 +6,8 @@
 //   IdentitySource.h                      the SIM's identity and the default one
 //   SkinListeners.h, PluginList.h         the skin-change listeners, the host's plug-in list
 // Its own sources: LoginImpl.cpp (object, slots, device events, stopping), LoginWorker.cpp (the
-// worker loop), LoginSequence.cpp (one login: registration when needed, login), SimBrand.cpp (the
-// SIM's brand), SkinSwitch.cpp (brand to skin).
+// worker loop), LoginSequence.cpp (one login: registration when needed, login; the one writer of
+// the state code), SimBrand.cpp (the SIM's brand), SkinSwitch.cpp (brand to skin).
 #pragma once
 
 #include <atomic>
@@ -26,6 +26,7 @@
 #include "IPluginContainer.h"
 #include "libs/jthread/JThread.h"
 #include "KeyStore.h"
+#include "LoginSequence.h"
 #include "LoginTypes.h"
 #include "PluginList.h"
 #include "SecurityPolicy.h"
@@ -42,6 +43,7 @@ struct LoginEnvironment {
 
 class CLoginImpl : public ILogin2, public ICheckDeviceEvent, public JThread {
 public:
+    // Touches nothing outside the object: the start-up reads and writes are Prepare's.
     explicit CLoginImpl(IPluginContainer* pContainer, LoginEnvironment env = {});
     ~CLoginImpl() override;
     CLoginImpl(const CLoginImpl&) = delete;
@@ -63,7 +65,9 @@ public:
     // ICheckDeviceEvent.
     bool OnDeviceEvent(int32_t code, void* pData) override;
 
-    // Called by the plug-in object.
+    // Called by the plug-in object. Prepare, once, right after construction: the key file, the
+    // SIM's brand setting and the plug-in list.
+    void Prepare();
     void RegisterDeviceEvent();
     void UnregisterDeviceEvent();
     bool StopThread();
@@ -82,29 +86,15 @@ public:
     std::string GetRegisterUrl();
     std::string GetLoginUrl();
 
-    // Registration and login, over the account exchange.
+    // Registration and login, over the account exchange. The state code they report is the
+    // login sequence's to keep; PostToServer keeps it itself.
     bool PostToServer(const std::string& url, const std::string& headers, const std::string& body,
                       const std::string& proxyAddress, const std::string& proxyPort, bool bSecure,
-                      ServerReply& reply) {
-        return m_Exchange.Post(url, headers, body, proxyAddress, proxyPort, bSecure, reply);
-    }
-    std::string DoRegister(const std::string& registerUrl, const std::string& imsi,
+                      ServerReply& reply);
+    StepOutcome DoRegister(const std::string& registerUrl, const std::string& imsi,
                            const std::string& simType);
-    bool DoLoginServer(const std::string& loginUrl, const std::string& password,
-                       const std::string& simType);
-    bool GetProxyInfo(std::string& address, std::string& port) {
-        return m_Exchange.ProxyAddress(address, port);
-    }
-    bool GetAccountInfo(std::string& user, std::string& password) {
-        return m_Exchange.ProxyAccount(user, password);
-    }
-    bool PostForm(const std::string& url, const std::string& body, ServerReply& reply) {
-        return m_Exchange.PostForm(url, body, reply);
-    }
-
-    // Server replies; the result code goes to GetErrorCode.
-    std::string GetPwdFromResponse(const std::string& response);
-    bool ParseLoginResult(const std::string& strResponse, LoginResult& result);
+    StepOutcome DoLoginServer(const std::string& loginUrl, const std::string& password,
+                              const std::string& simType);
 
     // Key file.
     std::string GetKeyFile() { return m_KeyStore.Path(); }
@@ -114,19 +104,14 @@ public:
         return KeyStore::Write(keyFile, password);
     }
 
-    // SIM identity.
-    std::string GetIMSI() { return m_Identity.Get(); }
+    // SIM identity; a failed card read leaves the host's reason as the state code.
+    std::string GetIMSI();
     std::string ReGetATIMSI();
     std::string GetDefaultIMSI() { return m_Identity.Default(); }
-    int CreateDefaultIMSI(std::string& identity) { return m_Identity.CreateDefault(identity); }
 
     // Skin switch and plug-in list.
     bool InitSimBrandSetting(const std::string& simType);
     void RefreshPluginList() { m_Plugins.Refresh(); }
-    bool ReadPluginList(std::vector<PluginRecord>& plugins) { return m_Plugins.ReadList(plugins); }
-    bool ReadServiceScreenCodes(std::vector<std::string>& aliases) {
-        return m_Plugins.ReadScreenCodes(aliases);
-    }
     std::string GetModuleDir() { return m_Plugins.ModuleDir(); }
 
 protected:
@@ -134,11 +119,15 @@ protected:
     void* Thread() override;
 
 private:
+    friend class LoginObjectSteps;  // the login sequence's steps, carried out on this object
+
+    // The one writer of the state code: a reported code replaces it, none leaves it.
+    void KeepStateCode(const std::optional<int32_t>& code);
+    SimCardInfo ReadSimCardInfo(std::optional<int32_t>& spnError);
     void SetLoginSuccess(bool bSuccess);
     void SetPassword(const std::string& password);
 
-    // Declared before the parts, which hold references to the flag, the code, the clock and the
-    // policy.
+    // Declared before the parts, which hold references to the flag, the clock and the policy.
     std::atomic<bool> m_bStopThread{false};
     JMutex m_StateMutex;
     std::atomic<int32_t> m_iError{0};

@@ -182,6 +182,7 @@ bool CLoginPluginImpl::QueryLogin(IBaseInterface** ppInterface) {
             TRACE_AT(kTrace, TRACE_INFO,
                      "QueryInterface() m_pLoginImpl is NULL!, Create a new one");
             m_pLoginImpl = new CLoginImpl(m_pPluginContainer, g_TestEnvironment);
+            m_pLoginImpl->Prepare();
             m_pLoginImpl->RegisterDeviceEvent();
             m_bDeviceEventHooked = true;
         }

@@ -4,6 +4,7 @@
 
 #include "AccountRequests.h"
 #include "LoginImpl.h"
+#include "LoginSequence.h"
 #include "LoginSettings.h"
 #include "LoginStates.h"
 #include "PluginIds.h"
@@ -33,9 +34,135 @@ private:
 };
 }  // namespace
 
+void RunLoginSequence(LoginSteps& steps, int32_t codeBefore, const SecurityPolicy& policy,
+                      SequenceEnd& end) {
+    // The code as it stands: the last one a step reported, else the one the sequence found.
+    const auto standing = [&] { return end.code ? *end.code : codeBefore; };
+    const auto report = [&](const std::optional<int32_t>& code) {
+        if (code) end.code = code;
+    };
+
+    const StepOutcome identity = steps.Identity();
+    report(identity.code);
+    if (identity.text.empty()) {
+        TRACE_AT(kTrace, TRACE_WARN, "m_strIMSI equal !");
+        end.code = LOGIN_STATE_IDENTITY_OR_SCHEME;
+        return;
+    }
+    const StepOutcome simType = steps.SimType();
+    report(simType.code);
+    if (simType.text.empty()) {
+        TRACE_AT(kTrace, TRACE_WARN, "strSimTypeID equal !");
+        end.code = LOGIN_STATE_SIM_TYPE_OR_REPLY;
+        return;
+    }
+    const std::string keyFile = steps.KeyFile();
+    if (keyFile.empty()) {
+        TRACE_AT(kTrace, TRACE_WARN, "strKeyFile equal !");
+        end.code = LOGIN_STATE_KEY_PATH_OR_URL;
+        return;
+    }
+
+    std::string password = steps.StoredPassword(keyFile);
+    // Registers the SIM and takes the password the server hands out; false when none came.
+    const auto registerSim = [&]() {
+        const std::string registerUrl = steps.RegisterUrl();
+        if (registerUrl.empty()) {
+            TRACE_AT(kTrace, TRACE_WARN, "strRegURL equal !");
+            return false;
+        }
+        const StepOutcome registered = steps.Register(registerUrl, simType.text);
+        report(registered.code);
+        password = registered.text;
+        if (password.empty()) {
+            TRACE_AT(kTrace, TRACE_WARN, "m_strPwd equal !");
+            return false;
+        }
+        return true;
+    };
+    if (password.empty() && !registerSim()) return;
+
+    const std::string loginUrl = steps.LoginUrl();
+    if (loginUrl.empty()) {
+        TRACE_AT(kTrace, TRACE_WARN, "strLoginURL equal !");
+        return;
+    }
+    const StepOutcome login = steps.Login(loginUrl, password, simType.text);
+    report(login.code);
+    bool bLoggedIn = login.bOk;
+    if (!bLoggedIn && (standing() == LOGIN_SERVER_WRONG_PASSWORD ||
+                       standing() == LOGIN_SERVER_UNKNOWN_IDENTITY)) {
+        // The server does not know the password: register again and log in once more.
+        end.bRegisteredAgain = true;
+        if (!registerSim()) return;
+        const StepOutcome again = steps.Login(loginUrl, password, simType.text);
+        report(again.code);
+        if (!again.bOk) {
+            TRACE_AT(kTrace, TRACE_ERRO, "DoLoginServer failed!");
+            return;
+        }
+        bLoggedIn = true;
+    }
+    // A refusal that left no code counts as success, unless the policy wants a session.
+    if (!bLoggedIn && (standing() != LOGIN_STATE_OK || !policy.CountsLoginWithoutSession())) {
+        TRACE_AT(kTrace, TRACE_ERRO, "DoLoginServer failed!");
+        return;
+    }
+    end.bLoggedIn = true;
+}
+
+// The steps as the login object carries them out, on the worker thread.
+class LoginObjectSteps : public LoginSteps {
+public:
+    explicit LoginObjectSteps(CLoginImpl& login) : m_login(login) {}
+
+    StepOutcome Identity() override {
+        // The identity source keeps what it finds in its cache, in the order of the card's
+        // reads; an empty cache seen again afterwards is an event's read in progress, not a
+        // missing identity.
+        StepOutcome identity;
+        identity.text = m_login.m_Identity.Cached();
+        if (identity.text.empty()) identity = m_login.m_Identity.Get();
+        return identity;
+    }
+    StepOutcome SimType() override {
+        StepOutcome simType;
+        simType.text = m_login.ReadSimCardInfo(simType.code).name;
+        return simType;
+    }
+    std::string KeyFile() override { return m_login.GetKeyFile(); }
+    std::string StoredPassword(const std::string& keyFile) override {
+        std::string password = m_login.ReadPwd(keyFile);
+        m_login.SetPassword(password);
+        return password;
+    }
+    std::string RegisterUrl() override { return m_login.GetRegisterUrl(); }
+    std::string LoginUrl() override { return m_login.GetLoginUrl(); }
+    StepOutcome Register(const std::string& url, const std::string& simType) override {
+        StepOutcome identity = m_login.m_Identity.Get();
+        StepOutcome registered = m_login.DoRegister(url, identity.text, simType);
+        identity.Report(registered.code);
+        registered.code = identity.code;
+        m_login.SetPassword(registered.text);
+        return registered;
+    }
+    StepOutcome Login(const std::string& url, const std::string& password,
+                      const std::string& simType) override {
+        return m_login.DoLoginServer(url, password, simType);
+    }
+
+private:
+    CLoginImpl& m_login;
+};
+
+void CLoginImpl::KeepStateCode(const std::optional<int32_t>& code) {
+    if (code) m_iError = *code;
+}
+
 bool CLoginImpl::DoLoginThread() {
     TRACE_AT(kTrace, TRACE_INFO, "Enter DoLoginThread()!");
     if (m_bLogining) return false;
+    SequenceEnd end;
     try {
         SequenceGuard sequence(m_LoginMutex, m_bLogining);
 
@@ -44,74 +171,28 @@ bool CLoginImpl::DoLoginThread() {
             return false;
         }
         ReadSecurityPolicy();
-        // GetIMSI keeps what it finds in the cache, in the order of the card's reads; an empty
-        // cache seen again afterwards is an event's read in progress, not a missing identity.
-        if (m_Identity.Cached().empty() && GetIMSI().empty()) {
-            TRACE_AT(kTrace, TRACE_WARN, "m_strIMSI equal !");
-            m_iError = LOGIN_STATE_IDENTITY_OR_SCHEME;
-            return false;
-        }
-        const std::string simType = GetSimCardInfo().name;
-        if (simType.empty()) {
-            TRACE_AT(kTrace, TRACE_WARN, "strSimTypeID equal !");
-            m_iError = LOGIN_STATE_SIM_TYPE_OR_REPLY;
-            return false;
-        }
-        const std::string keyFile = GetKeyFile();
-        if (keyFile.empty()) {
-            TRACE_AT(kTrace, TRACE_WARN, "strKeyFile equal !");
-            m_iError = LOGIN_STATE_KEY_PATH_OR_URL;
-            return false;
-        }
-
-        std::string password = ReadPwd(keyFile);
-        SetPassword(password);
-        // Registers the SIM and keeps the password the server hands out; false when none came.
-        auto registerSim = [&]() {
-            const std::string registerUrl = GetRegisterUrl();
-            if (registerUrl.empty()) {
-                TRACE_AT(kTrace, TRACE_WARN, "strRegURL equal !");
-                return false;
-            }
-            password = DoRegister(registerUrl, GetIMSI(), simType);
-            SetPassword(password);
-            if (password.empty()) {
-                TRACE_AT(kTrace, TRACE_WARN, "m_strPwd equal !");
-                return false;
-            }
-            return true;
-        };
-        if (password.empty() && !registerSim()) return false;
-
-        const std::string loginUrl = GetLoginUrl();
-        if (loginUrl.empty()) {
-            TRACE_AT(kTrace, TRACE_WARN, "strLoginURL equal !");
-            return false;
-        }
-        bool bLoggedIn = DoLoginServer(loginUrl, password, simType);
-        if (!bLoggedIn && (m_iError == LOGIN_SERVER_WRONG_PASSWORD ||
-                           m_iError == LOGIN_SERVER_UNKNOWN_IDENTITY)) {
-            // The server does not know the password: register again and log in once more.
-            if (!registerSim()) return false;
-            if (!DoLoginServer(loginUrl, password, simType)) {
-                TRACE_AT(kTrace, TRACE_ERRO, "DoLoginServer failed!");
-                return false;
-            }
-            bLoggedIn = true;
-        }
-        // A refusal that left no code counts as success, unless the policy wants a session.
-        if (!bLoggedIn && (m_iError != LOGIN_STATE_OK || !m_Policy.CountsLoginWithoutSession())) {
-            TRACE_AT(kTrace, TRACE_ERRO, "DoLoginServer failed!");
-            return false;
-        }
+        LoginObjectSteps steps(*this);
+        RunLoginSequence(steps, m_iError, m_Policy, end);
+        KeepStateCode(end.code);
+        if (!end.bLoggedIn) return false;
 
         SetLoginSuccess(true);
         TRACE_AT(kTrace, TRACE_INFO, "Leave DoLoginThread()!");
         return true;
     } catch (...) {
+        KeepStateCode(end.code);
         TRACE_AT(kTrace, TRACE_CRIT, "DoLoginThread() exception!");
         return false;
     }
+}
+
+bool CLoginImpl::PostToServer(const std::string& url, const std::string& headers,
+                              const std::string& body, const std::string& proxyAddress,
+                              const std::string& proxyPort, bool bSecure, ServerReply& reply) {
+    const StepOutcome posted =
+        m_Exchange.Post(url, headers, body, proxyAddress, proxyPort, bSecure, reply);
+    KeepStateCode(posted.code);
+    return posted.bOk;
 }
 
 void CLoginImpl::ReadSecurityPolicy() {
@@ -176,70 +257,90 @@ std::string CLoginImpl::GetLoginUrl() {
     }
 }
 
-std::string CLoginImpl::DoRegister(const std::string& registerUrl, const std::string& imsi,
+StepOutcome CLoginImpl::DoRegister(const std::string& registerUrl, const std::string& imsi,
                                    const std::string& simType) {
+    StepOutcome registered;
     try {
         if (registerUrl.empty()) {
             TRACE_AT(kTrace, TRACE_WARN, "strURL equal !");
-            return {};
+            return registered;
         }
         if (imsi.empty()) {
             TRACE_AT(kTrace, TRACE_WARN, "strIMSI equal !");
-            return {};
+            return registered;
         }
         const std::string body = RegistrationBody(m_Policy, imsi, simType);
         ServerReply reply;
-        if (!PostForm(registerUrl, body, reply)) return {};
-        std::string password = GetPwdFromResponse(reply.strText);
+        const StepOutcome posted = m_Exchange.PostForm(registerUrl, body, reply);
+        registered.Report(posted.code);
+        if (!posted.bOk) return registered;
+        std::optional<int32_t> code;
+        std::string password =
+            PasswordFromReply(reply.strText, m_Policy.TracesExchangedTexts(), code);
+        registered.Report(code);
         if (password.empty()) {
             TRACE_AT(kTrace, TRACE_WARN, "strPwd equal !");
-            return {};
+            return registered;
         }
+        registered.bOk = true;
+        registered.text = password;
         const std::string keyFile = GetKeyFile();
         if (keyFile.empty()) {
             TRACE_AT(kTrace, TRACE_WARN, "strKeyFile equal !");
-            return password;
+            return registered;
         }
         if (!WritePwd(keyFile, password)) TRACE_AT(kTrace, TRACE_ERRO, "WritePwd() failed!");
-        return password;
+        return registered;
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "DoRegister() exception!");
-        return {};
+        registered.bOk = false;
+        registered.text.clear();
+        return registered;
     }
 }
 
-bool CLoginImpl::DoLoginServer(const std::string& loginUrl, const std::string& password,
-                               const std::string& simType) {
+StepOutcome CLoginImpl::DoLoginServer(const std::string& loginUrl, const std::string& password,
+                                      const std::string& simType) {
+    StepOutcome login;
     try {
-        const std::string imsi = GetIMSI();
-        if (imsi.empty()) {
+        const StepOutcome identity = m_Identity.Get();
+        login.Report(identity.code);
+        if (identity.text.empty()) {
             TRACE_AT(kTrace, TRACE_WARN, "strIMSI equal !");
-            return false;
+            return login;
         }
-        const std::string body = LoginBody(m_Policy, imsi, password, simType);
+        const std::string body = LoginBody(m_Policy, identity.text, password, simType);
         ServerReply reply;
-        if (!PostForm(loginUrl, body, reply)) return false;
+        const StepOutcome posted = m_Exchange.PostForm(loginUrl, body, reply);
+        login.Report(posted.code);
+        if (!posted.bOk) return login;
+        std::optional<int32_t> code;
         LoginResult parsed;
-        if (ParseLoginResult(reply.strText, parsed) &&
-            (m_Policy.CountsLoginWithoutSession() ||
-             (!parsed.strEncodeKey.empty() && !parsed.strSessionId.empty()))) {
+        const bool bParsed =
+            LoginResultFromReply(reply.strText, parsed, code, m_Policy.TracesExchangedTexts());
+        login.Report(code);
+        if (bParsed && (m_Policy.CountsLoginWithoutSession() ||
+                        (!parsed.strEncodeKey.empty() && !parsed.strSessionId.empty()))) {
             {
                 std::lock_guard<std::mutex> lock(m_ResultGuard);
                 m_LoginResult = std::move(parsed);
             }
-            m_iError = LOGIN_STATE_OK;
-            return true;
+            login.bOk = true;
+            login.code = LOGIN_STATE_OK;
+            return login;
         }
-        if (!m_Policy.CountsLoginWithoutSession() && m_iError == LOGIN_STATE_OK) {
+        // The exchange reported 0, so only a refusal code of the reply stands here.
+        if (!m_Policy.CountsLoginWithoutSession() && login.code == LOGIN_STATE_OK) {
             // No refusal code, yet no session either: the host is told the reply was not one.
             TRACE_AT(kTrace, TRACE_ERRO, "login reply carries no session!");
-            m_iError = LOGIN_STATE_SIM_TYPE_OR_REPLY;
+            login.code = LOGIN_STATE_SIM_TYPE_OR_REPLY;
         }
         TRACE_AT(kTrace, TRACE_ERRO, "ParseLoginResult() failed!");
         if (m_Policy.TracesExchangedTexts()) TRACE_AT(kTrace, TRACE_ERRO, body);
-        return false;
+        return login;
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "DoLoginServer() exception!");
-        return false;
+        login.bOk = false;
+        return login;
     }
 }

@@ -13,6 +13,13 @@ constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginImpl"};
 }  // namespace
 
 SimCardInfo CLoginImpl::GetSimCardInfo() {
+    std::optional<int32_t> spnError;
+    SimCardInfo info = ReadSimCardInfo(spnError);
+    KeepStateCode(spnError);
+    return info;
+}
+
+SimCardInfo CLoginImpl::ReadSimCardInfo(std::optional<int32_t>& spnError) {
     SimCardInfo info;
     try {
         if (HostRef<IStringResMgr> strings = m_Host.StringResMgr()) {
@@ -33,7 +40,7 @@ SimCardInfo CLoginImpl::GetSimCardInfo() {
         int32_t error = 0;
         if (!DEVGetSimBrand(pComm, spn, error, m_pClock.get())) {
             TRACE_AT(kTrace, TRACE_ERRO, "pMTSComm->SRVGetSpnData() failed!");
-            m_iError = error;
+            spnError = error;
             return info;
         }
         // The host writes a terminated text; a full buffer is taken as it stands.

@@ -63,9 +63,12 @@ protected:
     void WriteBrandTable(const std::string& xml) {
         files.Write(HostDirFiles::kBrandTable, HostCrypt::EncodeBuffer(xml, kWorkingKey));
     }
+    // The login object as the plug-in makes it: constructed, then prepared.
     CLoginImpl& Login() {
-        if (!login)
+        if (!login) {
             login = std::make_unique<CLoginImpl>(&host.container, LoginEnvironment{clock, {}});
+            login->Prepare();
+        }
         return *login;
     }
 

@@ -58,6 +58,8 @@ private:
 
 class WorkerTest : public ::testing::Test {
 protected:
+    WorkerTest() { login.Prepare(); }
+
     struct HostSetup {
         HostSetup(FakeHost& host, const WorkerPlace& place) {
             host.comm.SetImsi(kImsiA);

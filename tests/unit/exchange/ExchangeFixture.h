@@ -1,14 +1,15 @@
-// The login object over the scripted HTTPS layer, for the tests of the server exchange.
+// The account exchange alone over the scripted HTTPS layer.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
+#include "AccountExchange.h"
 #include "FakeHost.h"
 #include "FakeHttps.h"
 #include "FormHeaders.h"
-#include "LoginImpl.h"
 #include "libs/trace/TraceCapture.h"
 
 constexpr char kUrl[] = "https://acct.example.com:8443/svc/login?v=1";
@@ -19,22 +20,33 @@ constexpr char kOpens[] = "Open Connect OpenRequest ";
 constexpr char kReads[] = "QueryInfo(status) QueryInfo(length) Read ";
 constexpr char kCloses[] = "Close(request) Close(connection) Close(internet)";
 
-inline LoginEnvironment Over(FakeHttps& https) {
-    return {nullptr, https.Factory()};
-}
+// One exchange with its policy and stop flag, over its own scripted layer.
+struct ExchangeUnderTest {
+    explicit ExchangeUnderTest(FakeHost& host, SecurityPolicy given = {})
+        : policy(std::move(given)), exchange(&host.container, policy, stopping, https.Factory()) {}
+    StepOutcome Post(ServerReply& reply, const std::string& url = kUrl,
+                     const std::string& proxyAddress = "", const std::string& proxyPort = "",
+                     bool bSecure = true) {
+        return exchange.Post(url, kFormHeaders, "cid=1", proxyAddress, proxyPort, bSecure, reply);
+    }
+
+    FakeHttps https;
+    SecurityPolicy policy;
+    std::atomic<bool> stopping{false};
+    AccountExchange exchange;
+};
 
 class ExchangeTest : public ::testing::Test {
 protected:
-    bool Post(const std::string& url = kUrl, const std::string& proxyAddress = "",
-              const std::string& proxyPort = "", bool bSecure = true) {
+    StepOutcome Post(const std::string& url = kUrl, const std::string& proxyAddress = "",
+                     const std::string& proxyPort = "", bool bSecure = true) {
         reply = ServerReply();
-        return login.PostToServer(url, kFormHeaders, "cid=1", proxyAddress, proxyPort, bSecure,
-                                  reply);
+        return subject.Post(reply, url, proxyAddress, proxyPort, bSecure);
     }
 
     FakeHost host;
-    FakeHttps https;
     TraceCapture trace;
-    CLoginImpl login{&host.container, Over(https)};
+    ExchangeUnderTest subject{host};
+    FakeHttps& https = subject.https;
     ServerReply reply;
 };

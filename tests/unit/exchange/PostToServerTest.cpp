@@ -1,5 +1,6 @@
-// PostToServer over the scripted HTTPS layer: the calls and their bytes, the certificate retry,
-// the proxy's 407, the errors, the reply buffer and the stop request. (A send in progress ended
+// One post of the account exchange over the scripted HTTPS layer: the calls and their bytes, the
+// certificate retry, the proxy's 407, the errors and the codes they report, the reply buffer and
+// the stop request. (A send in progress ended
 // by the stop request: WorkerStopTest.)
 #include <functional>
 
@@ -11,8 +12,9 @@ using PostToServerTest = ExchangeTest;
 
 TEST_F(PostToServerTest, OneRequestIsTheseCallsWithTheseBytes) {
     https.Script().Replies(200, "<result/>");
-    ASSERT_TRUE(
-        login.PostToServer(kUrl, kFormHeaders, "cid=460&pass=p w&ctype=CM", "", "", true, reply));
+    const StepOutcome posted =
+        subject.exchange.Post(kUrl, kFormHeaders, "cid=460&pass=p w&ctype=CM", "", "", true, reply);
+    ASSERT_TRUE(posted.bOk);
     EXPECT_EQ(https.Ops(), std::string(kOpens) + "Send " + kReads + kCloses);
     const auto calls = https.Calls();
     EXPECT_EQ(calls[0].text1, "Velko Agent");
@@ -28,7 +30,7 @@ TEST_F(PostToServerTest, OneRequestIsTheseCallsWithTheseBytes) {
     EXPECT_EQ(calls[6].number, 9u);  // the read asks for the announced length
     EXPECT_EQ(reply.nStatus, 200);
     EXPECT_EQ(reply.strText, "<result/>");
-    EXPECT_EQ(login.GetErrorCode(), 0);
+    EXPECT_EQ(posted.code, 0);
 }
 
 TEST_F(PostToServerTest, OnlyAddressAndPortTogetherOpenThroughTheProxy) {
@@ -43,17 +45,15 @@ TEST_F(PostToServerTest, OnlyAddressAndPortTogetherOpenThroughTheProxy) {
 }
 
 TEST_F(PostToServerTest, UnparsableOrPlainUrlsFailBeforeAnyConnection) {
-    EXPECT_FALSE(Post("no url at all"));
-    EXPECT_EQ(login.GetErrorCode(), -1);
+    EXPECT_EQ(Post("no url at all").code, -1);
     EXPECT_TRUE(trace.Has(" AfxParseURL() failed!", 2));
-    EXPECT_FALSE(Post("http://acct.example.com/login"));
-    EXPECT_EQ(login.GetErrorCode(), -2);
+    EXPECT_EQ(Post("http://acct.example.com/login").code, -2);
     EXPECT_TRUE(trace.Has(" AFX_INET_SERVICE_HTTPS != dwServiceType!", 2));
     EXPECT_EQ(trace.Count("PostToServer() throw CVELKOException!", 1), 2);
     EXPECT_EQ(https.ClientsMade(), 0);
 
     // Unless plain HTTP is allowed: then the request is not flagged secure.
-    EXPECT_TRUE(Post("http://acct.example.com/login", "", "", false));
+    EXPECT_TRUE(Post("http://acct.example.com/login", "", "", false).bOk);
     EXPECT_EQ(https.Calls("Connect")[0].number, 80u);
     EXPECT_EQ(https.Calls("OpenRequest")[0].number, 0u);
 }
@@ -121,18 +121,16 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeHttps fresh;
-        CLoginImpl other(&host.container, Over(fresh));
-        host.setting.Sys("SECURITY", "STRICT", c.bStrict ? "1" : "0");
-        other.ReadSecurityPolicy();
+        ExchangeUnderTest other(host, c.bStrict ? SecurityPolicy::Strict() : SecurityPolicy());
+        FakeHttps& fresh = other.https;
         c.script(fresh.Script());
         trace.Clear();
         ServerReply out;
-        EXPECT_EQ(other.PostToServer(kUrl, kFormHeaders, "cid=1", c.bProxied ? "proxy.local" : "",
-                                     c.bProxied ? "3128" : "", true, out),
-                  c.text != nullptr);
+        const StepOutcome posted =
+            other.Post(out, kUrl, c.bProxied ? "proxy.local" : "", c.bProxied ? "3128" : "");
+        EXPECT_EQ(posted.bOk, c.text != nullptr);
         EXPECT_EQ(out.strText, c.text ? c.text : "");
-        EXPECT_EQ(other.GetErrorCode(), c.error);
+        EXPECT_EQ(posted.code, c.error);
         if (!c.trace.empty()) {
             EXPECT_TRUE(trace.Has(c.trace, 2));
         }
@@ -157,17 +155,15 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
 }
 
 TEST_F(PostToServerTest, StopRequestBeforeTheExchangeOrItsRetryEndsIt) {
-    login.StopThread();
-    EXPECT_FALSE(Post());
-    EXPECT_EQ(login.GetErrorCode(), 12017);
+    subject.stopping = true;
+    EXPECT_EQ(Post().code, 12017);
     EXPECT_EQ(https.ClientsMade(), 0);
 
-    CLoginImpl other(&host.container, Over(https));
-    https.Script().SendFails(12038);
-    https.OnCall("SetOption", [&other] { other.StopThread(); });
-    EXPECT_FALSE(other.PostToServer(kUrl, kFormHeaders, "cid=1", "", "", true, reply));
-    EXPECT_EQ(other.GetErrorCode(), 12017);
-    EXPECT_EQ(https.Ops(), std::string(kOpens) + "Send SetOption(31) " + kCloses);
+    ExchangeUnderTest other(host);
+    other.https.Script().SendFails(12038);
+    other.https.OnCall("SetOption", [&other] { other.exchange.Cancel(); });
+    EXPECT_EQ(other.Post(reply).code, 12017);
+    EXPECT_EQ(other.https.Ops(), std::string(kOpens) + "Send SetOption(31) " + kCloses);
 }
 
 TEST_F(PostToServerTest, AnnouncedLengthOrElseTenKilobytesSizeTheRead) {
@@ -187,7 +183,7 @@ TEST_F(PostToServerTest, AnnouncedLengthOrElseTenKilobytesSizeTheRead) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body.size());
         https.Script().Reply(FakeReply{500, c.length, c.body});
-        ASSERT_TRUE(Post());
+        ASSERT_TRUE(Post().bOk);
         EXPECT_EQ(https.Calls("Read").back().number, c.asked);
         EXPECT_EQ(reply.strText, c.text);
         EXPECT_EQ(reply.nStatus, 500);  // any status is handed on
@@ -211,13 +207,13 @@ TEST_F(PostToServerTest, ClaimedLengthIsReadInStepsUpToTheBound) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.length);
-        FakeHttps fresh;
-        CLoginImpl other(&host.container, Over(fresh));
+        ExchangeUnderTest other(host);
+        FakeHttps& fresh = other.https;
         fresh.Script().Reply(FakeReply{200, c.length, c.body});
         trace.Clear();
-        EXPECT_EQ(other.PostToServer(kUrl, kFormHeaders, "cid=1", "", "", true, reply),
-                  c.error == 0);
-        EXPECT_EQ(other.GetErrorCode(), c.error);
+        const StepOutcome posted = other.Post(reply);
+        EXPECT_EQ(posted.bOk, c.error == 0);
+        EXPECT_EQ(posted.code, c.error);
         std::vector<uint32_t> asked;
         for (const HttpCall& read : fresh.Calls("Read")) asked.push_back(read.number);
         EXPECT_EQ(asked, c.asked);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "FakeHost.h"
-#include "LoginImpl.h"
+#include "IdentitySource.h"
 #include "LoginSettings.h"
 #include "ManualClock.h"
 #include "RegistrySandbox.h"
@@ -32,21 +32,26 @@ class IdentityTest : public ::testing::Test {
 protected:
     IdentityTest() { RegistrySandbox::UseUtc(); }
     std::string Stored() const { return sandbox.GetString(kSettings, kValue); }
+    std::string ReadCard() {
+        uint64_t ticket = 0;
+        return source.ReadCard(ticket).text;
+    }
 
     RegistrySandbox sandbox;
     FakeHost host;
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>(kNow);
-    CLoginImpl login{&host.container, {clock, {}}};
+    IdentitySource source{&host.container, *clock};
     TraceCapture trace;
 };
 
 TEST_F(IdentityTest, AFailedOrEmptyCardReadFallsBackToTheStoredDefaultIdentity) {
     sandbox.CreateKey(kVelko);
     host.comm.ScriptImsi({{false, "", 1234}});
-    const std::string identity = login.GetIMSI();
+    const StepOutcome found = source.Get();
+    const std::string& identity = found.text;
     ExpectWellFormed(identity);
     EXPECT_EQ(identity.substr(5), "1114221320");
-    EXPECT_EQ(login.GetErrorCode(), 1234);
+    EXPECT_EQ(found.code, 1234);
     EXPECT_EQ(Stored(), identity.substr(1));
     EXPECT_TRUE(sandbox.IsVolatile(kSettings));
     const TraceRecord record = trace.Find("pMTSComm->SRVGetImsiInfo() failed!");
@@ -55,63 +60,63 @@ TEST_F(IdentityTest, AFailedOrEmptyCardReadFallsBackToTheStoredDefaultIdentity) 
     EXPECT_EQ(record.source, "src\\LoginPlugin\\LoginImpl");
 
     host.comm.SetImsi("");
-    EXPECT_EQ(login.ReGetATIMSI(), "");
-    EXPECT_EQ(login.GetIMSI(), identity);
+    EXPECT_EQ(ReadCard(), "");
+    EXPECT_EQ(source.Get().text, identity);
 
     host.device.SetComm(nullptr);
-    EXPECT_EQ(login.ReGetATIMSI(), "");
+    EXPECT_EQ(ReadCard(), "");
     EXPECT_EQ(trace.Find("pMTSComm is NULL!").level, 3);
     host.container.Withdraw(PLUGIN_ID_CHECK_DEVICE_TYPE, IID_CHECK_DEVICE_TYPE);
-    EXPECT_EQ(login.ReGetATIMSI(), "");
+    EXPECT_EQ(ReadCard(), "");
     EXPECT_EQ(trace.Find("pICheckDeviceType is NULL!").level, 3);
 }
 
 TEST_F(IdentityTest, AStoredValueOfFourteenCharactersIsTheIdentityOthersAreReplaced) {
     sandbox.CreateKey(kSettings);
     sandbox.SetString(kSettings, kValue, "12340102030405");
-    EXPECT_EQ(login.GetDefaultIMSI(), "912340102030405");
+    EXPECT_EQ(source.Default(), "912340102030405");
     EXPECT_EQ(Stored(), "12340102030405");
     for (const char* old : {"1234010203040", "123401020304056", ""}) {
         sandbox.SetString(kSettings, kValue, old);
-        const std::string identity = login.GetDefaultIMSI();
+        const std::string identity = source.Default();
         ExpectWellFormed(identity);
         EXPECT_EQ(Stored(), identity.substr(1)) << old;
         clock->Advance(1000);
-        EXPECT_EQ(login.GetDefaultIMSI(), identity) << old;
+        EXPECT_EQ(source.Default(), identity) << old;
     }
 }
 
 // Past January 2038 a 32-bit time_t overflows; every build converts the clock's 64-bit seconds.
 TEST_F(IdentityTest, TheTimeDigitsOfAMomentPastTheYear2038) {
-    CLoginImpl later{&host.container, {std::make_shared<ManualClock>(4102448523), {}}};
+    ManualClock laterClock(4102448523);
+    IdentitySource later{&host.container, laterClock};
     std::string identity;
-    later.CreateDefaultIMSI(identity);
+    later.CreateDefault(identity);
     EXPECT_EQ(identity.substr(5), "0101010203");  // 2100-01-01 01:02:03 UTC
 }
 
 TEST_F(IdentityTest, WithoutTheParentKeyEveryCallMakesANewIdentityAndStoresNothing) {
     std::string first;
-    EXPECT_EQ(login.CreateDefaultIMSI(first), -1);
+    EXPECT_EQ(source.CreateDefault(first), -1);
     ExpectWellFormed(first);
     clock->Advance(1000);
-    EXPECT_NE(login.GetDefaultIMSI(), first);
+    EXPECT_NE(source.Default(), first);
     EXPECT_FALSE(sandbox.KeyExists(kVelko));
 
     // The cache keeps one identity until a device event reads the card again.
     host.comm.ScriptImsi({{false, "", 7}});
-    const std::string cached = login.GetIMSI();
+    const std::string cached = source.Get().text;
     clock->Advance(1000);
-    EXPECT_EQ(login.GetIMSI(), cached);
-    int data = 0;
-    login.OnDeviceEvent(DEVICE_EVENT_CHANGED, &data);
-    EXPECT_NE(login.GetIMSI(), cached);
+    EXPECT_EQ(source.Get().text, cached);
+    ReadCard();  // as a device event does
+    EXPECT_NE(source.Get().text, cached);
 }
 
 TEST_F(IdentityTest, CreateReportsAKeyThatCannotBeMade) {
     sandbox.CreateKey(kVelko);
     if (!sandbox.BlockKey(kSettings)) GTEST_SKIP() << "no way to block a key here";
     std::string identity;
-    EXPECT_EQ(login.CreateDefaultIMSI(identity), -2);
+    EXPECT_EQ(source.CreateDefault(identity), -2);
     ExpectWellFormed(identity);
 }
 
@@ -119,7 +124,7 @@ TEST_F(IdentityTest, CreateReportsAValueThatCannotBeWritten) {
     sandbox.CreateKey(kSettings);
     if (!sandbox.BlockValue(kSettings, kValue)) GTEST_SKIP() << "no way to block a value here";
     std::string identity;
-    EXPECT_EQ(login.CreateDefaultIMSI(identity), -3);
+    EXPECT_EQ(source.CreateDefault(identity), -3);
     ExpectWellFormed(identity);
 }
 
@@ -127,8 +132,8 @@ TEST_F(IdentityTest, IdentitiesOfOneSecondAreEqualOnAnyThreadAndOthersVary) {
     std::set<std::string> digitSets;
     for (int second = 0; second < 300; ++second) {
         std::string a, b;
-        login.CreateDefaultIMSI(a);
-        login.CreateDefaultIMSI(b);
+        source.CreateDefault(a);
+        source.CreateDefault(b);
         ASSERT_EQ(a, b);
         digitSets.insert(a.substr(1, 4));
         clock->Advance(1000);
@@ -137,12 +142,12 @@ TEST_F(IdentityTest, IdentitiesOfOneSecondAreEqualOnAnyThreadAndOthersVary) {
     EXPECT_GT(digitSets.size(), 100u);
 
     std::string reference;
-    login.CreateDefaultIMSI(reference);
+    source.CreateDefault(reference);
     std::vector<std::string> results[2];
     std::vector<std::thread> threads;
     for (auto& out : results)
         threads.emplace_back([&] {
-            for (int i = 0; i < 300; ++i) login.CreateDefaultIMSI(out.emplace_back());
+            for (int i = 0; i < 300; ++i) source.CreateDefault(out.emplace_back());
         });
     for (auto& t : threads) t.join();
     for (const auto& out : results)

@@ -3,8 +3,7 @@
 #include <sys/stat.h>  // umask, chmod
 
 #include "FakeHost.h"
-#include "LoginImpl.h"
-#include "ManualClock.h"
+#include "KeyStore.h"
 #include "TempDir.h"
 
 namespace {
@@ -14,11 +13,11 @@ TEST(KeyFileModeTest, TheKeyFileIsPrivateToTheUser) {
     FakeHost host;
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());
     const mode_t old = umask(0);  // even a permissive umask gives a private file
-    CLoginImpl login(&host.container, {std::make_shared<ManualClock>(), {}});
+    KeyStore(&host.container).Create();
     const std::string keyFile = dir.File("Key.dtc");
     EXPECT_EQ(FileMode(keyFile), 0600u);
     chmod(keyFile.c_str(), 0644);
-    ASSERT_TRUE(login.WritePwd(keyFile, "pw"));
+    ASSERT_TRUE(KeyStore::Write(keyFile, "pw"));
     EXPECT_EQ(FileMode(keyFile), 0600u);
     umask(old);
 }

@@ -8,8 +8,7 @@
 
 #include "FakeHost.h"
 #include "libs/filemanager/FileManager.h"
-#include "LoginImpl.h"
-#include "ManualClock.h"
+#include "KeyStore.h"
 #include "TempDir.h"
 #include "libs/trace/TraceCapture.h"
 
@@ -31,9 +30,11 @@ class KeyFileTest : public ::testing::Test {
 protected:
     KeyFileTest() { host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator()); }
 
-    std::unique_ptr<CLoginImpl> MakeLogin(IPluginContainer* pContainer = nullptr) {
-        return std::make_unique<CLoginImpl>(pContainer ? pContainer : &host.container,
-                                            LoginEnvironment{std::make_shared<ManualClock>(), {}});
+    // The key store as a start of the login object leaves it: the file prepared.
+    std::unique_ptr<KeyStore> Start(IPluginContainer* pContainer = nullptr) {
+        auto store = std::make_unique<KeyStore>(pContainer ? pContainer : &host.container);
+        store->Create();
+        return store;
     }
     // A key file with one record per text, made directly through the record files.
     void StoreRecords(const std::vector<std::string>& values) {
@@ -62,96 +63,96 @@ protected:
 };
 
 TEST_F(KeyFileTest, ThePathIsTheSettingWithTheFileNameAppendedAsItIs) {
-    auto login = MakeLogin();
-    EXPECT_EQ(login->GetKeyFile(), keyFile);
+    auto store = Start();
+    EXPECT_EQ(store->Path(), keyFile);
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", "D:\\Data\\u");
-    EXPECT_EQ(login->GetKeyFile(), "D:\\Data\\uKey.dtc");
+    EXPECT_EQ(store->Path(), "D:\\Data\\uKey.dtc");
     ExpectTrace("CURRENT_USER_PRIVATE_DIR/PATH does not end with a separator: D:\\Data\\u", 3);
     EXPECT_EQ(host.setting.Releases(), host.container.Queries(PLUGIN_ID_SETTING, IID_SETTING));
 
     FakeHost bare;  // no "CURRENT_USER_PRIVATE_DIR" at all
     trace.Clear();
-    auto other = MakeLogin(&bare.container);
+    auto other = Start(&bare.container);
     ExpectTrace(kNoPath, 1);
     ExpectTrace("setting CURRENT_USER_PRIVATE_DIR/PATH is missing", 2);
     ExpectTrace("fm.Open() failed!", 2);
     bare.container.Withdraw(PLUGIN_ID_SETTING, IID_SETTING);
-    EXPECT_EQ(other->GetKeyFile(), "");
+    EXPECT_EQ(other->Path(), "");
     EXPECT_EQ(trace.Count(kNoPath, 1), 2);
 }
 
 TEST_F(KeyFileTest, TheFileGoesFromAbsentToPreparedToHoldingThePassword) {
-    auto login = MakeLogin();
+    auto store = Start();
     fs::remove(keyFile);
     trace.Clear();
-    EXPECT_EQ(login->ReadPwd(keyFile), "");
+    EXPECT_EQ(KeyStore::Read(keyFile), "");
     ExpectTrace(kNoRecord, 4);
     ExpectTrace(kReadFailed, 1);
 
-    // Prepared by the constructor: the field is declared, no record yet.
-    login = MakeLogin();
+    // Prepared at the start: the field is declared, no record yet.
+    store = Start();
     ASSERT_TRUE(fs::exists(keyFile));
     trace.Clear();
-    EXPECT_EQ(login->ReadPwd(keyFile), "");
+    EXPECT_EQ(KeyStore::Read(keyFile), "");
     ExpectTrace(kNoRecord, 4);
 
     // The first password adds record 0, later ones replace it.
-    EXPECT_TRUE(login->WritePwd(keyFile, "first-pw"));
-    EXPECT_EQ(login->ReadPwd(keyFile), "first-pw");
-    EXPECT_TRUE(login->WritePwd(keyFile, "\xC3\xDC\xC2\xEB-2"));
+    EXPECT_TRUE(KeyStore::Write(keyFile, "first-pw"));
+    EXPECT_EQ(KeyStore::Read(keyFile), "first-pw");
+    EXPECT_TRUE(KeyStore::Write(keyFile, "\xC3\xDC\xC2\xEB-2"));
     // A later start finds the password and leaves the file alone.
     const std::string before = ReadBytes(keyFile);
     trace.Clear();
-    auto next = MakeLogin();
+    auto next = Start();
     ExpectTrace("CreateKeyFile() fm.GetRecordCount() failed!", 4);
     EXPECT_EQ(ReadBytes(keyFile), before);
-    EXPECT_EQ(next->ReadPwd(keyFile), "\xC3\xDC\xC2\xEB-2");
+    EXPECT_EQ(KeyStore::Read(keyFile), "\xC3\xDC\xC2\xEB-2");
 }
 
 TEST_F(KeyFileTest, WritesThatCannotBeMadeLeaveTheFileAsItWas) {
-    auto login = MakeLogin();
-    EXPECT_FALSE(login->WritePwd(keyFile, ""));
-    ASSERT_TRUE(login->WritePwd(keyFile, std::string(199, 'p')));
-    EXPECT_FALSE(login->WritePwd(keyFile, std::string(200, 'p')));
+    auto store = Start();
+    EXPECT_FALSE(KeyStore::Write(keyFile, ""));
+    ASSERT_TRUE(KeyStore::Write(keyFile, std::string(199, 'p')));
+    EXPECT_FALSE(KeyStore::Write(keyFile, std::string(200, 'p')));
     ExpectTrace(" FileManager.SetFieldValue() failed!", 2);
-    EXPECT_EQ(login->ReadPwd(keyFile), std::string(199, 'p'));
+    EXPECT_EQ(KeyStore::Read(keyFile), std::string(199, 'p'));
 
     StoreRecords({"one", "two"});
     const std::string before = ReadBytes(keyFile);
-    EXPECT_FALSE(login->WritePwd(keyFile, "three"));
+    EXPECT_FALSE(KeyStore::Write(keyFile, "three"));
     ExpectTrace("1 != iRecordCount!", 2);
     ExpectTrace(kWriteFailed, 1);
     EXPECT_EQ(ReadBytes(keyFile), before);
-    EXPECT_EQ(login->ReadPwd(keyFile), "one");
+    EXPECT_EQ(KeyStore::Read(keyFile), "one");
 
     StoreRecords({""});
     trace.Clear();
-    EXPECT_EQ(login->ReadPwd(keyFile), "");
+    EXPECT_EQ(KeyStore::Read(keyFile), "");
     ExpectTrace(" strKey equal !", 4);
     EXPECT_FALSE(trace.Has(kReadFailed));
 }
 
 TEST_F(KeyFileTest, AMissingDirectoryFailsEveryOperationWithItsTrace) {
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.File("gone") + "/");
-    auto login = MakeLogin();
+    auto store = Start();
     ExpectTrace("fm.Open() failed!", 2);
     // The host is told the path it tried, once: later attempts do not repeat it.
     const std::string hint =
         "key file cannot be opened, does its folder exist? " + dir.File("gone") + "/Key.dtc";
     EXPECT_EQ(trace.Count(hint, 2), 1);
     trace.Clear();
-    EXPECT_EQ(login->ReadPwd(login->GetKeyFile()), "");
+    EXPECT_EQ(KeyStore::Read(store->Path()), "");
     ExpectTrace(" FileManager.Open() failed!", 2);
     ExpectTrace(kReadFailed, 1);
-    EXPECT_FALSE(login->WritePwd(login->GetKeyFile(), "pw"));
+    EXPECT_FALSE(KeyStore::Write(store->Path(), "pw"));
     ExpectTrace(kWriteFailed, 1);
     EXPECT_FALSE(trace.Has(hint));
     EXPECT_FALSE(fs::exists(dir.File("gone")));
 }
 
 TEST_F(KeyFileTest, ADeletedDamagedOrForeignFileReadsAsNoPasswordAndTakesTheNextOne) {
-    auto login = MakeLogin();
-    ASSERT_TRUE(login->WritePwd(keyFile, "pw"));
+    auto store = Start();
+    ASSERT_TRUE(KeyStore::Write(keyFile, "pw"));
     const std::string good = ReadBytes(keyFile);
     for (const std::string& bad :
          {std::string(), good.substr(0, good.size() / 2), std::string("foreign text")}) {
@@ -160,13 +161,13 @@ TEST_F(KeyFileTest, ADeletedDamagedOrForeignFileReadsAsNoPasswordAndTakesTheNext
         else
             std::ofstream(keyFile, std::ios::binary | std::ios::trunc) << bad;
         trace.Clear();
-        EXPECT_EQ(login->ReadPwd(keyFile), "");
+        EXPECT_EQ(KeyStore::Read(keyFile), "");
         ExpectTrace(kNoRecord, 4);
-        EXPECT_TRUE(login->WritePwd(keyFile, "new-pw"));
-        EXPECT_EQ(login->ReadPwd(keyFile), "new-pw");
+        EXPECT_TRUE(KeyStore::Write(keyFile, "new-pw"));
+        EXPECT_EQ(KeyStore::Read(keyFile), "new-pw");
         // The file is again what a first registration makes, and the next start leaves it.
         const std::string rewritten = ReadBytes(keyFile);
-        auto next = MakeLogin();
+        auto next = Start();
         EXPECT_EQ(ReadBytes(keyFile), rewritten);
         StoreRecords({"new-pw"});
         EXPECT_EQ(ReadBytes(keyFile), rewritten);

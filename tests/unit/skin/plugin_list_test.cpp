@@ -57,6 +57,7 @@ TEST_F(PluginListTest, AMalformedListOrNoScreeningSettingLeavesNothingListed) {
 
     FakeHost unscreened;  // no ServiceScreenCode at all
     CLoginImpl other(&unscreened.container, {std::make_shared<ManualClock>(), {}});
+    other.Prepare();
     EXPECT_TRUE(other.IsPluginUnlisted("A"));
 }
 

@@ -1,14 +1,144 @@
-// DoLoginThread: registration when no password is stored, the login, the second registration
-// that the refusals 2 and 3 ask for, and the codes it leaves.
+// The login sequence's rules for the state code, over steps that report what the rows say; and
+// the sequence carried out by the login object over the scripted HTTPS layer.
+#include <deque>
 #include <fstream>
 #include <thread>
 
+#include "LoginSequence.h"
 #include "WorkerFixture.h"
 
 namespace {
 
+StepOutcome Found(const std::string& text, std::optional<int32_t> code = std::nullopt) {
+    return {!text.empty(), text, code};
+}
+const StepOutcome kImsi = Found(kImsiA);
+const StepOutcome kType = Found(kSimType);
+const StepOutcome kAccepted{true, "", 0};
+const StepOutcome kNoCode{false, "", std::nullopt};
+StepOutcome Refusal(int32_t code) {
+    return {false, "", code};
+}
+
+// What each step reports (registrations and logins answered in turn), and how the sequence ends.
+struct Row {
+    const char* rule;
+    int32_t codeBefore;
+    bool bStrict;
+    StepOutcome identity, simType;
+    const char *keyFile, *storedPassword, *registerUrl, *loginUrl;
+    std::vector<StepOutcome> registrations, logins;
+    int32_t codeAfter;
+    bool bLoggedIn, bRegisteredAgain;
+};
+
+class ScriptedSteps : public LoginSteps {
+public:
+    explicit ScriptedSteps(const Row& row)
+        : m_row(row),
+          m_registrations(row.registrations.begin(), row.registrations.end()),
+          m_logins(row.logins.begin(), row.logins.end()) {}
+    StepOutcome Identity() override { return m_row.identity; }
+    StepOutcome SimType() override { return m_row.simType; }
+    std::string KeyFile() override { return m_row.keyFile; }
+    std::string StoredPassword(const std::string&) override { return m_row.storedPassword; }
+    std::string RegisterUrl() override { return m_row.registerUrl; }
+    std::string LoginUrl() override { return m_row.loginUrl; }
+    StepOutcome Register(const std::string&, const std::string&) override {
+        return Next(m_registrations);
+    }
+    StepOutcome Login(const std::string&, const std::string& password,
+                      const std::string&) override {
+        passwords.push_back(password);
+        return Next(m_logins);
+    }
+    std::vector<std::string> passwords;  // of the logins, in turn
+
+private:
+    static StepOutcome Next(std::deque<StepOutcome>& answers) {
+        if (answers.empty()) {
+            ADD_FAILURE() << "a step too many";
+            return {};
+        }
+        StepOutcome next = answers.front();
+        answers.pop_front();
+        return next;
+    }
+    const Row& m_row;
+    std::deque<StepOutcome> m_registrations, m_logins;
+};
+
+const char* const kKey = "Key.dtc";
+const char* const kReg = kRegisterUrl;
+const char* const kLog = kLoginUrl;
+const StepOutcome kFresh = Found("fresh", 0);
+
+// clang-format off
+const Row kRows[] = {
+    // rule, code before, strict, identity, SIM type, key file, stored password, register URL,
+    // login URL, registrations, logins, code after, logged in, registered again
+    {"accepted login leaves 0", 7, false, kImsi, kType, kKey, "pw", kReg, kLog,
+     {}, {kAccepted}, 0, true, false},
+    {"refusal 2: one registration, one more login", 0, false, kImsi, kType, kKey, "pw", kReg, kLog,
+     {kFresh}, {Refusal(2), kAccepted}, 0, true, true},
+    {"refusal 3 twice ends with 3", 0, false, kImsi, kType, kKey, "pw", kReg, kLog,
+     {kFresh}, {Refusal(3), Refusal(3)}, 3, false, true},
+    {"refusal 2, then the registration refused 4", 0, false, kImsi, kType, kKey, "pw", kReg, kLog,
+     {Found("", 4)}, {Refusal(2)}, 4, false, true},
+    {"refusal 2, no register URL: 2 stays", 0, false, kImsi, kType, kKey, "pw", "", kLog,
+     {}, {Refusal(2)}, 2, false, true},
+    {"other refusal: no registration", 0, false, kImsi, kType, kKey, "pw", kReg, kLog,
+     {}, {Refusal(7)}, 7, false, false},
+    {"exchange error: no registration", 0, false, kImsi, kType, kKey, "pw", kReg, kLog,
+     {}, {Refusal(12029)}, 12029, false, false},
+    {"failed login without a code, 0 before: success", 0, false, kImsi, kType, kKey, "pw", kReg,
+     kLog, {}, {kNoCode}, 0, true, false},
+    {"strict: failed login without a code is a failure", 0, true, kImsi, kType, kKey, "pw", kReg,
+     kLog, {}, {kNoCode}, 0, false, false},
+    {"failed login without a code, 9 before: failure", 9, false, kImsi, kType, kKey, "pw", kReg,
+     kLog, {}, {kNoCode}, 9, false, false},
+    {"failed login without a code, 2 before: registers again", 2, false, kImsi, kType, kKey, "pw",
+     kReg, kLog, {kFresh}, {kNoCode, kAccepted}, 0, true, true},
+    {"no stored password: registration first", 0, false, kImsi, kType, kKey, "", kReg, kLog,
+     {Found("new", 0)}, {kAccepted}, 0, true, false},
+    {"no stored password, registration refused 4", 0, false, kImsi, kType, kKey, "", kReg, kLog,
+     {Found("", 4)}, {}, 4, false, false},
+    {"no stored password, no register URL: code as it was", 5, false, kImsi, kType, kKey, "", "",
+     kLog, {}, {}, 5, false, false},
+    {"no login URL: code as it was", 6, false, kImsi, kType, kKey, "pw", kReg, "",
+     {}, {}, 6, false, false},
+    {"no identity: -2 over the card's code", 0, false, Found("", 1234), kType, kKey, "pw", kReg,
+     kLog, {}, {}, -2, false, false},
+    {"no SIM type: -3 over the brand read's code", 0, false, kImsi, Found("", 22), kKey, "pw", kReg,
+     kLog, {}, {}, -3, false, false},
+    {"no key file: -1", 0, false, kImsi, kType, "", "pw", kReg, kLog, {}, {}, -1, false, false},
+    {"failed brand read, then a login without a code: its code stands", 0, false, kImsi,
+     Found(kSimType, 22), kKey, "pw", kReg, kLog, {}, {kNoCode}, 22, false, false},
+    {"failed card read, default identity: the login's code replaces it", 0, false,
+     Found(kImsiB, 1234), kType, kKey, "pw", kReg, kLog, {}, {kAccepted}, 0, true, false},
+};
+// clang-format on
+
+TEST(LoginSequenceRulesTest, EachRuleOfTheStateCode) {
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.rule);
+        ScriptedSteps steps(row);
+        SequenceEnd end;
+        RunLoginSequence(steps, row.codeBefore,
+                         row.bStrict ? SecurityPolicy::Strict() : SecurityPolicy(), end);
+        EXPECT_EQ(end.code.value_or(row.codeBefore), row.codeAfter);
+        EXPECT_EQ(end.bLoggedIn, row.bLoggedIn);
+        EXPECT_EQ(end.bRegisteredAgain, row.bRegisteredAgain);
+        if (steps.passwords.size() == 2) {  // the second login uses the fresh password
+            EXPECT_EQ(steps.passwords[1], row.registrations.back().text);
+        }
+    }
+}
+
 using LoginSequenceTest = WorkerTest;
 
+// The steps as the login object carries them out: the requests, the stored password, the
+// result and the code the host reads.
 TEST_F(LoginSequenceTest, WithoutAStoredPasswordItRegistersThenLogsIn) {
     https.Script().Replies(200, Registered("pw-1")).Replies(200, Accepted("S1"));
     ASSERT_TRUE(login.DoLoginThread());
@@ -27,54 +157,6 @@ TEST_F(LoginSequenceTest, WithoutAStoredPasswordItRegistersThenLogsIn) {
     EXPECT_EQ(trace.Count("Leave DoLoginThread()!", 4), 1);
 }
 
-TEST_F(LoginSequenceTest, WithAStoredPasswordItOnlyLogsIn) {
-    StorePassword("stored");
-    https.Script().Replies(200, Accepted("S2"));
-    ASSERT_TRUE(login.DoLoginThread());
-    EXPECT_EQ(Bodies(), std::vector<std::string>{LoginBody(kImsiA, "stored")});
-    EXPECT_EQ(login.GetPassword(), "stored");
-}
-
-class RegisterAgainTest : public WorkerTest, public ::testing::WithParamInterface<int> {};
-
-// In strict mode too: the fresh password's login carries a session.
-TEST_P(RegisterAgainTest, RefusalLeadsToOneRegistrationAndOneMoreLogin) {
-    for (const char* strict : {"0", "1"}) {
-        SCOPED_TRACE(strict);
-        host.setting.Sys("SECURITY", "STRICT", strict);
-        StorePassword("stale");
-        const size_t before = Bodies().size();
-        https.Script()
-            .Replies(200, Refused(GetParam()))
-            .Replies(200, Registered("fresh"))
-            .Replies(200, Accepted("S3"));
-        ASSERT_TRUE(login.DoLoginThread());
-        const std::vector<std::string> bodies = Bodies();
-        EXPECT_EQ(std::vector<std::string>(bodies.begin() + before, bodies.end()),
-                  (std::vector<std::string>{LoginBody(kImsiA, "stale"), RegisterBody(kImsiA),
-                                            LoginBody(kImsiA, "fresh")}));
-        EXPECT_TRUE(login.IsLoginSuccess());
-        EXPECT_EQ(login.GetPassword(), "fresh");
-        EXPECT_EQ(login.GetErrorCode(), 0);
-    }
-}
-
-TEST_P(RegisterAgainTest, SecondRefusalEndsTheSequence) {
-    StorePassword("stale");
-    https.Script()
-        .Replies(200, Refused(GetParam()))
-        .Replies(200, Registered("fresh"))
-        .Replies(200, Refused(GetParam()));
-    EXPECT_FALSE(login.DoLoginThread());
-    EXPECT_EQ(https.Count("Send"), 3);  // no third login, no second registration
-    EXPECT_EQ(login.GetErrorCode(), GetParam());
-    EXPECT_EQ(trace.Count("DoLoginServer failed!", 2), 1);
-    EXPECT_FALSE(login.IsLoginSuccess());
-    EXPECT_FALSE(trace.Has("Leave DoLoginThread()!"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Codes, RegisterAgainTest, ::testing::Values(2, 3));
-
 // A key file damaged past reading after the start takes the password of the next registration,
 // so that the login after that needs none. (A deleted or foreign file: KeyFileTest.)
 TEST_F(LoginSequenceTest, AfterTheKeyFileIsLostTheNextRegistrationStoresItsPasswordAgain) {
@@ -92,51 +174,6 @@ TEST_F(LoginSequenceTest, AfterTheKeyFileIsLostTheNextRegistrationStoresItsPassw
                                                   RegisterBody(kImsiA), LoginBody(kImsiA, "pw-2"),
                                                   LoginBody(kImsiA, "pw-2")}));
     EXPECT_FALSE(trace.Has("WritePwd() throw CVelkoException exception!"));
-}
-
-TEST_F(LoginSequenceTest, OtherRefusalDoesNotRegister) {
-    StorePassword("pw");
-    https.Script().Replies(200, Refused(7));
-    EXPECT_FALSE(login.DoLoginThread());
-    EXPECT_EQ(https.Count("Send"), 1);
-    EXPECT_EQ(login.GetErrorCode(), 7);
-    EXPECT_TRUE(trace.Has("DoLoginServer failed!", 2));
-}
-
-TEST_F(LoginSequenceTest, MissingSimTypeOrKeyFileEndBeforeAnyExchange) {
-    host.comm.SetSpn("");  // and no string resource 11004 to stand in for it
-    EXPECT_FALSE(login.DoLoginThread());
-    EXPECT_EQ(login.GetErrorCode(), -3);
-    EXPECT_TRUE(trace.Has("strSimTypeID equal !", 3));
-
-    host.comm.SetSpn(kSimType);
-    host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", "");
-    host.container.Withdraw(PLUGIN_ID_SETTING, IID_SETTING);  // no setting, no key file path
-    EXPECT_FALSE(login.DoLoginThread());
-    EXPECT_EQ(login.GetErrorCode(), -1);
-    EXPECT_TRUE(trace.Has("strKeyFile equal !", 3));
-    EXPECT_EQ(https.ClientsMade(), 0);
-}
-
-TEST_F(LoginSequenceTest, MissingUrlsEndTheSequenceAndLeaveTheCode) {
-    host.setting.Sys("REGISTER", "URL", "");
-    EXPECT_FALSE(login.DoLoginThread());
-    EXPECT_TRUE(trace.Has("strRegURL equal !", 3));
-
-    StorePassword("pw");
-    host.setting.Sys("LOGIN", "URL", "");
-    EXPECT_FALSE(login.DoLoginThread());
-    EXPECT_TRUE(trace.Has("strLoginURL equal !", 3));
-    EXPECT_EQ(https.ClientsMade(), 0);
-    EXPECT_EQ(login.GetErrorCode(), 0);
-}
-
-TEST_F(LoginSequenceTest, RegistrationThatGivesNoPasswordEndsTheSequence) {
-    https.Script().Replies(200, Refused(4));
-    EXPECT_FALSE(login.DoLoginThread());
-    EXPECT_TRUE(trace.Has("m_strPwd equal !", 3));
-    EXPECT_EQ(login.GetErrorCode(), 4);
-    EXPECT_EQ(https.Count("Send"), 1);
 }
 
 TEST_F(LoginSequenceTest, SecondSequenceWhileOneRunsReturnsAtOnce) {

@@ -28,7 +28,7 @@ TEST_F(StrictSequenceTest, OnlyAReplyWithASessionCountsAsALogin) {
             FakeHttps fresh;
             CLoginImpl other(&host.container, {clock, fresh.Factory()});
             fresh.Script().Replies(200, Accepted("OLD")).Replies(200, reply);
-            ASSERT_TRUE(other.DoLoginServer(kLoginUrl, "pw", kSimType));  // an earlier session
+            ASSERT_TRUE(other.DoLoginServer(kLoginUrl, "pw", kSimType).bOk);  // an earlier session
             EXPECT_EQ(other.DoLoginThread(), !bStrict);
             EXPECT_EQ(other.IsLoginSuccess(), !bStrict);
             EXPECT_EQ(other.GetErrorCode(), bStrict ? -3 : 0);
@@ -38,6 +38,21 @@ TEST_F(StrictSequenceTest, OnlyAReplyWithASessionCountsAsALogin) {
             }
         }
     }
+}
+
+// The setting is read through the host's service, released again; a CA file that cannot be read
+// is named in the trace and kept (no issuer is trusted then); no service gives the default.
+TEST_F(StrictSequenceTest, TheLoginObjectReadsTheSettingFromTheHost) {
+    host.setting.Sys("SECURITY", "CAFILE", "/nonexistent/issuers.pem");
+    const int before = host.setting.Releases();
+    login.ReadSecurityPolicy();
+    EXPECT_EQ(host.setting.Releases() - before, 1);
+    EXPECT_TRUE(login.Policy().IsStrict());
+    EXPECT_TRUE(trace.Has("SECURITY/CAFILE cannot be read: /nonexistent/issuers.pem", 2));
+    EXPECT_EQ(login.Policy().CaFile(), "/nonexistent/issuers.pem");
+    host.container.Withdraw(PLUGIN_ID_SETTING, IID_SETTING);
+    login.ReadSecurityPolicy();
+    EXPECT_FALSE(login.Policy().IsStrict());
 }
 
 // A change of the setting during a sequence waits for the next one.
