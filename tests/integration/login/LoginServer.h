@@ -7,7 +7,6 @@
 #include <string>
 
 enum class ServerKind {
-    kAnswering,      // registers and logs in
     kOtherName,      // a certificate for another host name
     kUnsized,        // a 20000-byte reply without a length, ended by closing
     kClaimsTooMuch,  // claims 4000000000 bytes after a short body

@@ -13,8 +13,8 @@
 namespace {
 
 // The variable of each kind, in the order of ServerKind.
-const char* const kVariables[] = {"LOGIN_TEST_SERVER", "LOGIN_TEST_MISMATCH", "LOGIN_TEST_UNSIZED",
-                                  "LOGIN_TEST_CLAIM", "LOGIN_TEST_HANG"};
+const char* const kVariables[] = {"LOGIN_TEST_MISMATCH", "LOGIN_TEST_UNSIZED", "LOGIN_TEST_CLAIM",
+                                  "LOGIN_TEST_HANG"};
 static_assert(std::size(kVariables) == static_cast<size_t>(ServerKind::kHangs) + 1);
 
 struct Logged final : LoginServer {
