@@ -1,34 +1,12 @@
 // The platform's client, libcurl natively and WinINet under Wine, against the account servers and
 // tinyproxy that with_servers.sh starts: the certificate retry after the proxy's 407, the
 // redirect policy, the bound on a reply and the time-outs.
-#include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <thread>
 
+#include "ServerLogs.h"
 #include "exchange_support.h"
 
 namespace {
-
-uint16_t Port(const char* name) {
-    const char* value = std::getenv(name);
-    return static_cast<uint16_t>(value ? std::atoi(value) : 0);
-}
-
-// A port that with_servers.sh passed; the test is skipped without one.
-#define REQUIRE_PORT(variable, name)      \
-    const uint16_t variable = Port(name); \
-    if (variable == 0) GTEST_SKIP() << name << " is not set (run through with_servers.sh)"
-
-// The server's log as it is now. (Under Wine the Unix path is taken on the current drive, Z:.)
-std::string ServerLog(const char* variable) {
-    const char* path = std::getenv(variable);
-    std::ifstream log(path ? path : "");
-    if (!log) return "<no log>";
-    return std::string(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>());
-}
 
 class HttpsSuiteTest : public ::testing::Test {
 protected:
@@ -72,7 +50,7 @@ TEST_F(HttpsSuiteTest, RedirectsAreFollowedOnlyWhereThePolicyAllows) {
             ExpectRegistrationRead(*client, post.request);
         }
     }
-    EXPECT_EQ(ServerLog("LOGIN_TEST_FORBIDDEN_LOG"), "");
+    EXPECT_EQ(ReadLog(LogPath("LOGIN_TEST_FORBIDDEN_LOG")), "");
 }
 
 TEST_F(HttpsSuiteTest, ReplyIsNeverReadPastTheBound) {
@@ -85,21 +63,6 @@ TEST_F(HttpsSuiteTest, ReplyIsNeverReadPastTheBound) {
     EXPECT_EQ(ReadOnce(*m_client, post.request, kMaxHttpReplyBytes).size(), kMaxHttpReplyBytes);
     EXPECT_EQ(ReadOnce(*m_client, post.request, 1),
               "<read failed " + std::to_string(inet::ERROR_HTTP_INVALID_SERVER_RESPONSE) + ">");
-}
-
-// How often the server's log has `text` once it has it `atLeast` times (the server writes a line
-// after its answer has gone), or after 10 s.
-int CountInServerLog(const char* variable, const std::string& text, int atLeast) {
-    int count = 0;
-    for (int i = 0; i < 1000 && count < atLeast; ++i) {
-        if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const std::string log = ServerLog(variable);
-        count = 0;
-        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
-            ++count;
-        }
-    }
-    return count;
 }
 
 // A server that never answers, one that redirects to itself and one whose reply claims 4 GB and
@@ -131,7 +94,7 @@ TEST_F(HttpsSuiteTest, ServersThatNeverFinishEndOnTheClientsBounds) {
         EXPECT_EQ(client->LastError(), inet::ERROR_HTTP_REDIRECT_FAILED)
             << client->LastErrorDetail();
         // The first request and the three redirects it may follow.
-        EXPECT_EQ(CountInServerLog("LOGIN_TEST_SELF_REDIRECT_LOG", "POST /register", 4), 4);
+        EXPECT_EQ(CountInLog(LogPath("LOGIN_TEST_SELF_REDIRECT_LOG"), "POST /register", 4), 4);
     }
     {
         OpenedRequest opened;

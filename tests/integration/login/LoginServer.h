@@ -7,7 +7,6 @@
 #include <string>
 
 enum class ServerKind {
-    kAnswering,      // registers and logs in
     kOtherName,      // a certificate for another host name
     kUnsized,        // a 20000-byte reply without a length, ended by closing
     kClaimsTooMuch,  // claims 4000000000 bytes after a short body
@@ -30,7 +29,3 @@ struct LoginServer {
     // socket of a cancelled request in its pool).
     bool bSeesClientsLeave = true;
 };
-
-// Under Wine: how often `text` occurs in the log file at `path` (another program writes it, so it
-// is read again) once it occurs `atLeast` times; what it has after 20 s otherwise.
-int CountInLog(const std::string& path, const std::string& text, int atLeast = 1);

@@ -10,7 +10,6 @@ namespace {
 
 // The server's switches for each kind, in the order of ServerKind.
 const std::vector<std::string> kSwitches[] = {
-    {},
     {"--cert-name", "other.example"},
     {"--pad-to", "20000", "--framing", "close"},
     {"--claim-length", "4000000000"},

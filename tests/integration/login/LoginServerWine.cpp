@@ -2,19 +2,17 @@
 // kind's port is in LOGIN_TEST_<KIND>_PORT, its output in the file LOGIN_TEST_<KIND>_LOG names
 // (a Unix path, which Wine takes on the current drive, Z:). The system's store decides on
 // certificates.
-#include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
-#include <thread>
 
 #include "LoginServer.h"
+#include "ServerLogs.h"
 
 namespace {
 
 // The variable of each kind, in the order of ServerKind.
-const char* const kVariables[] = {"LOGIN_TEST_SERVER", "LOGIN_TEST_MISMATCH", "LOGIN_TEST_UNSIZED",
-                                  "LOGIN_TEST_CLAIM", "LOGIN_TEST_HANG"};
+const char* const kVariables[] = {"LOGIN_TEST_MISMATCH", "LOGIN_TEST_UNSIZED", "LOGIN_TEST_CLAIM",
+                                  "LOGIN_TEST_HANG"};
 static_assert(std::size(kVariables) == static_cast<size_t>(ServerKind::kHangs) + 1);
 
 struct Logged final : LoginServer {
@@ -23,22 +21,6 @@ struct Logged final : LoginServer {
 };
 
 }  // namespace
-
-int CountInLog(const std::string& path, const std::string& text, int atLeast) {
-    int count = 0;
-    for (int i = 0; i < 2000 && count < atLeast; ++i) {
-        if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::ifstream log(path);
-        const std::string content((std::istreambuf_iterator<char>(log)),
-                                  std::istreambuf_iterator<char>());
-        count = 0;
-        for (size_t at = content.find(text); at != std::string::npos;
-             at = content.find(text, at + text.size())) {
-            ++count;
-        }
-    }
-    return count;
-}
 
 std::unique_ptr<LoginServer> LoginServer::Find(ServerKind kind, const std::string&,
                                                std::string& why) {

@@ -1,23 +1,12 @@
 // The login cases that only WinINet has: its strict mode against the system's certificate store,
 // and its process-wide pool of kept connections.
-#include <cstdlib>
 #include <vector>
 
 #include "LoginSuiteFixture.h"
 #include "SecurityPolicy.h"
+#include "ServerLogs.h"
 
 namespace {
-
-// A port that with_servers.sh passed; the test is skipped without one.
-#define REQUIRE_PORT(variable, name)                                     \
-    const char* variable##Text = std::getenv(name);                      \
-    const int variable = variable##Text ? std::atoi(variable##Text) : 0; \
-    if (variable == 0) GTEST_SKIP() << name << " is not set (run through with_servers.sh)"
-
-// How often `text` occurs in the log of the server that with_servers.sh started as `variable`.
-int CountInServerLog(const char* variable, const std::string& text, int atLeast = 1) {
-    return CountInLog(std::getenv(variable) ? std::getenv(variable) : "", text, atLeast);
-}
 
 using LoginWinInetTest = LoginSuiteTest;
 
@@ -58,7 +47,7 @@ TEST_F(LoginWinInetTest, StrictModeRefusesAConnectionKeptFromAWaivedCertificate)
     REQUIRE_PORT(port, "LOGIN_TEST_POOLED_PORT");
     Use("https://127.0.0.1:" + std::to_string(port));
     ASSERT_TRUE(login->DoLoginThread()) << login->GetErrorCode();
-    ASSERT_GE(CountInServerLog("LOGIN_TEST_POOLED_LOG", "POST /login"), 1);
+    ASSERT_GE(CountInLog(LogPath("LOGIN_TEST_POOLED_LOG"), "POST /login"), 1);
 
     host.setting.Sys("SECURITY", "STRICT", "1");
     RecordingHttps strict(SecurityPolicy::Strict().ClientOptions());
@@ -74,8 +63,8 @@ TEST_F(LoginWinInetTest, StrictModeRefusesAConnectionKeptFromAWaivedCertificate)
     host.setting.Sys("SECURITY", "STRICT", "0");
     MakeLogin();
     ASSERT_TRUE(login->DoLoginThread()) << login->GetErrorCode();
-    EXPECT_EQ(CountInServerLog("LOGIN_TEST_POOLED_LOG", "&pass=", 2), 2);
-    EXPECT_EQ(CountInServerLog("LOGIN_TEST_POOLED_LOG", "POST /login [cid="), 2);
+    EXPECT_EQ(CountInLog(LogPath("LOGIN_TEST_POOLED_LOG"), "&pass=", 2), 2);
+    EXPECT_EQ(CountInLog(LogPath("LOGIN_TEST_POOLED_LOG"), "POST /login [cid="), 2);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 set -u
 . "$(dirname "$0")/../../support/servers.sh"
 
-start_server LOGIN_TEST_SERVER_PORT
 start_server LOGIN_TEST_MISMATCH_PORT --cert-name other.example
 # Strict mode's own: WinINet may reuse a connection whose certificate it once accepted with the
 # checks waived, so these servers see no request in the default mode.

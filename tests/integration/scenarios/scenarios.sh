@@ -176,11 +176,16 @@ network-state)
         fail "the login began while the host reported state 2"
     ;;
 skin)
+    # The table is encoded with the profile's own key; the settings the switch writes go back
+    # into the profile, which keeps its text, and the next run finds the brand's type stored.
     start_server server
     write_profile "$server_port"
-    printf '[SIMTYPE]\nACTIVE=2\n' >>profile/system.ini
+    run_host key.out encrypt "integration table key"
+    printf '; written by the test\n[CRYPT]\nCRYPT=%s\n[SIMTYPE]\nACTIVE=2\n' "$(tail -n 1 key.out)" \
+        >>profile/system.ini
     run_host encode.out encode-table "$data/brand-table.xml" host/SIMBrandInfo.xml --profile profile
     [ "$status" -eq 0 ] || fail "encode-table exited with $status"
+    cmp -s "$data/brand-table.xml" host/SIMBrandInfo.xml && fail "the table was written as plain text"
     run_host run.out run --profile profile --script "$data/skin.script" --json --timeout 30
     expect_logged_in run.out "$IMSI_A"
     grep -E '^(skin|set-sys) ' run.out >skin.out || true
@@ -203,8 +208,17 @@ set-sys   SKIN/ACTIVE=skins\other
 skin      simtype=5 name=other,其他
 OUT
     diff skin.expected skin.out || fail "the skin switches printed other lines"
-    tr -d '\r' <profile/system.ini | sed -n '/^\[SIMTYPE\]/,/^\[/p' | grep -qx 'ACTIVE=5' ||
+    tr -d '\r' <profile/system.ini >system.out
+    grep -qx '; written by the test' system.out || fail "system.ini lost its comment"
+    sed -n '/^\[SIMTYPE\]/,/^\[/p' system.out | grep -qx 'ACTIVE=5' ||
         fail "SIMTYPE not stored in the profile"
+    sed -n '/^\[SKIN\]/,/^\[/p' system.out | grep -qx 'ACTIVE=skins\\other' ||
+        fail "SKIN not stored in the profile"
+    # Stored as the card's brand, the next run switches nothing.
+    sed -i 's/^ACTIVE=5/ACTIVE=3/' profile/system.ini
+    run_host again.out run --profile profile --json --timeout 30
+    grep -q '^event ' again.out || fail "no device event in the second run"
+    grep -qE '^(set-sys|skin) ' again.out && fail "the stored brand switched the skin again"
     ;;
 proxy)
     # The proxy of the user's settings asks for Basic credentials; the password is stored

@@ -88,6 +88,8 @@ TEST(ProxyServerText, OnlyTheLastColonSplitsAddressFromPort) {
 TEST_F(ProxyInfoTest, TheEnvironmentStandsInOnlyForAMissingBrowserValue) {
     RegistrySandbox sandbox;
     Proxy("TYPE", "2");
+    Proxy("ADDRESS", "stored.but.not.the.browsers");
+    EXPECT_EQ(proxy.GetProxyAddress(), "");
     setenv("http_proxy", "http://gate.example:8443/", 1);
     EXPECT_EQ(proxy.GetProxyAddress(), "gate.example");
     EXPECT_EQ(proxy.GetProxyPort(), "8443");

@@ -97,6 +97,7 @@ TEST(RegistryViewTest, TheBrowsersProxyIsOneForBothViews) {
     FakeHost host;
     host.setting.User("PROXY", "TYPE", "2");
     CProxyInfoImpl proxy{&host.container};
+    EXPECT_EQ(proxy.GetProxyAddress(), "");  // no browser value yet
     for (const View& view : kViews) {
         const std::string port = view.flag == KEY_WOW64_32KEY ? "3232" : "6464";
         Write(HKEY_CURRENT_USER, kInternetSettings, "ProxyServer", "proxy.test:" + port, view.flag);

@@ -66,7 +66,7 @@ std::string AsTable(const std::string& writes) {
     return out;
 }
 
-void Act(DialogControl& dialog, const std::string& act) {
+void Act(DialogControl& dialog, const std::string& act, UiHost& host) {
     const std::vector<std::string> words = Split(act, ' ');
     const int fields[] = {kAddress, kPort, kUser, kPassword};
     const char* names[] = {"address", "port", "user", "password"};
@@ -81,8 +81,11 @@ void Act(DialogControl& dialog, const std::string& act) {
     } else if (words[0] == "ok" || words[0] == "cancel" || words[0] == "close") {
         dialog.Click(words[0] == "ok" ? IDOK : words[0] == "cancel" ? IDCANCEL : kClose);
     } else if (words[0] == "message-ok") {
+        // No message-box library beside the program: the system's box, with the host's texts.
         HWND hBox = dialog.NextDialog();
         ASSERT_TRUE(hBox);
+        EXPECT_EQ(WindowText(hBox), host.strings.GetString(2000));
+        EXPECT_EQ(WindowText(GetDlgItem(hBox, 0xFFFF)), host.strings.GetString(7001));
         PostMessageA(hBox, WM_COMMAND, IDOK, 0);
     } else {
         FAIL() << "unknown act " << act;
@@ -104,7 +107,7 @@ TEST(DialogFacesTest, TheSharedTableEndsAndStoresOnWindowsAsItSays) {
         const DialogRun run =
             RunModal([&] { return static_cast<long long>(ui.ShowSettingDialog()); },
                      [&](DialogControl& dialog) {
-                         for (const std::string& act : c.acts) Act(dialog, act);
+                         for (const std::string& act : c.acts) Act(dialog, act, host);
                      });
         EXPECT_EQ(run.result, c.end);
         EXPECT_EQ(AsTable(host.setting.TakeUserWrites()), c.writes);

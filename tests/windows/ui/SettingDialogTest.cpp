@@ -85,51 +85,6 @@ TEST_F(SettingDialogTest, EachStoredTypeShowsFillsAndSavesItsOwnFields) {
     }
 }
 
-TEST_F(SettingDialogTest, TypedProxyPassesTheMasksAndIsSavedAsShown) {
-    StoreProxy(host, "1", "", "", "", "");
-    DialogRun run = Open([&](DialogControl& dialog) {
-        dialog.Type(kAddress, "Proxy-1_a.b:80/x");
-        dialog.Type(kPort, "8a0-8 \b");  // the backspace passes
-        dialog.Type(kUser, "dave");
-        dialog.Type(kPassword, "s3");
-        dialog.Click(IDOK);
-    });
-    EXPECT_EQ(run.result, IDOK);
-    EXPECT_EQ(host.setting.TakeUserWrites(),
-              "PROXY/TYPE=1 PROXY/ADDRESS=Proxy1a.b:80/x PROXY/PORT=80 PROXY/USER=dave "
-              "PROXY/PASSWORD=ENC:)i");
-}
-
-TEST_F(SettingDialogTest, UnknownStoredTypeSelectsNothingAndOkAsksForAType) {
-    StoreProxy(host, "5", "h", "1", "u", "p");
-    bool boxShown = false;
-    DialogRun run = Open([&](DialogControl& dialog) {
-        EXPECT_EQ(dialog.Send(kType, CB_GETCURSEL), CB_ERR);
-        EXPECT_EQ(EditsOf(dialog), "|||");
-        dialog.Click(IDOK);
-        // No message-box library beside the program: the system's box, with the host's caption.
-        HWND hBox = dialog.NextDialog();
-        ASSERT_TRUE(hBox);
-        EXPECT_EQ(WindowText(hBox), host.strings.GetString(2000));
-        EXPECT_EQ(WindowText(GetDlgItem(hBox, 0xFFFF)),
-                  host.strings.GetString(7001));  // the box's text
-        boxShown = PostMessageA(hBox, WM_COMMAND, IDOK, 0);
-    });
-    EXPECT_TRUE(boxShown);
-    EXPECT_EQ(run.result, IDOK);
-    EXPECT_EQ(host.setting.TakeUserWrites(), "");
-}
-
-TEST_F(SettingDialogTest, CloseButtonEndsWithOkAndCancelWithCancelAndNeitherSaves) {
-    StoreProxy(host, "1", "h", "1", "u", "p");
-    DialogRun closed = Open([&](DialogControl& dialog) { dialog.Click(kClose); });
-    // A second opening replaces the first dialog object.
-    DialogRun cancelled = Open([&](DialogControl& dialog) { dialog.Click(IDCANCEL); });
-    EXPECT_EQ(closed.result, IDOK);
-    EXPECT_EQ(cancelled.result, IDCANCEL);
-    EXPECT_EQ(host.setting.TakeUserWrites(), "");
-}
-
 TEST_F(SettingDialogTest, SkinChangeWhileOpenReloadsTheSkinInPlace) {
     host.setting.Sys("SKIN", "ACTIVE", "skin\\TestSkin24.dll");
     StoreProxy(host, "1", "h", "1", "u", "p");
@@ -161,29 +116,15 @@ TEST_F(SettingDialogTest, SkinChangeWhileOpenReloadsTheSkinInPlace) {
     EXPECT_TRUE(reloaded);
 }
 
-TEST_F(SettingDialogTest, SaveFailuresAreTracedAndTheDialogClosesAllTheSame) {
+// Which failure is traced how is the dialog model's part; here: the dialog closes all the same.
+TEST_F(SettingDialogTest, ASaveFailureIsTracedAndTheDialogClosesAllTheSame) {
     StoreProxy(host, "1", "h", "1", "u", "p");
     TraceCapture trace;
-    auto ok = [](DialogControl& dialog) { dialog.Click(IDOK); };
     host.container.Withdraw(PLUGIN_ID_CRYPT, IID_CRYPT);
-    EXPECT_EQ(Open(ok).result, IDOK);
+    EXPECT_EQ(Open([](DialogControl& dialog) { dialog.Click(IDOK); }).result, IDOK);
     EXPECT_EQ(host.setting.TakeUserWrites(),
               "PROXY/TYPE=1 PROXY/ADDRESS=h PROXY/PORT=1 PROXY/USER=u");
-    TraceRecord record = trace.Find("GetCryptPlugin failed!");
-    EXPECT_EQ(std::make_tuple(record.level, record.module, record.source),
-              std::make_tuple(2, std::string("LoginPlguin"),
-                              std::string("src\\LoginPlugin\\SettingDlg")));
-
-    host.container.Serve(PLUGIN_ID_CRYPT, IID_CRYPT, nullptr);
-    Open(ok);
-    EXPECT_TRUE(trace.Has("pCrypt pointer is null!", 2));
-
-    host.setting.TakeUserWrites();
-    host.setting.FailUserKey("ADDRESS");
-    EXPECT_EQ(Open(ok).result, IDOK);
-    // The type was stored before the failure and stays; nothing after it was tried.
-    EXPECT_EQ(host.setting.TakeUserWrites(), "PROXY/TYPE=1");
-    EXPECT_TRUE(trace.Has("SetUserSetting() failed!", 2));
+    EXPECT_TRUE(trace.Has("GetCryptPlugin failed!", 2));
 }
 
 TEST_F(SettingDialogTest, OpensOnlyWithAHostAndTheTemplateOfTheLibraryModule) {
