@@ -66,6 +66,7 @@ TEST_F(FileManagerTest, FieldsValuesAndRecordsMustFitTheFile) {
     EXPECT_EQ(fm.SetFieldInfo("", 10), -1);
     EXPECT_EQ(fm.SetFieldInfo(std::string(32, 'n'), 10), -1);
     EXPECT_EQ(fm.SetFieldInfo("zero", 0), -1);
+    EXPECT_EQ(fm.SetFieldInfo("huge", 64 * 1024 + 1), -1);
     ASSERT_EQ(fm.SetFieldInfo(std::string(31, 'n'), 10), 0);
     RecordPtr r(fm.CreateNewRecord());
     // A text and its terminator fill a field at most.
@@ -82,6 +83,7 @@ TEST_F(FileManagerTest, FieldsValuesAndRecordsMustFitTheFile) {
     CFileManager other;
     ASSERT_EQ(other.Open(dir.File("other.dat")), 0);
     ASSERT_EQ(other.SetFieldInfo("key", 100), 0);
+    ASSERT_EQ(other.SetFieldInfo("largest", 64 * 1024), 0);
     RecordPtr foreign(other.CreateNewRecord());
     EXPECT_EQ(fm.AddRecord(foreign.get()), -1);
     EXPECT_EQ(fm.ReadRecord(1), nullptr);
