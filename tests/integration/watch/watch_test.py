@@ -134,8 +134,9 @@ class World:
 
     def _wait_name(self, name, bus='--system'):
         # gdbus wait follows the bus's own signals: no polling.
-        subprocess.run(['gdbus', 'wait', bus, '--timeout', str(GUARD), name],
-                       env=self.env, check=True)
+        if subprocess.run(['gdbus', 'wait', bus, '--timeout', str(GUARD), name],
+                          env=self.env).returncode != 0:
+            raise Failed(f'{name} did not come on the bus')
 
     def start_modem_service(self, modems=()):
         params = json.dumps({'modems': [{'id': i, 'imsi': imsi, 'spn': 'CMCC',
