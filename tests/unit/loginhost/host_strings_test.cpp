@@ -17,7 +17,7 @@ TEST(HostStringsTest, OwnTextsUnlessTheProfileGivesOne) {
     EXPECT_EQ(strings.GetString(STRING_DIALOG_GROUP), "Proxy");
     EXPECT_EQ(strings.GetString(STRING_DIALOG_OK), "");
     EXPECT_EQ(strings.GetString(STRING_DIALOG_TITLE), "\xB5\xC7\xC2\xBC\xC9\xE8\xD6\xC3");  // GBK
-    EXPECT_EQ(strings.GetString(STRING_DIALOG_CANCEL), "\xC8\xA1\xCF\xFB(&C)");
+    EXPECT_EQ(strings.GetString(STRING_DIALOG_CANCEL), "\xC8\xA1\xCF\xFB");
     EXPECT_EQ(strings.GetString(STRING_DEFAULT_BRAND_NAME), "");
     const int32_t asked[] = {STRING_DIALOG_NO_TYPE_CAPTION,
                              STRING_MESSAGE_BOX_TITLE,

@@ -9,14 +9,15 @@ struct Entry {
     const char* text;
 };
 
-// The dialog's labels carry their mnemonics as Windows writes them (&X).
+// The labels carry their mnemonics as Windows writes them (&X), but where the Windows template
+// leaves no room (the type label) and on the bitmap buttons, which draw a text as it is.
 const Entry kStrings[] = {
     {STRING_DIALOG_NO_TYPE_CAPTION, "\xCC\xE1\xCA\xBE"},                // 提示
-    {STRING_DIALOG_OK, "\xC8\xB7\xB6\xA8(&O)"},                         // 确定(&O)
-    {STRING_DIALOG_CANCEL, "\xC8\xA1\xCF\xFB(&C)"},                     // 取消(&C)
+    {STRING_DIALOG_OK, "\xC8\xB7\xB6\xA8"},                             // 确定
+    {STRING_DIALOG_CANCEL, "\xC8\xA1\xCF\xFB"},                         // 取消
     {STRING_MESSAGE_BOX_TITLE, "\xB5\xC7\xC2\xBC "},                    // 登录 (version follows)
     {STRING_DIALOG_GROUP, "\xB4\xFA\xC0\xED\xB7\xFE\xCE\xF1\xC6\xF7"},  // 代理服务器
-    {STRING_DIALOG_LABEL_FIRST, "\xC0\xE0\xD0\xCD(&T):"},               // 类型(&T):
+    {STRING_DIALOG_LABEL_FIRST, "\xC0\xE0\xD0\xCD:"},                   // 类型:
     {STRING_DIALOG_LABEL_FIRST + 1, "\xB5\xD8\xD6\xB7(&A):"},           // 地址(&A):
     {STRING_DIALOG_LABEL_FIRST + 2, "\xB6\xCB\xBF\xDA(&P):"},           // 端口(&P):
     {STRING_DIALOG_LABEL_FIRST + 3, "\xD3\xC3\xBB\xA7(&U):"},           // 用户(&U):
