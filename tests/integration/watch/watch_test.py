@@ -592,6 +592,7 @@ def notify_locked(w):
         raise Failed(f'status for a person: {status} {text}')
     w.stop_watch()
     notices = w.notices()
+    print('notices:', json.dumps(notices, ensure_ascii=False))
     if len(notices) != 2:
         raise Failed(f'{len(notices)} notices, not 2: {notices}')
     (app, replaces, icon, summary, body), second = notices
