@@ -4,6 +4,8 @@
 // host's thread carries it all: the services' signals wake it, and it looks at the plug-in only
 // for a short while after something happened (a change on the bus, or the plug-in's worker
 // asking for the network state just before it logs in), so that it costs nothing while idle.
+// Where things stand is published on the session bus (WatchBus.h), and what a person can act on
+// is shown by the desktop's notification service (WatchNotifier.h).
 #pragma once
 
 #include <glib.h>
@@ -81,7 +83,7 @@ private:
     std::atomic<bool> m_bAttemptDue{false};  // a login sequence began and has sent nothing yet
     std::atomic<int> m_nHeld{0};  // what holds the due login back: 1 connectivity, 2 state
     std::atomic<int64_t> m_lastAttempt{0};  // Unix time
-    mutable std::mutex m_noSpnMutex;
+    std::mutex m_noSpnMutex;
     std::string m_strNoSpnSaid;  // the SIM whose missing name was said
     WatchBus m_bus;
     WatchNotifier m_notifier;
