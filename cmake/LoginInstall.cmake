@@ -34,6 +34,20 @@ if(WIN32)
   install(FILES ${CMAKE_SOURCE_DIR}/src/LoginPlugin/LoginPlugin.def
           DESTINATION ${CMAKE_INSTALL_LIBDIR})
 endif()
+# The user unit of `loginhost watch` (Linux desktops): the build tree's unit, which runs a
+# hand-copied loginhost, made to run the installed one; its absolute path is known only when
+# installing (a .deb installs under /usr).
+if(NOT WIN32)
+  set(_unit ${CMAKE_SOURCE_DIR}/tools/loginhost/watch/loginhost-watch.service)
+  set(_unit_out ${CMAKE_BINARY_DIR}/package/systemd/loginhost-watch.service)
+  install(CODE "
+    file(READ \"${_unit}\" _text)
+    string(REPLACE \"%h/.local/lib/loginplugin/loginhost\"
+                   \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/loginhost\" _text \"\${_text}\")
+    file(WRITE \"${_unit_out}\" \"\${_text}\")
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/user\" TYPE FILE
+         FILES \"${_unit_out}\")")
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/host-guide.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)

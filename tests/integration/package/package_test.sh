@@ -17,6 +17,21 @@ mkdir -p "$work/run"
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 
+# The user unit of watch runs the installed host on the user's profile, the trace in its state
+# directory; without a profile, the host says how to make one and ends with 2 (no restarts).
+unit=$prefix/lib/systemd/user/loginhost-watch.service
+[ -f "$unit" ] || fail "no user unit $unit"
+grep -qx "ExecStart=$prefix/bin/loginhost watch --profile %h/.config/loginhost/profile" "$unit" ||
+    fail "the unit does not run the installed host: $(grep ExecStart "$unit")"
+grep -qx 'Environment=LOGINPLUGIN_TRACE_DIR=%S/loginhost' "$unit" || fail "no trace directory"
+status=0
+"$prefix/bin/loginhost" watch --profile "$work/no-profile" >"$work/watch.out" 2>&1 || status=$?
+[ "$status" -eq 2 ] && grep -q "make one with: loginhost init-profile $work/no-profile" \
+    "$work/watch.out" || fail "a missing profile: status $status, $(cat "$work/watch.out")"
+"$prefix/bin/loginhost" init-profile "$work/made-profile" --server https://127.0.0.1:1 >/dev/null ||
+    fail "init-profile failed"
+grep -qx 'URL=https://127.0.0.1:1/login' "$work/made-profile/system.ini" || fail "init-profile's URL"
+
 # pkg-config: the SDK's folder and the library, found relative to the .pc file.
 pc=$(find "$prefix" -name loginplugin.pc)
 [ -n "$pc" ] || fail "no loginplugin.pc installed"

@@ -2,6 +2,8 @@
 '''Scenarios of `loginhost watch` against the account server on loopback, on a private D-Bus
 daemon that stands in for the system bus (DBUS_SYSTEM_BUS_ADDRESS): python-dbusmock's network
 service template and the project's own modem service mock (tests/support/modemmanager_mock.py).
+The same daemon is the session bus, where python-dbusmock's notification service template takes
+the notices and watch publishes its state (read by `loginhost status` and `gdbus monitor`).
 
 Every step waits for the line that watch (or the server) prints; the only time limit is a guard
 against a hang. The time from a modem appearing on the bus to the server's first request is
@@ -96,10 +98,10 @@ class Lines:
 class World:
     '''A private bus, the services on it, the account server and watch, all stopped at the end.'''
 
-    def __init__(self, loginhost, plugin, server, work):
+    def __init__(self, loginhost, plugin, server, work, server_args=()):
         self.loginhost, self.plugin, self.server_bin, self.work = loginhost, plugin, server, work
         self.procs = []
-        self.mm = self.nm = self.watch = None
+        self.mm = self.nm = self.watch = self.notifications = None
         shutil.rmtree(work, ignore_errors=True)
         os.makedirs(os.path.join(work, 'profile'))
         os.makedirs(os.path.join(work, 'keys'))
@@ -111,10 +113,11 @@ class World:
         if not address:
             raise Failed('dbus-daemon did not start')
         self.env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address,
+                        DBUS_SESSION_BUS_ADDRESS=address,
                         LOGINPLUGIN_REGISTRY=os.path.join(work, 'registry'))
         self.bus = dbus.bus.BusConnection(address)
-        self.server = self._spawn([server, '--port', '0'], stdout=subprocess.PIPE,
-                                  stderr=subprocess.PIPE)
+        self.server = self._spawn([server, '--port', '0'] + list(server_args),
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         word, port = (self.server.stdout.readline().decode().split() + ['', ''])[:2]
         if word != 'port':
             raise Failed('account-server did not start')
@@ -129,10 +132,11 @@ class World:
         self.procs.append(proc)
         return proc
 
-    def _wait_name(self, name):
+    def _wait_name(self, name, bus='--system'):
         # gdbus wait follows the bus's own signals: no polling.
-        subprocess.run(['gdbus', 'wait', '--system', '--timeout', str(GUARD), name],
-                       env=self.env, check=True)
+        if subprocess.run(['gdbus', 'wait', bus, '--timeout', str(GUARD), name],
+                          env=self.env).returncode != 0:
+            raise Failed(f'{name} did not come on the bus')
 
     def start_modem_service(self, modems=()):
         params = json.dumps({'modems': [{'id': i, 'imsi': imsi, 'spn': 'CMCC',
@@ -154,6 +158,49 @@ class World:
         self._wait_name('org.freedesktop.NetworkManager')
         self.nm = dbus.Interface(self.bus.get_object('org.freedesktop.NetworkManager',
                                                      '/org/freedesktop'), MOCK_IFACE)
+
+    def start_notifications(self):
+        '''The desktop's notification service; its log says each call as it comes.'''
+        proc = self._spawn(['/usr/bin/python3', '-m', 'dbusmock', '--template',
+                            'notification_daemon'], stdout=subprocess.PIPE)
+        self.notify_lines = Lines(proc.stdout, 'notification service')
+        self._wait_name('org.freedesktop.Notifications', '--session')
+        self.notifications = dbus.Interface(self.bus.get_object(
+            'org.freedesktop.Notifications', '/org/freedesktop/Notifications'), MOCK_IFACE)
+
+    def expect_notice(self):
+        self.notify_lines.expect(lambda line: ' Notify ' in line, 'a notice')
+
+    def notices(self):
+        '''(app, replaces_id, icon, summary, body) of each notice the service was given.'''
+        return [(str(a[0]), int(a[1]), str(a[2]), str(a[3]), str(a[4]))
+                for _, method, a in self.notifications.GetCalls() if method == 'Notify']
+
+    def status(self, *args):
+        '''`loginhost status`: its exit status and what it printed (parsed with --json).'''
+        done = subprocess.run([self.loginhost, 'status'] + list(args), env=self.env,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=GUARD)
+        out = done.stdout.decode()
+        return done.returncode, json.loads(out) if '--json' in args and out else out
+
+    def expect_status(self, code, **fields):
+        status, record = self.status('--json')
+        got = {k: record.get(k) for k in fields}
+        if status != code or got != fields:
+            raise Failed(f'status {status} {record}, not {code} {fields}')
+        return record
+
+    def monitor_state(self):
+        '''The watch object's PropertiesChanged signals, as gdbus monitor prints them.'''
+        self._wait_name('org.loginplugin.Watch1', '--session')
+        proc = self._spawn(['gdbus', 'monitor', '--session', '--dest', 'org.loginplugin.Watch1',
+                            '--object-path', '/org/loginplugin/Watch1'], stdout=subprocess.PIPE)
+        self.state_lines = Lines(proc.stdout, 'gdbus monitor')
+        self.state_lines.expect(lambda line: 'owned by' in line, 'the monitor watching')
+
+    def expect_state(self, word):
+        self.state_lines.expect(lambda line: 'PropertiesChanged' in line and
+                                f"'State': <'{word}'>" in line, f'State {word} signalled')
 
     def start_watch(self, *args, journal=False, plugin=None):
         '''journal: watch's output is the journal's stream, as systemd hands it to a service.'''
@@ -494,6 +541,113 @@ def late_sim(w):
     w.stop_watch()
 
 
+NOTICE_SERVICE_MISSING = r'^notify +no notification service on the session bus'
+
+
+def lock_then_unlock(w, *watch_args):
+    '''A SIM that waits for its PIN (its lock said twice), then unlocked: signed in.'''
+    w.start_watch(*watch_args)
+    w.expect(r'^modem +none \(device error 10301\); waiting for one$')
+    path = w.mm.AddModem(MODEM_ID, IMSI_A, 'CMCC', MODEM_REGISTERED)
+    w.mm.SetModemLock(path, MODEM_LOCK_SIM_PIN)
+    w.expect(r'^sim +SIM PIN required: ')
+    return path
+
+
+def unlock(w, path):
+    w.mm.SetModemLock(path, MODEM_LOCK_NONE)
+    w.mm.SetModemState(path, MODEM_REGISTERED)
+    w.expect(r'^progress +\+[0-9.]+s logged in$')
+
+
+def notify_locked(w):
+    '''A PIN-locked SIM is told once, however often the modem repeats it; unlocked, it signs in
+    and that is told once, replacing the first notice. The bus properties follow each step and
+    `status` prints them; the IMSI is published nowhere.'''
+    w.start_network_service()
+    w.start_modem_service()
+    w.start_notifications()
+    w.start_watch()
+    w.monitor_state()
+    w.expect(r'^modem +none \(device error 10301\); waiting for one$')
+    w.expect_status(1, state='no-modem', logged_in=False, modem='', attempts=0)
+    path = w.mm.AddModem(MODEM_ID, IMSI_A, 'CMCC', MODEM_REGISTERED)
+    w.mm.SetModemLock(path, MODEM_LOCK_SIM_PIN)
+    w.expect(r'^sim +SIM PIN required: ')
+    w.expect_notice()
+    w.expect_state('locked')
+    w.expect_status(1, state='locked', logged_in=False, modem=MODEM_ID)
+    w.mm.SetModemLock(path, MODEM_LOCK_SIM_PIN)  # the modem says it again
+    w.mm.SetModemState(path, 2)
+    unlock(w, path)
+    w.expect_notice()
+    w.expect_state('signed-in')
+    record = w.expect_status(0, state='signed-in', logged_in=True, error_code=0, modem=MODEM_ID,
+                             attempts=1)
+    if not record['last_attempt'] > 1700000000:
+        raise Failed(f'no time of the attempt: {record}')
+    status, text = w.status()
+    if status != 0 or not re.search(r'^state +signed-in$', text, re.M) or \
+            not re.search(r'^logged in +yes$', text, re.M):
+        raise Failed(f'status for a person: {status} {text}')
+    w.stop_watch()
+    notices = w.notices()
+    print('notices:', json.dumps(notices, ensure_ascii=False))
+    if len(notices) != 2:
+        raise Failed(f'{len(notices)} notices, not 2: {notices}')
+    (app, replaces, icon, summary, body), second = notices
+    if (app, replaces, icon, summary) != ('loginhost', 0, 'network-cellular-offline',
+                                          'SIM PIN required') or 'mmcli -i' not in body:
+        raise Failed(f'the PIN notice: {notices[0]}')
+    if second[:4] != ('loginhost', 1, 'network-cellular-connected', 'Signed in') or \
+            IMSI_A[-4:] not in second[4]:
+        raise Failed(f'the sign-in notice, replacing the first: {second}')
+    published = ' '.join(w.state_lines.text()) + json.dumps(record)
+    if IMSI_A in published or any(IMSI_A in ' '.join(map(str, n)) for n in notices):
+        raise Failed('the IMSI was published')
+    if w.status()[0] != 3:
+        raise Failed('status without a watch did not end with 3')
+
+
+def notify_refused(w):
+    '''The server refuses the login (wrong password, after registering anew): one notice with
+    the state's meaning; the properties say refused with the code.'''
+    w.start_network_service()
+    w.start_modem_service([(MODEM_ID, IMSI_A)])
+    w.start_notifications()
+    w.start_watch()
+    w.expect(r'^progress +\+[0-9.]+s state 3 \(server: wrong password\)$')
+    w.expect_notice()
+    w.expect_status(1, state='refused', error_code=3, logged_in=False, attempts=1)
+    w.stop_watch()
+    notices = w.notices()
+    if len(notices) != 1 or notices[0][3] != 'The server refused the login' or \
+            'state 3 (server: wrong password)' not in notices[0][4]:
+        raise Failed(f'not one refusal notice with its meaning: {notices}')
+
+
+def no_notify(w):
+    '''Without a notification service, watch says so once and signs in all the same; with
+    --no-notify it sends no notice to a service that is there.'''
+    w.start_network_service()
+    w.start_modem_service()
+    path = lock_then_unlock(w)
+    w.expect(NOTICE_SERVICE_MISSING)
+    unlock(w, path)
+    w.stop_watch()
+    if sum(1 for line in w.watch.text() if re.match(NOTICE_SERVICE_MISSING, line)) != 1:
+        raise Failed('the missing notification service was not said once')
+    w.stop_modem_service()
+    w.start_modem_service()
+    w.start_notifications()
+    path = lock_then_unlock(w, '--no-notify')
+    unlock(w, path)
+    w.expect_status(0, state='signed-in')
+    w.stop_watch()
+    if w.notices():
+        raise Failed(f'notices with --no-notify: {w.notices()}')
+
+
 def cpu_seconds(pid):
     with open(f'/proc/{pid}/stat') as f:
         fields = f.read().rsplit(')', 1)[1].split()
@@ -549,6 +703,9 @@ SCENARIOS = {
     'locked': locked,
     'no-spn': no_spn,
     'late-sim': late_sim,
+    'notify-locked': notify_locked,
+    'notify-refused': notify_refused,
+    'no-notify': no_notify,
     'measure': measure,
 }
 
@@ -558,7 +715,8 @@ def main():
     if not shutil.which('dbus-daemon') or not shutil.which('gdbus'):
         print('SKIPPED: dbus-daemon or gdbus is missing')
         return SKIP
-    world = World(loginhost, plugin, server, work)
+    server_args = ['--login-code', '3'] if scenario == 'notify-refused' else []
+    world = World(loginhost, plugin, server, work, server_args)
     try:
         SCENARIOS[scenario](world)
     except Failed as e:

@@ -16,10 +16,15 @@ namespace {
 struct WatchOptions : HostOptions {
     std::string modemId;    // --modem: the equipment identifier of the modem to use
     std::string operators;  // --operators: brand names by operator identifier
+    bool bNotify = true;    // --no-notify: no notices to the desktop
 };
 
 bool ParseWatchOptions(const Args& args, WatchOptions& options) {
     const OwnOption own = [&options](const Args& a, size_t& i, bool&) {
+        if (a[i] == "--no-notify") {
+            options.bNotify = false;
+            return true;
+        }
         if (i + 1 >= a.size()) return false;
         if (a[i] == "--modem") {
             options.modemId = a[++i];
@@ -50,6 +55,16 @@ bool OutputIsJournal() {
 int CommandWatch(const Args& args) {
     WatchOptions options;
     if (!ParseWatchOptions(args, options)) return 2;
+    // A service started before its user made a profile says once how to make one (exit status 2
+    // stops its restarts).
+    struct stat st {};
+    if (stat(options.profile.c_str(), &st) != 0) {
+        std::fprintf(stderr,
+                     "loginhost: %s: no profile there; make one with: loginhost init-profile %s "
+                     "--server https://HOST:PORT\n",
+                     options.profile.c_str(), options.profile.c_str());
+        return 2;
+    }
     HostProfile profile;
     if (!LoadProfile(options.profile, profile)) return 2;
     // The profile's table, and over it a table of the command line's.
@@ -64,6 +79,6 @@ int CommandWatch(const Args& args) {
     HostReport report;
     report.SetJson(options.bJson);
     report.SetJournal(OutputIsJournal());
-    WatchService service(profile, report, options.modemId, std::move(operators));
+    WatchService service(profile, report, options.modemId, std::move(operators), options.bNotify);
     return service.Run(options.PluginPath());
 }

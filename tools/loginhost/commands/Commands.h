@@ -40,3 +40,6 @@ int CommandEncodeTable(const Args& args);
 int CommandSettings(const Args& args);
 int CommandEncrypt(const Args& args);
 int CommandWatch(const Args& args);
+// Exit status 0 signed in, 1 not, 3 no watch running.
+int CommandStatus(const Args& args);
+int CommandInitProfile(const Args& args);

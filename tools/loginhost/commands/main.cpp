@@ -16,7 +16,9 @@ int Usage() {
         "       loginhost settings --profile DIR\n"
         "       loginhost encrypt TEXT\n"
         "       loginhost watch --profile DIR [--plugin PATH] [--modem ID] [--operators FILE]\n"
-        "                       [--json]\n");
+        "                       [--no-notify] [--json]\n"
+        "       loginhost status [--json]\n"
+        "       loginhost init-profile DIR [--server https://HOST:PORT]\n");
     return 2;
 }
 
@@ -33,5 +35,7 @@ int main(int argc, char** argv) {
     if (command == "settings") return CommandSettings(args);
     if (command == "encrypt") return CommandEncrypt(args);
     if (command == "watch") return CommandWatch(args);
+    if (command == "status") return CommandStatus(args);
+    if (command == "init-profile") return CommandInitProfile(args);
     return Usage();
 }

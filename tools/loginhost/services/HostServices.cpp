@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "HostStringTable.h"
 #include "LoginSettings.h"
 #include "PluginIds.h"
 #include "platform/textcodec.h"
@@ -19,6 +20,11 @@ bool HostSetting::GetSysSetting(const std::string& section, const std::string& k
     }
     if (section == SETTING_CRYPT_KEY.section && key == SETTING_CRYPT_KEY.key) {
         value = m_strDefaultCrypt;
+        return true;
+    }
+    // The skin the build draws beside the program, for a profile that names none.
+    if (section == SETTING_SKIN.section && key == SETTING_SKIN.key) {
+        value = LOGINHOST_DEFAULT_SKIN;
         return true;
     }
     return false;
@@ -97,7 +103,9 @@ std::vector<int32_t> HostSetting::SimTypeNumbers() const {
 
 std::string HostStringRes::GetString(int32_t id) {
     auto it = m_profile.strings.find(id);
-    return it == m_profile.strings.end() ? std::string() : Utf8ToGbk(it->second);
+    if (it != m_profile.strings.end()) return Utf8ToGbk(it->second);
+    const char* builtIn = BuiltInString(id);
+    return builtIn ? builtIn : std::string();
 }
 
 bool HostDevice::AddDeviceEvent(ICheckDeviceEvent* pEvent, int32_t /*kind*/) {

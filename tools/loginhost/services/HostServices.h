@@ -35,7 +35,8 @@ public:
 
 class HostSetting : public ISetting {
 public:
-    // defaultCrypt is served for "CRYPT"/"CRYPT" when system.ini has none.
+    // defaultCrypt is served for "CRYPT"/"CRYPT" when system.ini has none, and the build's
+    // default skin for "SKIN"/"ACTIVE".
     HostSetting(HostProfile& profile, std::string defaultCrypt, HostObserver* pObserver);
 
     void Release() override {}
@@ -64,6 +65,7 @@ private:
     std::vector<int32_t> m_simTypes;
 };
 
+// The profile's strings.ini, and the host's own texts for the numbers it does not give.
 class HostStringRes : public IStringResMgr {
 public:
     explicit HostStringRes(const HostProfile& profile) : m_profile(profile) {}

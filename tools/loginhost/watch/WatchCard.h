@@ -25,6 +25,8 @@ constexpr int32_t kCardErrorSimPuk = DEVICE_ERROR_SIM_PUK;
 constexpr uint32_t kModemLockNone = 1;
 constexpr uint32_t kModemLockSimPin = 2;
 constexpr uint32_t kModemLockSimPuk = 4;
+// The modem service's state of a modem switched off.
+constexpr int32_t kModemStateDisabled = 3;
 
 enum class ModemStatus {
     kNoService,    // the modem service is not on the bus

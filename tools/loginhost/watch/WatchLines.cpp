@@ -50,7 +50,7 @@ std::string NotReady(const ModemSnapshot& s) {
         return "not ready, the modem is locked (lock " + std::to_string(s.unlockRequired) +
                "): unlock it with mmcli (device error 14)";
     }
-    if (s.modemState == 3) {
+    if (s.modemState == kModemStateDisabled) {
         return "not ready, modem disabled (the desktop's mobile-broadband switch is off?) "
                "(device error 14)";
     }
@@ -81,6 +81,16 @@ WatchLine SimLine(const ModemSnapshot& s) {
 }
 
 }  // namespace
+
+std::string DescribeSim(const ModemSnapshot& s) {
+    return SimLine(s).text;
+}
+
+std::string DescribeNoSpn(const std::string& operatorId) {
+    return "no SPN from the modem service: the SIM's name is not GSM 7-bit or it has none; name "
+           "its operator " +
+           operatorId + " in the profile's operators.ini, or give a name as 11004= in strings.ini";
+}
 
 std::vector<WatchLine> DescribeModemChange(const ModemSnapshot& before, const ModemSnapshot& after,
                                            bool first) {

@@ -20,3 +20,7 @@ std::vector<WatchLine> DescribeModemChange(const ModemSnapshot& before, const Mo
                                            bool first);
 std::vector<WatchLine> DescribeNetworkChange(const NetworkSnapshot& before,
                                              const NetworkSnapshot& after, bool first);
+// The text of the SIM's line: what it is, or what it needs before it is ready; empty without one.
+std::string DescribeSim(const ModemSnapshot& s);
+// Why a SIM without a usable name is held, and what to put where.
+std::string DescribeNoSpn(const std::string& operatorId);

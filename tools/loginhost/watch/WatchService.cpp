@@ -9,6 +9,7 @@
 
 #include "LoginSettings.h"
 #include "WatchLines.h"
+#include "WatchState.h"
 
 namespace {
 
@@ -27,15 +28,19 @@ std::unique_ptr<WatchCard> MakeCard(WatchCard*& pCard, bool bNameFallback,
 }  // namespace
 
 WatchService::WatchService(HostProfile& profile, HostReport& report, const std::string& modemId,
-                           OperatorTable operators)
+                           OperatorTable operators, bool bNotify)
     : m_report(report),
+      m_strProfileDir(profile.Dir()),
+      m_bNotify(bNotify),
       m_runner(profile, report,
                MakeCard(
                    m_pCard, profile.strings.count(STRING_DEFAULT_BRAND_NAME) > 0,
                    [this] { OnNoSpn(); }, std::move(operators))),
       m_net([this](const char* what, int32_t answer) { OnAsked(what, answer); }),
       m_modems(modemId, [this](const ModemSnapshot& now) { OnModem(now); }),
-      m_network([this](const NetworkSnapshot& now) { OnNetwork(now); }) {
+      m_network([this](const NetworkSnapshot& now) { OnNetwork(now); }),
+      m_bus(report),
+      m_notifier(report) {
     m_runner.ServeNetwork(m_net.Connect(), m_net.Check());
     m_runner.OnRequestDue([this] { OnRequestDue(); });
 }
@@ -61,6 +66,7 @@ int WatchService::Run(const std::string& pluginPath) {
         return 2;
     }
     m_runner.Identify();
+    StartSessionBus();
     m_pLoop = g_main_loop_new(nullptr, FALSE);
     // A stop that comes while the services are first looked at is kept for the loop.
     g_unix_signal_add(SIGINT, reinterpret_cast<GSourceFunc>(OnStopSignal), this);
@@ -77,6 +83,54 @@ int WatchService::Run(const std::string& pluginPath) {
     m_runner.Poll();
     m_runner.Shutdown();
     return m_nExit;
+}
+
+void WatchService::StartSessionBus() {
+    GError* pError = nullptr;
+    GDBusConnection* session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &pError);
+    if (!session) {
+        m_report.Line("notify", std::string("no session bus (") + pError->message +
+                                    "): no notices, and the state is not published");
+        g_clear_error(&pError);
+        return;
+    }
+    m_bus.Start(session);
+    if (m_bNotify) m_notifier.Start(session);
+    g_object_unref(session);
+}
+
+void WatchService::Publish() {
+    WatchFacts facts;
+    facts.bModemSeen = m_bModemSeen;
+    facts.modem = m_modem;
+    ILogin2* pLogin = m_runner.Login();
+    if (pLogin) {
+        facts.bLoggedIn = pLogin->IsLoginSuccess();
+        facts.bLogining = pLogin->DetectIsLogining() == 0;
+        facts.nState = pLogin->GetErrorCode();
+    }
+    facts.bHeld = m_nHeld != 0;
+    {
+        std::lock_guard<std::mutex> lock(m_noSpnMutex);
+        facts.bNoSpn = !m_modem.simPath.empty() && m_modem.simPath == m_strNoSpnSaid;
+    }
+    WatchBusState state;
+    state.state = WatchStateWord(facts);
+    state.errorCode = facts.nState;
+    state.bLoggedIn = facts.bLoggedIn;
+    state.modem = m_modem.equipmentId;
+    state.lastAttempt = static_cast<uint64_t>(m_lastAttempt.load());
+    state.attempts = static_cast<uint32_t>(m_nAttempts.load());
+    m_bus.Set(state);
+
+    // One notice per SIM object; a SIM that comes back signed in, as it was, is no news.
+    const std::string sim = m_modem.simPath.empty() ? m_modem.modemPath : m_modem.simPath;
+    const WatchNotice notice = WatchNoticeFor(facts, m_strProfileDir);
+    if (notice.key == "signed-in" && !m_signedIn.insert(m_modem.imsi).second &&
+        m_notifier.Shown(sim).empty()) {
+        return;
+    }
+    m_notifier.Show(sim, notice);
 }
 
 int WatchService::OnStopSignal(void* self) {
@@ -96,6 +150,7 @@ void WatchService::OnModem(const ModemSnapshot& now) {
     m_pCard->Update(now);  // the device events go out from here, once the plug-in listens
     StartLoginOnce();
     PollFor(kPollAfterChange);
+    Publish();
 }
 
 void WatchService::OnNetwork(const NetworkSnapshot& now) {
@@ -106,6 +161,7 @@ void WatchService::OnNetwork(const NetworkSnapshot& now) {
     m_networkState = now;
     m_net.Update(now);
     PollFor(kPollAfterChange);
+    Publish();
 }
 
 void WatchService::OnNoSpn() {
@@ -114,12 +170,9 @@ void WatchService::OnNoSpn() {
     std::lock_guard<std::mutex> lock(m_noSpnMutex);
     if (sim == m_strNoSpnSaid) return;
     m_strNoSpnSaid = sim;
-    m_report.Record("held",
-                    "no SPN from the modem service: the SIM's name is not GSM 7-bit or it has "
-                    "none; name its operator " +
-                        m_pCard->Current().operatorId +
-                        " in the profile's operators.ini, or give a name as 11004= in strings.ini",
+    m_report.Record("held", DescribeNoSpn(m_pCard->Current().operatorId),
                     "\"by\":\"ReadSpn\",\"answer\":" + std::to_string(kCardErrorNoSpn));
+    PollSoon();  // the person is told from the host's thread
 }
 
 void WatchService::StartLoginOnce() {
@@ -153,6 +206,10 @@ void WatchService::OnAsked(const char* what, int32_t answer) {
         m_nHeld = 0;
         m_bAttemptDue = true;
     }
+    PollSoon();
+}
+
+void WatchService::PollSoon() {
     // An idle source, never a direct call: the looking is done on the host's thread only.
     g_idle_add(
         [](void* self) -> int {
@@ -165,6 +222,7 @@ void WatchService::OnAsked(const char* what, int32_t answer) {
 void WatchService::OnRequestDue() {
     // A sequence may register and then log in: one attempt.
     if (!m_bAttemptDue.exchange(false)) return;
+    m_lastAttempt = g_get_real_time() / G_USEC_PER_SEC;
     const int attempt = ++m_nAttempts;
     m_report.Record("login", "attempt " + std::to_string(attempt),
                     "\"attempt\":" + std::to_string(attempt));
@@ -182,6 +240,7 @@ void WatchService::PollFor(double seconds) {
 int WatchService::OnPollTimer(void* self) {
     auto* service = static_cast<WatchService*>(self);
     service->m_runner.Poll();
+    service->Publish();
     ILogin2* pLogin = service->m_runner.Login();
     // A login sequence may take as long as the server; the worker is looked at until it ends.
     const bool bLogining = pLogin && pLogin->DetectIsLogining() == 0;

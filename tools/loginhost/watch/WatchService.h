@@ -4,6 +4,8 @@
 // host's thread carries it all: the services' signals wake it, and it looks at the plug-in only
 // for a short while after something happened (a change on the bus, or the plug-in's worker
 // asking for the network state just before it logs in), so that it costs nothing while idle.
+// Where things stand is published on the session bus (WatchBus.h), and what a person can act on
+// is shown by the desktop's notification service (WatchNotifier.h).
 #pragma once
 
 #include <glib.h>
@@ -11,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "HostProfile.h"
@@ -18,15 +21,18 @@
 #include "HostRunner.h"
 #include "ModemManagerClient.h"
 #include "NetworkManagerClient.h"
+#include "WatchBus.h"
 #include "WatchCard.h"
+#include "WatchNotifier.h"
 #include "WatchNet.h"
 
 class WatchService {
 public:
     // modemId: the equipment identifier of the modem to use; empty for the first one seen.
     // operators: brand names by operator identifier for SIMs the service gives no name of.
+    // bNotify: notices for a person go to the desktop's notification service.
     WatchService(HostProfile& profile, HostReport& report, const std::string& modemId,
-                 OperatorTable operators = {});
+                 OperatorTable operators = {}, bool bNotify = true);
     ~WatchService();
     WatchService(const WatchService&) = delete;
     WatchService& operator=(const WatchService&) = delete;
@@ -44,13 +50,21 @@ private:
     void OnRequestDue();
     // Looks at the plug-in every 100 ms for `seconds` from now, and for as long as it logs in.
     void PollFor(double seconds);
+    // PollFor from the plug-in's thread.
+    void PollSoon();
     static int OnPollTimer(void* self);
     static int OnStopSignal(void* self);
     void StartLoginOnce();
     // The plug-in read a SIM without a name and the profile has no fallback (its thread).
     void OnNoSpn();
+    // The session bus: the state published, notices shown. Not having it is no reason to stop.
+    void StartSessionBus();
+    // Tells the session bus and the person where things stand now.
+    void Publish();
 
     HostReport& m_report;
+    const std::string m_strProfileDir;
+    const bool m_bNotify;
     WatchCard* m_pCard;  // owned by the runner
     HostRunner m_runner;
     WatchNet m_net;
@@ -68,6 +82,10 @@ private:
     std::atomic<int> m_nAttempts{0};
     std::atomic<bool> m_bAttemptDue{false};  // a login sequence began and has sent nothing yet
     std::atomic<int> m_nHeld{0};  // what holds the due login back: 1 connectivity, 2 state
+    std::atomic<int64_t> m_lastAttempt{0};  // Unix time
     std::mutex m_noSpnMutex;
     std::string m_strNoSpnSaid;  // the SIM whose missing name was said
+    WatchBus m_bus;
+    WatchNotifier m_notifier;
+    std::set<std::string> m_signedIn;  // the identities signed in since the start
 };
