@@ -44,6 +44,12 @@ std::string LockNote(int32_t code, const std::string& state) {
            "the modem's own program)";
 }
 
+// A line as a modem's AT port writes it: printable text, and no GPS sentence.
+bool IsModemText(const std::string& line) {
+    return line[0] != '$' &&
+           std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
 }  // namespace
 
 int32_t DeviceErrorOf(const AtReply& reply) {
@@ -97,10 +103,13 @@ bool ProbeAtPort(const std::string& port, uint32_t baud, std::chrono::millisecon
             why = port + ": gone while asked AT";
             return false;
         }
-        // Any final result is an answer: a port that says ERROR is an AT port all the same. Lines
-        // without one are no answer to AT: a GPS port streams its sentences unasked.
+        // Any final result is an answer: a port that says ERROR is an AT port all the same; so
+        // are lines of text that a modem ends with a word of its own. A GPS port streams its
+        // "$GP..." sentences unasked, a diagnostics port answers nothing readable.
         if (reply.final == AtReply::Final::kOk || reply.final == AtReply::Final::kError ||
-            reply.final == AtReply::Final::kCmeError) {
+            reply.final == AtReply::Final::kCmeError ||
+            (reply.final == AtReply::Final::kAnswered &&
+             std::all_of(reply.lines.begin(), reply.lines.end(), IsModemText))) {
             return true;
         }
     }
