@@ -1,5 +1,6 @@
 // A script of `loginhost run --script FILE`: one step a line, driving the plug-in the way a host
-// would over a session. Blank lines and lines starting with '#' or ';' are ignored.
+// would over a session. Blank lines and lines starting with '#' or ';' are ignored. Given
+// --timeout, no step waits past the end of the run's time.
 //
 //   event CODE                 device event to the registered listeners (50082, 50083, ...)
 //   wait-event CODE [SECONDS]  wait for the card (a modem) to report one more such event than
