@@ -191,15 +191,14 @@ bool ModemCard::Ready(Clock::time_point deadline, int32_t& error) {
     // errors. A modem that refuses the pair is asked for each alone, and whatever it answers is
     // taken: the reader understands echo, numeric results and named or plain errors all the
     // same, so only silence stops the set-up.
-    const AtReply words = Command("ATE0V1", deadline);
-    std::vector<AtReply> replies{words};
-    if (Heard(words) && words.final != AtReply::Final::kOk) {
-        replies.push_back(Command("ATE0", deadline));
-        if (Heard(replies.back())) replies.push_back(Command("ATV1", deadline));
+    AtReply last = Command("ATE0V1", deadline);
+    if (Heard(last) && last.final != AtReply::Final::kOk) {
+        last = Command("ATE0", deadline);
+        if (Heard(last)) last = Command("ATV1", deadline);
     }
-    if (Heard(replies.back())) replies.push_back(Command("AT+CMEE=1", deadline));
-    if (!Heard(replies.back())) {
-        error = DeviceErrorOf(replies.back());
+    if (Heard(last)) last = Command("AT+CMEE=1", deadline);
+    if (!Heard(last)) {
+        error = DeviceErrorOf(last);
         return false;
     }
     m_bInitialised = true;
@@ -350,7 +349,6 @@ void ModemCard::Check(DeviceEventSink& sink) {
     int32_t why = 0;
     const Found found = Look(imsi, why, lockState);
     m_nLastCheck = found == Found::kReady ? 0 : why;
-    const int32_t lockCode = why;
     // Events go out without the port held: the plug-in reads the card while it handles them.
     // Only a port gone, a SIM gone or another SIM say for sure that the card went; a slow or
     // busy modem does so only when it stays that way.
@@ -362,9 +360,9 @@ void ModemCard::Check(DeviceEventSink& sink) {
         m_bReported = false;
         sink.OnDeviceEvent(kCardEventGone);
     }
-    if (found == Found::kLocked && lockCode != m_nNoted) {
-        m_nNoted = lockCode;
-        sink.OnCardNote(LockNote(lockCode, lockState));
+    if (found == Found::kLocked && why != m_nNoted) {
+        m_nNoted = why;
+        sink.OnCardNote(LockNote(why, lockState));
     }
     if (found != Found::kLocked && found != Found::kUnsure) m_nNoted = 0;
     if (found == Found::kReady && !m_bReported) {
