@@ -38,9 +38,16 @@ start_modem() {
     rm -f modem.in
     mkfifo modem.in
     "$modem_sim" --link "$work/ttyModem" --script modem.script <modem.in >modem.out 2>&1 &
+    modem_pid=$!
     pids+=($!)
     exec 7>modem.in
     wait_for modem.out '^port '
+}
+# stop_modem: the simulated modem ends at the end of its input, its link gone with it; only then
+# may the next one make the link.
+stop_modem() {
+    exec 7>&-
+    wait "$modem_pid" 2>/dev/null || true
 }
 
 # since T0: seconds from T0 (date +%s.%N) to now, for the figures a scenario prints.
@@ -296,7 +303,7 @@ not-ready)
         grep -qx 'stop      time-out (--timeout 8)' run.out.txt || fail "$state: no time-out said"
         grep -qx 'shutdown  OnDestroy, Release' run.out.txt || fail "$state: no clean shutdown"
         [ "$(json run.out.txt login)" = false ] || fail "$state: logged in"
-        exec 7>&-
+        stop_modem
     done
     [ "$(logins)" -eq 0 ] || fail "a login for a card not ready"
     grep -q 'POST /register' server.log && fail "a registration for a card not ready"
@@ -327,7 +334,7 @@ flood)
     grep -qE '^card +not ready: unexpected answer \(10305\); ' run.out.txt || fail "not said why"
     grep -q 'DEVGetSimBrand() time out' norvamts_trace_0.log && fail "the flood read as a time-out"
     grep -q '^start ' run.out.txt && fail "StartLogin for a flooding card"
-    exec 7>&-
+    stop_modem
     start_modem "imsi $IMSI" "spn-gsm CMCC" "flood AT+CPIN"
     run_host int.out run --profile profile --json
     wait_for modem.out '^< AT\+CPIN\?'
