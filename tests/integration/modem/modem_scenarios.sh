@@ -87,6 +87,19 @@ expect_login() {  # OUT IMSI-PATTERN
     grep -qx 'shutdown  OnDestroy, Release' "$1.txt" || fail "$1: no clean shutdown"
 }
 logins() { grep -c 'POST /login' server.log || true; }
+# run_out_of_time LABEL SECONDS: a run that must end at its --timeout, not logged in, and still
+# shut the plug-in down cleanly; its output in run.out.txt.
+run_out_of_time() {
+    local t0
+    t0=$(date +%s.%N)
+    run_host run.out run --profile profile --json --timeout "$2"
+    host_done run.out
+    echo "figure: $1: ended $(since "$t0") s after the start (--timeout $2)"
+    [ "$status" -eq 1 ] || fail "$1: exit status $status, not 1"
+    grep -qx "stop      time-out (--timeout $2)" run.out.txt || fail "$1: no time-out said"
+    grep -qx 'shutdown  OnDestroy, Release' run.out.txt || fail "$1: no clean shutdown"
+    [ "$(json run.out.txt login)" = false ] || fail "$1: logged in"
+}
 
 case "$scenario" in
 ucs2 | gsm)
@@ -292,17 +305,10 @@ not-ready)
         mute) setting="results AT+CPIN -1" why='time-out \(10003\)' ;;
         esac
         start_modem "imsi $IMSI" "spn-gsm CMCC" "$setting"
-        t0=$(date +%s.%N)
-        run_host run.out run --profile profile --json --timeout 8
-        host_done run.out
-        echo "figure: $state: ended $(since "$t0") s after the start (--timeout 8)"
-        [ "$status" -eq 1 ] || fail "$state: exit status $status, not 1"
+        run_out_of_time "$state" 8
         grep -qE "^card +not ready: $why; no StartLogin without a ready SIM\$" run.out.txt ||
             fail "$state: not said why"
         grep -q '^start ' run.out.txt && fail "$state: StartLogin for a card not ready"
-        grep -qx 'stop      time-out (--timeout 8)' run.out.txt || fail "$state: no time-out said"
-        grep -qx 'shutdown  OnDestroy, Release' run.out.txt || fail "$state: no clean shutdown"
-        [ "$(json run.out.txt login)" = false ] || fail "$state: logged in"
         stop_modem
     done
     [ "$(logins)" -eq 0 ] || fail "a login for a card not ready"
@@ -312,23 +318,13 @@ timeout-start)
     # The SPN read as the login object is made goes unanswered, so the plug-in asks again and
     # again for minutes: the run's time-out still ends it.
     start_modem "imsi $IMSI" "spn-gsm CMCC" "results AT+CRSM -1"
-    t0=$(date +%s.%N)
-    run_host run.out run --profile profile --json --timeout 6
-    host_done run.out
-    echo "figure: ended $(since "$t0") s after the start (--timeout 6)"
-    [ "$status" -eq 1 ] || fail "exit status $status, not 1"
-    grep -qx 'stop      time-out (--timeout 6)' run.out.txt || fail "no time-out said"
-    grep -qx 'shutdown  OnDestroy, Release' run.out.txt || fail "no clean shutdown"
+    run_out_of_time "$scenario" 6
     ;;
 flood)
     # A port that writes without pause once the SPN is read: a broken device, said once; the
     # time-out holds, and so does an interrupt.
     start_modem "imsi $IMSI" "spn-gsm CMCC" "flood AT+CRSM"
-    t0=$(date +%s.%N)
-    run_host run.out run --profile profile --json --timeout 8
-    host_done run.out
-    echo "figure: ended $(since "$t0") s after the start (--timeout 8)"
-    [ "$status" -eq 1 ] || fail "exit status $status, not 1"
+    run_out_of_time "$scenario" 8
     [ "$(grep -c '^card .* a broken device (10305)' run.out.txt)" -eq 1 ] ||
         fail "the flood not said once"
     grep -qE '^card +not ready: unexpected answer \(10305\); ' run.out.txt || fail "not said why"
