@@ -455,11 +455,10 @@ std::string ModemSimulator::Reply(const std::string& command) {
         return (body.empty() ? "" : info(body)) + (s.bUrcInside ? urcs : "") + done;
     };
     if (result > 0) {
-        if (!s.errorLine.empty()) {
-            reply += refused();
-        } else if (s.bVerbose) {
+        // A modem's own error line stands for every error; else the form AT+CMEE asked for.
+        if (s.errorLine.empty() && s.bVerbose) {
             reply += info("+CME ERROR: " + ErrorName(result));
-        } else if (m_bCmee) {
+        } else if (s.errorLine.empty() && m_bCmee) {
             reply += info("+CME ERROR: " + std::to_string(result));
         } else {
             reply += refused();

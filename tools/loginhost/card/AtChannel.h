@@ -39,7 +39,7 @@ struct AtReply {
 struct AtLimits {
     std::chrono::milliseconds quiet{300};
     size_t maxLines = 64;  // lines that are not empty, echo and unsolicited ones included
-    size_t maxBytes = 16 * 1024;
+    size_t maxBytes = size_t{16} * 1024;
 };
 
 // Cuts what the device sends into lines at CR or LF, whichever it uses. A line that grows past
