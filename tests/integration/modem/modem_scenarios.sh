@@ -87,18 +87,18 @@ expect_login() {  # OUT IMSI-PATTERN
     grep -qx 'shutdown  OnDestroy, Release' "$1.txt" || fail "$1: no clean shutdown"
 }
 logins() { grep -c 'POST /login' server.log || true; }
-# run_out_of_time LABEL SECONDS: a run that must end at its --timeout, not logged in, and still
-# shut the plug-in down cleanly; its output in run.out.txt.
+# run_out_of_time LABEL SECONDS [ARGUMENT...]: a run that must end at its --timeout, not logged
+# in, and still shut the plug-in down cleanly; its output in run.out.txt.
 run_out_of_time() {
-    local t0
+    local t0 label=$1 seconds=$2
     t0=$(date +%s.%N)
-    run_host run.out run --profile profile --json --timeout "$2"
+    run_host run.out run --profile profile --json --timeout "$seconds" "${@:3}"
     host_done run.out
-    echo "figure: $1: ended $(since "$t0") s after the start (--timeout $2)"
-    [ "$status" -eq 1 ] || fail "$1: exit status $status, not 1"
-    grep -qx "stop      time-out (--timeout $2)" run.out.txt || fail "$1: no time-out said"
-    grep -qx 'shutdown  OnDestroy, Release' run.out.txt || fail "$1: no clean shutdown"
-    [ "$(json run.out.txt login)" = false ] || fail "$1: logged in"
+    echo "figure: $label: ended $(since "$t0") s after the start (--timeout $seconds)"
+    [ "$status" -eq 1 ] || fail "$label: exit status $status, not 1"
+    grep -qx "stop      time-out (--timeout $seconds)" run.out.txt || fail "$label: no time-out said"
+    grep -qx 'shutdown  OnDestroy, Release' run.out.txt || fail "$label: no clean shutdown"
+    [ "$(json run.out.txt login)" = false ] || fail "$label: logged in"
 }
 
 case "$scenario" in
@@ -319,6 +319,9 @@ timeout-start)
     # again for minutes: the run's time-out still ends it.
     start_modem "imsi $IMSI" "spn-gsm CMCC" "results AT+CRSM -1"
     run_out_of_time "$scenario" 6
+    # A script's waits too.
+    printf 'wait-event 50082 600\nsleep 600\n' >run.script
+    run_out_of_time "$scenario script" 5 --script run.script
     ;;
 flood)
     # A port that writes without pause once the SPN is read: a broken device, said once; the
