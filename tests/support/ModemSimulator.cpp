@@ -180,6 +180,24 @@ bool ModemScript::Apply(const std::string& raw, std::string& why) {
         return yes(bEchoStuck);
     } else if (key == "split") {
         return yes(bSplit);
+    } else if (key == "refuse-combined") {
+        return yes(bRefuseCombined);
+    } else if (key == "no-final" || key == "flood") {
+        if (value.rfind("AT", 0) != 0) {
+            why = key + " takes a command name (AT+CPIN, ...)";
+            return false;
+        }
+        if (key == "flood") {
+            flood = value;
+        } else {
+            noFinal.insert(value);
+        }
+    } else if (key == "ok-line" || key == "error-line") {
+        if (value.empty()) {
+            why = key + " takes a line";
+            return false;
+        }
+        (key == "ok-line" ? okLine : errorLine) = value;
     } else if (key == "crsm-status") {
         std::istringstream words(value);
         if (!(words >> crsmStatus1 >> crsmStatus2)) {
@@ -253,6 +271,7 @@ bool ModemSimulator::Plug(std::string& error) {
         m_bCmee = false;
         m_bNumeric = m_script.bNumeric;
     }
+    m_bFlooding = false;
     m_bStop = false;
     m_thread = std::thread([this, master] { Serve(master); });
     return true;
@@ -312,10 +331,20 @@ bool ModemSimulator::WaitFor(const std::string& prefix, size_t count, int limitM
 }
 
 void ModemSimulator::Serve(int master) {
+    // What a flooding port writes, as fast as the terminal takes it.
+    std::string lines;
+    for (int i = 0; i < 170; ++i) lines += "X\r\n";
     std::string pending;
     while (!m_bStop) {
-        pollfd p{master, POLLIN, 0};
-        if (poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) continue;
+        const bool bFlooding = m_bFlooding;
+        pollfd p{master, static_cast<short>(POLLIN | (bFlooding ? POLLOUT : 0)), 0};
+        if (poll(&p, 1, 20) <= 0) continue;
+        if (p.revents & POLLOUT) {
+            // Non-blocking from the flood on: the reads of commands must go on beside it.
+            fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+            if (write(master, lines.data(), lines.size()) < 0 && errno != EAGAIN) continue;
+        }
+        if (!(p.revents & POLLIN)) continue;
         char buf[256];
         const ssize_t n = read(master, buf, sizeof buf);
         if (n <= 0) continue;
@@ -363,7 +392,9 @@ void ModemSimulator::Answer(int master, const std::string& command) {
         callback = m_onCommand;
         const ModemScript& s = m_script;
         bSplit = s.bSplit;
-        if (!s.bSilent) reply = Reply(command);
+        if (!s.flood.empty() && NameOf(command) == s.flood) m_bFlooding = true;
+        // A flooding port answers nothing but its flood.
+        if (!s.bSilent && !m_bFlooding) reply = Reply(command);
     }
     if (bSplit) {
         // Three bytes a write, each after the one before has gone.
@@ -394,6 +425,8 @@ std::string ModemSimulator::Reply(const std::string& command) {
     // Basic commands such as ATE0V1 change the modes first; their result is in the new form.
     const bool bBasic =
         command.size() > 2 && (command[2] == 'E' || command[2] == 'V' || command[2] == 'Z');
+    // "ATE0" is one basic command, "ATE0V1" two.
+    if (bBasic && s.bRefuseCombined && command.size() > 4 && result == 0) result = 4;
     const bool bEchoed = m_bEcho;
     if (bBasic && result == 0) {
         for (size_t i = 2; i + 1 < command.size(); ++i) {
@@ -406,6 +439,7 @@ std::string ModemSimulator::Reply(const std::string& command) {
     auto final = [&](const char* words, const char* number) {
         return m_bNumeric ? std::string(number) + "\r" : end + words + end;
     };
+    auto refused = [&] { return s.errorLine.empty() ? final("ERROR", "4") : info(s.errorLine); };
     std::string reply = bEchoed ? command + "\r" : "";
     std::string urcs;
     for (const std::string& line : s.unsolicited) urcs += info(line);
@@ -416,15 +450,18 @@ std::string ModemSimulator::Reply(const std::string& command) {
     if (result == 0 && (name == "AT+CIMI" || name == "AT+CRSM") && s.pin != "READY")
         result = s.pin == "SIM PIN" ? 11 : 12;
     auto ok = [&](const std::string& body) {
-        return (body.empty() ? "" : info(body)) + (s.bUrcInside ? urcs : "") + final("OK", "0");
+        std::string done = s.okLine.empty() ? final("OK", "0") : info(s.okLine);
+        if (s.noFinal.count(name)) done.clear();
+        return (body.empty() ? "" : info(body)) + (s.bUrcInside ? urcs : "") + done;
     };
     if (result > 0) {
-        if (s.bVerbose) {
+        // A modem's own error line stands for every error; else the form AT+CMEE asked for.
+        if (s.errorLine.empty() && s.bVerbose) {
             reply += info("+CME ERROR: " + ErrorName(result));
-        } else if (m_bCmee) {
+        } else if (s.errorLine.empty() && m_bCmee) {
             reply += info("+CME ERROR: " + std::to_string(result));
         } else {
-            reply += final("ERROR", "4");
+            reply += refused();
         }
     } else if (command == "AT" || bBasic) {
         reply += ok("");
@@ -443,7 +480,7 @@ std::string ModemSimulator::Reply(const std::string& command) {
         reply += ok("+CRSM: " + std::to_string(sw1) + "," + std::to_string(s.crsmStatus2) +
                     (bFound ? "," + data : ""));
     } else {
-        reply += final("ERROR", "4");
+        reply += refused();
     }
     return reply;
 }

@@ -1,7 +1,8 @@
 // A data card's AT port on a pseudo-terminal, scripted per test: the IMSI, the SPN file, the
 // SIM's presence, results per command (device errors, no answer), silence, unsolicited lines,
 // and unplugging (the pseudo-terminal closes) and plugging in again (a new one behind the same
-// link). It answers on its own thread.
+// link); also the ways modems end commands (no final result, words of their own), set-up it
+// refuses and a flood. It answers on its own thread.
 #pragma once
 
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +38,12 @@ struct ModemScript {
     bool bNumeric = false;           // starts in numeric mode (0 for OK) until ATV1
     bool bEchoStuck = false;         // echoes even after ATE0
     bool bSplit = false;             // writes its answers a few bytes at a time
+    // Modems that end a command their own way.
+    std::set<std::string> noFinal;  // commands answered without a final result
+    std::string okLine;             // said in place of OK
+    std::string errorLine;          // said in place of every error (MODEM ERROR: 5, NA, ...)
+    bool bRefuseCombined = false;   // refuses ATE0V1 but takes ATE0 and ATV1 alone
+    std::string flood;              // from this command on, writes lines without pause
 
     // One setting a line, "#" comments:
     //   imsi DIGITS | sim yes|no | silent yes|no | unsolicited LINE
@@ -43,7 +51,8 @@ struct ModemScript {
     //   results COMMAND N,N,...  | crsm-status SW1 SW2
     //   pin ready|sim-pin|sim-puk | cpin-form blank|tight|quoted
     //   cimi-tag, crsm-unquoted, cr-only, urc-inside, verbose-errors, numeric, echo-stuck,
-    //   split: yes|no
+    //   split, refuse-combined: yes|no
+    //   no-final COMMAND (again for more) | ok-line TEXT | error-line TEXT | flood COMMAND
     // False with "LINE: why".
     bool Parse(const std::string& text, std::string& error);
     // Applies one line.
@@ -91,6 +100,7 @@ private:
     bool m_bEcho = true;
     bool m_bCmee = false;
     bool m_bNumeric = false;
+    std::atomic<bool> m_bFlooding{false};
     const std::string m_strLink;
     std::string m_strTerminal;
     int m_slave = -1;  // kept open so the master never sees a hang-up between the host's opens

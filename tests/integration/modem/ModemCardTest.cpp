@@ -90,6 +90,14 @@ TEST_F(ModemCardTest, ReadsAndDeviceErrors) {
         {"verbose-errors yes\nresults AT+CRSM 14,0\nspn-gsm CU\n", {}, {"error 14", "CU"}},
         // (Which status words and identities pass: the AT replies' unit test.)
         {"imsi 12345\n", {"error 10305"}, {}},
+        // Errors in other words end the read at once, and none reads as the time-out the
+        // plug-in would ask again after.
+        {"error-line MODEM ERROR: 5\nresults AT+CRSM 3\n", {"460001234567890"}, {"error 10300"}},
+        {"error-line +EXT ERROR: 10\nresults AT+CRSM 3\n", {}, {"error 10300"}},
+        {"error-line NA\nresults AT+CRSM 14\n", {}, {"error 10305"}},
+        {"error-line NO CARRIER\nresults AT+CIMI 3\n", {"error 10305"}, {}},
+        // A line the reader does not know, then quiet: an answer that is not the one asked for.
+        {"error-line FAULT 17\nresults AT+CRSM 3,0\nspn-gsm CU\n", {}, {"error 10305", "CU"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);
@@ -169,6 +177,89 @@ TEST_F(ModemCardTest, FormsOfOtherModems) {
         m_card->Check(sink);
         EXPECT_EQ(sink.Take(), std::vector<int32_t>{50082});
     }
+}
+
+TEST_F(ModemCardTest, EndingsAndSetUpOfOtherModems) {
+    struct Case {
+        const char* script;
+        bool bReady;  // a check finds the SIM ready
+        std::vector<std::string> setUp;
+    };
+    const std::vector<std::string> usual{"ATE0V1", "AT+CMEE=1"};
+    const std::vector<std::string> apart{"ATE0V1", "ATE0", "ATV1", "AT+CMEE=1"};
+    const Case cases[] = {
+        // Answers without their final result, or ended by a word of the modem's own.
+        {"no-final AT+CPIN\n", true, usual},
+        {"no-final AT+CPIN\nno-final AT+CIMI\nno-final AT+CRSM\n", true, usual},
+        {"ok-line DONE\n", true, apart},
+        // +CPIN? refused without the SIM's state: the IMSI settles it.
+        {"results AT+CPIN 100\n", true, usual},
+        {"results AT+CPIN 100\nverbose-errors yes\n", true, usual},
+        {"results AT+CPIN 3\nerror-line MODEM ERROR: 3\n", true, usual},
+        {"results AT+CPIN 100\nsim no\n", false, usual},
+        {"results AT+CPIN 100\npin sim-pin\n", false, usual},
+        // The set-up pair refused: each alone, and each refusal taken.
+        {"refuse-combined yes\n", true, apart},
+        {"refuse-combined yes\nnumeric yes\n", true, apart},
+        {"refuse-combined yes\nresults ATE0 3\n", true, apart},
+        {"refuse-combined yes\nnumeric yes\nresults ATV1 3\n", true, apart},
+        {"results AT+CMEE 3\nerror-line NA\n", true, usual},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        Plug(std::string("imsi 460001111111111\nspn-gsm CMCC\n") + c.script);
+        RecordingSink sink;
+        m_card->Check(sink);
+        EXPECT_EQ(sink.Take(), c.bReady ? std::vector<int32_t>{50082} : std::vector<int32_t>{});
+        EXPECT_EQ(m_card->NotReadyWhy().empty(), c.bReady) << m_card->NotReadyWhy();
+        const std::vector<std::string> commands = m_modem->Commands();
+        EXPECT_EQ(
+            std::vector<std::string>(commands.begin(),
+                                     commands.begin() + std::min(commands.size(), c.setUp.size())),
+            c.setUp);
+        if (!c.bReady) continue;
+        EXPECT_EQ(Imsi(), "460001111111111");
+        EXPECT_EQ(Spn(), "CMCC");
+    }
+}
+
+TEST_F(ModemCardTest, WhyTheCardIsNotReady) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"pin sim-pin\n", "SIM PIN required (10302)"},
+        {"pin sim-puk\n", "SIM PUK required (10303)"},
+        {"sim no\n", "no SIM (10301)"},
+        {"results AT+CPIN -1\n", "time-out (10003)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        Plug(c.first, std::chrono::milliseconds(500));
+        EXPECT_EQ(m_card->NotReadyWhy(), "no check of the card has ended yet");
+        RecordingSink sink;
+        m_card->Check(sink);
+        EXPECT_EQ(m_card->NotReadyWhy(), c.second);
+    }
+    // Gone: the first check finds it gone, the next one cannot open it.
+    m_modem->Unplug();
+    RecordingSink sink;
+    m_card->Check(sink);
+    m_card->Check(sink);
+    EXPECT_NE(m_card->NotReadyWhy().find("time-out (10003): "), std::string::npos)
+        << m_card->NotReadyWhy();
+    EXPECT_NE(m_card->NotReadyWhy().find("no such port"), std::string::npos)
+        << m_card->NotReadyWhy();
+}
+
+TEST_F(ModemCardTest, AFloodingPortIsABrokenDevice) {
+    // The time-out is far beyond what the bound of a reply takes to reach.
+    Plug("flood AT+CRSM\n", std::chrono::seconds(5));
+    EXPECT_EQ(Imsi(), "460001234567890");
+    EXPECT_EQ(Spn(), "error 10305");
+    // It floods on: every read ends at the bound, and the check is unsure.
+    EXPECT_EQ(Imsi(), "error 10305");
+    RecordingSink sink;
+    m_card->Check(sink);
+    EXPECT_EQ(sink.Take(), std::vector<int32_t>{});
+    EXPECT_EQ(m_card->NotReadyWhy(), "unexpected answer (10305)");
 }
 
 TEST_F(ModemCardTest, ALockedSimIsNoReadyCardAndIsSaidOnce) {

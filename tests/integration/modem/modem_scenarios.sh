@@ -34,11 +34,20 @@ start_server server
 # start_modem SCRIPT-LINES: the simulated modem; lines written to fd 7 change it.
 start_modem() {
     printf '%s\n' "$@" >modem.script
+    : >modem.out  # a modem started before has left its lines there
+    rm -f modem.in
     mkfifo modem.in
     "$modem_sim" --link "$work/ttyModem" --script modem.script <modem.in >modem.out 2>&1 &
+    modem_pid=$!
     pids+=($!)
     exec 7>modem.in
     wait_for modem.out '^port '
+}
+# stop_modem: the simulated modem ends at the end of its input, its link gone with it; only then
+# may the next one make the link.
+stop_modem() {
+    exec 7>&-
+    wait "$modem_pid" 2>/dev/null || true
 }
 
 # since T0: seconds from T0 (date +%s.%N) to now, for the figures a scenario prints.
@@ -78,6 +87,19 @@ expect_login() {  # OUT IMSI-PATTERN
     grep -qx 'shutdown  OnDestroy, Release' "$1.txt" || fail "$1: no clean shutdown"
 }
 logins() { grep -c 'POST /login' server.log || true; }
+# run_out_of_time LABEL SECONDS [ARGUMENT...]: a run that must end at its --timeout, not logged
+# in, and still shut the plug-in down cleanly; its output in run.out.txt.
+run_out_of_time() {
+    local t0 label=$1 seconds=$2
+    t0=$(date +%s.%N)
+    run_host run.out run --profile profile --json --timeout "$seconds" "${@:3}"
+    host_done run.out
+    echo "figure: $label: ended $(since "$t0") s after the start (--timeout $seconds)"
+    [ "$status" -eq 1 ] || fail "$label: exit status $status, not 1"
+    grep -qx "stop      time-out (--timeout $seconds)" run.out.txt || fail "$label: no time-out said"
+    grep -qx 'shutdown  OnDestroy, Release' run.out.txt || fail "$label: no clean shutdown"
+    [ "$(json run.out.txt login)" = false ] || fail "$label: logged in"
+}
 
 case "$scenario" in
 ucs2 | gsm)
@@ -238,6 +260,88 @@ interrupt-start | interrupt-event | interrupt-wait)
         grep -qx 'stop      interrupted' run.out.txt || fail "the interrupt not reported"
         grep -qx 'shutdown  OnDestroy, Release' run.out.txt || fail "no clean shutdown"
     fi
+    ;;
+no-ok | cme100 | own-words | setup)
+    # Modems that answer their own way, each read as the card it is: +CPIN? answered without
+    # OK; +CPIN? refused as older phones do (the IMSI settles it); a success word and an error
+    # of the modem's own (the SPN read is refused once, and not asked again as a time-out);
+    # the set-up pair and AT+CMEE=1 refused.
+    case "$scenario" in
+    no-ok) start_modem "imsi $IMSI" "spn-gsm CMCC" "no-final AT+CPIN" ;;
+    cme100) start_modem "imsi $IMSI" "spn-gsm CMCC" "results AT+CPIN 100" ;;
+    own-words)
+        start_modem "imsi $IMSI" "spn-gsm CMCC" "ok-line DONE" "error-line MODEM ERROR: 5" \
+            "results AT+CRSM 5,0"
+        ;;
+    setup)
+        start_modem "imsi $IMSI" "spn-gsm CMCC" "refuse-combined yes" "results AT+CMEE 3" \
+            "error-line NA"
+        ;;
+    esac
+    t0=$(date +%s.%N)
+    run_host run.out run --profile profile --json --timeout 30
+    host_done run.out
+    echo "figure: $scenario: logged in $(since "$t0") s after the start"
+    expect_login run.out "$IMSI"
+    grep -qE '^event +50082 from the card to 1 listener\(s\)$' run.out.txt || fail "no card event"
+    grep -qxF 'skin      simtype=3 name=CMCC' run.out.txt || fail "no skin switch to the brand"
+    grep -q 'DEVGetSimBrand() time out' norvamts_trace_0.log && fail "a modem's answer read as a time-out"
+    if [ "$scenario" = own-words ]; then
+        [ "$(grep -c 'DEVGetSimBrand() other error' norvamts_trace_0.log)" -eq 1 ] ||
+            fail "the modem's error not given up at once"
+    fi
+    if [ "$scenario" = setup ]; then
+        grep -qx '< ATE0' modem.out && grep -qx '< ATV1' modem.out || fail "no set-up one by one"
+    fi
+    ;;
+not-ready)
+    # A card that is there but never ready: the run says why when its time is up and signs in
+    # nothing (the plug-in would sign in its made-up identity).
+    for state in sim-pin sim-puk no-sim mute; do
+        case "$state" in
+        sim-pin) setting="pin sim-pin" why='SIM PIN required \(10302\)' ;;
+        sim-puk) setting="pin sim-puk" why='SIM PUK required \(10303\)' ;;
+        no-sim) setting="sim no" why='no SIM \(10301\)' ;;
+        mute) setting="results AT+CPIN -1" why='time-out \(10003\)' ;;
+        esac
+        start_modem "imsi $IMSI" "spn-gsm CMCC" "$setting"
+        run_out_of_time "$state" 8
+        grep -qE "^card +not ready: $why; no StartLogin without a ready SIM\$" run.out.txt ||
+            fail "$state: not said why"
+        grep -q '^start ' run.out.txt && fail "$state: StartLogin for a card not ready"
+        stop_modem
+    done
+    [ "$(logins)" -eq 0 ] || fail "a login for a card not ready"
+    grep -q 'POST /register' server.log && fail "a registration for a card not ready"
+    ;;
+timeout-start)
+    # The SPN read as the login object is made goes unanswered, so the plug-in asks again and
+    # again for minutes: the run's time-out still ends it.
+    start_modem "imsi $IMSI" "spn-gsm CMCC" "results AT+CRSM -1"
+    run_out_of_time "$scenario" 6
+    # A script's waits too.
+    printf 'wait-event 50082 600\nsleep 600\n' >run.script
+    run_out_of_time "$scenario script" 5 --script run.script
+    ;;
+flood)
+    # A port that writes without pause once the SPN is read: a broken device, said once; the
+    # time-out holds, and so does an interrupt.
+    start_modem "imsi $IMSI" "spn-gsm CMCC" "flood AT+CRSM"
+    run_out_of_time "$scenario" 8
+    [ "$(grep -c '^card .* a broken device (10305)' run.out.txt)" -eq 1 ] ||
+        fail "the flood not said once"
+    grep -qE '^card +not ready: unexpected answer \(10305\); ' run.out.txt || fail "not said why"
+    grep -q 'DEVGetSimBrand() time out' norvamts_trace_0.log && fail "the flood read as a time-out"
+    grep -q '^start ' run.out.txt && fail "StartLogin for a flooding card"
+    stop_modem
+    start_modem "imsi $IMSI" "spn-gsm CMCC" "flood AT+CPIN"
+    run_host int.out run --profile profile --json
+    wait_for modem.out '^< AT\+CPIN\?'
+    t0=$(date +%s.%N)
+    kill -INT "$host_pid"
+    host_done int.out
+    echo "figure: flood: SIGINT to exit $(since "$t0") s"
+    grep -qx 'stop      interrupted' int.out.txt || fail "the interrupt not reported"
     ;;
 held)
     # Another program holds the port: the host says so and loads nothing.

@@ -38,6 +38,17 @@ TEST(AtChannel, LinesToReplyToDeviceError) {
         {{"+CME ERROR: sim pin required "}, F::kCmeError, modem_error::kSimPin, {}},
         {{"+CME ERROR: something odd"}, F::kCmeError, modem_error::kDeviceError, {}},
         {{"ERROR"}, F::kError, modem_error::kBadAnswer, {}},
+        // Other modems' words of refusal and numbered errors: final, and device errors.
+        {{"COMMAND NOT SUPPORT"}, F::kError, modem_error::kBadAnswer, {}},
+        {{"NA"}, F::kError, modem_error::kBadAnswer, {}},
+        {{"+CIMI: 4600", "NO CARRIER"}, F::kError, modem_error::kBadAnswer, {"+CIMI: 4600"}},
+        {{"too many parameters"}, F::kError, modem_error::kBadAnswer, {}},
+        {{"MODEM ERROR: 5"}, F::kCmeError, modem_error::kDeviceError, {}},
+        // Only +CME ERROR numbers the SIM's states.
+        {{"MODEM ERROR: 10"}, F::kCmeError, modem_error::kDeviceError, {}},
+        {{"+CMS ERROR: 10"}, F::kCmeError, modem_error::kDeviceError, {}},
+        {{"+EXT ERROR: 14"}, F::kCmeError, modem_error::kDeviceError, {}},
+        {{"+CME ERROR: 100"}, F::kCmeError, modem_error::kDeviceError, {}},
         {{"+CRSM: 144,0,\"00\"", "^BOOT:1,0", "+CGEV: ME DETACH"},
          F::kNoAnswer,
          modem_error::kNoAnswer,
@@ -81,6 +92,47 @@ TEST(AtLineReader, SplitsWritesAndEndingsAndDropsOverlongLines) {
               (std::vector<std::string>{"", "OK", ""}));
     const std::string longest(AtLineReader::kMaxLine, 'y');
     EXPECT_EQ(LinesOf(reader, {longest, "\r"}), std::vector<std::string>{longest});
+}
+
+// A reply fed as the device writes it: where it ends and how.
+TEST(AtReplyReader, EndsAtAFinalResultOrTheBoundOrIsLeftForTheQuietTime) {
+    using F = AtReply::Final;
+    AtLimits limits;
+    limits.maxLines = 4;
+    limits.maxBytes = 64;
+    struct Case {
+        std::vector<std::string> writes;
+        bool bEnded;  // by what was written
+        F final;      // when not ended: after the quiet time
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {{"\r\n+CPIN: READY\r\n"}, false, F::kAnswered, {"+CPIN: READY"}},
+        {{"\r\n+CPIN: READY\r\n", "\r\nOK\r\n"}, true, F::kOk, {"+CPIN: READY"}},
+        {{"\r\n460001\r\n\r\nDONE\r\n"}, false, F::kAnswered, {"460001", "DONE"}},
+        // Echo and unsolicited lines answer nothing: the command waits for its time-out.
+        {{"AT+CPIN?\r", "\r\n^RSSI:17\r\n"}, false, F::kNoAnswer, {}},
+        // A line not yet ended is no answer yet.
+        {{"\r\n+CPIN: REA"}, false, F::kNoAnswer, {}},
+        // The bound: lines that are not empty, every kind counted, and bytes.
+        {{"AT+CPIN?\r^A\r\n\r\n\r\nC\r\nOK\r\n"}, true, F::kOk, {"C"}},
+        {{"AT+CPIN?\r^A\r\n^B\r\nC\r\nD\r\n"}, true, F::kFlooded, {"C"}},
+        {{std::string(60, '\r'), "OK\r"}, true, F::kOk, {}},
+        {{std::string(60, '\r'), "\r\r\r\r\r"}, true, F::kFlooded, {}},
+        {{std::string(65, 'x')}, true, F::kFlooded, {}},
+    };
+    for (const Case& c : cases) {
+        AtReplyReader reader("AT+CPIN?", limits);
+        bool bEnded = false;
+        for (const std::string& bytes : c.writes) {
+            ASSERT_FALSE(bEnded) << "bytes after the end";
+            bEnded = reader.Feed(bytes);
+        }
+        const AtReply reply = bEnded ? reader.Reply() : reader.Unended();
+        EXPECT_EQ(bEnded, c.bEnded) << c.writes.back();
+        EXPECT_EQ(reply.final, c.final) << c.writes.back();
+        EXPECT_EQ(reply.lines, c.lines) << c.writes.back();
+    }
 }
 
 TEST(AtReplies, FormsOfRealModems) {

@@ -1,6 +1,7 @@
 #include "AtChannel.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 #include "AtReplies.h"
@@ -8,7 +9,7 @@
 namespace {
 
 // How long one wait for input lasts at most, so that a cancel is seen soon.
-constexpr int kReadSliceMs = 100;
+constexpr std::chrono::milliseconds kReadSlice(100);
 
 bool StartsWith(const std::string& s, const char* prefix) {
     return s.rfind(prefix, 0) == 0;
@@ -18,6 +19,11 @@ std::string Trimmed(const std::string& s) {
     const size_t first = s.find_first_not_of(" \t");
     if (first == std::string::npos) return {};
     return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
 }
 
 }  // namespace
@@ -49,9 +55,8 @@ bool AtLineReader::Next(std::string& line) {
 
 bool IsUnsolicited(const std::string& line) {
     static const char* const kPrefixes[] = {
-        "^",      "+CREG:", "+CGREG:", "+CEREG:", "RING",       "+CRING:", "+CMTI:",
-        "+CMT:",  "+CBM:",  "+CDS:",   "+CDSI:",  "+CUSD:",     "+CIEV:",  "+CLIP:",
-        "+CGEV:", "+PACSP", "+STIN:",  "+QIND:",  "NO CARRIER",
+        "^",     "+CREG:", "+CGREG:", "+CEREG:", "RING",   "+CRING:", "+CMTI:", "+CMT:",  "+CBM:",
+        "+CDS:", "+CDSI:", "+CUSD:",  "+CIEV:",  "+CLIP:", "+CGEV:",  "+PACSP", "+STIN:", "+QIND:",
     };
     return std::any_of(std::begin(kPrefixes), std::end(kPrefixes),
                        [&](const char* p) { return StartsWith(line, p); });
@@ -60,21 +65,31 @@ bool IsUnsolicited(const std::string& line) {
 bool TakeLine(const std::string& raw, const std::string& command, AtReply& reply) {
     const std::string line = Trimmed(raw);
     if (line.empty() || line == command || IsUnsolicited(line)) return false;
+    const std::string upper = Upper(line);
     // A modem in numeric mode answers 0 for OK and 4 for ERROR.
-    if (line == "OK" || line == "0") {
+    if (upper == "OK" || upper == "0") {
         reply.final = AtReply::Final::kOk;
         return true;
     }
-    if (line == "ERROR" || line == "4" || line == "COMMAND NOT SUPPORT") {
+    static const char* const kRefusals[] = {
+        "ERROR",      "4",    "COMMAND NOT SUPPORT", "TOO MANY PARAMETERS", "NA",
+        "NO CARRIER", "BUSY", "NO ANSWER",           "NO DIALTONE",
+    };
+    if (std::find(std::begin(kRefusals), std::end(kRefusals), upper) != std::end(kRefusals)) {
         reply.final = AtReply::Final::kError;
         return true;
     }
-    for (const char* prefix : {"+CME ERROR:", "+CMS ERROR:"}) {
-        if (!StartsWith(line, prefix)) continue;
+    // Only +CME ERROR numbers the SIM's states; the others say a device error of some kind.
+    static const char* const kNumbered[] = {
+        "+CME ERROR:", "+CMS ERROR:", "+EXT ERROR:", "MODEM ERROR:"};
+    for (const char* prefix : kNumbered) {
+        if (!StartsWith(upper, prefix)) continue;
+        reply.final = AtReply::Final::kCmeError;
+        reply.cme = -1;
+        if (prefix != kNumbered[0]) return true;
         const std::string number = Trimmed(line.substr(std::char_traits<char>::length(prefix)));
         char* end = nullptr;
         const long n = std::strtol(number.c_str(), &end, 10);
-        reply.final = AtReply::Final::kCmeError;
         if (end != number.c_str() && *end == '\0' && n >= 0 && n <= 65535) {
             reply.cme = static_cast<int>(n);
         } else {
@@ -85,6 +100,29 @@ bool TakeLine(const std::string& raw, const std::string& command, AtReply& reply
     }
     reply.lines.push_back(line);
     return false;
+}
+
+bool AtReplyReader::Feed(const std::string& bytes) {
+    m_nBytes += bytes.size();
+    if (m_nBytes > m_limits.maxBytes) {
+        m_reply.final = AtReply::Final::kFlooded;
+        return true;
+    }
+    m_reader.Feed(bytes);
+    for (std::string line; m_reader.Next(line);) {
+        if (!Trimmed(line).empty() && ++m_nLines > m_limits.maxLines) {
+            m_reply.final = AtReply::Final::kFlooded;
+            return true;
+        }
+        if (TakeLine(line, m_command, m_reply)) return true;
+    }
+    return false;
+}
+
+AtReply AtReplyReader::Unended() const {
+    AtReply reply = m_reply;
+    reply.final = Answered() ? AtReply::Final::kAnswered : AtReply::Final::kNoAnswer;
+    return reply;
 }
 
 AtReply AtChannel::Command(const std::string& command, Clock::time_point deadline) {
@@ -101,27 +139,27 @@ AtReply AtChannel::Command(const std::string& command, Clock::time_point deadlin
         reply.final = AtReply::Final::kGone;
         return reply;
     }
-    AtLineReader reader;
+    AtReplyReader reader(command, m_limits);
+    auto lastByte = Clock::now();
     std::string bytes;
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
-            reply.final = AtReply::Final::kNoAnswer;
-            return reply;
-        }
+        const auto now = Clock::now();
+        const auto quietEnd = lastByte + m_limits.quiet;
+        if ((reader.Answered() && now >= quietEnd) || now >= deadline) return reader.Unended();
         if (Cancelled()) {
             reply.final = AtReply::Final::kCancelled;
             return reply;
         }
+        auto wait = std::min<Clock::duration>(deadline - now, kReadSlice);
+        if (reader.Answered()) wait = std::min<Clock::duration>(wait, quietEnd - now);
         bytes.clear();
-        if (!m_port.Read(bytes, static_cast<int>(std::min<int64_t>(left, kReadSliceMs)))) {
+        const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
+        if (!m_port.Read(bytes, static_cast<int>(std::max<int64_t>(1, waitMs)))) {
             reply.final = AtReply::Final::kGone;
             return reply;
         }
-        reader.Feed(bytes);
-        for (std::string line; reader.Next(line);) {
-            if (TakeLine(line, command, reply)) return reply;
-        }
+        if (bytes.empty()) continue;
+        lastByte = Clock::now();
+        if (reader.Feed(bytes)) return reader.Reply();
     }
 }

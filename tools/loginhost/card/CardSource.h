@@ -31,4 +31,7 @@ public:
     virtual void Stop() {}
     // From now on every read fails at once with a final error: the host is stopping.
     virtual void Cancel() {}
+    // For a source that reports its own readiness: why it has not reported the card ready (the
+    // SIM's lock, no SIM, no answer, ...), empty when it has.
+    virtual std::string NotReadyWhy() const { return {}; }
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "AtReplies.h"
+#include "LoginStates.h"
 #include "SimSpn.h"
 
 namespace {
@@ -43,6 +44,12 @@ std::string LockNote(int32_t code, const std::string& state) {
            "the modem's own program)";
 }
 
+// A line as a modem's AT port writes it: printable text, and no GPS sentence.
+bool IsModemText(const std::string& line) {
+    return line[0] != '$' &&
+           std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
 }  // namespace
 
 int32_t DeviceErrorOf(const AtReply& reply) {
@@ -69,9 +76,16 @@ int32_t DeviceErrorOf(const AtReply& reply) {
             return modem_error::kStopping;
         case AtReply::Final::kError:
         case AtReply::Final::kOk:
+        case AtReply::Final::kAnswered:
+        case AtReply::Final::kFlooded:
             break;
     }
     return modem_error::kBadAnswer;
+}
+
+bool Heard(const AtReply& reply) {
+    return reply.final == AtReply::Final::kOk || reply.final == AtReply::Final::kAnswered ||
+           reply.final == AtReply::Final::kError || reply.final == AtReply::Final::kCmeError;
 }
 
 bool ProbeAtPort(const std::string& port, uint32_t baud, std::chrono::milliseconds limit,
@@ -89,8 +103,15 @@ bool ProbeAtPort(const std::string& port, uint32_t baud, std::chrono::millisecon
             why = port + ": gone while asked AT";
             return false;
         }
-        // Any final result is an answer: a port that says ERROR is an AT port all the same.
-        if (reply.final != AtReply::Final::kNoAnswer) return true;
+        // Any final result is an answer: a port that says ERROR is an AT port all the same; so
+        // are lines of text that a modem ends with a word of its own. A GPS port streams its
+        // "$GP..." sentences unasked, a diagnostics port answers nothing readable.
+        if (reply.final == AtReply::Final::kOk || reply.final == AtReply::Final::kError ||
+            reply.final == AtReply::Final::kCmeError ||
+            (reply.final == AtReply::Final::kAnswered &&
+             std::all_of(reply.lines.begin(), reply.lines.end(), IsModemText))) {
+            return true;
+        }
     }
     why = port + ": no answer to AT (not the AT port?)";
     return false;
@@ -129,15 +150,25 @@ ModemCard::~ModemCard() {
 }
 
 AtReply ModemCard::Command(const std::string& command, Clock::time_point deadline) {
-    AtReply reply = AtChannel(m_port, &m_bCancel).Command(command, deadline);
+    AtReply reply = AtChannel(m_port, &m_bCancel, m_options.limits).Command(command, deadline);
     if (reply.final == AtReply::Final::kGone) {
         // Unplugged: the next use opens the port afresh.
         m_port.Close();
         m_bInitialised = false;
     } else if (reply.final == AtReply::Final::kNoAnswer ||
-               reply.final == AtReply::Final::kCancelled) {
-        // Its echo and error settings are unknown after silence.
+               reply.final == AtReply::Final::kCancelled ||
+               reply.final == AtReply::Final::kFlooded) {
+        // Its echo and error settings are unknown after silence or a flood.
         m_bInitialised = false;
+    }
+    if (reply.final == AtReply::Final::kFlooded && !m_bFloodNoted) {
+        m_bFloodNoted = true;
+        Note("the port sent more than " + std::to_string(m_options.limits.maxLines) + " lines or " +
+             std::to_string(m_options.limits.maxBytes / 1024) +
+             " KiB for one command: a broken device (" + std::to_string(modem_error::kBadAnswer) +
+             ") until it answers again");
+    } else if (Heard(reply)) {
+        m_bFloodNoted = false;
     }
     return reply;
 }
@@ -157,16 +188,17 @@ bool ModemCard::Ready(Clock::time_point deadline, int32_t& error) {
     }
     if (m_bInitialised) return true;
     // No echo and word results (a modem left in numeric mode answers 0), then numbered device
-    // errors; a modem that cannot number them names them, which is understood too.
-    const AtReply words = Command("ATE0V1", deadline);
-    if (words.final != AtReply::Final::kOk) {
-        error = DeviceErrorOf(words);
-        return false;
+    // errors. A modem that refuses the pair is asked for each alone, and whatever it answers is
+    // taken: the reader understands echo, numeric results and named or plain errors all the
+    // same, so only silence stops the set-up.
+    AtReply last = Command("ATE0V1", deadline);
+    if (Heard(last) && last.final != AtReply::Final::kOk) {
+        last = Command("ATE0", deadline);
+        if (Heard(last)) last = Command("ATV1", deadline);
     }
-    const AtReply numbered = Command("AT+CMEE=1", deadline);
-    if (numbered.final != AtReply::Final::kOk && numbered.final != AtReply::Final::kError &&
-        numbered.final != AtReply::Final::kCmeError) {
-        error = DeviceErrorOf(numbered);
+    if (Heard(last)) last = Command("AT+CMEE=1", deadline);
+    if (!Heard(last)) {
+        error = DeviceErrorOf(last);
         return false;
     }
     m_bInitialised = true;
@@ -177,7 +209,11 @@ bool ModemCard::Ask(const char* command, Clock::time_point deadline, AtReply& re
                     int32_t& error) {
     if (!Ready(deadline, error)) return false;
     reply = Command(command, deadline);
-    if (reply.final == AtReply::Final::kOk) return true;
+    // Answer lines without a final result are looked at all the same: the caller finds its
+    // answer in them or says the device answered what it should not.
+    if (reply.final == AtReply::Final::kOk || reply.final == AtReply::Final::kAnswered) {
+        return true;
+    }
     error = DeviceErrorOf(reply);
     return false;
 }
@@ -250,50 +286,69 @@ std::string ModemCard::OpenError() const {
     return m_strLastOpenError;
 }
 
-ModemCard::Found ModemCard::Look(std::string& imsi, int32_t& lockCode, std::string& lockState) {
+ModemCard::Found ModemCard::Look(std::string& imsi, int32_t& why, std::string& lockState) {
     const PortLock lock(*this, Clock::now() + m_options.timeout);
+    why = modem_error::kNoAnswer;
     if (!lock.Held()) return Found::kUnsure;
     // The check's own time starts once it has the port.
     const auto deadline = Clock::now() + m_options.timeout;
-    int32_t error = 0;
-    if (!Ready(deadline, error)) return m_port.IsOpen() ? Found::kUnsure : Found::kGone;
+    if (!Ready(deadline, why)) return m_port.IsOpen() ? Found::kUnsure : Found::kGone;
     const AtReply pin = Command("AT+CPIN?", deadline);
     if (pin.final == AtReply::Final::kGone) return Found::kGone;
-    if (pin.final == AtReply::Final::kCmeError) {
-        switch (DeviceErrorOf(pin)) {
-            case modem_error::kNoSim:
-                return Found::kNoSim;
-            case modem_error::kSimPin:
-            case modem_error::kSimPuk:
-                lockCode = DeviceErrorOf(pin);
-                lockState = lockCode == modem_error::kSimPin ? "SIM PIN" : "SIM PUK";
-                return Found::kLocked;
-            default:
-                return Found::kUnsure;
-        }
-    }
     std::string state;
     bool bState = false;
     for (const std::string& line : pin.lines) bState = bState || ParseCpin(line, state);
-    if (pin.final != AtReply::Final::kOk || !bState) return Found::kUnsure;
-    // A second PIN guards only some phone-book and call functions: the card works without it.
-    if (state != "READY" && state != "SIM PIN2" && state != "SIM PUK2") {
-        if (state == "NOT INSERTED" || state == "SIM NOT INSERTED") return Found::kNoSim;
-        lockState = state;
-        lockCode = state == "SIM PIN"   ? modem_error::kSimPin
-                   : state == "SIM PUK" ? modem_error::kSimPuk
-                                        : modem_error::kDeviceError;
-        return Found::kLocked;
+    const bool bAnswered =
+        pin.final == AtReply::Final::kOk || pin.final == AtReply::Final::kAnswered;
+    if (bAnswered && bState) {
+        // A second PIN guards only some phone-book and call functions: the card works without
+        // it.
+        if (state == "NOT INSERTED" || state == "SIM NOT INSERTED") {
+            why = modem_error::kNoSim;
+            return Found::kNoSim;
+        }
+        if (state != "READY" && state != "SIM PIN2" && state != "SIM PUK2") {
+            lockState = state;
+            why = state == "SIM PIN"   ? modem_error::kSimPin
+                  : state == "SIM PUK" ? modem_error::kSimPuk
+                                       : modem_error::kDeviceError;
+            return Found::kLocked;
+        }
+    } else {
+        why = DeviceErrorOf(pin);
+        // A modem that answers without telling the SIM's state (+CME ERROR: 100 from older
+        // phones, a plain refusal, lines of its own) leaves it to the IMSI; one that names a
+        // state, is busy, floods or says nothing is taken at its word.
+        const bool bUntold =
+            bAnswered || pin.final == AtReply::Final::kError ||
+            (pin.final == AtReply::Final::kCmeError && why == modem_error::kDeviceError);
+        if (!bUntold) return FoundOf(why, lockState);
     }
-    if (Imsi(deadline, imsi, error)) return Found::kReady;
+    if (Imsi(deadline, imsi, why)) return Found::kReady;
     if (!m_port.IsOpen()) return Found::kGone;
-    return error == modem_error::kNoSim ? Found::kNoSim : Found::kUnsure;
+    return FoundOf(why, lockState);
+}
+
+ModemCard::Found ModemCard::FoundOf(int32_t error, std::string& lockState) {
+    switch (error) {
+        case modem_error::kNoSim:
+            return Found::kNoSim;
+        case modem_error::kSimPin:
+            lockState = "SIM PIN";
+            return Found::kLocked;
+        case modem_error::kSimPuk:
+            lockState = "SIM PUK";
+            return Found::kLocked;
+        default:
+            return Found::kUnsure;
+    }
 }
 
 void ModemCard::Check(DeviceEventSink& sink) {
     std::string imsi, lockState;
-    int32_t lockCode = 0;
-    const Found found = Look(imsi, lockCode, lockState);
+    int32_t why = 0;
+    const Found found = Look(imsi, why, lockState);
+    m_nLastCheck = found == Found::kReady ? 0 : why;
     // Events go out without the port held: the plug-in reads the card while it handles them.
     // Only a port gone, a SIM gone or another SIM say for sure that the card went; a slow or
     // busy modem does so only when it stays that way.
@@ -305,9 +360,9 @@ void ModemCard::Check(DeviceEventSink& sink) {
         m_bReported = false;
         sink.OnDeviceEvent(kCardEventGone);
     }
-    if (found == Found::kLocked && lockCode != m_nNoted) {
-        m_nNoted = lockCode;
-        sink.OnCardNote(LockNote(lockCode, lockState));
+    if (found == Found::kLocked && why != m_nNoted) {
+        m_nNoted = why;
+        sink.OnCardNote(LockNote(why, lockState));
     }
     if (found != Found::kLocked && found != Found::kUnsure) m_nNoted = 0;
     if (found == Found::kReady && !m_bReported) {
@@ -315,6 +370,21 @@ void ModemCard::Check(DeviceEventSink& sink) {
         m_strImsi = imsi;
         sink.OnDeviceEvent(kCardEventReady);
     }
+}
+
+std::string ModemCard::NotReadyWhy() const {
+    const int32_t code = m_nLastCheck;
+    if (code == 0) return {};
+    if (code == kNotChecked) return "no check of the card has ended yet";
+    std::string text = LoginStateText(code);
+    if (text.rfind("card: ", 0) == 0) text.erase(0, 6);
+    text += " (" + std::to_string(code) + ")";
+    const std::string open = OpenError();
+    return open.empty() ? text : text + ": " + open;
+}
+
+void ModemCard::Note(const std::string& text) {
+    m_queueSink.OnCardNote(text);
 }
 
 void ModemCard::QueueSink::OnDeviceEvent(int32_t code) {
@@ -337,8 +407,8 @@ void ModemCard::Start(DeviceEventSink& sink) {
     Stop();
     {
         std::lock_guard<std::mutex> lock(m_runMutex);
+        // What reads made before the start noted is told once it starts.
         m_bStop = false;
-        m_queue.clear();
         m_pSink = &sink;
     }
     m_thread = std::thread([this] { Run(); });

@@ -39,9 +39,12 @@ constexpr int32_t kCardEventReady = DEVICE_EVENT_AVAILABLE;
 constexpr int32_t kCardEventGone = DEVICE_EVENT_CHANGED;
 
 // What a device error reply means to the plug-in: +CME ERROR 10 to 14 name the SIM's state,
-// other numbers are a device error; no final result (or a port gone) is a time-out; a plain
-// ERROR is a bad answer.
+// other numbered errors are a device error; no answer at all (or a port gone) is a time-out,
+// the one error the plug-in asks again after; a refusal in words, a flood or lines without the
+// answer asked for are a bad answer.
 int32_t DeviceErrorOf(const AtReply& reply);
+// True when the modem answered at all (a final result, or lines and then quiet).
+bool Heard(const AtReply& reply);
 
 struct ModemOptions {
     std::string port;
@@ -50,6 +53,7 @@ struct ModemOptions {
     std::chrono::milliseconds interval{2000};  // between checks while started
     // Checks in a row that fail without saying the card is gone before 50083 is sent anyway.
     int failuresBeforeGone = 3;
+    AtLimits limits;  // of each reply
 };
 
 // Opens the port and asks it "AT" a few times: false with why when it cannot be opened or never
@@ -68,6 +72,7 @@ public:
     void Start(DeviceEventSink& sink) override;
     void Stop() override;
     void Cancel() override;
+    std::string NotReadyWhy() const override;
 
     // One check of the device, as the thread makes it: reports what changed to sink.
     void Check(DeviceEventSink& sink);
@@ -78,7 +83,11 @@ private:
     using Clock = AtChannel::Clock;
     // What one check found.
     enum class Found { kReady, kGone, kNoSim, kLocked, kUnsure };
-    Found Look(std::string& imsi, int32_t& lockCode, std::string& lockState);
+    // What the card is, and why when not ready (a device error code).
+    Found Look(std::string& imsi, int32_t& why, std::string& lockState);
+    static Found FoundOf(int32_t error, std::string& lockState);
+    // Told once the card has started (a note of a read may come before).
+    void Note(const std::string& text);
 
     // With the port lock held: opens and initialises the port when needed.
     bool Ready(Clock::time_point deadline, int32_t& error);
@@ -131,6 +140,7 @@ private:
     uint64_t m_nNextTicket = 0;
     SerialPort m_port;
     bool m_bInitialised = false;
+    bool m_bFloodNoted = false;  // a flood was told and the port has not answered since
     mutable std::mutex m_errorMutex;
     std::string m_strLastOpenError;
 
@@ -139,6 +149,8 @@ private:
     std::string m_strImsi;
     int m_nFailures = 0;   // checks in a row that found nothing certain
     int32_t m_nNoted = 0;  // the lock last said why no event comes, or 0
+    static constexpr int32_t kNotChecked = -1;
+    std::atomic<int32_t> m_nLastCheck{kNotChecked};  // what the last check found, 0 ready
 
     std::mutex m_runMutex;
     std::condition_variable m_wake;

@@ -1,7 +1,10 @@
 // loginhost run: what a host does at start against a profile (load, CreatePlugin,
 // SetPluginContainer, Initialize, identity, the login interface, device event 50082, StartLogin),
 // then it waits for the login, prints the results and shuts the plug-in down. A script replaces
-// the steps after the login interface.
+// the steps after the login interface. A real card's own 50082 is waited for instead, and a card
+// that is there but never ready is not signed in at all: the plug-in would sign in its made-up
+// identity. --timeout bounds the whole run.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +26,7 @@ constexpr std::chrono::seconds kProbeLimit(3);
 struct RunOptions : HostOptions {
     std::string script;
     double timeout = kDefaultTimeoutSeconds;
+    bool bTimeoutGiven = false;
 };
 
 bool ParseRunOptions(const Args& args, RunOptions& options) {
@@ -34,6 +38,7 @@ bool ParseRunOptions(const Args& args, RunOptions& options) {
         }
         if (a[i] != "--timeout") return false;
         const std::string& text = a[++i];
+        options.bTimeoutGiven = true;
         char* end = nullptr;
         options.timeout = std::strtod(text.c_str(), &end);
         bBad = text.empty() || *end != '\0' || !(options.timeout >= 0);
@@ -44,11 +49,31 @@ bool ParseRunOptions(const Args& args, RunOptions& options) {
     return ParseHostOptions(args, options, {"--profile", "--plugin", "--json"}, nullptr, own);
 }
 
+// Waits until `end` for a real card's 50082; false, saying why, when it did not come.
+bool WaitReadyCard(HostRunner& runner, HostReport& report,
+                   std::chrono::steady_clock::time_point end) {
+    const double left = std::max(
+        0.0, std::chrono::duration<double>(end - std::chrono::steady_clock::now()).count());
+    if (runner.WaitCardEvent(DEVICE_EVENT_AVAILABLE, left)) return true;
+    if (!HostRunner::Interrupted()) {
+        report.Line("card", "not ready: " + runner.Services().card->NotReadyWhy() +
+                                "; no StartLogin without a ready SIM");
+    }
+    return false;
+}
+
 }  // namespace
 
 int CommandRun(const Args& args) {
+    using Clock = std::chrono::steady_clock;
+    const auto started = Clock::now();
     RunOptions options;
     if (!ParseRunOptions(args, options)) return 2;
+    // A script without --timeout has its own waits only.
+    const bool bBounded = options.bTimeoutGiven || options.script.empty();
+    const auto end = bBounded ? started + std::chrono::duration_cast<Clock::duration>(
+                                              std::chrono::duration<double>(options.timeout))
+                              : Clock::time_point::max();
     // Without a profile every service answers its defaults.
     HostProfile profile;
     if (!options.profile.empty() && !LoadProfile(options.profile, profile)) return 2;
@@ -82,6 +107,7 @@ int CommandRun(const Args& args) {
     HostReport report;
     HostRunner runner(profile, report, std::move(card));
     runner.EndPromptlyOnInterrupt();
+    if (bBounded) HostInterrupt::EndBy(end);
     if (!runner.Start(options.PluginPath(), error)) {
         std::fprintf(stderr, "loginhost: %s\n", error.c_str());
         return 2;
@@ -89,9 +115,19 @@ int CommandRun(const Args& args) {
     runner.Identify();
     ScriptResult result;
     if (runner.QueryLogin()) {
-        result = RunScript(script, runner, report, options.timeout);
+        if (bModem && options.script.empty() && !WaitReadyCard(runner, report, end)) {
+            result.outcome = runner.Outcome();
+        } else {
+            result = RunScript(script, runner, report, options.timeout, end);
+        }
     }
-    if (HostRunner::Interrupted()) report.Line("stop", "interrupted");
+    if (HostRunner::Interrupted()) {
+        report.Line("stop", "interrupted");
+    } else if (!result.outcome.bLogin && Clock::now() >= end) {
+        char limit[48];
+        std::snprintf(limit, sizeof limit, "time-out (--timeout %g)", options.timeout);
+        report.Line("stop", limit);
+    }
     report.Outcome(result.outcome);
     runner.Shutdown();
     if (options.bJson) std::printf("%s\n", OutcomeJson(result.outcome).c_str());

@@ -1,5 +1,6 @@
 #include "HostScript.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -269,8 +270,7 @@ HostScript HostScript::Default(bool bCardReports) {
     HostScript script;
     std::string error;
     script.Parse("(default)",
-                 std::string(bCardReports ? "wait-event 50082\n" : "event 50082\n") +
-                     "start-login\nwait-login\n",
+                 std::string(bCardReports ? "" : "event 50082\n") + "start-login\nwait-login\n",
                  error);
     return script;
 }
@@ -282,12 +282,23 @@ const ScriptStep* HostScript::FirstSetCard() const {
 }
 
 ScriptResult RunScript(const HostScript& script, HostRunner& runner, HostReport& report,
-                       double waitSeconds) {
+                       double waitSeconds, std::chrono::steady_clock::time_point end) {
     using K = ScriptStep::Kind;
+    using Clock = std::chrono::steady_clock;
+    // A wait's time, or what is left of the run's when that is less.
+    auto within = [end](double seconds) {
+        const auto now = Clock::now();
+        if (now >= end) return 0.0;
+        return std::min(seconds, std::chrono::duration<double>(end - now).count());
+    };
     ScriptResult result;
     bool bDestroyed = false;
     for (const ScriptStep& step : script.Steps()) {
         if (HostRunner::Interrupted()) break;
+        const bool bExpect = step.kind == K::kExpectLogin || step.kind == K::kExpectError ||
+                             step.kind == K::kExpectSkin;
+        if (!bExpect && Clock::now() >= end) continue;
+        const double wait = within(step.seconds < 0 ? waitSeconds : step.seconds);
         std::string failure;
         switch (step.kind) {
             case K::kEvent:
@@ -297,19 +308,19 @@ ScriptResult RunScript(const HostScript& script, HostRunner& runner, HostReport&
                 runner.StartLogin();
                 break;
             case K::kWaitLogin:
-                runner.WaitLogin(step.seconds < 0 ? waitSeconds : step.seconds);
+                runner.WaitLogin(wait);
                 break;
             case K::kWaitLogout:
-                runner.WaitLogout(step.seconds < 0 ? waitSeconds : step.seconds);
+                runner.WaitLogout(wait);
                 break;
             case K::kWaitTrace:
-                runner.WaitTrace(step.seconds, step.value);
+                runner.WaitTrace(wait, step.value);
                 break;
             case K::kWaitEvent:
-                runner.WaitCardEvent(step.number, step.seconds < 0 ? waitSeconds : step.seconds);
+                runner.WaitCardEvent(step.number, wait);
                 break;
             case K::kSleep:
-                runner.Pause(step.seconds);
+                runner.Pause(wait);
                 break;
             case K::kSetCard: {
                 CardProfile card = runner.Card();
@@ -375,8 +386,7 @@ ScriptResult RunScript(const HostScript& script, HostRunner& runner, HostReport&
             result.bExpectationsHeld = false;
             break;
         }
-        if (step.kind == K::kExpectLogin || step.kind == K::kExpectError ||
-            step.kind == K::kExpectSkin) {
+        if (bExpect) {
             report.Line("expect", "ok: " + step.text.substr(7));
         }
     }

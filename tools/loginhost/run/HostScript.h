@@ -1,5 +1,6 @@
 // A script of `loginhost run --script FILE`: one step a line, driving the plug-in the way a host
-// would over a session. Blank lines and lines starting with '#' or ';' are ignored.
+// would over a session. Blank lines and lines starting with '#' or ';' are ignored. Given
+// --timeout, no step waits past the end of the run's time.
 //
 //   event CODE                 device event to the registered listeners (50082, 50083, ...)
 //   wait-event CODE [SECONDS]  wait for the card (a modem) to report one more such event than
@@ -24,6 +25,7 @@
 //   expect skin LISTENER N     skin changes the listener was told of so far
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -68,8 +70,8 @@ public:
     bool Load(const std::string& path, std::string& error);
     bool Parse(const std::string& name, const std::string& text, std::string& error);
     // What `run` does without a script: device event 50082, StartLogin, wait for the login.
-    // A card that reports its own events (a modem) sends 50082 when it is ready: the host waits
-    // for it instead.
+    // A card that reports its own events (a modem) sends 50082 when it is ready: the caller
+    // waits for it first instead.
     static HostScript Default(bool bCardReports = false);
     // The first step that sets the simulated card, or null.
     const ScriptStep* FirstSetCard() const;
@@ -88,6 +90,7 @@ struct ScriptResult {
 
 // Runs the steps against a started runner whose login interface is known; the outcome is taken
 // before `destroy` or at the end (the runner is not shut down here). waitSeconds is the time of a
-// wait without one.
-ScriptResult RunScript(const HostScript& script, HostRunner& runner, HostReport& report,
-                       double waitSeconds);
+// wait without one. No wait lasts past `end`, and after it only `expect` steps are taken.
+ScriptResult RunScript(
+    const HostScript& script, HostRunner& runner, HostReport& report, double waitSeconds,
+    std::chrono::steady_clock::time_point end = std::chrono::steady_clock::time_point::max());
