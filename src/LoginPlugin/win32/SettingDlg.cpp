@@ -82,14 +82,14 @@ BOOL CSettingDlg::OnInitDialog() {
     }
     // A close asked for before the window existed is carried out now.
     m_hOpen = m_hWnd;
-    if (m_bCloseRequested) PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+    if (m_bCloseRequested) ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
     return TRUE;
 }
 
 void CSettingDlg::RequestClose() {
     m_bCloseRequested = true;
     // The dialog's procedure answers WM_CLOSE as the Cancel button: it ends, storing nothing.
-    if (HWND hOpen = m_hOpen) PostMessageA(hOpen, WM_CLOSE, 0, 0);
+    if (HWND hOpen = m_hOpen) ::PostMessageA(hOpen, WM_CLOSE, 0, 0);
 }
 
 void CSettingDlg::LoadSkin() {
