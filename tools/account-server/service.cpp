@@ -142,9 +142,6 @@ void AccountService::Install(httplib::Server& server) {
                           static_cast<int>(answer.size()));
                 shutdown(SSL_get_fd(request.ssl), SHUT_RDWR);
             }
-            std::cerr << "account-server: " << request.method << " " << request.target
-                      << " with a body of " << (bStated ? length + " bytes" : "no stated length")
-                      << " -> " << response.status << std::endl;
             return httplib::Server::HandlerResponse::Handled;
         });
     auto route =
