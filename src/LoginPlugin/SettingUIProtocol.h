@@ -17,7 +17,7 @@ std::string EncodeSettingLine(const std::vector<std::string>& fields);
 std::vector<std::string> DecodeSettingLine(const std::string& line);
 
 // The longest line either side takes, without its newline.
-constexpr size_t kMaxSettingLine = 64 * 1024;
+constexpr size_t kMaxSettingLine = size_t{64} * 1024;
 
 // Splits what has arrived into complete lines, keeping the rest for the next read. Each byte is
 // looked at once, however the lines arrive.

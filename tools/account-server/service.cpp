@@ -60,7 +60,7 @@ bool IsAddedByServer(const std::string& name) {
            name == "LOCAL_PORT";
 }
 
-constexpr size_t kMaxBody = 64 * 1024;
+constexpr size_t kMaxBody = size_t{64} * 1024;
 
 // A Content-Length of at most kMaxBody.
 bool BodyFits(const std::string& length) {

@@ -299,9 +299,9 @@ void CSettingDlg::Reap() {
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         // Without a process descriptor its end is seen by looking again now and then.
-        const int wait = pidfd < 0 && waits[0].fd < 0 ? std::min<int>(10, left.count())
-                                                      : static_cast<int>(left.count());
-        if (poll(waits, 2, wait) > 0 && waits[0].revents != 0) {
+        const auto wait = pidfd < 0 && waits[0].fd < 0 ? std::min<long long>(10, left.count())
+                                                       : static_cast<long long>(left.count());
+        if (poll(waits, 2, static_cast<int>(wait)) > 0 && waits[0].revents != 0) {
             char ignored[16384];
             const ssize_t n = recv(m_fd, ignored, sizeof ignored, MSG_DONTWAIT);
             if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) waits[0].fd = -1;
