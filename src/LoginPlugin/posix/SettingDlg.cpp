@@ -13,10 +13,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 
 #include "SettingUIProtocol.h"
 #include "libs/trace/Trace.h"
+#include "platform/atomic_file.h"
 #include "platform/module.h"
 #include "platform/textcodec.h"
 
@@ -57,7 +58,14 @@ std::string SkinDirectory(const std::string& active) {
 }
 
 std::string SkinString(const std::string& directory, uint32_t nID) {
-    std::ifstream in(directory + "strings.ini");
+    // A skin's strings are a few lines; the skin lies beside the program, links and all.
+    constexpr size_t kMaxSkinStrings = size_t{64} * 1024;
+    std::string text;
+    if (ReadFileContents(directory + "strings.ini", text, kMaxSkinStrings, FileLinks::Follow) !=
+        FileReadResult::Ok) {
+        return {};
+    }
+    std::istringstream in(text);
     const std::string prefix = std::to_string(nID) + "=";
     std::string line;
     while (std::getline(in, line))

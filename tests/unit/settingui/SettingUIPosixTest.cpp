@@ -187,6 +187,18 @@ TEST_F(SettingUIPosixTest, ALineBeyondItsBoundOrADialogThatStaysOnEndsTheOpening
     }
 }
 
+// The skin's strings are read as every file of the plug-in is: a FIFO in their place (or
+// anything but a regular file) is no file, and the dialog opens all the same.
+TEST_F(SettingUIPosixTest, ASkinWhoseStringsAreAFifoStillOpens) {
+    const std::string skin = dir.File("skin");
+    ASSERT_EQ(mkdir(skin.c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo((skin + "/strings.ini").c_str(), 0600), 0);
+    host.setting.Sys("SKIN", "ACTIVE", skin);
+    setenv("FAKE_DIALOG_SAYS", "cancel\n", 1);
+    EXPECT_EQ(ui.ShowSettingDialog(), 2);
+    EXPECT_NE(TakeLog().find("skin\tframe\t"), std::string::npos);
+}
+
 TEST_F(SettingUIPosixTest, ADialogProgramThatDiesOrIsMissingEndsTheOpeningWithMinusOne) {
     TraceCapture trace;
     setenv("FAKE_DIALOG_QUIT", "1", 1);
