@@ -1,9 +1,7 @@
 #include "global/GlobalAT.h"
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "global/HostRef.h"
 #include "global/VelkoException.h"
 #include "libs/trace/Trace.h"
+#include "platform/atomic_file.h"
 
 namespace {
 
@@ -36,32 +35,8 @@ bool WaitBeforeRetry(IClock* pClock) {
     return !pClock->IsStopped();
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// Opens the file for reading and writing, making an empty one when none exists. Appending mode
-// never truncates, so a table that another process writes meanwhile is never cut.
-std::unique_ptr<std::FILE, FileCloser> OpenForUpdate(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path p(path);
-    // A read-only table is opened all the same.
-    if (fs::exists(p, ec))
-        fs::permissions(p, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
-                        ec);
-    return std::unique_ptr<std::FILE, FileCloser>(std::fopen(path.c_str(), "a+b"));
-}
-
-std::vector<unsigned char> ReadWhole(std::FILE* f) {
-    if (std::fseek(f, 0, SEEK_END) != 0) throw CVelkoException();
-    const long size = std::ftell(f);
-    if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0) throw CVelkoException();
-    std::vector<unsigned char> data(static_cast<size_t>(size), 0);
-    if (!data.empty() && std::fread(data.data(), 1, data.size(), f) != data.size())
-        throw CVelkoException();
-    return data;
-}
+// An encoded table is a few kilobytes; a file far larger is not one.
+constexpr size_t kMaxBrandTableBytes = 4u << 20;
 
 }  // namespace
 
@@ -128,10 +103,20 @@ bool ReadCryptFile(IPluginContainer* pContainer, const std::string& path, std::s
         }
         const std::string key = crypt->Decrypt(keySetting);
 
-        auto file = OpenForUpdate(path);
-        if (!file) throw CVelkoException();
-        const std::vector<unsigned char> input = ReadWhole(file.get());
-        file.reset();
+        // A read-only table is opened all the same; a missing one is left behind empty.
+        std::error_code ec;
+        if (std::filesystem::exists(path, ec)) {
+            std::filesystem::permissions(
+                path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                std::filesystem::perm_options::add, ec);
+        }
+        std::string bytes;
+        if (ReadFileContents(path, bytes, kMaxBrandTableBytes, FileLinks::Follow, true) !=
+                FileReadResult::Ok ||
+            bytes.size() > kMaxBrandTableBytes) {
+            throw CVelkoException();
+        }
+        const std::vector<unsigned char> input(bytes.begin(), bytes.end());
 
         // The decoder writes at most twice its input; the extra byte keeps a NUL at the end.
         std::vector<unsigned char> output(input.size() * 2 + 1, 0);

@@ -12,5 +12,9 @@
 // link, or belongs to another user, or when it cannot be opened. size: its length when opened.
 std::FILE* OpenOwnFileForAppend(const std::string& path, uint64_t& size);
 
+// The open file's length now (other processes append to it too), and whether path still names
+// it: false when it was moved aside or removed (by another process) since it was opened.
+bool OwnFileStillAt(std::FILE* file, const std::string& path, uint64_t& size);
+
 // Renames from to to, replacing a file at to; a link at either name is renamed, never followed.
 bool RenameReplacing(const std::string& from, const std::string& to);

@@ -21,6 +21,12 @@ void TraceFile::Close() {
 
 void TraceFile::Append(const std::string& line) {
     if (!Open()) return;
+    // Other processes write this file too: its length is the file's own, and a file one of them
+    // moved aside is left for the new one at the name.
+    if (!OwnFileStillAt(m_pFile, m_strPath, m_nSize)) {
+        Close();
+        if (!Open()) return;
+    }
     if (m_nSize > 0 && m_nSize + line.size() > kTraceFileBytes) {
         Close();
         // A file that cannot be moved aside would grow past its bound: the trace stops instead.

@@ -1,7 +1,8 @@
 // One trace file on disk, bounded: it is moved aside to "<path>.1" (replacing the older one) before
 // a record would take it past its bound, so the two files together hold at most twice the bound.
-// It is only ever the user's own regular file (see platform/own_file.h); when the name holds
-// anything else the records go nowhere. Not thread-safe: the tracer serialises its calls.
+// Several processes may write one file: each takes the file's length, and whether its name still
+// holds it, before each record. It is only ever the user's own regular file (see
+// platform/own_file.h); when the name holds anything else the records go nowhere. Not thread-safe: the tracer serialises its calls.
 #pragma once
 
 #include <cstdint>

@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -64,10 +66,14 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& data) {
     return true;
 }
 
-FileReadResult ReadFileContents(const std::string& path, std::string& data, size_t maxBytes) {
+FileReadResult ReadFileContents(const std::string& path, std::string& data, size_t maxBytes,
+                                FileLinks links, bool bCreate) {
     data.clear();
     if (path.empty()) return FileReadResult::Failed;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO put at the name must not hold the caller; fstat below refuses it.
+    const int flags = (bCreate ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC | O_NONBLOCK |
+                      (links == FileLinks::Refuse ? O_NOFOLLOW : 0);
+    const int fd = ::open(path.c_str(), flags, 0600);
     if (fd < 0) {
         struct stat st {};
         const bool dirExists =
@@ -75,13 +81,17 @@ FileReadResult ReadFileContents(const std::string& path, std::string& data, size
         return dirExists ? FileReadResult::Missing : FileReadResult::Failed;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int status = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || status < 0 ||
+        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return FileReadResult::Failed;
     }
+    // The size the file claims bounds the buffer; the reads bound what is taken.
+    data.reserve(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), maxBytes) + 1);
     char buf[8192];
     while (data.size() <= maxBytes) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        const ssize_t n = ::read(fd, buf, std::min(sizeof buf, maxBytes + 1 - data.size()));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             ::close(fd);
@@ -91,6 +101,5 @@ FileReadResult ReadFileContents(const std::string& path, std::string& data, size
         data.append(buf, static_cast<size_t>(n));
     }
     ::close(fd);
-    if (data.size() > maxBytes + 1) data.resize(maxBytes + 1);
     return FileReadResult::Ok;
 }

@@ -33,6 +33,15 @@ std::FILE* OpenOwnFileForAppend(const std::string& path, uint64_t& size) {
     return file;
 }
 
+bool OwnFileStillAt(std::FILE* file, const std::string& path, uint64_t& size) {
+    struct stat open {};
+    struct stat named {};
+    if (::fstat(::fileno(file), &open) != 0) return false;
+    size = static_cast<uint64_t>(open.st_size);
+    return open.st_nlink > 0 && ::lstat(path.c_str(), &named) == 0 && named.st_dev == open.st_dev &&
+           named.st_ino == open.st_ino;
+}
+
 bool RenameReplacing(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }

@@ -12,8 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "platform/atomic_file.h"
@@ -64,11 +62,11 @@ bool SplitPath(const std::string& path, std::vector<std::string>& parts) {
     return true;
 }
 
+// A value, a key's marker: a regular file of the store's own (never a link, a FIFO or a device
+// another user put in its place), of at most kMaxValueBytes.
 bool ReadSmallFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    return ReadFileContents(path, text, kMaxValueBytes) == FileReadResult::Ok &&
+           text.size() <= kMaxValueBytes;
 }
 
 std::string Trimmed(std::string text) {
@@ -223,10 +221,6 @@ RegKey RegKey::CreateSubKey(const std::string& name, RegAccess access, bool bVol
 bool RegKey::QueryValue(const std::string& name, void* pBuffer, uint32_t& size) const {
     if (!m_pImpl || !ValidName(name)) return false;
     const std::string path = m_pImpl->dir + "/" + name;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<uint64_t>(st.st_size) > kMaxValueBytes)
-        return false;
     std::string text;
     if (!ReadSmallFile(path, text)) return false;
     if (!text.empty() && text.back() == '\n') {

@@ -36,16 +36,26 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& data) {
     return ok;
 }
 
-FileReadResult ReadFileContents(const std::string& path, std::string& data, size_t maxBytes) {
+FileReadResult ReadFileContents(const std::string& path, std::string& data, size_t maxBytes,
+                                FileLinks links, bool bCreate) {
     data.clear();
     if (path.empty()) return FileReadResult::Failed;
     // Sharing delete too, so that a writer's replace never fails on account of a reader.
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(
+        path.c_str(), GENERIC_READ | (bCreate ? GENERIC_WRITE : 0),
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        bCreate ? OPEN_ALWAYS : OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL | (links == FileLinks::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
+        nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return GetLastError() == ERROR_FILE_NOT_FOUND ? FileReadResult::Missing
                                                       : FileReadResult::Failed;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (links == FileLinks::Refuse && (!GetFileInformationByHandle(file, &info) ||
+                                       (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
+        CloseHandle(file);
+        return FileReadResult::Failed;
     }
     if (GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);

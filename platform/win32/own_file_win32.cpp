@@ -3,6 +3,7 @@
 #include <aclapi.h>
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 
 #include <vector>
 
@@ -70,6 +71,15 @@ std::FILE* OpenOwnFileForAppend(const std::string& path, uint64_t& size) {
     }
     size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     return file;
+}
+
+bool OwnFileStillAt(std::FILE* file, const std::string& /*path*/, uint64_t& size) {
+    // An open file cannot be renamed here (it is not shared for deletion): only its length can
+    // have changed.
+    struct _stati64 st {};
+    if (_fstati64(_fileno(file), &st) != 0) return false;
+    size = static_cast<uint64_t>(st.st_size);
+    return true;
 }
 
 bool RenameReplacing(const std::string& from, const std::string& to) {

@@ -1,10 +1,10 @@
 #include "IdentitySource.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <numeric>
+#include <random>
 #include <utility>
 
 #include "EasyUseInterface.h"
@@ -26,23 +26,15 @@ constexpr size_t kTimeDigits = 10;
 static_assert(4 + kTimeDigits == LOGIN_DEFAULT_IDENTITY_STORED_LENGTH,
               "four random digits and the time make the stored identity");
 
-// srand and rand are one generator for the whole process: two identities made at once must not
-// draw from each other's sequence.
-std::mutex& RandomGuard() {
-    static std::mutex guard;
-    return guard;
-}
-
-// Four different digits: 0-9 shuffled by the C library's generator, seeded with the time in
-// seconds (so identities made within one second are equal), positions 4 to 7.
+// Four different digits: 0-9 shuffled by a generator of our own seeded with the time in seconds
+// (so identities made within one second are equal), positions 4 to 7. Never the C library's
+// srand and rand: they are the host's generator, and reseeding it would change the host's draws.
 std::string RandomDigits(int64_t now) {
     int digits[10];
     std::iota(std::begin(digits), std::end(digits), 0);
-    {
-        std::lock_guard<std::mutex> lock(RandomGuard());
-        std::srand(static_cast<unsigned>(now));
-        for (int i = 1; i <= 9; ++i) std::swap(digits[i], digits[std::rand() % (i + 1)]);
-    }
+    std::minstd_rand generator(static_cast<std::minstd_rand::result_type>(now));
+    for (int i = 1; i <= 9; ++i)
+        std::swap(digits[i], digits[generator() % static_cast<unsigned>(i + 1)]);
     char text[8];
     std::snprintf(text, sizeof text, "%d%d%d%d", digits[4], digits[5], digits[6], digits[7]);
     return text;

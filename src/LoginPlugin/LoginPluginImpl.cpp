@@ -1,6 +1,7 @@
 #include "LoginPluginImpl.h"
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -16,6 +17,9 @@
 namespace {
 
 constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\LoginPluginImpl"};
+
+// A release, the dialog's end included, takes no longer than this.
+constexpr std::chrono::seconds kReleaseBudget{5};
 
 std::atomic<CLoginPluginImpl*> g_pPlugin{nullptr};
 // Serialises making and dropping the singleton: two first calls make one object.
@@ -39,7 +43,7 @@ CLoginPluginImpl* CLoginPluginImpl::Singleton() {
 
 extern "C" IBasePlugin* CreatePlugin() {
     try {
-        if (CLoginPluginImpl* existing = g_pPlugin.load()) return existing;
+        // Under the lock: a release clears the singleton under it before it frees anything.
         std::lock_guard<std::mutex> lock(g_PluginMutex);
         if (CLoginPluginImpl* existing = g_pPlugin.load()) return existing;
         if (g_nFailCreations > 0) {
@@ -58,6 +62,13 @@ extern "C" IBasePlugin* CreatePlugin() {
 CLoginPluginImpl::~CLoginPluginImpl() = default;
 
 void CLoginPluginImpl::Release() {
+    const auto deadline = std::chrono::steady_clock::now() + kReleaseBudget;
+    {
+        // From here on a host that asks for the plug-in gets a new object, never this one.
+        std::lock_guard<std::mutex> lock(g_PluginMutex);
+        CLoginPluginImpl* self = this;
+        g_pPlugin.compare_exchange_strong(self, nullptr);
+    }
     try {
         CLoginImpl* pLogin = nullptr;
         CProxyInfoImpl* pProxy = nullptr;
@@ -71,6 +82,8 @@ void CLoginPluginImpl::Release() {
             std::swap(pProxy, m_pProxyInfo);
             std::swap(pSettingUI, m_pSettingUI);
         }
+        // An open settings dialog is told to end now, and closes while the worker stops.
+        if (pSettingUI) pSettingUI->EndDialog(std::chrono::steady_clock::now());
         if (pLogin) {
             pLogin->StopThread();
             if (pLogin->IsAbandoned()) {
@@ -83,15 +96,15 @@ void CLoginPluginImpl::Release() {
             }
         }
         delete pProxy;
-        delete pSettingUI;
+        if (pSettingUI && !pSettingUI->EndDialog(deadline)) {
+            // The dialog's call has not returned (or this is it): what it uses stays.
+            TRACE_AT(kTrace, TRACE_CRIT,
+                     "Release(): settings dialog still open, settings UI kept!");
+        } else {
+            delete pSettingUI;
+        }
     } catch (...) {
         TRACE_AT(kTrace, TRACE_CRIT, "OnDestroy() exception!");
-    }
-    {
-        // A host that asks for the plug-in again gets a new object, never this freed one.
-        std::lock_guard<std::mutex> lock(g_PluginMutex);
-        CLoginPluginImpl* self = this;
-        g_pPlugin.compare_exchange_strong(self, nullptr);
     }
     delete this;
 }

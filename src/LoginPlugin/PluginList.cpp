@@ -5,6 +5,7 @@
 #include "EasyUseInterface.h"
 #include "LoginSettings.h"
 #include "markup/MarkupSTL.h"
+#include "platform/atomic_file.h"
 #include "platform/module.h"
 
 bool ParsePluginList(CMarkupSTL& xml, std::vector<PluginRecord>& records) {
@@ -72,14 +73,23 @@ bool PluginRoster::IsUnlisted(const std::string& clsid) const {
                         [&](const PluginRecord& r) { return r.clsid == clsid; });
 }
 
+bool ReadPluginListFile(const std::string& path, std::vector<PluginRecord>& plugins) {
+    plugins.clear();
+    std::string text;
+    CMarkupSTL xml;
+    // A file that is missing, not a regular file, too large or that does not parse leaves an
+    // empty document, refused below.
+    if (ReadFileContents(path, text, kMaxPluginListBytes, FileLinks::Follow) ==
+            FileReadResult::Ok &&
+        text.size() <= kMaxPluginListBytes) {
+        xml.SetDoc(std::move(text));
+    }
+    return ParsePluginList(xml, plugins);
+}
+
 bool PluginRoster::ReadList(std::vector<PluginRecord>& plugins) {
     try {
-        const std::string path = ModuleDir() + LOGIN_PLUGIN_LIST_FILE;
-        plugins.clear();
-        CMarkupSTL xml;
-        // A file that is missing or does not parse leaves an empty document, refused below.
-        xml.LoadDoc(path);
-        return ParsePluginList(xml, plugins);
+        return ReadPluginListFile(ModuleDir() + LOGIN_PLUGIN_LIST_FILE, plugins);
     } catch (...) {
         return false;
     }

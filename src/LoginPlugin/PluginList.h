@@ -17,6 +17,10 @@ class CMarkupSTL;
 // stay in the output.
 bool ParsePluginList(CMarkupSTL& xml, std::vector<PluginRecord>& records);
 bool ParsePluginListText(const std::string& text, std::vector<PluginRecord>& records);
+// Reads and parses the list file at path; false for a file that is missing, not a regular file,
+// larger than kMaxPluginListBytes or not a list.
+bool ReadPluginListFile(const std::string& path, std::vector<PluginRecord>& records);
+constexpr size_t kMaxPluginListBytes = 4u << 20;
 
 // The aliases of a ServiceScreenCode value: split at every comma, each piece trimmed of white
 // space, empty pieces kept. An empty value screens nothing.

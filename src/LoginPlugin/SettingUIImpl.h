@@ -1,7 +1,10 @@
 // The login settings menu entry and the proxy settings dialog it opens (number 20498).
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "IPluginContainer.h"
 #include "ISettingUI.h"
@@ -26,7 +29,20 @@ public:
     void ReservedSlot5() override {}
     void ReservedSlot6(int32_t, int32_t, int32_t, int32_t) override {}
 
+    // The plug-in's release: ends an open dialog as Cancel does (nothing is stored) and waits
+    // until its ShowSettingDialog has returned, until `deadline` at most; no dialog opens from
+    // then on. False when the dialog still runs: the object must then be kept, the dialog uses it.
+    bool EndDialog(std::chrono::steady_clock::time_point deadline);
+
 private:
+    // What a call of ShowSettingDialog finds; m_showMutex held.
+    enum class Opening { kOpen, kAlreadyOpen, kEnded };
+    Opening BeginShowing();
+    // The dialog's loop has returned: a waiting release may go on.
+    void EndShowing();
+    // Asks the open dialog to end as Cancel does, from any thread; m_showMutex held. Each face
+    // ends its dialog its own way.
+    void RequestDialogEnd();
     // Destroys the dialog of an earlier call, window first.
     void DestroyDialog();
 
@@ -34,6 +50,10 @@ private:
     IPluginContainer* m_pPluginContainer;
     CSettingDlg* m_pDialog = nullptr;
     bool m_bShowing = false;  // the dialog's modal loop runs (on the host's UI thread)
-    // Guards the two above where a call from another thread can meet an open dialog (Linux).
+    std::thread::id m_showingThread;
+    bool m_bEnded = false;  // released: no dialog opens any more
+    // Guards the members above: a release or a second call on another thread can meet an open
+    // dialog.
     std::mutex m_showMutex;
+    std::condition_variable m_shownEnded;
 };

@@ -42,10 +42,32 @@ std::vector<std::string> DecodeSettingLine(const std::string& line) {
     return fields;
 }
 
-bool CSettingLineReader::Next(std::string& line) {
-    const size_t end = m_pending.find('\n');
-    if (end == std::string::npos) return false;
-    line = m_pending.substr(0, end);
-    m_pending.erase(0, end + 1);
-    return true;
+void CSettingLineReader::Feed(const char* pData, size_t count) {
+    if (m_bTooLong) return;
+    // What was taken goes once it is the larger part, so that moving it costs no more than
+    // reading it did.
+    if (m_nStart > 0 && m_nStart >= m_pending.size() - m_nStart) {
+        m_pending.erase(0, m_nStart);
+        m_nScanned -= m_nStart;
+        m_nStart = 0;
+    }
+    m_pending.append(pData, count);
+}
+
+CSettingLineReader::Result CSettingLineReader::Take(std::string& line) {
+    if (m_bTooLong) return Result::kTooLong;
+    const size_t end = m_pending.find('\n', m_nScanned);
+    const size_t length = (end == std::string::npos ? m_pending.size() : end) - m_nStart;
+    if (length > kMaxSettingLine) {
+        m_bTooLong = true;
+        m_pending.clear();
+        return Result::kTooLong;
+    }
+    if (end == std::string::npos) {
+        m_nScanned = m_pending.size();
+        return Result::kMore;
+    }
+    line.assign(m_pending, m_nStart, end - m_nStart);
+    m_nStart = m_nScanned = end + 1;
+    return Result::kLine;
 }

@@ -16,13 +16,23 @@ std::string EncodeSettingLine(const std::vector<std::string>& fields);
 // One line, without its newline, back into its fields.
 std::vector<std::string> DecodeSettingLine(const std::string& line);
 
-// Splits what has arrived into complete lines, keeping the rest for the next read.
+// The longest line either side takes, without its newline.
+constexpr size_t kMaxSettingLine = size_t{64} * 1024;
+
+// Splits what has arrived into complete lines, keeping the rest for the next read. Each byte is
+// looked at once, however the lines arrive.
 class CSettingLineReader {
 public:
-    void Feed(const char* pData, size_t count) { m_pending.append(pData, count); }
-    // The next complete line without its newline; false when none has arrived whole.
-    bool Next(std::string& line);
+    enum class Result { kLine, kMore, kTooLong };
+    void Feed(const char* pData, size_t count);
+    // The next complete line without its newline; kMore when none has arrived whole; kTooLong,
+    // from then on, once a line has passed kMaxSettingLine.
+    Result Take(std::string& line);
+    bool Next(std::string& line) { return Take(line) == Result::kLine; }
 
 private:
     std::string m_pending;
+    size_t m_nStart = 0;    // where the next line begins
+    size_t m_nScanned = 0;  // up to here no newline
+    bool m_bTooLong = false;
 };

@@ -52,10 +52,13 @@ public:
     bool RemoveDeviceEvent(ICheckDeviceEvent* pEvent, int32_t kind) override;
 
     void SetComm(MTSComm* pComm) { m_pComm = pComm; }
+    // Called in each RemoveDeviceEvent, after the listener is gone; set it before.
+    void OnRemove(std::function<void()> hook) { m_fnOnRemove = std::move(hook); }
     std::vector<ICheckDeviceEvent*> Listeners() const;
 
 private:
     std::atomic<MTSComm*> m_pComm;
     mutable std::mutex m_mutex;
     std::vector<ICheckDeviceEvent*> m_listeners;
+    std::function<void()> m_fnOnRemove;
 };

@@ -157,9 +157,12 @@ bool FakeCheckDeviceType::AddDeviceEvent(ICheckDeviceEvent* pEvent, int32_t /*ki
 }
 
 bool FakeCheckDeviceType::RemoveDeviceEvent(ICheckDeviceEvent* pEvent, int32_t /*kind*/) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), pEvent),
-                      m_listeners.end());
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), pEvent),
+                          m_listeners.end());
+    }
+    if (m_fnOnRemove) m_fnOnRemove();
     return true;
 }
 

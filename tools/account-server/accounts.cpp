@@ -5,8 +5,10 @@
 #include <fstream>
 #include <iostream>
 
-AccountStore::AccountStore(std::string strStateFile)
-    : m_strStateFile(std::move(strStateFile)), m_random(std::random_device{}()) {}
+AccountStore::AccountStore(std::string strStateFile, size_t maxAccounts)
+    : m_strStateFile(std::move(strStateFile)),
+      m_maxAccounts(maxAccounts),
+      m_random(std::random_device{}()) {}
 
 // One account a line: identity, a tab, password.
 bool AccountStore::Load(std::string& error) {
@@ -25,6 +27,10 @@ bool AccountStore::Load(std::string& error) {
             return false;
         }
         m_passwords[line.substr(0, tab)] = line.substr(tab + 1);
+        if (m_passwords.size() > m_maxAccounts) {
+            error = m_strStateFile + ": more than " + std::to_string(m_maxAccounts) + " accounts";
+            return false;
+        }
     }
     return true;
 }
@@ -41,6 +47,7 @@ std::string AccountStore::Register(const std::string& cid) {
     std::string password =
         RandomText(12, "ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz23456789");
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_passwords.size() >= m_maxAccounts && m_passwords.count(cid) == 0) return {};
     m_passwords[cid] = password;
     Save();
     return password;

@@ -11,12 +11,14 @@ public:
     enum class Check { kAccepted, kUnknownIdentity, kWrongPassword };
 
     // With a state file, accounts are read from it (when it exists) and written back on change.
-    explicit AccountStore(std::string strStateFile = {});
+    // Holds at most `maxAccounts` identities.
+    explicit AccountStore(std::string strStateFile = {}, size_t maxAccounts = 100000);
 
     // False, with `error` set, when the state file exists and cannot be read.
     bool Load(std::string& error);
 
-    // Hands out a new password for `cid`, replacing any earlier one.
+    // Hands out a new password for `cid`, replacing any earlier one; empty when `cid` is new and
+    // the store is full.
     std::string Register(const std::string& cid);
     Check Login(const std::string& cid, const std::string& password) const;
 
@@ -29,5 +31,6 @@ private:
     mutable std::mutex m_mutex;
     std::map<std::string, std::string> m_passwords;
     std::string m_strStateFile;
+    size_t m_maxAccounts;
     std::mt19937_64 m_random;
 };

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    AccountStore accounts(options->strStateFile);
+    AccountStore accounts(options->strStateFile, options->maxAccounts);
     if (!accounts.Load(error)) return Fail(error);
 
     Credentials credentials;

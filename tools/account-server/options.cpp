@@ -6,6 +6,7 @@
 const char kUsage[] =
     "usage: account-server [--port N] [--plain] [--cert FILE --key FILE] [--cert-name NAME]\n"
     "                      [--cert-expired] [--cert-out FILE] [--ca-out FILE] [--state FILE]\n"
+    "                      [--max-accounts N]     (new identities beyond N are refused)\n"
     "                      [--login-code N [--login-code-once]] [--register-code N]\n"
     "                      [--delay-ms N] [--not-xml] [--pad-to BYTES]\n"
     "                      [--framing length|chunked|close] [--hang] [--close]\n"
@@ -17,7 +18,8 @@ const char kUsage[] =
     "                      [--claim-length N]     (a reply that claims N bytes, sends fewer and\n"
     "                                              closes; with --hang it holds the connection)\n"
     "Serves POST /register (cid, ctype), POST /login (cid, pass, ctype) and POST /echo over\n"
-    "HTTPS on 127.0.0.1 and prints \"port N\" once it listens.\n";
+    "HTTPS on 127.0.0.1 and prints \"port N\" once it listens. A request body of more than\n"
+    "64 KiB is answered with 413 unread.\n";
 
 namespace {
 
@@ -73,6 +75,9 @@ std::optional<ServerOptions> ParseOptions(int argc, char** argv, std::string& er
             if (!value(options.strCaOut)) return std::nullopt;
         } else if (arg == "--state") {
             if (!value(options.strStateFile)) return std::nullopt;
+        } else if (arg == "--max-accounts") {
+            if (!number(1, 100000000, n)) return std::nullopt;
+            options.maxAccounts = static_cast<size_t>(n);
         } else if (arg == "--login-code") {
             if (!number(-1000000, 1000000, n)) return std::nullopt;
             faults.loginCode = static_cast<int>(n);

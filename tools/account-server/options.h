@@ -41,8 +41,9 @@ struct ServerOptions {
     std::string strCertOut;  // where to write the certificate in use
     std::string strCaOut;    // a test CA signs the certificate; its own goes here (PEM)
     std::string strStateFile;
-    bool bNoTickets = false;  // no TLS session tickets: the reply is the first record after the
-                              // request (a fault-injecting proxy relies on it)
+    size_t maxAccounts = 100000;  // registrations of new identities beyond it are refused
+    bool bNoTickets = false;      // no TLS session tickets: the reply is the first record after the
+                                  // request (a fault-injecting proxy relies on it)
     Faults faults;
 };
 

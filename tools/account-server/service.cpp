@@ -60,6 +60,16 @@ bool IsAddedByServer(const std::string& name) {
            name == "LOCAL_PORT";
 }
 
+constexpr size_t kMaxBody = size_t{64} * 1024;
+
+// A Content-Length of at most kMaxBody.
+bool BodyFits(const std::string& length) {
+    if (length.size() > 7 || length.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    return std::stoul(length) <= kMaxBody;
+}
+
 int ConnectionOf(const httplib::Request& request) {
     return request.ssl ? SSL_get_fd(request.ssl) : -1;
 }
@@ -110,6 +120,30 @@ std::map<std::string, std::string> ParseForm(const std::string& body) {
 }
 
 void AccountService::Install(httplib::Server& server) {
+    // A body is bounded before it is read: a larger one is answered at once and its connection
+    // ends, so nothing of it is kept or read on; one without a stated length is refused alike.
+    server.set_pre_routing_handler(
+        [](const httplib::Request& request, httplib::Response& response) {
+            const std::string length = request.get_header_value("Content-Length");
+            const bool bStated = !length.empty() && !request.has_header("Transfer-Encoding");
+            const bool bNoBody = length.empty() && !request.has_header("Transfer-Encoding") &&
+                                 (request.method == "GET" || request.method == "HEAD");
+            if (bNoBody || (bStated && BodyFits(length))) {
+                return httplib::Server::HandlerResponse::Unhandled;
+            }
+            response.status = bStated ? 413 : 411;
+            // The answer goes out here and the connection ends, so that the rest of the body is
+            // never read (the library would read on for the next request).
+            if (request.ssl) {
+                const std::string answer = "HTTP/1.1 " + std::to_string(response.status) +
+                                           (bStated ? " Payload Too Large" : " Length Required") +
+                                           "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+                SSL_write(const_cast<SSL*>(request.ssl), answer.data(),
+                          static_cast<int>(answer.size()));
+                shutdown(SSL_get_fd(request.ssl), SHUT_RDWR);
+            }
+            return httplib::Server::HandlerResponse::Handled;
+        });
     auto route =
         [this](std::string (AccountService::*handler)(const std::map<std::string, std::string>&)) {
             return [this, handler](const httplib::Request& request, httplib::Response& response) {
@@ -140,8 +174,14 @@ void AccountService::Install(httplib::Server& server) {
         response.set_content(text + "\n" + request.body, "text/plain");
     });
     server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
+        // A long body is cut: the log is for reading.
+        constexpr size_t kLoggedBody = 200;
         std::cerr << "account-server: " << request.method << " " << request.target << " ["
-                  << request.body << "] -> " << response.status << std::endl;
+                  << request.body.substr(0, kLoggedBody)
+                  << (request.body.size() > kLoggedBody
+                          ? "...(" + std::to_string(request.body.size()) + " bytes)"
+                          : "")
+                  << "] -> " << response.status << std::endl;
     });
 }
 
@@ -175,7 +215,9 @@ std::string AccountService::Register(const std::map<std::string, std::string>& f
     if (m_faults.registerCode) return Result(*m_faults.registerCode);
     std::string cid = Field(form, "cid");
     if (cid.empty()) return Result(1);
-    return Result(0, Element("password", m_accounts.Register(cid)));
+    const std::string password = m_accounts.Register(cid);
+    if (password.empty()) return Result(1);  // no room for another account
+    return Result(0, Element("password", password));
 }
 
 std::string AccountService::Login(const std::map<std::string, std::string>& form) {

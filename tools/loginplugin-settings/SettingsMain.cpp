@@ -34,7 +34,9 @@ void SendLine(const std::vector<std::string>& fields) {
 // The next line from the plug-in; false when it has gone.
 bool ReadLine(std::vector<std::string>& fields) {
     std::string line;
-    while (!g_reader.Next(line)) {
+    CSettingLineReader::Result got;
+    while ((got = g_reader.Take(line)) != CSettingLineReader::Result::kLine) {
+        if (got == CSettingLineReader::Result::kTooLong) return false;
         char buffer[4096];
         const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
@@ -63,7 +65,8 @@ bool Setup(SettingsDialog& dialog, const std::vector<std::string>& f) {
 // one at a time: a message box runs its own loop, and the next line waits until it is closed.
 bool HandleLines(SettingsDialog& dialog) {
     std::string line;
-    while (g_reader.Next(line)) {
+    CSettingLineReader::Result got;
+    while ((got = g_reader.Take(line)) == CSettingLineReader::Result::kLine) {
         const std::vector<std::string> f = DecodeSettingLine(line);
         if (f[0] == "fields" && f.size() == 6) {
             dialog.ShowFields(f[1], {f[2], f[3], f[4], f[5]});
@@ -76,7 +79,7 @@ bool HandleLines(SettingsDialog& dialog) {
             return false;
         }
     }
-    return true;
+    return got != CSettingLineReader::Result::kTooLong;
 }
 
 void End(SettingsDialog& dialog) {

@@ -1,20 +1,23 @@
 #include "SettingDlg.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 
 #include "SettingUIProtocol.h"
 #include "libs/trace/Trace.h"
+#include "platform/atomic_file.h"
 #include "platform/module.h"
 #include "platform/textcodec.h"
 
@@ -23,6 +26,18 @@ extern char** environ;
 namespace {
 
 constexpr TraceSite kTrace{"LoginPlguin", "src\\LoginPlugin\\SettingDlg"};
+
+// How long the dialog program has to leave once told to end: a release waits on it.
+constexpr std::chrono::milliseconds kReapBudget{2000};
+
+std::mutex g_testMutex;
+std::string g_strTestHelper;
+std::chrono::milliseconds g_testReapBudget{-1};
+
+std::chrono::milliseconds ReapBudget() {
+    std::lock_guard<std::mutex> lock(g_testMutex);
+    return g_testReapBudget.count() >= 0 ? g_testReapBudget : kReapBudget;
+}
 
 std::string DirectoryOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -43,7 +58,14 @@ std::string SkinDirectory(const std::string& active) {
 }
 
 std::string SkinString(const std::string& directory, uint32_t nID) {
-    std::ifstream in(directory + "strings.ini");
+    // A skin's strings are a few lines; the skin lies beside the program, links and all.
+    constexpr size_t kMaxSkinStrings = size_t{64} * 1024;
+    std::string text;
+    if (ReadFileContents(directory + "strings.ini", text, kMaxSkinStrings, FileLinks::Follow) !=
+        FileReadResult::Ok) {
+        return {};
+    }
+    std::istringstream in(text);
     const std::string prefix = std::to_string(nID) + "=";
     std::string line;
     while (std::getline(in, line))
@@ -60,19 +82,43 @@ std::string HexColour(uint32_t colorref) {
 
 }  // namespace
 
+void SetSettingHelperForTest(const std::string& program) {
+    std::lock_guard<std::mutex> lock(g_testMutex);
+    g_strTestHelper = program;
+}
+
+void SetSettingReapBudgetForTest(std::chrono::milliseconds budget) {
+    std::lock_guard<std::mutex> lock(g_testMutex);
+    g_testReapBudget = budget;
+}
+
 std::string SettingHelperPath() {
-    if (const char* pOverride = getenv(SETTING_HELPER_ENV); pOverride && *pOverride)
-        return pOverride;
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&SettingHelperPath), &info) == 0 || !info.dli_fname)
-        return {};
-    return DirectoryOf(info.dli_fname) + SETTING_HELPER_NAME;
+    {
+        std::lock_guard<std::mutex> lock(g_testMutex);
+        if (!g_strTestHelper.empty()) return g_strTestHelper;
+    }
+    const std::string& directory = GetLibraryDirectory();
+    return directory.empty() ? std::string() : directory + SETTING_HELPER_NAME;
+}
+
+CSettingDlg::CSettingDlg(IPluginContainer* pContainer) : m_model(pContainer) {
+    if (pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0) m_wake[0] = m_wake[1] = -1;
 }
 
 CSettingDlg::~CSettingDlg() {
     std::lock_guard<std::mutex> lock(m_sendMutex);
     if (m_fd >= 0) close(m_fd);
     m_fd = -1;
+    for (int fd : m_wake)
+        if (fd >= 0) close(fd);
+}
+
+void CSettingDlg::Cancel() {
+    m_bCancelled = true;
+    const char wake = 1;
+    if (m_wake[1] >= 0 && write(m_wake[1], &wake, 1) < 0) {
+        // Full already: the waiting Receive is woken all the same.
+    }
 }
 
 bool CSettingDlg::Start(const std::string& program) {
@@ -116,18 +162,30 @@ bool CSettingDlg::Send(const std::vector<std::string>& fields) {
 }
 
 bool CSettingDlg::Receive(std::vector<std::string>& fields) {
+    std::string line;
     for (;;) {
-        const size_t end = m_pending.find('\n');
-        if (end != std::string::npos) {
-            fields = DecodeSettingLine(m_pending.substr(0, end));
-            m_pending.erase(0, end + 1);
-            return true;
+        if (m_bCancelled) return false;
+        switch (m_reader.Take(line)) {
+            case CSettingLineReader::Result::kLine:
+                fields = DecodeSettingLine(line);
+                return true;
+            case CSettingLineReader::Result::kTooLong:
+                TRACE_AT(kTrace, TRACE_ERRO, "the settings dialog sent a line too long!");
+                return false;
+            case CSettingLineReader::Result::kMore:
+                break;
         }
-        char buffer[4096];
-        const ssize_t n = recv(m_fd, buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR) continue;
+        pollfd waits[2] = {{m_fd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        if (poll(waits, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (waits[1].revents != 0) return false;  // cancelled
+        char buffer[16384];
+        const ssize_t n = recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) return false;
-        m_pending.append(buffer, static_cast<size_t>(n));
+        m_reader.Feed(buffer, static_cast<size_t>(n));
     }
 }
 
@@ -183,6 +241,7 @@ void CSettingDlg::SendSetup() {
 }
 
 int32_t CSettingDlg::DoModal() {
+    if (m_bCancelled) return kDialogEndCancel;
     const std::string program = SettingHelperPath();
     if (program.empty() || !Start(program)) {
         TRACE_AT(kTrace, TRACE_ERRO, "the settings dialog program cannot be started!");
@@ -196,6 +255,7 @@ int32_t CSettingDlg::DoModal() {
         if (what == "selected" && fields.size() == 2) {
             SendFields(atoi(fields[1].c_str()));
         } else if (what == "ok" && fields.size() == 6) {
+            if (m_bCancelled) break;  // ended by the host first: nothing is stored
             const int32_t type = atoi(fields[1].c_str());
             // The dialog program filters as it is typed; what arrives is held to the masks all
             // the same, so nothing the Windows edits refuse is stored.
@@ -221,6 +281,8 @@ int32_t CSettingDlg::DoModal() {
                      "the settings dialog failed: " + (fields.size() > 1 ? fields[1] : ""));
         }
     }
+    // Ended by the host (its release): as the user's Cancel.
+    if (end == kDialogEndFailed && m_bCancelled) end = kDialogEndCancel;
     if (end == kDialogEndFailed) TRACE_AT(kTrace, TRACE_ERRO, "the settings dialog ended early!");
     Send({"end", std::to_string(end)});
     Reap();
@@ -228,17 +290,42 @@ int32_t CSettingDlg::DoModal() {
 }
 
 void CSettingDlg::Reap() {
-    // The dialog program closes its end when it leaves.
-    std::vector<std::string> ignored;
-    while (Receive(ignored)) {
+    // The dialog program closes its end and leaves; one that lingers past the budget is killed,
+    // so that neither its output nor its life can hold the host.
+    const auto deadline = std::chrono::steady_clock::now() + ReapBudget();
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, m_pid, 0));
+    pollfd waits[2] = {{m_fd, POLLIN, 0}, {pidfd, POLLIN, 0}};
+    int status = 0;
+    bool bEnded = false;
+    for (;;) {
+        const pid_t reaped = waitpid(m_pid, &status, WNOHANG);
+        if (reaped == m_pid || (reaped < 0 && errno != EINTR)) {
+            bEnded = true;
+            break;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        // Without a process descriptor its end is seen by looking again now and then.
+        const auto wait = pidfd < 0 && waits[0].fd < 0 ? std::min<long long>(10, left.count())
+                                                       : static_cast<long long>(left.count());
+        if (poll(waits, 2, static_cast<int>(wait)) > 0 && waits[0].revents != 0) {
+            char ignored[16384];
+            const ssize_t n = recv(m_fd, ignored, sizeof ignored, MSG_DONTWAIT);
+            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) waits[0].fd = -1;
+        }
     }
+    if (!bEnded) {
+        TRACE_AT(kTrace, TRACE_ERRO, "the settings dialog program did not end: killed!");
+        kill(m_pid, SIGKILL);
+        while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (pidfd >= 0) close(pidfd);
     {
         std::lock_guard<std::mutex> lock(m_sendMutex);
         close(m_fd);
         m_fd = -1;
-    }
-    int status = 0;
-    while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
     }
     m_pid = -1;
 }

@@ -8,21 +8,22 @@
 
 #include <sys/types.h>
 
+#include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "IPluginContainer.h"
 #include "ProxyDialogModel.h"
+#include "SettingUIProtocol.h"
 
 // The dialog program's file name, looked for in the library's directory.
 #define SETTING_HELPER_NAME "loginplugin-settings"
-// Names another dialog program (tests).
-#define SETTING_HELPER_ENV "LOGINPLUGIN_SETTINGS_HELPER"
 
 class CSettingDlg {
 public:
-    explicit CSettingDlg(IPluginContainer* pContainer) : m_model(pContainer) {}
+    explicit CSettingDlg(IPluginContainer* pContainer);
     ~CSettingDlg();
     CSettingDlg(const CSettingDlg&) = delete;
     CSettingDlg& operator=(const CSettingDlg&) = delete;
@@ -32,6 +33,8 @@ public:
     int32_t DoModal();
     // Brings the open dialog to the front; from any thread.
     void BringToFront();
+    // Ends the dialog as its Cancel does, storing nothing; from any thread, also before DoModal.
+    void Cancel();
 
 private:
     bool Start(const std::string& program);
@@ -40,15 +43,21 @@ private:
     bool Receive(std::vector<std::string>& fields);
     void SendSetup();
     void SendFields(int32_t nType);
-    // Waits for the dialog program to end.
+    // Waits for the dialog program to end, for a bounded time: then it is killed.
     void Reap();
 
     CProxyDialogModel m_model;
     std::mutex m_sendMutex;  // m_fd and the writes to it
     int m_fd = -1;
     pid_t m_pid = -1;
-    std::string m_pending;  // received, not yet a whole line
+    CSettingLineReader m_reader;  // received, not yet handled
+    int m_wake[2] = {-1, -1};     // a pipe: Cancel wakes the waiting Receive
+    std::atomic<bool> m_bCancelled{false};
 };
 
-// The dialog program to start: $LOGINPLUGIN_SETTINGS_HELPER, else the one beside the library.
+// The dialog program to start: the one in the library's own directory.
 std::string SettingHelperPath();
+// Test seams: another dialog program in its place (empty: none), and how long one has to leave
+// after its end (negative: the usual time).
+void SetSettingHelperForTest(const std::string& program);
+void SetSettingReapBudgetForTest(std::chrono::milliseconds budget);

@@ -9,26 +9,32 @@ int32_t CSettingUIImpl::ShowSettingDialog() {
     CSettingDlg* pDialog = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_showMutex);
-        // A call while the dialog is open brings it to the front and ends at once, as a call
-        // re-entered from the Windows dialog's modal loop does.
-        if (m_bShowing) {
-            if (m_pDialog) m_pDialog->BringToFront();
-            return kDialogEndCancel;
+        switch (BeginShowing()) {
+            case Opening::kEnded:
+                return kDialogEndFailed;
+            case Opening::kAlreadyOpen:
+                // A call while the dialog is open brings it to the front and ends at once, as a
+                // call re-entered from the Windows dialog's modal loop does.
+                if (m_pDialog) m_pDialog->BringToFront();
+                return kDialogEndCancel;
+            case Opening::kOpen:
+                break;
         }
         DestroyDialog();
         m_pDialog = new (std::nothrow) CSettingDlg(m_pPluginContainer);
-        if (!m_pDialog) return kDialogEndFailed;
         pDialog = m_pDialog;
-        m_bShowing = true;
     }
     int32_t result = kDialogEndFailed;
     try {
-        result = pDialog->DoModal();
+        if (pDialog) result = pDialog->DoModal();
     } catch (...) {
     }
-    std::lock_guard<std::mutex> lock(m_showMutex);
-    m_bShowing = false;
+    EndShowing();
     return result;
+}
+
+void CSettingUIImpl::RequestDialogEnd() {
+    if (m_pDialog) m_pDialog->Cancel();
 }
 
 void CSettingUIImpl::DestroyDialog() {

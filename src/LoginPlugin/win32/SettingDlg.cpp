@@ -80,7 +80,16 @@ BOOL CSettingDlg::OnInitDialog() {
         m_edPort.SetMask(kProxyPortMask);
     } catch (...) {
     }
+    // A close asked for before the window existed is carried out now.
+    m_hOpen = m_hWnd;
+    if (m_bCloseRequested) ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
     return TRUE;
+}
+
+void CSettingDlg::RequestClose() {
+    m_bCloseRequested = true;
+    // The dialog's procedure answers WM_CLOSE as the Cancel button: it ends, storing nothing.
+    if (HWND hOpen = m_hOpen) ::PostMessageA(hOpen, WM_CLOSE, 0, 0);
 }
 
 void CSettingDlg::LoadSkin() {

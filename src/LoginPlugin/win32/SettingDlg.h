@@ -2,6 +2,8 @@
 // host's user settings (section "PROXY") with the password enciphered by the host's crypt plug-in.
 #pragma once
 
+#include <atomic>
+
 #include "IPluginContainer.h"
 #include "ProxyDialogModel.h"
 #include "global/BaseSubDlg.h"
@@ -18,6 +20,8 @@ public:
     void Init(IPluginContainer* pContainer);
 
     BOOL OnInitDialog() override;
+    // Ends the dialog as Cancel does, from any thread, also before its window exists.
+    void RequestClose();
 
 protected:
     void DoDataExchange() override;
@@ -48,4 +52,7 @@ private:
     CProxyDialogModel m_model{nullptr};
     bool m_bModelReady = false;
     HMODULE m_hSkinLib = nullptr;
+    // The window once it is made, for a close asked for on another thread.
+    std::atomic<HWND> m_hOpen{nullptr};
+    std::atomic<bool> m_bCloseRequested{false};
 };

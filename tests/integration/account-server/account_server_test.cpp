@@ -2,9 +2,13 @@
 // client; and the server ending with the test program that started it, even a killed one.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <openssl/pem.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -147,6 +151,66 @@ TEST_F(AccountServerTest, CertificateAndKeyFromFilesAreServed) {
 
     std::string error;  // a key file that holds no key
     EXPECT_FALSE(server.Start({"--cert", certFile, "--key", certFile}, error));
+}
+
+// What the server answers to a request of raw bytes over TLS, read until it ends the connection.
+std::string RawExchange(uint16_t port, const std::string& request) {
+    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
+    SSL* ssl = SSL_new(context);
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        SSL_set_fd(ssl, fd) == 1 && SSL_connect(ssl) == 1 &&
+        SSL_write(ssl, request.data(), static_cast<int>(request.size())) > 0) {
+        char buffer[4096];
+        int n = 0;
+        while ((n = SSL_read(ssl, buffer, sizeof buffer)) > 0) answer.append(buffer, n);
+    }
+    SSL_free(ssl);
+    SSL_CTX_free(context);
+    close(fd);
+    return answer;
+}
+
+// A body beyond 64 KiB is answered before it has arrived, and the connection ends: the server
+// neither keeps it nor waits for it. Without a stated length a body is refused alike.
+TEST_F(AccountServerTest, ABodyBeyondItsBoundIsAnsweredUnreadAndTheAccountsAreBounded) {
+    Start({"--max-accounts", "2"});
+    const struct {
+        const char* length;
+        const char* status;
+    } cases[] = {
+        {"Content-Length: 200000000", "HTTP/1.1 413"},
+        {"Content-Length: 65537", "HTTP/1.1 413"},
+        {"Transfer-Encoding: chunked", "HTTP/1.1 411"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        const std::string answer = RawExchange(
+            server.Port(), std::string("POST /register HTTP/1.1\r\nHost: localhost\r\n") +
+                               c.length + "\r\n\r\ncid=1&ctype=CMCC");
+        EXPECT_EQ(answer.compare(0, 12, c.status), 0) << answer;
+    }
+    // 64 KiB itself is taken.
+    const std::string padded = "cid=460001&pad=" + std::string(64 * 1024 - 15, 'x');
+    const std::string taken = RawExchange(
+        server.Port(),
+        "POST /register HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\nContent-Type: "
+        "text/plain\r\nContent-Length: 65536\r\n\r\n" +
+            padded);
+    EXPECT_EQ(taken.compare(0, 12, "HTTP/1.1 200"), 0) << taken.substr(0, 200);
+    EXPECT_EQ(Between(taken, "resultValue"), "0");
+
+    EXPECT_EQ(Between(Post("/register", "cid=460002").body, "resultValue"), "0");
+    const Reply full = Post("/register", "cid=460003");
+    EXPECT_EQ(Between(full.body, "resultValue"), "1") << full.body;
+    EXPECT_EQ(Between(full.body, "password"), "<none>");
+    // A known identity still registers anew.
+    EXPECT_EQ(Between(Post("/register", "cid=460001").body, "resultValue"), "0");
 }
 
 // pidfd_open has no wrapper in this C library.

@@ -1,6 +1,7 @@
 // The SIM's identity: the card's IMSI, its cache, and the default identity in the registry.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <set>
 #include <thread>
@@ -152,6 +153,23 @@ TEST_F(IdentityTest, IdentitiesOfOneSecondAreEqualOnAnyThreadAndOthersVary) {
     for (auto& t : threads) t.join();
     for (const auto& out : results)
         for (const auto& identity : out) ASSERT_EQ(identity, reference);
+}
+
+TEST(IdentityRandomTest, MakingTheDefaultIdentityLeavesTheHostsRandSequenceAlone) {
+    RegistrySandbox::UseUtc();
+    RegistrySandbox sandbox;
+    FakeHost host;
+    ManualClock clock(kNow);
+    IdentitySource source{&host.container, clock};
+    std::srand(4242);
+    const int first = std::rand();
+    const int second = std::rand();
+    std::srand(4242);
+    EXPECT_EQ(std::rand(), first);
+    std::string identity;
+    source.CreateDefault(identity);
+    ExpectWellFormed(identity);
+    EXPECT_EQ(std::rand(), second);
 }
 
 }  // namespace

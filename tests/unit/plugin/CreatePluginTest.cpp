@@ -81,4 +81,28 @@ TEST_F(CreatePluginTest, ASecondLifeAfterReleaseLogsInAgain) {
     SetLoginEnvironmentForTest(LoginEnvironment());
 }
 
+// A host that asks for the plug-in while a release runs (here from the host's own code that the
+// release calls: the withdrawal of its device listener) gets a new object that works, never the
+// one being freed (under AddressSanitizer that one is a use after free on its first call).
+TEST_F(CreatePluginTest, ACallDuringReleaseGetsANewObjectNeverTheOneBeingFreed) {
+    SetLoginEnvironmentForTest({std::make_shared<ManualClock>(), https.Factory()});
+    IBasePlugin* plugin = CreatePlugin();
+    ASSERT_NE(plugin, nullptr);
+    plugin->SetPluginContainer(&host.container);
+    IBaseInterface* pInterface = nullptr;
+    ASSERT_TRUE(plugin->QueryInterface(1, &pInterface));
+    IBasePlugin* during = nullptr;
+    host.device.OnRemove([&] {
+        if (!during) during = CreatePlugin();
+    });
+    plugin->Release();
+    host.device.OnRemove(nullptr);
+    ASSERT_NE(during, nullptr);
+    EXPECT_STREQ(during->GetPluginID(), LOGIN_PLUGIN_ID);
+    EXPECT_EQ(CreatePlugin(), during);
+    during->Release();
+    EXPECT_EQ(CLoginPluginImpl::Singleton(), nullptr);
+    SetLoginEnvironmentForTest(LoginEnvironment());
+}
+
 }  // namespace

@@ -5,12 +5,15 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "FakeHost.h"
 #include "RegistrySandbox.h"
+#include "LoginPluginImpl.h"
+#include "posix/SettingDlg.h"
 #include "SettingUIImpl.h"
 #include "SettingUIProtocol.h"
 #include "TempDir.h"
@@ -27,16 +30,20 @@ const char kUserUtf8[] = "\xE7\x94\xA8\xE6\x88\xB7";
 class SettingUIPosixTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("LOGINPLUGIN_SETTINGS_HELPER", FAKE_DIALOG, 1);
+        SetSettingHelperForTest(FAKE_DIALOG);
         setenv("FAKE_DIALOG_LOG", dir.File("dialog.log").c_str(), 1);
         unsetenv("FAKE_DIALOG_SHOWN");
         unsetenv("FAKE_DIALOG_QUIT");
+        unsetenv("FAKE_DIALOG_LINGER");
         for (int id : {2000, 2001, 2002, 2022, 2023, 2024, 2025, 2026, 2027, 5999, 7001, 11000,
                        11001, 11002})
             host.strings.Set(id, "s" + std::to_string(id));
         host.strings.Set(11003, kTitleGbk);
     }
-    void TearDown() override { unsetenv("LOGINPLUGIN_SETTINGS_HELPER"); }
+    void TearDown() override {
+        SetSettingHelperForTest("");
+        SetSettingReapBudgetForTest(std::chrono::milliseconds(-1));
+    }
     void StoreProxy(const char* type) {
         host.setting.User("PROXY", "TYPE", type);
         host.setting.User("PROXY", "ADDRESS", "proxy.local");
@@ -52,6 +59,19 @@ protected:
         in.close();
         std::remove(dir.File("dialog.log").c_str());
         return text.str();
+    }
+    // Opens `pUi`'s dialog on a thread of its own and returns once the dialog is shown.
+    std::thread OpenOnAThread(ISettingUI* pUi, int32_t& result) {
+        const std::string shown = dir.File("shown");
+        std::remove(shown.c_str());
+        EXPECT_EQ(mkfifo(shown.c_str(), 0600), 0);
+        setenv("FAKE_DIALOG_SHOWN", shown.c_str(), 1);
+        std::thread opener([pUi, &result] { result = pUi->ShowSettingDialog(); });
+        std::ifstream wait(shown);  // opens once the dialog is shown
+        std::string word;
+        wait >> word;
+        EXPECT_EQ(word, "shown");
+        return opener;
     }
     TempDir dir;
     FakeHost host;
@@ -108,18 +128,9 @@ TEST_F(SettingUIPosixTest, EachActOfTheUserEndsAndStoresAsTheWindowsDialogDoes) 
 }
 
 TEST_F(SettingUIPosixTest, ASecondOpeningWhileOneIsOpenRaisesItAndEndsWithCancel) {
-    const std::string shown = dir.File("shown");
-    ASSERT_EQ(mkfifo(shown.c_str(), 0600), 0);
-    setenv("FAKE_DIALOG_SHOWN", shown.c_str(), 1);
     setenv("FAKE_DIALOG_SAYS", "", 1);
     int32_t first = 0;
-    std::thread opener([&] { first = ui.ShowSettingDialog(); });
-    {
-        std::ifstream wait(shown);  // opens once the dialog is shown
-        std::string word;
-        wait >> word;
-        EXPECT_EQ(word, "shown");
-    }
+    std::thread opener = OpenOnAThread(&ui, first);
     EXPECT_EQ(ui.ShowSettingDialog(), 2);
     opener.join();
     // The stand-in answers the raise with Cancel, which ends the first opening.
@@ -127,12 +138,73 @@ TEST_F(SettingUIPosixTest, ASecondOpeningWhileOneIsOpenRaisesItAndEndsWithCancel
     EXPECT_NE(TakeLog().find("raise\n"), std::string::npos);
 }
 
+// A service stopped while its dialog is open: the release ends the dialog as Cancel does,
+// stores nothing, and frees nothing the dialog's call still uses (AddressSanitizer and
+// ThreadSanitizer see to the last).
+TEST_F(SettingUIPosixTest, AReleaseWhileTheDialogIsOpenEndsItAsCancelAndWaitsForIt) {
+    StoreProxy("1");
+    host.setting.TakeUserWrites();
+    setenv("FAKE_DIALOG_SAYS", "", 1);
+    auto* plugin = new CLoginPluginImpl();
+    plugin->SetPluginContainer(&host.container);
+    IBaseInterface* pInterface = nullptr;
+    ASSERT_TRUE(plugin->QueryInterface(20498, &pInterface));
+    int32_t result = 0;
+    std::thread opener = OpenOnAThread(static_cast<ISettingUI*>(pInterface), result);
+    plugin->Release();
+    opener.join();
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(host.setting.TakeUserWrites(), "");
+    EXPECT_NE(TakeLog().find("end\t2\n"), std::string::npos);
+}
+
+// What the dialog program sends is bounded, line by line; one that stays on after its end (its
+// output open) is killed, and the opening ends all the same.
+TEST_F(SettingUIPosixTest, ALineBeyondItsBoundOrADialogThatStaysOnEndsTheOpening) {
+    const struct {
+        std::string says;
+        bool bLinger;
+        int32_t end;
+        const char* trace;
+    } cases[] = {
+        {std::string(kMaxSettingLine + 1, 'x'), false, -1,
+         "the settings dialog sent a line too long!"},
+        {std::string(kMaxSettingLine - 1, 'x') + "\ncancel\n", false, 2, nullptr},
+        {"cancel\n", true, 2, "the settings dialog program did not end: killed!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says.size());
+        TraceCapture trace;
+        setenv("FAKE_DIALOG_SAYS", c.says.c_str(), 1);
+        if (c.bLinger) setenv("FAKE_DIALOG_LINGER", "1", 1);
+        // The one it is given to leave is spent at once: the lingering one is killed at once.
+        SetSettingReapBudgetForTest(std::chrono::milliseconds(c.bLinger ? 0 : -1));
+        EXPECT_EQ(ui.ShowSettingDialog(), c.end);
+        if (c.trace) {
+            EXPECT_TRUE(trace.Has(c.trace, 2));
+        }
+        unsetenv("FAKE_DIALOG_LINGER");
+    }
+}
+
+// The skin's strings are read as every file of the plug-in is: a FIFO in their place (or
+// anything but a regular file) is no file, and the dialog opens all the same.
+TEST_F(SettingUIPosixTest, ASkinWhoseStringsAreAFifoStillOpens) {
+    const std::string skin = dir.File("skin");
+    ASSERT_EQ(mkdir(skin.c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo((skin + "/strings.ini").c_str(), 0600), 0);
+    host.setting.Sys("SKIN", "ACTIVE", skin);
+    setenv("FAKE_DIALOG_SAYS", "cancel\n", 1);
+    EXPECT_EQ(ui.ShowSettingDialog(), 2);
+    EXPECT_NE(TakeLog().find("skin\tframe\t"), std::string::npos);
+}
+
 TEST_F(SettingUIPosixTest, ADialogProgramThatDiesOrIsMissingEndsTheOpeningWithMinusOne) {
     TraceCapture trace;
     setenv("FAKE_DIALOG_QUIT", "1", 1);
     EXPECT_EQ(ui.ShowSettingDialog(), -1);
     EXPECT_TRUE(trace.Has("the settings dialog ended early!", 2));
-    setenv("LOGINPLUGIN_SETTINGS_HELPER", dir.File("missing").c_str(), 1);
+    SetSettingHelperForTest(dir.File("missing"));
     EXPECT_EQ(ui.ShowSettingDialog(), -1);
     EXPECT_TRUE(trace.Has("the settings dialog program cannot be started!", 2));
     EXPECT_EQ(host.setting.TakeUserWrites(), "");
@@ -154,6 +226,18 @@ TEST(SettingLines, AnyTextSurvivesTheLineAndLinesArriveWholeOnly) {
     ASSERT_TRUE(reader.Next(got));
     EXPECT_EQ(got, "selected\t2");
     EXPECT_FALSE(reader.Next(got));
+
+    // Up to the bound a line is taken, whole, however it arrives; past it the reader is done.
+    CSettingLineReader bounded;
+    const std::string longest(kMaxSettingLine, 'y');
+    for (char ch : longest) bounded.Feed(&ch, 1);
+    bounded.Feed("\nz", 2);
+    ASSERT_EQ(bounded.Take(got), CSettingLineReader::Result::kLine);
+    EXPECT_EQ(got, longest);
+    bounded.Feed(longest.data(), longest.size());
+    EXPECT_EQ(bounded.Take(got), CSettingLineReader::Result::kTooLong);
+    bounded.Feed("\n", 1);
+    EXPECT_EQ(bounded.Take(got), CSettingLineReader::Result::kTooLong);
 }
 
 }  // namespace

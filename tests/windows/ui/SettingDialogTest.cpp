@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "IBasePlugin.h"
+#include "LoginPluginImpl.h"
 #include "RegistrySandbox.h"
 #include "SettingUIImpl.h"
 #include "UiDriver.h"
@@ -152,6 +153,27 @@ TEST_F(SettingDialogTest, OpensOnlyWithAHostAndTheTemplateOfTheLibraryModule) {
     pPlugin->Release();
     FreeLibrary(hPlugin);
     EXPECT_EQ(run.result, IDCANCEL);
+}
+
+// A service stopped while its dialog is open: the release, on another thread, closes the dialog
+// as its Cancel does (nothing typed is stored) and frees nothing until the dialog's call returned.
+TEST_F(SettingDialogTest, AReleaseOnAnotherThreadClosesTheOpenDialogAsCancelAndWaits) {
+    StoreProxy(host, "1", "h", "1", "u", "p");
+    host.setting.TakeUserWrites();
+    auto* plugin = new CLoginPluginImpl();
+    plugin->SetPluginContainer(&host.container);
+    IBaseInterface* pInterface = nullptr;
+    ASSERT_TRUE(plugin->QueryInterface(IID_SETTING_UI, &pInterface));
+    const DialogRun run = Open(
+        [plugin](DialogControl& dialog) {
+            dialog.Type(kUser, "x");
+            EXPECT_TRUE(dialog.Flush());
+            plugin->Release();
+        },
+        static_cast<ISettingUI*>(pInterface));
+    EXPECT_TRUE(run.bOpened);
+    EXPECT_EQ(run.result, IDCANCEL);
+    EXPECT_EQ(host.setting.TakeUserWrites(), "");
 }
 
 // The host's main window, active on the test's thread; WM_APP asks it for the settings dialog
