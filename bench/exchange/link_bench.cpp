@@ -20,33 +20,16 @@
 #include <thread>
 
 #include "bench_server.h"
+#include "link_signin.h"
 #include "test_process.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using linkbench::Clock;
+using linkbench::kSimType;
 
-const char kImsi[] = "460001234567890";
-const char kBareImsi[] = "460001234567891";  // the bare client's own: its registration changes
-                                             // the password
-const char kSimType[] = "CMCC";
-
-// The real clock, noting when the worker's first pass ends.
-class FirstPassClock : public IClock {
-public:
-    int64_t Now() override { return m_pReal->Now(); }
-    void Sleep(uint32_t ms) override {
-        m_pReal->Sleep(ms);
-        if (!m_passEnded) m_passEnded = Clock::now();
-    }
-    void Pause(uint32_t ms) override { m_pReal->Pause(ms); }
-    void Stop() override { m_pReal->Stop(); }
-    bool IsStopped() const override { return m_pReal->IsStopped(); }
-    std::optional<Clock::time_point> m_passEnded;  // read after the login, on the same run
-
-private:
-    std::shared_ptr<IClock> m_pReal = MakeRealClock();
-};
+// The bare client's own subscriber: its registration changes the password.
+const char kBareImsi[] = "460001234567891";
 
 struct Counts {
     int connections = 0;
@@ -99,31 +82,9 @@ public:
     // The plug-in, as shipped: StartLogin until logged in. The key directory decides whether
     // this is a first start (empty) or a restart.
     Sample Plugin(const std::string& keyDir, bool bStrict, const std::string& caFile) {
-        FakeHost host;
-        host.comm.SetSpn(kSimType);
-        host.comm.SetImsi(kImsi);
-        host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", keyDir);
-        host.setting.Sys("REGISTER", "URL", Url("/register"));
-        host.setting.Sys("LOGIN", "URL", Url("/login"));
-        host.setting.Sys("SECURITY", "STRICT", bStrict ? "1" : "0");
-        host.setting.Sys("SECURITY", "CAFILE", caFile);
-        auto clock = std::make_shared<FirstPassClock>();
-        LoginEnvironment env;
-        env.clock = clock;
         const Counts before = ReadCounts(m_countFile);
         Sample sample;
-        {
-            CLoginImpl login(&host.container, env);
-            login.StartLogin();
-            const auto limit = Clock::now() + std::chrono::seconds(60);
-            while (!login.IsLoginSuccess() && Clock::now() < limit) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            const auto end = Clock::now();
-            if (login.IsLoginSuccess() && clock->m_passEnded) {
-                sample.seconds = std::chrono::duration<double>(end - *clock->m_passEnded).count();
-            }
-        }
+        sample.seconds = linkbench::SignIn(Url(""), keyDir, bStrict, caFile);
         sample.counts = ReadCounts(m_countFile) - before;
         return sample;
     }
