@@ -9,7 +9,7 @@
 namespace {
 
 // A head longer than this is no account server's.
-constexpr size_t kMaxHeadBytes = 64 * 1024;
+constexpr size_t kMaxHeadBytes = size_t{64} * 1024;
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
