@@ -1,6 +1,8 @@
-// Synchronous HTTP(S) requests in the shape of WinINet: open, connect, open a request, send (again
-// after setting options), query the status and length, read, close. WinINet itself on Windows,
-// libcurl with OpenSSL elsewhere. Failures are WinINet error numbers on both.
+// Synchronous HTTP(S) requests in the shape of the WinINet calls the exchange makes: open,
+// connect, open a request, send (again after setting options), query the status and length,
+// read, close. Written once (https_client.cpp) above the platform's face (https_hop.h), which
+// sends one hop with WinINet on Windows and libcurl with OpenSSL elsewhere; the redirects, the
+// deadline and the reply bound are the shared client's. Failures are WinINet error numbers.
 //
 //   HttpCancel cancel;  // Cancel() from any thread stops it all
 //   std::unique_ptr<IHttpClient> client = CreateHttpClient(cancel);
@@ -198,18 +200,24 @@ protected:
 // ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR before anything is sent to the new address.
 enum class HttpRedirectPolicy {
     kHttpsOnly,      // any https: address (WinINet's own default)
-    kSameHostHttps,  // an https: address on the same host name as the request
+    kSameHostHttps,  // an https: address on the same host name and port as the request
 };
 
 // The most bytes of one reply that a client keeps and that the exchange reads. The account
 // server's replies are XML of a few hundred bytes; a reply beyond this is refused, never stored.
 // Reading past it fails with ERROR_HTTP_INVALID_SERVER_RESPONSE, and so does reading a reply whose
-// Content-Length claims more (the libcurl client ends such a transfer at the reply's head).
+// Content-Length claims more (the faces end such a reply at its head).
 constexpr uint32_t kMaxHttpReplyBytes = 1u << 20;
 
+// Whether a reply of `bytes` (read or claimed) is past kMaxHttpReplyBytes.
+constexpr bool OverReplyBound(uint64_t bytes) {
+    return bytes > kMaxHttpReplyBytes;
+}
+
 // How long a send may wait on the network, and how far it follows redirects. The defaults are
-// WinINet's documented ones, so that both clients behave alike on a link that stalls: the
-// WinINet client sets them explicitly, the libcurl one maps them onto its own options.
+// WinINet's documented ones, so that both faces behave alike on a link that stalls: the WinINet
+// face sets them explicitly, the libcurl one maps them onto its own options. The redirect limit
+// and the deadline are the shared client's.
 struct HttpTimeouts {
     uint32_t connectMs = 60000;  // TCP connect and TLS handshake
     uint32_t sendMs = 30000;     // the request going out
@@ -220,18 +228,28 @@ struct HttpTimeouts {
     uint32_t TotalMs() const { return connectMs + sendMs + receiveMs; }
 };
 
+// What the clients of one login object keep between their requests: on WinINet the record of the
+// certificates that failed (WinINet keeps the connections itself, for the process), on libcurl the
+// connections, each with what its certificate checks found. A connection serves only a request
+// to the same scheme, host and port over the same proxy with the same credentials and the same
+// trust, and never one that must check what its handshake found wrong. A handful are kept, each
+// for a short while; all go when the last holder lets go.
+class HttpConnections;
+std::shared_ptr<HttpConnections> CreateHttpConnections();
+
 struct HttpClientOptions {
     // A PEM file of certificates to trust as issuers. Honoured by the libcurl client, where it
     // is then the only source of trust (the system's store and CA directory are not consulted);
     // WinINet uses the system's store only.
     std::string strTrustedCertificates;
     HttpRedirectPolicy redirects = HttpRedirectPolicy::kHttpsOnly;
-    // A send completes only over a connection that made the certificate checks the request
-    // asked for. WinINet may hand a request a kept-alive connection opened by another with the
-    // checks waived; with this set it sends the head alone first, and refuses such a connection
-    // with ERROR_INTERNET_INVALID_CA before the body goes (the request is then closed). libcurl
-    // opens a new connection for every send, so it needs nothing more.
-    bool bOnlyCheckedConnections = false;
+    // The exchange resends a request refused for a certificate error with the checks waived
+    // (the default mode). So a handshake whose certificate fails only checks that the security
+    // flags can waive completes, and its connection waits for that resend; the request itself is
+    // not sent over it, and its send fails with the certificate's error as before.
+    bool bRetriesCertificateErrors = true;
+    // Shared by the clients of one login object; none: each client keeps its own.
+    std::shared_ptr<HttpConnections> connections;
     HttpTimeouts timeouts;
 };
 

@@ -27,8 +27,13 @@ TEST_F(HttpsSuiteTest, RedirectsAreFollowedOnlyWhereThePolicyAllows) {
         {"LOGIN_TEST_TO_HTTP_PORT", P::kSameHostHttps, inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
         {"LOGIN_TEST_TO_OTHER_HOST_PORT", P::kSameHostHttps,
          inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
-        {"LOGIN_TEST_TO_SAME_HOST_PORT", P::kSameHostHttps, 0},
+        // Another port of the same host is another server, which strict mode does not post to.
+        {"LOGIN_TEST_TO_OTHER_PORT_PORT", P::kSameHostHttps,
+         inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
+        {"LOGIN_TEST_TO_SAME_HOST_PORT", P::kHttpsOnly, 0},
         {"LOGIN_TEST_TO_TARGET_BY_NAME_PORT", P::kHttpsOnly, 0},
+        // The same host and port: followed, until the limit ends the loop.
+        {"LOGIN_TEST_LOOP_PORT", P::kSameHostHttps, inet::ERROR_HTTP_REDIRECT_FAILED},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.server);
@@ -51,6 +56,7 @@ TEST_F(HttpsSuiteTest, RedirectsAreFollowedOnlyWhereThePolicyAllows) {
         }
     }
     EXPECT_EQ(ReadLog(LogPath("LOGIN_TEST_FORBIDDEN_LOG")), "");
+    EXPECT_EQ(ReadLog(LogPath("LOGIN_TEST_OTHER_LOG")), "");
 }
 
 TEST_F(HttpsSuiteTest, ReplyIsNeverReadPastTheBound) {
@@ -129,6 +135,35 @@ TEST_F(HttpsSuiteTest, ProxyAsksForCredentialsThenTunnelsToTheServer) {
     ASSERT_TRUE(m_client->SetOption(post.request, inet::INTERNET_OPTION_PROXY_PASSWORD, "s3cret"));
     ExpectCertificateRetry(*m_client, post.request, body, inet::ERROR_INTERNET_INVALID_CA);
     EXPECT_EQ(ReadOnce(*m_client, post.request, 10240), kUnknownCid);
+}
+
+// The clients of one login object share what they keep: a connection that carried a request
+// with the certificate checks waived (this server's certificate fails them) is refused to a
+// request that checks, and serves the next waived one.
+TEST_F(HttpsSuiteTest, ConnectionWhoseChecksWereWaivedNeverCarriesACheckedRequest) {
+    REQUIRE_PORT(port, "LOGIN_TEST_KEPT_PORT");
+    const std::string log = LogPath("LOGIN_TEST_KEPT_LOG");
+    HttpClientOptions options;
+    options.connections = CreateHttpConnections();
+    const std::string body = "cid=460001234567890&ctype=5";
+    auto post = [&](uint32_t securityFlags, uint32_t& error) {
+        std::unique_ptr<IHttpClient> client = CreateHttpClient(m_cancel, options);
+        OpenedRequest opened = OpenPost(*client, port, "/register");
+        if (securityFlags != 0) {
+            client->SetOption(opened.request, inet::INTERNET_OPTION_SECURITY_FLAGS, securityFlags);
+        }
+        const bool bSent = client->SendRequest(opened.request, kFormHeaders, body);
+        error = bSent ? 0 : client->LastError();
+        return bSent && Query(*client, opened.request, kStatusQuery) == 200u;
+    };
+    uint32_t error = 0;
+    ASSERT_TRUE(post(kAllCertificateChecksOff, error)) << error;
+    ASSERT_EQ(CountInLog(log, "POST /register"), 1);
+    EXPECT_FALSE(post(0, error));
+    EXPECT_EQ(error, inet::ERROR_INTERNET_INVALID_CA);
+    EXPECT_TRUE(post(kAllCertificateChecksOff, error)) << error;
+    // Had the checked request gone through, its line would stand before the third one's.
+    EXPECT_EQ(CountInLog(log, "POST /register", 2), 2);
 }
 
 }  // namespace
