@@ -1,6 +1,8 @@
-// Synchronous HTTP(S) requests in the shape of WinINet: open, connect, open a request, send (again
-// after setting options), query the status and length, read, close. WinINet itself on Windows,
-// libcurl with OpenSSL elsewhere. Failures are WinINet error numbers on both.
+// Synchronous HTTP(S) requests in the shape of the WinINet calls the exchange makes: open,
+// connect, open a request, send (again after setting options), query the status and length,
+// read, close. Written once (https_client.cpp) above the platform's face (https_hop.h), which
+// sends one hop with WinINet on Windows and libcurl with OpenSSL elsewhere; the redirects, the
+// deadline and the reply bound are the shared client's. Failures are WinINet error numbers.
 //
 //   HttpCancel cancel;  // Cancel() from any thread stops it all
 //   std::unique_ptr<IHttpClient> client = CreateHttpClient(cancel);
@@ -198,18 +200,24 @@ protected:
 // ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR before anything is sent to the new address.
 enum class HttpRedirectPolicy {
     kHttpsOnly,      // any https: address (WinINet's own default)
-    kSameHostHttps,  // an https: address on the same host name as the request
+    kSameHostHttps,  // an https: address on the same host name and port as the request
 };
 
 // The most bytes of one reply that a client keeps and that the exchange reads. The account
 // server's replies are XML of a few hundred bytes; a reply beyond this is refused, never stored.
 // Reading past it fails with ERROR_HTTP_INVALID_SERVER_RESPONSE, and so does reading a reply whose
-// Content-Length claims more (the libcurl client ends such a transfer at the reply's head).
+// Content-Length claims more (the faces end such a reply at its head).
 constexpr uint32_t kMaxHttpReplyBytes = 1u << 20;
 
+// Whether a reply of `bytes` (read or claimed) is past kMaxHttpReplyBytes.
+constexpr bool OverReplyBound(uint64_t bytes) {
+    return bytes > kMaxHttpReplyBytes;
+}
+
 // How long a send may wait on the network, and how far it follows redirects. The defaults are
-// WinINet's documented ones, so that both clients behave alike on a link that stalls: the
-// WinINet client sets them explicitly, the libcurl one maps them onto its own options.
+// WinINet's documented ones, so that both faces behave alike on a link that stalls: the WinINet
+// face sets them explicitly, the libcurl one maps them onto its own options. The redirect limit
+// and the deadline are the shared client's.
 struct HttpTimeouts {
     uint32_t connectMs = 60000;  // TCP connect and TLS handshake
     uint32_t sendMs = 30000;     // the request going out

@@ -24,8 +24,21 @@ bool SameHostName(const std::string& a, const std::string& b) {
     });
 }
 
-bool RedirectAllowed(HttpRedirectPolicy policy, const std::string& requestHost, bool bHttps,
-                     const std::string& targetHost) {
-    if (!bHttps) return false;
-    return policy == HttpRedirectPolicy::kHttpsOnly || SameHostName(targetHost, requestHost);
+bool IsRedirectStatus(uint32_t status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+bool RedirectAllowed(HttpRedirectPolicy policy, const ParsedUrl& request, const ParsedUrl& target) {
+    if (target.serviceType != inet::AFX_INET_SERVICE_HTTPS) return false;
+    if (policy == HttpRedirectPolicy::kHttpsOnly) return true;
+    return SameHostName(target.strServer, request.strServer) && target.port == request.port;
+}
+
+std::string VerbAfterRedirect(uint32_t status, const std::string& verb) {
+    return status == 307 || status == 308 ? verb : "GET";
+}
+
+bool RefusesClaim(uint32_t status, std::optional<uint64_t> claimed) {
+    const bool bTheReply = status >= 200 && !IsRedirectStatus(status);
+    return bTheReply && claimed && OverReplyBound(*claimed);
 }

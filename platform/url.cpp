@@ -1,5 +1,6 @@
 #include "platform/url.h"
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -155,4 +156,32 @@ std::optional<ParsedUrl> ParseUrl(const std::string& url) {
     parsed.strObject += query;
     parsed.port = *port;
     return parsed;
+}
+
+std::string UrlOf(const ParsedUrl& parsed) {
+    std::string url;
+    for (const Scheme& scheme : kSchemes) {
+        if (scheme.serviceType == parsed.serviceType) url = std::string(scheme.name) + "://";
+    }
+    const bool bLiteral = parsed.strServer.find(':') != std::string::npos;  // an IPv6 address
+    url += bLiteral ? "[" + parsed.strServer + "]" : parsed.strServer;
+    return url + ":" + std::to_string(parsed.port) + parsed.strObject;
+}
+
+std::optional<ParsedUrl> ResolveUrl(const std::string& location, const ParsedUrl& base) {
+    std::string_view text(location);
+    while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+    const size_t colon = text.find(':');
+    if (colon != std::string_view::npos && colon < text.find_first_of("/?#")) {
+        return ParseUrl(std::string(text));  // a scheme of its own
+    }
+    const std::string root = UrlOf(base);
+    const size_t authority = root.find("://") + 3;
+    if (text.substr(0, 2) == "//")
+        return ParseUrl(root.substr(0, authority - 2) + std::string(text));
+    const std::string origin = root.substr(0, root.find('/', authority));
+    if (!text.empty() && text.front() == '/') return ParseUrl(origin + std::string(text));
+    const std::string path = base.strObject.substr(0, base.strObject.find('?'));
+    return ParseUrl(origin + path.substr(0, path.rfind('/') + 1) + std::string(text));
 }

@@ -1,5 +1,5 @@
-// libcurl's outcome as the WinINet number the engine acts on; the client's LastErrorDetail()
-// keeps libcurl's own code and message.
+// libcurl's outcome as the WinINet number the engine acts on; the face's detail keeps libcurl's
+// own code and message.
 #include <openssl/x509_vfy.h>
 
 #include "platform/https.h"
@@ -11,12 +11,9 @@ uint32_t ErrorFromCurl(CURLcode code, long verifyResult, const CurlFaultSigns& s
         case CURLE_COULDNT_RESOLVE_PROXY:
             return inet::ERROR_INTERNET_NAME_NOT_RESOLVED;
         case CURLE_COULDNT_CONNECT:
-            return signs.bRedirectRefused ? inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR
-                                          : inet::ERROR_INTERNET_CANNOT_CONNECT;
+            return inet::ERROR_INTERNET_CANNOT_CONNECT;
         case CURLE_OPERATION_TIMEDOUT:
             return inet::ERROR_INTERNET_TIMEOUT;
-        case CURLE_TOO_MANY_REDIRECTS:
-            return inet::ERROR_HTTP_REDIRECT_FAILED;
         case CURLE_SEND_ERROR:
         case CURLE_RECV_ERROR:
         case CURLE_GOT_NOTHING:
@@ -30,9 +27,7 @@ uint32_t ErrorFromCurl(CURLcode code, long verifyResult, const CurlFaultSigns& s
         case CURLE_URL_MALFORMAT:
             return inet::ERROR_INTERNET_INVALID_URL;
         case CURLE_UNSUPPORTED_PROTOCOL:
-            // After a redirect: one to a scheme that CURLOPT_REDIR_PROTOCOLS_STR leaves out.
-            return signs.bRedirected ? inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR
-                                     : inet::ERROR_INTERNET_UNRECOGNIZED_SCHEME;
+            return inet::ERROR_INTERNET_UNRECOGNIZED_SCHEME;
         case CURLE_WRITE_ERROR:
             return signs.bOverBound ? inet::ERROR_HTTP_INVALID_SERVER_RESPONSE
                                     : inet::ERROR_INTERNET_INTERNAL_ERROR;

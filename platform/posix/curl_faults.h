@@ -10,7 +10,7 @@
 // The checks of one transfer, living as long as it does.
 struct CurlCertificateChecks {
     uint32_t securityFlags = 0;  // INTERNET_OPTION_SECURITY_FLAGS as the request set it
-    std::string strHost;         // the name the certificate must bear: a redirect's, once taken
+    std::string strHost;         // the name the certificate must bear: the hop's server
 };
 
 // Makes `easy` verify the server's certificate as `checks` say, trusting only the PEM file
@@ -20,10 +20,8 @@ void SetCertificateChecks(CURL* easy, CurlCertificateChecks& checks,
 
 // What the transfer's callbacks saw: it tells apart failures that libcurl reports alike.
 struct CurlFaultSigns {
-    bool bRedirected = false;       // at least one redirect was followed
-    bool bRedirectRefused = false;  // the policy refused the address a redirect named
-    bool bStalled = false;          // the progress callback ended a stall
-    bool bOverBound = false;        // the reply went, or was to go, past kMaxHttpReplyBytes
+    bool bStalled = false;    // the progress callback ended a stall
+    bool bOverBound = false;  // the reply went, or was to go, past kMaxHttpReplyBytes
 };
 
 // libcurl's outcome (not CURLE_OK) as a WinINet error number; `verifyResult` is the X509 result

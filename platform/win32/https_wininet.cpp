@@ -1,9 +1,9 @@
-// The WinINet-shaped client over WinINet itself, in WinINet's asynchronous mode: a call that
-// waits on the network completes through the status callback, and the caller waits on an event
-// that a stop request sets too. (Closing the handles from another thread, which ends a blocked
-// synchronous call on Windows, does not end one under Wine.) Redirects are followed here rather
-// than by WinINet, so that one the policy refuses fails with 12040 before anything goes there.
+// The WinINet face, in WinINet's asynchronous mode: a call that waits on the network completes
+// through the status callback, and the caller waits on an event that a stop request sets too.
+// (Closing the handles from another thread, which ends a blocked synchronous call on Windows,
+// does not end one under Wine.) WinINet follows no redirect here: the shared client decides.
 #include "platform/https.h"
+#include "platform/https_hop.h"
 #include "platform/https_policy.h"
 
 // Our copies of WinINet's numbers, taken before <wininet.h> makes their names macros, so that
@@ -39,8 +39,6 @@ constexpr uint32_t kOurNumbers[] = {
     inet::ERROR_HTTP_REDIRECT_FAILED,
 };
 constexpr uint32_t kCancelled = inet::ERROR_INTERNET_OPERATION_CANCELLED;
-constexpr uint32_t kWrongHandle = inet::ERROR_INTERNET_INCORRECT_HANDLE_TYPE;
-constexpr uint32_t kRedirectRefused = inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
 constexpr uint32_t kOverBound = inet::ERROR_HTTP_INVALID_SERVER_RESPONSE;
 }  // namespace
 
@@ -50,7 +48,6 @@ constexpr uint32_t kOverBound = inet::ERROR_HTTP_INVALID_SERVER_RESPONSE;
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -159,50 +156,24 @@ void PinThisModule() {
                        reinterpret_cast<LPCWSTR>(&OnStatus), &module);
 }
 
-// Where a send goes: a request's own target, or a redirect's.
-struct Target {
-    bool bSecure = true;
-    std::string strHost;
-    INTERNET_PORT port = 0;
-    std::string strObject;
-};
-
-// The target of a Location header, relative ones taken against `current`.
-std::optional<Target> TargetOf(const std::string& location, const Target& current) {
-    if (!location.empty() && location.front() == '/') {
-        Target target = current;
-        target.strObject = location;
-        return target;
+// The length a Content-Length text gives, saturated at UINT64_MAX; nothing without digits.
+std::optional<uint64_t> LengthOf(const std::string& text) {
+    uint64_t value = 0;
+    size_t digits = 0;
+    size_t i = text.find_first_not_of(" \t");
+    for (; i != std::string::npos && i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const auto digit = static_cast<uint64_t>(text[i] - '0');
+        value = value > (UINT64_MAX - digit) / 10 ? UINT64_MAX : value * 10 + digit;
+        ++digits;
     }
-    char host[INTERNET_MAX_HOST_NAME_LENGTH] = "";
-    char path[INTERNET_MAX_PATH_LENGTH] = "";
-    char extra[INTERNET_MAX_PATH_LENGTH] = "";
-    URL_COMPONENTSA parts{};
-    parts.dwStructSize = sizeof parts;
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = sizeof host;
-    parts.lpszUrlPath = path;
-    parts.dwUrlPathLength = sizeof path;
-    parts.lpszExtraInfo = extra;
-    parts.dwExtraInfoLength = sizeof extra;
-    if (!InternetCrackUrlA(location.c_str(), static_cast<DWORD>(location.size()), 0, &parts)) {
-        return std::nullopt;
-    }
-    Target target;
-    target.bSecure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-    if (!target.bSecure && parts.nScheme != INTERNET_SCHEME_HTTP) return std::nullopt;
-    target.strHost = host;
-    target.port = parts.nPort;
-    target.strObject = std::string(path) + extra;
-    if (target.strObject.empty()) target.strObject = "/";
-    return target;
+    if (digits == 0) return std::nullopt;
+    return value;
 }
 
-class WinInetHttpClient final : public IHttpClient {
+class WinInetFace final : public IHttpFace {
 public:
-    WinInetHttpClient(HttpCancel& cancel, const HttpClientOptions& options)
+    WinInetFace(HttpCancel& cancel, const HttpClientOptions& options)
         : m_cancel(cancel),
-          m_redirects(options.redirects),
           m_bOnlyCheckedConnections(options.bOnlyCheckedConnections),
           m_timeouts(options.timeouts),
           m_pCompletion(new Completion) {
@@ -216,7 +187,7 @@ public:
             cancel.Subscribe([completion = m_pCompletion] { SetEvent(completion->event); });
     }
 
-    ~WinInetHttpClient() override {
+    ~WinInetFace() override {
         m_subscription = HttpCancel::Subscription();
         if (!m_bAbandoned) {
             Forget();
@@ -226,144 +197,188 @@ public:
         }
     }
 
-    HttpHandle Open(const std::string& agent, uint32_t accessType,
-                    const std::string& proxy) override {
-        if (!Usable()) return {};
-        bool bProxy = accessType == INTERNET_OPEN_TYPE_PROXY;
-        HINTERNET internet =
-            InternetOpenA(agent.c_str(), accessType, bProxy ? proxy.c_str() : nullptr, nullptr,
-                          INTERNET_FLAG_ASYNC);
-        if (!internet) return Failed();
+    HttpHopResult Send(const HttpHop& hop) override {
+        HttpHopResult result;
+        m_deadline = GetTickCount64() + hop.remainingMs;
+        if (!SendHop(hop, result.status) || !ReadHead(*hop.pRoute, hop.target, result) ||
+            !ReadBody(result)) {
+            result.error = m_lastError;
+            result.strDetail = Detail();
+        }
+        return result;
+    }
+
+private:
+    // The internet handle of `route`, opened when the last hop took another.
+    bool OpenSession(const HttpRoute& route) {
+        if (m_internet && route.accessType == m_route.accessType &&
+            route.strProxy == m_route.strProxy && route.strAgent == m_route.strAgent) {
+            return true;
+        }
+        CloseAll();
+        const bool bProxy = route.accessType == INTERNET_OPEN_TYPE_PROXY;
+        m_internet =
+            InternetOpenA(route.strAgent.c_str(), route.accessType,
+                          bProxy ? route.strProxy.c_str() : nullptr, nullptr, INTERNET_FLAG_ASYNC);
+        if (!m_internet) return Fail(GetLastError(), "InternetOpen");
+        m_route = route;
         // Set even where they equal WinINet's defaults: the system's settings may differ, and
-        // both clients are to agree by construction. The handles opened from this one inherit
-        // them.
+        // both faces are to agree by construction. The handles opened from this one inherit them.
         for (const auto& option :
              {std::pair<DWORD, uint32_t>{INTERNET_OPTION_CONNECT_TIMEOUT, m_timeouts.connectMs},
               {INTERNET_OPTION_SEND_TIMEOUT, m_timeouts.sendMs},
               {INTERNET_OPTION_RECEIVE_TIMEOUT, m_timeouts.receiveMs}}) {
             DWORD value = option.second;
-            if (!InternetSetOptionA(internet, option.first, &value, sizeof value)) {
-                const DWORD error = GetLastError();
-                InternetCloseHandle(internet);
-                Fail(error, "time-out not set");
-                return {};
+            if (!InternetSetOptionA(m_internet, option.first, &value, sizeof value)) {
+                return Fail(GetLastError(), "time-out not set");
             }
         }
-        InternetSetStatusCallbackA(internet, OnStatus);
-        Entry entry;
-        entry.native = internet;
-        return Add(std::move(entry));
-    }
-
-    HttpHandle Connect(const HttpHandle& internet, const std::string& server,
-                       uint16_t port) override {
-        Entry* session = Find(internet);
-        if (!session) return {};
-        HINTERNET connection = InternetConnectA(session->native, server.c_str(), port, nullptr,
-                                                nullptr, INTERNET_SERVICE_HTTP, 0, Context());
-        if (!connection) return Failed();
-        Entry entry;
-        entry.native = connection;
-        entry.session = session->native;
-        entry.target.strHost = server;
-        entry.target.port = port;
-        return Add(std::move(entry));
-    }
-
-    HttpHandle OpenRequest(const HttpHandle& connection, const std::string& verb,
-                           const std::string& object, uint32_t flags) override {
-        Entry* owner = Find(connection);
-        if (!owner) return {};
-        HINTERNET request =
-            HttpOpenRequestA(owner->native, verb.c_str(), object.c_str(), nullptr, nullptr, nullptr,
-                             flags | INTERNET_FLAG_NO_AUTO_REDIRECT, Context());
-        if (!request) return Failed();
-        Entry entry;
-        entry.native = request;
-        entry.session = owner->session;
-        entry.strVerb = verb;
-        entry.flags = flags;
-        entry.target = owner->target;
-        entry.target.bSecure = (flags & INTERNET_FLAG_SECURE) != 0;
-        entry.target.strObject = object;
-        return Add(std::move(entry));
-    }
-
-    bool SendRequest(const HttpHandle& request, const std::string& headers,
-                     const std::string& body) override;
-
-    bool SetOption(const HttpHandle& request, uint32_t option, uint32_t value) override {
-        Entry* entry = Find(request);
-        if (!entry) return false;
-        DWORD number = value;
-        if (!InternetSetOptionA(entry->native, option, &number, sizeof number)) {
-            return Fail(GetLastError());
-        }
-        if (option == INTERNET_OPTION_SECURITY_FLAGS) entry->securityFlags = number;
+        InternetSetStatusCallbackA(m_internet, OnStatus);
         return true;
     }
 
-    bool SetOption(const HttpHandle& request, uint32_t option, const std::string& value) override {
-        Entry* entry = Find(request);
-        if (!entry) return false;
-        if (!InternetSetOptionA(entry->native, option, const_cast<char*>(value.c_str()),
-                                static_cast<DWORD>(value.size()))) {
-            return Fail(GetLastError());
-        }
-        entry->textOptions[option] = value;
+    // The request of the hop: the last one again when the hop repeats it (a resend after its
+    // options changed, which WinINet answers with what the request learnt, such as the proxy's
+    // challenge), else a new one.
+    bool OpenRequest(const HttpHop& hop) {
+        const bool bSecure = hop.target.serviceType == inet::AFX_INET_SERVICE_HTTPS;
+        if (m_request && hop.strVerb == m_strVerb && UrlOf(hop.target) == m_strUrl) return true;
+        CloseRequest();
+        m_connection = InternetConnectA(m_internet, hop.target.strServer.c_str(), hop.target.port,
+                                        nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, Context());
+        if (!m_connection) return Fail(GetLastError(), "InternetConnect");
+        m_request = HttpOpenRequestA(
+            m_connection, hop.strVerb.c_str(), hop.target.strObject.c_str(), nullptr, nullptr,
+            nullptr, (bSecure ? INTERNET_FLAG_SECURE : 0) | INTERNET_FLAG_NO_AUTO_REDIRECT,
+            Context());
+        if (!m_request) return Fail(GetLastError(), "HttpOpenRequest");
+        m_strVerb = hop.strVerb;
+        m_strUrl = UrlOf(hop.target);
         return true;
     }
 
-    bool QueryInfo(const HttpHandle& request, uint32_t infoLevel, uint32_t& value) override {
-        Entry* entry = Find(request);
-        if (!entry) return false;
+    bool SetOptions(const HttpHop& hop) {
+        DWORD flags = hop.securityFlags;
+        if (flags != 0 &&
+            !InternetSetOptionA(m_request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags)) {
+            return Fail(GetLastError(), "security flags not set");
+        }
+        const HttpRoute& route = *hop.pRoute;
+        for (const auto& option : {std::pair<DWORD, const std::optional<std::string>*>{
+                                       INTERNET_OPTION_PROXY_USERNAME, &route.proxyUser},
+                                   {INTERNET_OPTION_PROXY_PASSWORD, &route.proxyPassword}}) {
+            const std::optional<std::string>& value = *option.second;
+            if (value &&
+                !InternetSetOptionA(m_request, option.first, const_cast<char*>(value->c_str()),
+                                    static_cast<DWORD>(value->size()))) {
+                return Fail(GetLastError(), "proxy credentials not set");
+            }
+        }
+        return true;
+    }
+
+    bool SendHop(const HttpHop& hop, uint32_t& status) {
+        if (m_bAbandoned) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE, "abandoned");
+        if (!Usable() || !OpenSession(*hop.pRoute) || !OpenRequest(hop) || !SetOptions(hop)) {
+            return false;
+        }
+        std::vector<char>& body = m_pCompletion->body;
+        if (hop.pBody) {
+            body.assign(hop.pBody->begin(), hop.pBody->end());
+        } else {
+            body.clear();
+        }
+        const bool bSent = m_bOnlyCheckedConnections ? SendChecked(*hop.pHeaders, hop.securityFlags)
+                                                     : SendPlain(*hop.pHeaders);
+        if (!bSent) return false;
+        // WinINet takes a connection closed before any status line for an empty reply; status 0
+        // tells the shared client there was none.
         DWORD number = 0;
         DWORD size = sizeof number;
-        if (!HttpQueryInfoA(entry->Current(), infoLevel, &number, &size, nullptr)) {
-            return Fail(GetLastError());
-        }
-        value = number;
+        status = HttpQueryInfoA(m_request, HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_STATUS_CODE, &number,
+                                &size, nullptr)
+                     ? number
+                     : 0;
         return true;
     }
 
-    // Reads until the buffer is full or the reply has ended, as a synchronous InternetReadFile
-    // does; past kMaxHttpReplyBytes of the reply it fails.
-    bool Read(const HttpHandle& request, char* buffer, uint32_t size, uint32_t& read) override;
-
-    uint32_t LastError() const override { return m_lastError; }
-
-    std::string LastErrorDetail() const override {
-        if (m_lastError == 0) return {};
-        return "WinINet error " + std::to_string(m_nativeError) +
-               (m_strDetail.empty() ? "" : " (" + m_strDetail + ")");
+    std::optional<std::string> Header(DWORD level) {
+        std::string text(INTERNET_MAX_URL_LENGTH, '\0');
+        DWORD size = static_cast<DWORD>(text.size());
+        if (!HttpQueryInfoA(m_request, level, text.data(), &size, nullptr)) return std::nullopt;
+        text.resize(size);
+        return text;
     }
 
-protected:
-    void CloseHandle(HttpHandle::Value value) override {
-        auto it = m_entries.find(value);
-        if (it == m_entries.end()) return;
-        CloseHops(it->second);
-        if (it->second.native) InternetCloseHandle(it->second.native);
-        m_entries.erase(it);
+    bool ReadHead(const HttpRoute& route, const ParsedUrl& target, HttpHopResult& result) {
+        if (result.status == 0) return true;
+        if (IsRedirectStatus(result.status)) {
+            result.strLocation = Header(HTTP_QUERY_LOCATION).value_or("");
+        }
+        if (std::optional<std::string> length = Header(HTTP_QUERY_CONTENT_LENGTH)) {
+            result.claimedLength = LengthOf(*length);
+        }
+        // Through a proxy, WinINet hands back the proxy's refusal of the tunnel as the reply.
+        if (route.accessType == INTERNET_OPEN_TYPE_PROXY &&
+            target.serviceType == inet::AFX_INET_SERVICE_HTTPS &&
+            result.status == HTTP_STATUS_PROXY_AUTH_REQ) {
+            result.proxyConnectStatus = result.status;
+        }
+        return true;
     }
 
-private:
-    struct Entry {
-        HINTERNET native = nullptr;   // the handle as opened
-        HINTERNET session = nullptr;  // connections and requests: their internet handle
-        // Requests only.
-        std::string strVerb;
-        DWORD flags = 0;
-        Target target;  // where the request itself goes
-        std::optional<DWORD> securityFlags;
-        std::map<uint32_t, std::string> textOptions;
-        HINTERNET hopConnection = nullptr;  // after a redirect: where it led
-        HINTERNET hopRequest = nullptr;
-        uint64_t bytesRead = 0;
-        std::optional<DWORD> claimedLength;  // the reply's Content-Length, once read
-
-        HINTERNET Current() const { return hopRequest ? hopRequest : native; }
-    };
+    // Reads the reply to its end, keeping at most kMaxHttpReplyBytes; what breaks it after the
+    // head is the body's error.
+    bool ReadBody(HttpHopResult& result) {
+        if (result.status == 0) return true;
+        if (RefusesClaim(result.status, result.claimedLength)) {
+            result.bodyError = kOverBound;
+            result.strBodyDetail = "reply claims " + std::to_string(*result.claimedLength) +
+                                   " bytes, over " + std::to_string(kMaxHttpReplyBytes);
+            return true;
+        }
+        std::string& body = result.body;
+        while (true) {
+            if (RemainingMs() == 0) {
+                Fail(ERROR_INTERNET_TIMEOUT,
+                     "reply not read within " + std::to_string(m_timeouts.TotalMs()) + " ms");
+                break;
+            }
+            // One byte past the bound is asked for, to tell a reply that ends there from a longer
+            // one.
+            const DWORD want = static_cast<DWORD>(
+                std::min<size_t>(kReadChunk, kMaxHttpReplyBytes + 1 - body.size()));
+            if (m_pCompletion->chunk.empty()) m_pCompletion->chunk.resize(kReadChunk);
+            m_pCompletion->chunkRead = 0;
+            ResetEvent(m_pCompletion->event);
+            if (!Complete(InternetReadFile(m_request, m_pCompletion->chunk.data(), want,
+                                           &m_pCompletion->chunkRead))) {
+                break;
+            }
+            const DWORD got = std::min(m_pCompletion->chunkRead, want);
+            if (got == 0) {
+                // WinINet reads a connection that broke as the reply's end; a reply shorter than
+                // its length is a broken one, as libcurl reports it.
+                if (result.claimedLength && body.size() < *result.claimedLength) {
+                    Fail(ERROR_INTERNET_CONNECTION_ABORTED,
+                         "reply ended after " + std::to_string(body.size()) + " of " +
+                             std::to_string(*result.claimedLength) + " bytes");
+                    break;
+                }
+                return true;
+            }
+            if (body.size() + got > kMaxHttpReplyBytes) {
+                body.append(m_pCompletion->chunk.data(), kMaxHttpReplyBytes - body.size());
+                Fail(kOverBound, "reply over " + std::to_string(kMaxHttpReplyBytes) + " bytes");
+                break;
+            }
+            body.append(m_pCompletion->chunk.data(), got);
+        }
+        if (m_cancel.IsCancelled()) return false;
+        result.bodyError = m_lastError;
+        result.strBodyDetail = Detail();
+        return true;
+    }
 
     DWORD_PTR Context() const { return reinterpret_cast<DWORD_PTR>(m_pCompletion); }
 
@@ -373,10 +388,10 @@ private:
         m_strDetail = std::move(detail);
         return false;
     }
-    // A WinINet call failed: its last error.
-    HttpHandle Failed() {
-        Fail(GetLastError());
-        return {};
+
+    std::string Detail() const {
+        return "WinINet error " + std::to_string(m_nativeError) +
+               (m_strDetail.empty() ? "" : " (" + m_strDetail + ")");
     }
 
     bool Usable() {
@@ -384,35 +399,17 @@ private:
         return true;
     }
 
-    HttpHandle Add(Entry entry) {
-        HttpHandle::Value value = m_nextValue++;
-        m_entries.emplace(value, std::move(entry));
-        return HttpHandle(*this, value);
-    }
-
-    Entry* Find(const HttpHandle& handle) {
-        if (!Usable()) return nullptr;
-        auto it = m_entries.find(handle.Get());
-        if (it == m_entries.end()) {
-            Fail(kWrongHandle);
-            return nullptr;
-        }
-        return &it->second;
-    }
-
-    void CloseHops(Entry& entry) {
-        if (entry.hopRequest) InternetCloseHandle(entry.hopRequest);
-        if (entry.hopConnection) InternetCloseHandle(entry.hopConnection);
-        entry.hopRequest = entry.hopConnection = nullptr;
+    void CloseRequest() {
+        if (m_request) InternetCloseHandle(m_request);
+        if (m_connection) InternetCloseHandle(m_connection);
+        m_request = m_connection = nullptr;
     }
 
     // Children first, so that no handle outlives the one it came from.
     void CloseAll() {
-        for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it) {
-            CloseHops(it->second);
-            if (it->second.native) InternetCloseHandle(it->second.native);
-        }
-        m_entries.clear();
+        CloseRequest();
+        if (m_internet) InternetCloseHandle(m_internet);
+        m_internet = nullptr;
     }
 
     // No callback reaches the completion after this returns.
@@ -424,11 +421,8 @@ private:
     // A stop came while a call was pending: WinINet may still use the completion's buffers, so
     // they are left to it, and the handles closed without their callback.
     void Abandon() {
-        for (auto& entry : m_entries) {
-            for (HINTERNET handle :
-                 {entry.second.native, entry.second.hopConnection, entry.second.hopRequest}) {
-                if (handle) InternetSetStatusCallbackA(handle, nullptr);
-            }
+        for (HINTERNET handle : {m_internet, m_connection, m_request}) {
+            if (handle) InternetSetStatusCallbackA(handle, nullptr);
         }
         Forget();
         PinThisModule();
@@ -461,14 +455,13 @@ private:
         return true;
     }
 
-    bool SendOnce(Entry& entry, HINTERNET& request, const std::string& headers, bool bWithBody) {
-        if (m_bOnlyCheckedConnections) return SendChecked(entry, request, headers, bWithBody);
+    bool SendPlain(const std::string& headers) {
         std::vector<char>& body = m_pCompletion->body;
         ResetEvent(m_pCompletion->event);
-        return Complete(HttpSendRequestA(request, headers.empty() ? nullptr : headers.c_str(),
+        return Complete(HttpSendRequestA(m_request, headers.empty() ? nullptr : headers.c_str(),
                                          static_cast<DWORD>(headers.size()),
-                                         bWithBody && !body.empty() ? body.data() : nullptr,
-                                         bWithBody ? static_cast<DWORD>(body.size()) : 0));
+                                         body.empty() ? nullptr : body.data(),
+                                         static_cast<DWORD>(body.size())));
     }
 
     // WinINet keeps connections for the whole process and may give a request one that another
@@ -476,31 +469,33 @@ private:
     // head is sent. So the head goes first, and the body only over a connection that checked
     // what this request asked for; any other is refused as an unknown issuer, and closed with
     // the request so that nothing more goes over it.
-    bool SendChecked(Entry& entry, HINTERNET& request, const std::string& headers, bool bWithBody) {
+    bool SendChecked(const std::string& headers, uint32_t securityFlags) {
         Completion& c = *m_pCompletion;
         c.headers = headers;
         c.buffers = INTERNET_BUFFERSA{};
         c.buffers.dwStructSize = sizeof c.buffers;
         c.buffers.lpcszHeader = c.headers.empty() ? nullptr : c.headers.c_str();
         c.buffers.dwHeadersLength = static_cast<DWORD>(c.headers.size());
-        c.buffers.dwBufferTotal = bWithBody ? static_cast<DWORD>(c.body.size()) : 0;
+        c.buffers.dwBufferTotal = static_cast<DWORD>(c.body.size());
         ResetEvent(c.event);
-        if (!Complete(HttpSendRequestExA(request, &c.buffers, nullptr, 0, Context()))) return false;
+        if (!Complete(HttpSendRequestExA(m_request, &c.buffers, nullptr, 0, Context()))) {
+            return false;
+        }
 
         DWORD flags = 0;
         DWORD size = sizeof flags;
-        if (!InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size)) {
+        if (!InternetQueryOptionA(m_request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size)) {
             return Fail(GetLastError());
         }
-        const DWORD waived = flags & kWaivingFlags & ~entry.securityFlags.value_or(0);
+        const DWORD waived = flags & kWaivingFlags & ~securityFlags;
         if (waived != 0) {
             // Wine puts even a connection left in mid-request back in its pool, where the next
             // request would be taken for this one's body; a change of settings empties the pool.
             // The request lets its connection go only as it closes, which may come later.
-            SetClosing(request);
+            SetClosing(m_request);
             ResetEvent(c.event);
-            InternetCloseHandle(request);
-            request = nullptr;
+            InternetCloseHandle(m_request);
+            m_request = nullptr;
             if (!m_cancel.IsCancelled()) WaitForSingleObject(c.event, kClosingWaitMs);
             SetClosing(nullptr);
             InternetSetOptionA(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
@@ -514,7 +509,7 @@ private:
         for (DWORD sent = 0; sent < c.buffers.dwBufferTotal;) {
             c.written = 0;
             ResetEvent(c.event);
-            if (!Complete(InternetWriteFile(request, c.body.data() + sent,
+            if (!Complete(InternetWriteFile(m_request, c.body.data() + sent,
                                             c.buffers.dwBufferTotal - sent, &c.written))) {
                 return false;
             }
@@ -522,7 +517,7 @@ private:
             sent += c.written;
         }
         ResetEvent(c.event);
-        return Complete(HttpEndRequestA(request, nullptr, 0, Context()));
+        return Complete(HttpEndRequestA(m_request, nullptr, 0, Context()));
     }
 
     // The status callback reads it under the same lock.
@@ -531,183 +526,32 @@ private:
         m_pCompletion->closing = request;
     }
 
-    // The redirect a reply asks for, if it is one.
-    std::optional<std::string> RedirectOf(HINTERNET request) {
-        DWORD status = 0;
-        DWORD size = sizeof status;
-        if (!HttpQueryInfoA(request, HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_STATUS_CODE, &status,
-                            &size, nullptr)) {
-            return std::nullopt;
-        }
-        if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) {
-            return std::nullopt;
-        }
-        std::string location(INTERNET_MAX_URL_LENGTH, '\0');
-        size = static_cast<DWORD>(location.size());
-        if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location.data(), &size, nullptr)) {
-            return std::nullopt;  // no address: the redirect is the reply
-        }
-        location.resize(size);
-        return location;
-    }
-
-    // Opens the request that a redirect leads to, with the options set on the first.
-    bool OpenHop(Entry& entry, const Target& target, const std::string& verb) {
-        CloseHops(entry);
-        entry.hopConnection =
-            InternetConnectA(entry.session, target.strHost.c_str(), target.port, nullptr, nullptr,
-                             INTERNET_SERVICE_HTTP, 0, Context());
-        if (!entry.hopConnection) return Fail(GetLastError());
-        entry.hopRequest = HttpOpenRequestA(
-            entry.hopConnection, verb.c_str(), target.strObject.c_str(), nullptr, nullptr, nullptr,
-            entry.flags | INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_AUTO_REDIRECT, Context());
-        if (!entry.hopRequest) return Fail(GetLastError());
-        if (entry.securityFlags) {
-            DWORD number = *entry.securityFlags;
-            if (!InternetSetOptionA(entry.hopRequest, INTERNET_OPTION_SECURITY_FLAGS, &number,
-                                    sizeof number)) {
-                return Fail(GetLastError());
-            }
-        }
-        for (const auto& option : entry.textOptions) {
-            if (!InternetSetOptionA(entry.hopRequest, option.first,
-                                    const_cast<char*>(option.second.c_str()),
-                                    static_cast<DWORD>(option.second.size()))) {
-                return Fail(GetLastError());
-            }
-        }
-        return true;
-    }
-
-    // How long the send or read in progress may still wait: until the deadline that the send
-    // set for itself and the reading of its reply.
+    // How long the hop in progress may still wait: until the deadline of its send.
     DWORD RemainingMs() const {
-        if (m_deadline == 0) return INFINITE;  // no send yet
         const ULONGLONG now = GetTickCount64();
         return now >= m_deadline ? 0 : static_cast<DWORD>(m_deadline - now);
     }
 
     HttpCancel& m_cancel;
-    const HttpRedirectPolicy m_redirects;
     const bool m_bOnlyCheckedConnections;
     const HttpTimeouts m_timeouts;
     ULONGLONG m_deadline = 0;
     Completion* m_pCompletion;  // abandoned, not freed, after a stop left a call pending
     bool m_bAbandoned = false;
-    std::map<HttpHandle::Value, Entry> m_entries;  // in the order opened
-    HttpHandle::Value m_nextValue = 1;
+    HINTERNET m_internet = nullptr;
+    HttpRoute m_route;  // the one m_internet was opened for
+    HINTERNET m_connection = nullptr;
+    HINTERNET m_request = nullptr;
+    std::string m_strVerb;  // m_request's verb and address
+    std::string m_strUrl;
     uint32_t m_lastError = 0;
     uint32_t m_nativeError = 0;
     std::string m_strDetail;
     HttpCancel::Subscription m_subscription;
 };
 
-bool WinInetHttpClient::SendRequest(const HttpHandle& request, const std::string& headers,
-                                    const std::string& body) {
-    Entry* entry = Find(request);
-    if (!entry) return false;
-    CloseHops(*entry);  // each send starts at the request's own address
-    entry->bytesRead = 0;
-    entry->claimedLength.reset();
-    m_deadline = GetTickCount64() + m_timeouts.TotalMs();
-    m_pCompletion->body.assign(body.begin(), body.end());
-    if (!entry->native) return Fail(ERROR_INVALID_HANDLE, "request refused before");
-    if (!SendOnce(*entry, entry->native, headers, true)) return false;
-
-    Target current = entry->target;
-    bool bWithBody = true;
-    for (int hops = 0;; ++hops) {
-        const HINTERNET answered = entry->Current();
-        // WinINet takes a connection closed before any status line for an empty reply, which
-        // the login would then read as one without a refusal code.
-        DWORD status = 0;
-        DWORD size = sizeof status;
-        if (!HttpQueryInfoA(answered, HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_STATUS_CODE, &status,
-                            &size, nullptr) ||
-            status == 0) {
-            return Fail(ERROR_INTERNET_CONNECTION_ABORTED, "connection closed without a reply");
-        }
-        std::optional<std::string> location = RedirectOf(answered);
-        if (!location) return true;
-        std::optional<Target> next = TargetOf(*location, current);
-        if (!next ||
-            !RedirectAllowed(m_redirects, entry->target.strHost, next->bSecure, next->strHost)) {
-            return Fail(kRedirectRefused, "redirect to " + *location + " refused");
-        }
-        if (hops == static_cast<int>(m_timeouts.maxRedirects)) {
-            return Fail(ERROR_HTTP_REDIRECT_FAILED, "too many redirects");
-        }
-        // 307 and 308 repeat the request as it was; the others ask for a GET of the new address.
-        std::string verb = entry->strVerb;
-        if (status != 307 && status != 308) {
-            verb = "GET";
-            bWithBody = false;
-        }
-        if (!OpenHop(*entry, *next, verb)) return false;
-        if (!SendOnce(*entry, entry->hopRequest, headers, bWithBody)) return false;
-        current = *next;
-    }
-}
-
-bool WinInetHttpClient::Read(const HttpHandle& request, char* buffer, uint32_t size,
-                             uint32_t& read) {
-    read = 0;
-    Entry* entry = Find(request);
-    if (!entry) return false;
-    if (entry->bytesRead == 0) {
-        // A claim past the bound is refused before a byte of it is waited for.
-        DWORD length = 0;
-        DWORD lengthSize = sizeof length;
-        if (HttpQueryInfoA(entry->Current(), HTTP_QUERY_FLAG_NUMBER | HTTP_QUERY_CONTENT_LENGTH,
-                           &length, &lengthSize, nullptr)) {
-            if (length > kMaxHttpReplyBytes) {
-                return Fail(kOverBound, "reply claims " + std::to_string(length) + " bytes, over " +
-                                            std::to_string(kMaxHttpReplyBytes));
-            }
-            entry->claimedLength = length;
-        }
-    }
-    while (read < size) {
-        if (RemainingMs() == 0) {
-            return Fail(ERROR_INTERNET_TIMEOUT,
-                        "reply not read within " + std::to_string(m_timeouts.TotalMs()) + " ms");
-        }
-        // One byte past the bound is asked for, to tell a reply that ends there from a longer one.
-        const uint64_t allowed =
-            kMaxHttpReplyBytes + 1 - std::min<uint64_t>(entry->bytesRead, kMaxHttpReplyBytes);
-        const DWORD want = static_cast<DWORD>(
-            std::min<uint64_t>({uint64_t{size - read}, uint64_t{kReadChunk}, allowed}));
-        if (m_pCompletion->chunk.empty()) m_pCompletion->chunk.resize(kReadChunk);
-        m_pCompletion->chunkRead = 0;
-        ResetEvent(m_pCompletion->event);
-        if (!Complete(InternetReadFile(entry->Current(), m_pCompletion->chunk.data(), want,
-                                       &m_pCompletion->chunkRead))) {
-            return false;
-        }
-        const DWORD got = std::min(m_pCompletion->chunkRead, want);
-        if (got == 0) {
-            // WinINet reads a connection that broke as the reply's end; a reply shorter than
-            // its length is a broken one, as libcurl reports it.
-            if (entry->claimedLength && entry->bytesRead < *entry->claimedLength) {
-                return Fail(ERROR_INTERNET_CONNECTION_ABORTED,
-                            "reply ended after " + std::to_string(entry->bytesRead) + " of " +
-                                std::to_string(*entry->claimedLength) + " bytes");
-            }
-            break;
-        }
-        if (entry->bytesRead + got > kMaxHttpReplyBytes) {
-            return Fail(kOverBound, "reply over " + std::to_string(kMaxHttpReplyBytes) + " bytes");
-        }
-        std::memcpy(buffer + read, m_pCompletion->chunk.data(), got);
-        read += got;
-        entry->bytesRead += got;
-    }
-    return true;
-}
-
 }  // namespace
 
-std::unique_ptr<IHttpClient> CreateHttpClient(HttpCancel& cancel,
-                                              const HttpClientOptions& options) {
-    return std::make_unique<WinInetHttpClient>(cancel, options);
+std::unique_ptr<IHttpFace> CreateHttpFace(HttpCancel& cancel, const HttpClientOptions& options) {
+    return std::make_unique<WinInetFace>(cancel, options);
 }

@@ -207,7 +207,7 @@ std::string AccountExchange::ReadText(Handles& h) {
         length == 0) {
         length = m_nReplyBufSize;
     }
-    if (length > kMaxHttpReplyBytes) {
+    if (OverReplyBound(length)) {
         // Refused unread, as a read past the bound would fail.
         TRACE_AT(kTrace, TRACE_ERRO, "InternetReadFile() failed!");
         TRACE_AT(kTrace, TRACE_INFO,

@@ -27,8 +27,13 @@ TEST_F(HttpsSuiteTest, RedirectsAreFollowedOnlyWhereThePolicyAllows) {
         {"LOGIN_TEST_TO_HTTP_PORT", P::kSameHostHttps, inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
         {"LOGIN_TEST_TO_OTHER_HOST_PORT", P::kSameHostHttps,
          inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
-        {"LOGIN_TEST_TO_SAME_HOST_PORT", P::kSameHostHttps, 0},
+        // Another port of the same host is another server, which strict mode does not post to.
+        {"LOGIN_TEST_TO_OTHER_PORT_PORT", P::kSameHostHttps,
+         inet::ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
+        {"LOGIN_TEST_TO_SAME_HOST_PORT", P::kHttpsOnly, 0},
         {"LOGIN_TEST_TO_TARGET_BY_NAME_PORT", P::kHttpsOnly, 0},
+        // The same host and port: followed, until the limit ends the loop.
+        {"LOGIN_TEST_LOOP_PORT", P::kSameHostHttps, inet::ERROR_HTTP_REDIRECT_FAILED},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.server);
@@ -51,6 +56,7 @@ TEST_F(HttpsSuiteTest, RedirectsAreFollowedOnlyWhereThePolicyAllows) {
         }
     }
     EXPECT_EQ(ReadLog(LogPath("LOGIN_TEST_FORBIDDEN_LOG")), "");
+    EXPECT_EQ(ReadLog(LogPath("LOGIN_TEST_OTHER_LOG")), "");
 }
 
 TEST_F(HttpsSuiteTest, ReplyIsNeverReadPastTheBound) {
