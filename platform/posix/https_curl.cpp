@@ -159,6 +159,15 @@ using EasyPtr = std::unique_ptr<CURL, EasyDeleter>;
 using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
 using MultiPtr = std::unique_ptr<CURLM, MultiDeleter>;
 
+// libcurl decodes %XX in the proxy's user name and password as it would in a URL: given escaped,
+// a '%', ':' or '@' in them reaches the proxy as the user typed it.
+std::string Escaped(CURL* easy, const std::string& text) {
+    char* escaped = curl_easy_escape(easy, text.data(), static_cast<int>(text.size()));
+    std::string result = escaped ? escaped : "";
+    curl_free(escaped);
+    return result;
+}
+
 // The caller's header block ("Name: value\r\n" lines, a blank line allowed at the end) as
 // libcurl's list. "Expect:" keeps libcurl from waiting for 100-continue, which WinINet never does.
 SlistPtr HeaderList(const std::string& headers) {
@@ -254,9 +263,12 @@ EasyPtr CurlFace::Prepare(const HttpHop& hop, curl_slist* headerList, Transfer& 
     if (route.accessType == inet::INTERNET_OPEN_TYPE_PROXY) {
         curl_easy_setopt(e, CURLOPT_PROXY, route.strProxy.c_str());
         if (route.proxyUser || route.proxyPassword) {
-            curl_easy_setopt(e, CURLOPT_PROXYAUTH, CURLAUTH_BASIC);
-            curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, route.proxyUser.value_or("").c_str());
-            curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, route.proxyPassword.value_or("").c_str());
+            // Whichever scheme the proxy offers, as WinINet answers its challenge.
+            curl_easy_setopt(e, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+            curl_easy_setopt(e, CURLOPT_PROXYUSERNAME,
+                             Escaped(e, route.proxyUser.value_or("")).c_str());
+            curl_easy_setopt(e, CURLOPT_PROXYPASSWORD,
+                             Escaped(e, route.proxyPassword.value_or("")).c_str());
         }
     } else if (route.accessType != inet::INTERNET_OPEN_TYPE_PRECONFIG) {
         curl_easy_setopt(e, CURLOPT_PROXY, "");  // direct, whatever the environment says
