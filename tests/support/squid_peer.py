@@ -23,6 +23,7 @@ import signal
 import socket
 import subprocess
 import sys
+import time
 
 HELPERS = "/usr/lib/squid"
 PR_SET_PDEATHSIG = 1
@@ -33,6 +34,25 @@ def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
+
+
+def takes_connections(port, squid, log):
+    """Whether squid takes a connection; once it does, waits for the line it logs for it, so
+    that the log a test reads from then on has only the test's own transactions."""
+    for _ in range(500):
+        if squid.poll() is not None:
+            return False
+        with socket.socket() as s:
+            if s.connect_ex(("127.0.0.1", port)) == 0:
+                break
+        time.sleep(0.02)
+    else:
+        return False
+    for _ in range(500):
+        if os.path.exists(log) and os.path.getsize(log) > 0:
+            return True
+        time.sleep(0.02)
+    return False
 
 
 def auth_lines(kind, work, users):
@@ -106,15 +126,19 @@ def main():
             os.chown(name, proxy.pw_uid, proxy.pw_gid)
 
     squid = None
+    stopping = False
 
     def stop(*_):
+        # Only asks: the main loop sees squid end (its standard error closes) and reaps it.
+        nonlocal stopping
+        stopping = True
         if squid and squid.poll() is None:
             squid.terminate()
-            squid.wait()
-        sys.exit(0)
 
     signal.signal(signal.SIGTERM, stop)
-    for _attempt in range(5):
+    for attempt in range(5):
+        if stopping:
+            break
         port = free_port()
         conf = os.path.join(work, "squid.conf")
         with open(conf, "w") as f:
@@ -123,8 +147,10 @@ def main():
             proxy = pwd.getpwnam("proxy")
             for name in os.listdir(work):
                 os.chown(os.path.join(work, name), proxy.pw_uid, proxy.pw_gid)
-        squid = subprocess.Popen(["squid", "-N", "-d", "1", "-f", conf], stdout=subprocess.DEVNULL,
-                                 stderr=subprocess.PIPE,
+        # A service name of its own: squids of one machine keep apart what they share by it.
+        service = f"lptest{os.getpid()}x{attempt}"
+        squid = subprocess.Popen(["squid", "-N", "-d", "1", "-n", service, "-f", conf],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                  preexec_fn=lambda: libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM))
         listening = False
         for line in squid.stderr:
@@ -133,17 +159,24 @@ def main():
                 break
             if b"Cannot open HTTP Port" in line or b"FATAL" in line:
                 break
-        if listening:
+        # squid says so a moment before its socket takes connections.
+        listening = listening and takes_connections(port, squid, f"{work}/access.log")
+        if listening and not stopping:
             print(f"port {port}")
             print(f"log {work}/access.log", flush=True)
             # Drained, so that squid never blocks on a full pipe.
             for line in squid.stderr:
                 sys.stderr.buffer.write(line)
             squid.wait()
-            sys.exit(1)
-        squid.terminate()
+            sys.exit(0 if stopping else 1)
+        if squid.poll() is None:
+            squid.terminate()
+        for _ in squid.stderr:
+            pass
         squid.wait()
         squid = None
+    if stopping:
+        sys.exit(0)
     sys.exit(f"squid {kind} did not start; see {work}/cache.log")
 
 
