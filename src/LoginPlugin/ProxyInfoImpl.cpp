@@ -31,13 +31,14 @@ bool ReadProxySetting(IPluginContainer* pContainer, const LoginSettingName& name
     return found;
 }
 
-// The host's login URL, for which the system's proxy is asked; empty when there is none.
+// The host's login URL, for which the system's proxy is asked. Without one (a host that only
+// shows the settings dialog) the system is asked for HTTPS in general.
 std::string LoginUrl(IPluginContainer* pContainer) {
     HostRef<ISetting> setting = QueryHost<ISetting>(pContainer, PLUGIN_ID_SETTING, IID_SETTING);
     std::string url;
-    if (setting && !setting->GetSysSetting(SETTING_LOGIN_URL.section, SETTING_LOGIN_URL.key, url))
+    if (!setting || !setting->GetSysSetting(SETTING_LOGIN_URL.section, SETTING_LOGIN_URL.key, url))
         url.clear();
-    return url;
+    return url.empty() ? "https://login.invalid/" : url;
 }
 
 }  // namespace
