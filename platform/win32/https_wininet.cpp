@@ -238,8 +238,9 @@ private:
     }
 
     // The request of the hop: the last one again when the hop repeats it (a resend after its
-    // options changed, which WinINet answers with what the request learnt, such as the proxy's
-    // challenge), else a new one.
+    // options changed, such as the certificate checks), else a new one. After the proxy refused
+    // the tunnel there is no last one (DropConnection): the resend with the credentials asks for
+    // a new tunnel, and WinINet answers the proxy's challenge on it.
     bool OpenRequest(const HttpHop& hop) {
         const bool bSecure = hop.target.serviceType == inet::AFX_INET_SERVICE_HTTPS;
         if (m_request && hop.strVerb == m_strVerb && UrlOf(hop.target) == m_strUrl) return true;
