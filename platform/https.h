@@ -230,18 +230,28 @@ struct HttpTimeouts {
     uint32_t TotalMs() const { return connectMs + sendMs + receiveMs; }
 };
 
+// What the clients of one login object keep between their requests: on WinINet the record of the
+// certificates that failed (WinINet keeps the connections itself, for the process), on libcurl the
+// connections, each with what its certificate checks found. A connection serves only a request
+// to the same scheme, host and port over the same proxy with the same credentials and the same
+// trust, and never one that must check what its handshake found wrong. A handful are kept, each
+// for a short while; all go when the last holder lets go.
+class HttpConnections;
+std::shared_ptr<HttpConnections> CreateHttpConnections();
+
 struct HttpClientOptions {
     // A PEM file of certificates to trust as issuers. Honoured by the libcurl client, where it
     // is then the only source of trust (the system's store and CA directory are not consulted);
     // WinINet uses the system's store only.
     std::string strTrustedCertificates;
     HttpRedirectPolicy redirects = HttpRedirectPolicy::kHttpsOnly;
-    // A send completes only over a connection that made the certificate checks the request
-    // asked for. WinINet may hand a request a kept-alive connection opened by another with the
-    // checks waived; with this set it sends the head alone first, and refuses such a connection
-    // with ERROR_INTERNET_INVALID_CA before the body goes (the request is then closed). libcurl
-    // opens a new connection for every send, so it needs nothing more.
-    bool bOnlyCheckedConnections = false;
+    // The exchange resends a request refused for a certificate error with the checks waived
+    // (the default mode). So a handshake whose certificate fails only checks that the security
+    // flags can waive completes, and its connection waits for that resend; the request itself is
+    // not sent over it, and its send fails with the certificate's error as before.
+    bool bRetriesCertificateErrors = true;
+    // Shared by the clients of one login object; none: each client keeps its own.
+    std::shared_ptr<HttpConnections> connections;
     HttpTimeouts timeouts;
 };
 

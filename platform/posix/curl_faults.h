@@ -6,12 +6,21 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
-// The checks of one transfer, living as long as it does.
+// The checks of one connection's handshake, living as long as the connection.
 struct CurlCertificateChecks {
     uint32_t securityFlags = 0;  // INTERNET_OPTION_SECURITY_FLAGS as the request set it
     std::string strHost;         // the name the certificate must bear: the hop's server
+    // A failure that the security flags could waive ends the handshake only without this.
+    bool bKeepsWaivableFailures = false;
+    // What the handshake found: the X509 result of each failed check, in the order found.
+    std::vector<long> failures;
 };
+
+// The WinINet number of the first check in `checks` that `securityFlags` do not waive; 0 when
+// they waive all (or none failed).
+uint32_t UnwaivedError(const CurlCertificateChecks& checks, uint32_t securityFlags);
 
 // Makes `easy` verify the server's certificate as `checks` say, trusting only the PEM file
 // `trustedCertificates` when one is named (the system's store otherwise).

@@ -49,36 +49,38 @@ int ChecksIndex() {
     return index;
 }
 
-// OpenSSL asks once per failed check; a waived check is cleared so that the chain's final
-// result (which libcurl reports) names only the checks that still fail.
+// OpenSSL asks once per failed check. Each is noted, so that the connection never carries a
+// request that must make it; one that the request waives, or that it may waive on its resend, is
+// cleared so that the chain's final result (which libcurl acts on) names only the checks that
+// end the handshake.
 int OnVerify(int ok, X509_STORE_CTX* store) {
     if (ok) return 1;
     auto* ssl =
         static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
     auto* checks = static_cast<CurlCertificateChecks*>(
         SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), ChecksIndex()));
-    uint32_t waivedBy = CheckOf(X509_STORE_CTX_get_error(store)).waivedBy;
-    if (checks && (checks->securityFlags & waivedBy) != 0) {
-        X509_STORE_CTX_set_error(store, X509_V_OK);
-        return 1;
-    }
-    return 0;
+    if (!checks) return 0;
+    const long error = X509_STORE_CTX_get_error(store);
+    checks->failures.push_back(error);
+    const uint32_t waivedBy = CheckOf(error).waivedBy;
+    if (waivedBy == 0) return 0;
+    if ((checks->securityFlags & waivedBy) == 0 && !checks->bKeepsWaivableFailures) return 0;
+    X509_STORE_CTX_set_error(store, X509_V_OK);
+    return 1;
 }
 
 // The server's name is checked by OpenSSL with the chain, so that a mismatch is told apart from
-// the other failures (libcurl's own check, which follows, tells only that something failed).
+// the other failures and noted even where the request waives it.
 CURLcode OnSslContext(CURL*, void* context, void* user) {
     auto* ctx = static_cast<SSL_CTX*>(context);
     auto* checks = static_cast<CurlCertificateChecks*>(user);
     SSL_CTX_set_ex_data(ctx, ChecksIndex(), checks);
     SSL_CTX_set_verify(ctx, SSL_CTX_get_verify_mode(ctx), OnVerify);
-    if (!(checks->securityFlags & inet::SECURITY_FLAG_IGNORE_CERT_CN_INVALID)) {
-        X509_VERIFY_PARAM* param = SSL_CTX_get0_param(ctx);
-        const std::string& host = checks->strHost;
-        if (X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str()) != 1 &&
-            X509_VERIFY_PARAM_set1_host(param, host.c_str(), host.size()) != 1) {
-            return CURLE_SSL_CERTPROBLEM;
-        }
+    X509_VERIFY_PARAM* param = SSL_CTX_get0_param(ctx);
+    const std::string& host = checks->strHost;
+    if (X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str()) != 1 &&
+        X509_VERIFY_PARAM_set1_host(param, host.c_str(), host.size()) != 1) {
+        return CURLE_SSL_CERTPROBLEM;
     }
     return CURLE_OK;
 }
@@ -88,8 +90,8 @@ CURLcode OnSslContext(CURL*, void* context, void* user) {
 void SetCertificateChecks(CURL* easy, CurlCertificateChecks& checks,
                           const std::string& trustedCertificates) {
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST,
-                     (checks.securityFlags & inet::SECURITY_FLAG_IGNORE_CERT_CN_INVALID) ? 0L : 2L);
+    // OpenSSL checks the name (OnSslContext), so that a waived mismatch is still noted.
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, OnSslContext);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &checks);
     if (!trustedCertificates.empty()) {
@@ -102,4 +104,12 @@ void SetCertificateChecks(CURL* easy, CurlCertificateChecks& checks,
 
 uint32_t CertificateError(long x509Result) {
     return CheckOf(x509Result).error;
+}
+
+uint32_t UnwaivedError(const CurlCertificateChecks& checks, uint32_t securityFlags) {
+    for (const long failure : checks.failures) {
+        const CertificateCheck check = CheckOf(failure);
+        if ((check.waivedBy & securityFlags) == 0) return check.error;
+    }
+    return 0;
 }

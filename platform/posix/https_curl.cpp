@@ -1,163 +1,120 @@
-// The libcurl face: one hop is one transfer on the face's multi handle, so that a stop request
-// wakes its wait at once. Redirects are not followed here; the shared client decides on them.
+// The libcurl face. libcurl makes the connection: TCP, the proxy's tunnel and the TLS handshake
+// with the checks the request asks for (a connect-only transfer on a multi handle of its own,
+// which a stop request wakes). The request and its reply then go over that connection as
+// HTTP/1.1 text (platform/http1.h), so that the face decides which request a connection may
+// carry: a connection is kept (HttpConnections) with what its handshake found, and one whose
+// certificate failed a check never carries a request that must make it. Redirects are the shared
+// client's.
 #include <curl/curl.h>
 #include <openssl/x509_vfy.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cctype>
-#include <cstring>
-#include <optional>
-#include <string_view>
+#include <deque>
+#include <mutex>
 
+#include "platform/http1.h"
 #include "platform/https_hop.h"
-#include "platform/https_policy.h"
 #include "platform/posix/curl_faults.h"
 
 namespace {
 
-// State shared with libcurl's callbacks during one hop.
-struct Transfer {
-    const HttpCancel* pCancel = nullptr;
-    CURL* pEasy = nullptr;
-    // A stall: once connected, no byte moved either way for this long ends the transfer.
-    std::chrono::milliseconds stallLimit{0};
-    bool bSecure = true;
-    std::optional<std::chrono::steady_clock::time_point> lastMoved;
-    curl_off_t movedBytes = -1;
-    curl_off_t headBytes = 0;  // the progress counts only the body
-    CurlCertificateChecks checks;
-    CurlFaultSigns signs;
-    uint32_t status = 0;  // of the head being read
-    bool bHeadComplete = false;
-    HttpHopResult result;
+using Clock = std::chrono::steady_clock;
+
+// A handful of idle connections, each for a short while: enough for a sign-in's requests and a
+// retry soon after, never a store of open sockets.
+constexpr size_t kMaxIdleConnections = 4;
+constexpr auto kIdleTimeout = std::chrono::seconds(30);
+
+struct EasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
 };
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+struct SlistDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using EasyPtr = std::unique_ptr<CURL, EasyDeleter>;
+using MultiPtr = std::unique_ptr<CURLM, MultiDeleter>;
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-// The length a header gives, saturated at UINT64_MAX; nothing without digits.
-std::optional<uint64_t> ParseLength(std::string_view text) {
-    text = Trimmed(text);
-    uint64_t value = 0;
-    size_t digits = 0;
-    for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits) {
-        const auto digit = static_cast<uint64_t>(text[digits] - '0');
-        value = value > (UINT64_MAX - digit) / 10 ? UINT64_MAX : value * 10 + digit;
-    }
-    if (digits == 0) return std::nullopt;
-    return value;
-}
-
-// The status of a status line ("HTTP/1.1 200 OK"); 0 when unreadable.
-uint32_t StatusOf(std::string_view line) {
-    const size_t space = line.find(' ');
-    if (space == std::string_view::npos || line.size() < space + 4) return 0;
-    uint32_t status = 0;
-    for (size_t i = space + 1; i < space + 4; ++i) {
-        if (line[i] < '0' || line[i] > '9') return 0;
-        status = status * 10 + static_cast<uint32_t>(line[i] - '0');
-    }
-    return status;
-}
-
-// Each head starts with a status line; an interim reply starts a new one. A head that the policy
-// refuses for its claim ends the transfer there (returning 0 fails it), rather than wait for
-// bytes that would be refused anyway.
-size_t OnHeader(char* data, size_t size, size_t count, void* user) {
-    auto& transfer = *static_cast<Transfer*>(user);
-    HttpHopResult& result = transfer.result;
-    std::string_view line(data, size * count);
-    transfer.headBytes += static_cast<curl_off_t>(line.size());
-    if (StartsWithNoCase(line, "HTTP/")) {
-        transfer.status = StatusOf(line);
-        transfer.bHeadComplete = false;
-        result.claimedLength.reset();
-        result.strLocation.clear();
-    } else if (line == "\r\n" || line == "\n") {
-        transfer.bHeadComplete = true;
-        if (RefusesClaim(transfer.status, result.claimedLength)) {
-            transfer.signs.bOverBound = true;
-            return 0;
-        }
-    } else if (StartsWithNoCase(line, "Content-Length:")) {
-        result.claimedLength = ParseLength(line.substr(std::strlen("Content-Length:")));
-    } else if (StartsWithNoCase(line, "Location:")) {
-        result.strLocation = std::string(Trimmed(line.substr(std::strlen("Location:"))));
-    }
-    return size * count;
-}
-
-// Keeps the body up to the bound; a byte past it ends the transfer with CURLE_WRITE_ERROR.
-size_t OnBody(char* data, size_t size, size_t count, void* user) {
-    auto& transfer = *static_cast<Transfer*>(user);
-    std::string& body = transfer.result.body;
-    const size_t bytes = size * count;
-    const size_t room = kMaxHttpReplyBytes - body.size();
-    body.append(data, std::min(bytes, room));
-    if (bytes <= room) return bytes;
-    transfer.signs.bOverBound = true;
-    return 0;
-}
-
-// WinINet's send and receive time-outs, each a stall in its own direction, as one: libcurl
+// WinINet's send and receive time-outs, each a stall in its own direction, as one: the face
 // watches the bytes moved either way together.
 uint32_t StallLimitMs(const HttpTimeouts& timeouts) {
     return std::max(timeouts.sendMs, timeouts.receiveMs);
 }
 
-// Whether the connection (and its TLS handshake) is up: the connect time-out covers what
-// comes before.
-bool Connected(const Transfer& transfer) {
-    curl_off_t connected = 0;
-    curl_easy_getinfo(transfer.pEasy,
-                      transfer.bSecure ? CURLINFO_APPCONNECT_TIME_T : CURLINFO_CONNECT_TIME_T,
-                      &connected);
-    return connected > 0;
-}
+}  // namespace
 
-// Called at least once a second by Perform's wait: a stop request or a stall ends the transfer.
-int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
-    auto& transfer = *static_cast<Transfer*>(user);
-    if (transfer.pCancel->IsCancelled()) return 1;
-    if (!Connected(transfer)) return 0;
-    const auto now = std::chrono::steady_clock::now();
-    const curl_off_t moved = downloaded + uploaded + transfer.headBytes;
-    if (!transfer.lastMoved || moved != transfer.movedBytes) {
-        transfer.lastMoved = now;
-        transfer.movedBytes = moved;
-        return 0;
+// One connection: a connect-only transfer, which stays on its own multi handle for as long as
+// the connection is used (libcurl finds the connection of curl_easy_send and curl_easy_recv
+// there).
+struct CurlConnection {
+    std::string strKey;  // what a request must share to be carried (ConnectionKey)
+    MultiPtr multi;
+    EasyPtr easy;
+    CurlCertificateChecks checks;  // read by OpenSSL during the handshake
+    const HttpCancel* pCancel = nullptr;
+    char errorBuffer[CURL_ERROR_SIZE] = "";
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    Clock::time_point idleSince;
+
+    ~CurlConnection() {
+        if (multi && easy) curl_multi_remove_handle(multi.get(), easy.get());
+        easy.reset();
+        multi.reset();
     }
-    if (now - *transfer.lastMoved < transfer.stallLimit) return 0;
-    transfer.signs.bStalled = true;
-    return 1;
+
+    // Whether it can carry another request: the peer has neither closed it nor sent anything
+    // unasked (what TLS sends after the handshake is taken by OpenSSL itself).
+    bool Alive() {
+        char byte = 0;
+        size_t read = 0;
+        return curl_easy_recv(easy.get(), &byte, 1, &read) == CURLE_AGAIN;
+    }
+};
+
+class HttpConnections {
+public:
+    // The newest idle connection for `key` that is still good; the stale ones go.
+    std::unique_ptr<CurlConnection> Take(const std::string& key) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const Clock::time_point now = Clock::now();
+        m_idle.erase(std::remove_if(m_idle.begin(), m_idle.end(),
+                                    [now](const std::unique_ptr<CurlConnection>& idle) {
+                                        return now - idle->idleSince > kIdleTimeout;
+                                    }),
+                     m_idle.end());
+        for (auto it = m_idle.rbegin(); it != m_idle.rend(); ++it) {
+            if ((*it)->strKey != key) continue;
+            std::unique_ptr<CurlConnection> connection = std::move(*it);
+            m_idle.erase(std::next(it).base());
+            if (connection->Alive()) return connection;
+            return nullptr;
+        }
+        return nullptr;
+    }
+
+    void Keep(std::unique_ptr<CurlConnection> connection) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        connection->idleSince = Clock::now();
+        m_idle.push_back(std::move(connection));
+        if (m_idle.size() > kMaxIdleConnections) m_idle.pop_front();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::deque<std::unique_ptr<CurlConnection>> m_idle;  // oldest first
+};
+
+std::shared_ptr<HttpConnections> CreateHttpConnections() {
+    return std::make_shared<HttpConnections>();
 }
 
-struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-struct SlistDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-struct MultiDeleter {
-    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
-};
-using EasyPtr = std::unique_ptr<CURL, EasyDeleter>;
-using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
-using MultiPtr = std::unique_ptr<CURLM, MultiDeleter>;
+namespace {
 
 // libcurl decodes %XX in the proxy's user name and password as it would in a URL: given escaped,
 // a '%', ':' or '@' in them reaches the proxy as the user typed it.
@@ -168,98 +125,152 @@ std::string Escaped(CURL* easy, const std::string& text) {
     return result;
 }
 
-// The caller's header block ("Name: value\r\n" lines, a blank line allowed at the end) as
-// libcurl's list. "Expect:" keeps libcurl from waiting for 100-continue, which WinINet never does.
-SlistPtr HeaderList(const std::string& headers) {
-    SlistPtr list;
-    auto append = [&list](const std::string& line) {
-        // The head of a list never moves; only the first append gives one.
-        curl_slist* head = curl_slist_append(list.get(), line.c_str());
-        if (head && !list) list.reset(head);
-    };
-    size_t pos = 0;
-    while (pos < headers.size()) {
-        size_t end = headers.find('\n', pos);
-        if (end == std::string::npos) end = headers.size();
-        std::string line = headers.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) append(line);
-        pos = end + 1;
-    }
-    append("Expect:");
-    return list;
+// Called at least once a second while connecting: a stop request ends it.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<CurlConnection*>(user)->pCancel->IsCancelled() ? 1 : 0;
 }
+
+// What a request shares with every other that a connection may carry: scheme, host and port,
+// the proxy with its credentials, and the issuers trusted.
+std::string ConnectionKey(const HttpHop& hop, const std::string& trustedCertificates) {
+    const HttpRoute& route = *hop.pRoute;
+    std::string key =
+        UrlOf(ParsedUrl{hop.target.serviceType, hop.target.strServer, "/", hop.target.port});
+    key += '\n' + std::to_string(route.accessType) + ' ' + route.strProxy;
+    for (const std::optional<std::string>* text : {&route.proxyUser, &route.proxyPassword}) {
+        key += *text ? "\n=" + **text : "\n-";
+    }
+    return key + '\n' + trustedCertificates;
+}
+
+// A hop that ended: its result, whether the connection may carry another request, and whether
+// it failed before a byte of the reply came (a kept connection the server had closed).
+struct Exchanged {
+    HttpHopResult result;
+    bool bKeep = false;
+    bool bNothingReceived = true;
+};
 
 class CurlFace final : public IHttpFace {
 public:
     CurlFace(HttpCancel& cancel, const HttpClientOptions& options)
-        : m_cancel(cancel), m_options(options) {
+        : m_cancel(cancel),
+          m_options(options),
+          m_pConnections(options.connections ? options.connections : CreateHttpConnections()),
+          m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
         static const CURLcode init = curl_global_init(CURL_GLOBAL_DEFAULT);
-        if (init == CURLE_OK) m_pMulti.reset(curl_multi_init());
-        if (m_pMulti) {
-            m_subscription =
-                cancel.Subscribe([multi = m_pMulti.get()] { curl_multi_wakeup(multi); });
+        m_bStarted = init == CURLE_OK && m_wake >= 0;
+        if (m_wake >= 0) {
+            m_subscription = cancel.Subscribe([this] {
+                const eventfd_t one = 1;
+                eventfd_write(m_wake, one);
+                std::lock_guard<std::mutex> lock(m_connectingMutex);
+                if (m_pConnecting) curl_multi_wakeup(m_pConnecting);
+            });
         }
+    }
+
+    ~CurlFace() override {
+        m_subscription = HttpCancel::Subscription();
+        if (m_wake >= 0) close(m_wake);
     }
 
     HttpHopResult Send(const HttpHop& hop) override;
 
 private:
-    EasyPtr Prepare(const HttpHop& hop, curl_slist* headerList, Transfer& transfer,
-                    char* errorBuffer) const;
-    CURLcode Perform(CURL* easy);
+    std::unique_ptr<CurlConnection> Connect(const HttpHop& hop, const Clock::time_point& deadline,
+                                            HttpHopResult& failed);
+    CURLcode RunConnect(CurlConnection& connection);
+    Exchanged Exchange(CurlConnection& connection, const HttpHop& hop,
+                       const Clock::time_point& deadline);
+    // Waits until `socket` is ready for `events`, the stop request comes (12017) or neither the
+    // deadline nor the stall limit since `lastMoved` leaves time (12002); 0 when ready.
+    uint32_t Wait(curl_socket_t socket, short events, const Clock::time_point& deadline,
+                  const Clock::time_point& lastMoved, std::string& detail);
 
     HttpCancel& m_cancel;
     const HttpClientOptions m_options;
-    MultiPtr m_pMulti;
-    HttpCancel::Subscription m_subscription;  // ends before m_pMulti, which it wakes
+    std::shared_ptr<HttpConnections> m_pConnections;
+    int m_wake;  // an eventfd that the stop request makes readable
+    bool m_bStarted = false;
+    std::mutex m_connectingMutex;
+    CURLM* m_pConnecting = nullptr;           // the multi handle of a connect in progress
+    HttpCancel::Subscription m_subscription;  // ends first: it reaches the members above
 };
 
-EasyPtr CurlFace::Prepare(const HttpHop& hop, curl_slist* headerList, Transfer& transfer,
-                          char* errorBuffer) const {
-    EasyPtr easy(curl_easy_init());
-    if (!easy) return easy;
-    CURL* e = easy.get();
-    const HttpRoute& route = *hop.pRoute;
+CURLcode CurlFace::RunConnect(CurlConnection& connection) {
+    CURLM* multi = connection.multi.get();
+    if (curl_multi_add_handle(multi, connection.easy.get()) != CURLM_OK) return CURLE_FAILED_INIT;
+    {
+        std::lock_guard<std::mutex> lock(m_connectingMutex);
+        m_pConnecting = multi;
+    }
+    CURLcode result = CURLE_OK;
+    for (bool bDone = false; !bDone;) {
+        if (m_cancel.IsCancelled()) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+            if (message->msg == CURLMSG_DONE) {
+                result = message->data.result;
+                bDone = true;
+            }
+        }
+        if (!bDone && curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+    }
+    std::lock_guard<std::mutex> lock(m_connectingMutex);
+    m_pConnecting = nullptr;
+    return result;
+}
 
-    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorBuffer);
+std::unique_ptr<CurlConnection> CurlFace::Connect(const HttpHop& hop,
+                                                  const Clock::time_point& deadline,
+                                                  HttpHopResult& failed) {
+    auto connection = std::make_unique<CurlConnection>();
+    connection->multi.reset(curl_multi_init());
+    connection->easy.reset(curl_easy_init());
+    if (!connection->multi || !connection->easy) {
+        failed.error = inet::ERROR_INTERNET_INTERNAL_ERROR;
+        failed.strDetail = "libcurl did not start";
+        return nullptr;
+    }
+    connection->strKey = ConnectionKey(hop, m_options.strTrustedCertificates);
+    connection->pCancel = &m_cancel;
+    connection->checks.strHost = hop.target.strServer;
+    connection->checks.securityFlags = hop.securityFlags;
+    connection->checks.bKeepsWaivableFailures = m_options.bRetriesCertificateErrors;
+    CURL* e = connection->easy.get();
+    const HttpRoute& route = *hop.pRoute;
+    const HttpTimeouts& timeouts = m_options.timeouts;
+    const auto leftMs = std::max<long long>(
+        1, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, connection->errorBuffer);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_URL, UrlOf(hop.target).c_str());
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_CONNECT_ONLY, 1L);
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(e, CURLOPT_USERAGENT, route.strAgent.c_str());
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, headerList);
-    // Every send stands alone, as the options it runs with may have changed since the last.
-    curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
-    curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(e, CURLOPT_SSL_SESSIONID_CACHE, 0L);
-
-    // WinINet's bounds, in libcurl's terms: the connect time-out covers the TLS handshake too; a
-    // stall ends on the send or receive time-out (OnProgress); and the hop has what is left of
-    // the send's deadline, so that a server dripping bytes cannot hold it.
-    const HttpTimeouts& timeouts = m_options.timeouts;
+    // The connect time-out covers the TLS handshake and the proxy's tunnel too.
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(std::min<long long>(timeouts.connectMs, leftMs)));
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(leftMs));
+    // A peer that vanished without a word (a mobile link dropping) is found out.
     const long stallSeconds =
         std::max<long>(1, static_cast<long>((StallLimitMs(timeouts) + 999) / 1000));
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(std::min(timeouts.connectMs, hop.remainingMs)));
-    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(hop.remainingMs));
-    // A peer that vanished without a word (a mobile link dropping) is found out.
     curl_easy_setopt(e, CURLOPT_TCP_KEEPALIVE, 1L);
     curl_easy_setopt(e, CURLOPT_TCP_KEEPIDLE, stallSeconds);
     curl_easy_setopt(e, CURLOPT_TCP_KEEPINTVL, stallSeconds);
-
-    if (!hop.pBody) {
-        curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
-        if (hop.strVerb != "GET") curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, hop.strVerb.c_str());
-    } else {
-        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE,
-                         static_cast<curl_off_t>(hop.pBody->size()));
-        curl_easy_setopt(e, CURLOPT_COPYPOSTFIELDS, hop.pBody->data());
-        if (hop.strVerb != "POST") {
-            curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, hop.strVerb.c_str());
-        }
-    }
-
     if (route.accessType == inet::INTERNET_OPEN_TYPE_PROXY) {
         curl_easy_setopt(e, CURLOPT_PROXY, route.strProxy.c_str());
         if (route.proxyUser || route.proxyPassword) {
@@ -273,113 +284,161 @@ EasyPtr CurlFace::Prepare(const HttpHop& hop, curl_slist* headerList, Transfer& 
     } else if (route.accessType != inet::INTERNET_OPEN_TYPE_PRECONFIG) {
         curl_easy_setopt(e, CURLOPT_PROXY, "");  // direct, whatever the environment says
     }
-    // The proxy's own answer to CONNECT is not the reply; a refusal there is told by its code.
+    // Through a proxy the requests go in its tunnel, as WinINet's do.
+    curl_easy_setopt(e, CURLOPT_HTTPPROXYTUNNEL, 1L);
     curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-
-    SetCertificateChecks(e, transfer.checks, m_options.strTrustedCertificates);
-
-    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
-    curl_easy_setopt(e, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, &transfer);
+    SetCertificateChecks(e, connection->checks, m_options.strTrustedCertificates);
     curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnProgress);
-    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &transfer);
-    return easy;
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, connection.get());
+
+    const CURLcode code = RunConnect(*connection);
+    if (code == CURLE_OK) {
+        curl_easy_getinfo(e, CURLINFO_ACTIVESOCKET, &connection->socket);
+        if (connection->socket != CURL_SOCKET_BAD) return connection;
+    }
+    long connectStatus = 0;
+    long verifyResult = X509_V_OK;
+    curl_easy_getinfo(e, CURLINFO_HTTP_CONNECTCODE, &connectStatus);
+    curl_easy_getinfo(e, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+    uint32_t error = ErrorFromCurl(code, verifyResult, CurlFaultSigns());
+    if (code == CURLE_OK) error = inet::ERROR_INTERNET_CANNOT_CONNECT;
+    if (m_cancel.IsCancelled()) error = inet::ERROR_INTERNET_OPERATION_CANCELLED;
+    // The number the caller acts on first, so that a trace of the detail names it.
+    failed.error = error;
+    failed.strDetail =
+        "error " + std::to_string(error) + " (libcurl " + std::to_string(code) + ": " +
+        (connection->errorBuffer[0] ? connection->errorBuffer : curl_easy_strerror(code)) + ")";
+    if (code == CURLE_PEER_FAILED_VERIFICATION) {
+        failed.strDetail += " (X509 verify result " + std::to_string(verifyResult) + ")";
+    }
+    if (connectStatus >= 300) failed.proxyConnectStatus = static_cast<uint32_t>(connectStatus);
+    return nullptr;
 }
 
-// Runs one transfer to its end. The stop request wakes the wait at once.
-CURLcode CurlFace::Perform(CURL* easy) {
-    CURLM* multi = m_pMulti.get();
-    if (curl_multi_add_handle(multi, easy) != CURLM_OK) return CURLE_FAILED_INIT;
-    CURLcode result = CURLE_OK;
-    bool bDone = false;
-    while (!bDone) {
+uint32_t CurlFace::Wait(curl_socket_t socket, short events, const Clock::time_point& deadline,
+                        const Clock::time_point& lastMoved, std::string& detail) {
+    const auto stall = std::chrono::milliseconds(StallLimitMs(m_options.timeouts));
+    while (true) {
         if (m_cancel.IsCancelled()) {
-            result = CURLE_ABORTED_BY_CALLBACK;
-            break;
+            detail = "cancelled";
+            return inet::ERROR_INTERNET_OPERATION_CANCELLED;
         }
-        int running = 0;
-        if (curl_multi_perform(multi, &running) != CURLM_OK) {
-            result = CURLE_FAILED_INIT;
-            break;
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline) {
+            detail = "no end within " + std::to_string(m_options.timeouts.TotalMs()) + " ms";
+            return inet::ERROR_INTERNET_TIMEOUT;
         }
-        int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-            if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
-                result = message->data.result;
-                bDone = true;
-            }
+        if (now - lastMoved >= stall) {
+            detail = "nothing moved for " + std::to_string(stall.count()) + " ms";
+            return inet::ERROR_INTERNET_TIMEOUT;
         }
-        if (!bDone && curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) {
-            result = CURLE_FAILED_INIT;
-            break;
+        const auto until = std::min(deadline, lastMoved + stall);
+        const auto waitMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count() + 1;
+        pollfd fds[2] = {{socket, events, 0}, {m_wake, POLLIN, 0}};
+        const int ready = poll(fds, 2, static_cast<int>(std::min<long long>(waitMs, 1000)));
+        if (ready > 0 && fds[0].revents != 0) return 0;
+    }
+}
+
+Exchanged CurlFace::Exchange(CurlConnection& connection, const HttpHop& hop,
+                             const Clock::time_point& deadline) {
+    Exchanged done;
+    HttpHopResult& result = done.result;
+    CURL* easy = connection.easy.get();
+    uint32_t error = 0;
+    std::string detail;
+    Clock::time_point lastMoved = Clock::now();
+
+    const std::string request = Http1Request(hop);
+    for (size_t sent = 0; sent < request.size() && error == 0;) {
+        size_t count = 0;
+        const CURLcode code =
+            curl_easy_send(easy, request.data() + sent, request.size() - sent, &count);
+        if (code == CURLE_OK) {
+            sent += count;
+            lastMoved = Clock::now();
+        } else if (code == CURLE_AGAIN) {
+            error = Wait(connection.socket, POLLOUT, deadline, lastMoved, detail);
+        } else {
+            error = inet::ERROR_INTERNET_CONNECTION_ABORTED;
+            detail = std::string("request not sent: ") + curl_easy_strerror(code);
         }
     }
-    curl_multi_remove_handle(multi, easy);
-    return result;
+
+    Http1ReplyReader reader;
+    char buffer[16 * 1024];
+    while (error == 0 && !reader.Complete()) {
+        size_t count = 0;
+        const CURLcode code = curl_easy_recv(easy, buffer, sizeof buffer, &count);
+        if (code == CURLE_OK && count == 0) {
+            reader.End();
+        } else if (code == CURLE_OK) {
+            done.bNothingReceived = false;
+            lastMoved = Clock::now();
+            reader.Feed(buffer, count);
+        } else if (code == CURLE_AGAIN) {
+            error = Wait(connection.socket, POLLIN, deadline, lastMoved, detail);
+        } else {
+            error = inet::ERROR_INTERNET_CONNECTION_ABORTED;
+            detail = std::string("reply not received: ") + curl_easy_strerror(code);
+        }
+    }
+    if (error != 0) detail = "error " + std::to_string(error) + " (" + detail + ")";
+
+    if (reader.HasHead() && error != inet::ERROR_INTERNET_OPERATION_CANCELLED) {
+        result.status = reader.Status();
+        result.claimedLength = reader.ClaimedLength();
+        result.strLocation = reader.Location();
+        result.body = std::move(reader.Body());
+        result.bodyError = error != 0 ? error : reader.Error();
+        result.strBodyDetail = error != 0 ? detail : reader.ErrorDetail();
+    } else if (error != 0 || reader.Error() != 0) {
+        result.error = error != 0 ? error : reader.Error();
+        result.strDetail = error != 0 ? detail : reader.ErrorDetail();
+    }
+    done.bKeep = error == 0 && reader.KeepsConnection();
+    return done;
 }
 
 HttpHopResult CurlFace::Send(const HttpHop& hop) {
     HttpHopResult failed;
-    if (m_cancel.IsCancelled()) {
-        failed.error = inet::ERROR_INTERNET_OPERATION_CANCELLED;
-        failed.strDetail = "cancelled";
+    if (m_cancel.IsCancelled() || !m_bStarted) {
+        failed.error = m_bStarted ? inet::ERROR_INTERNET_OPERATION_CANCELLED
+                                  : inet::ERROR_INTERNET_INTERNAL_ERROR;
+        failed.strDetail = m_bStarted ? "cancelled" : "libcurl did not start";
         return failed;
     }
-    if (!m_pMulti) {
-        failed.error = inet::ERROR_INTERNET_INTERNAL_ERROR;
-        failed.strDetail = "libcurl did not start";
-        return failed;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(hop.remainingMs);
+    const std::string key = ConnectionKey(hop, m_options.strTrustedCertificates);
+    // A kept connection may have been closed by the server while it was idle: once nothing came
+    // back over it, the request goes again over a new one.
+    for (bool bFirst = true;; bFirst = false) {
+        std::unique_ptr<CurlConnection> connection = bFirst ? m_pConnections->Take(key) : nullptr;
+        const bool bKept = connection != nullptr;
+        if (!connection) {
+            connection = Connect(hop, deadline, failed);
+            if (!connection) return failed;
+        }
+        if (const uint32_t error = UnwaivedError(connection->checks, hop.securityFlags)) {
+            // The request goes nowhere; the connection waits for the resend that waives it.
+            failed.error = error;
+            failed.strDetail = "error " + std::to_string(error) + " (certificate of " +
+                               hop.target.strServer + " failed its check: X509 verify result " +
+                               std::to_string(connection->checks.failures.front()) + ")";
+            if (m_options.bRetriesCertificateErrors) m_pConnections->Keep(std::move(connection));
+            return failed;
+        }
+        Exchanged exchanged = Exchange(*connection, hop, deadline);
+        const uint32_t error = exchanged.result.error;
+        if (bKept && exchanged.bNothingReceived && exchanged.result.status == 0 &&
+            (error == 0 || error == inet::ERROR_INTERNET_CONNECTION_ABORTED)) {
+            continue;
+        }
+        if (exchanged.bKeep) m_pConnections->Keep(std::move(connection));
+        return std::move(exchanged.result);
     }
-    Transfer transfer;
-    transfer.pCancel = &m_cancel;
-    transfer.stallLimit = std::chrono::milliseconds(StallLimitMs(m_options.timeouts));
-    transfer.bSecure = hop.target.serviceType == inet::AFX_INET_SERVICE_HTTPS;
-    transfer.checks.strHost = hop.target.strServer;
-    transfer.checks.securityFlags = hop.securityFlags;
-    char errorBuffer[CURL_ERROR_SIZE] = "";
-    SlistPtr headerList = HeaderList(*hop.pHeaders);
-    EasyPtr easy = Prepare(hop, headerList.get(), transfer, errorBuffer);
-    if (!easy) {
-        failed.error = inet::ERROR_INTERNET_INTERNAL_ERROR;
-        failed.strDetail = "curl_easy_init failed";
-        return failed;
-    }
-    transfer.pEasy = easy.get();
-
-    const CURLcode code = Perform(easy.get());
-    long status = 0;
-    long connectStatus = 0;
-    long verifyResult = X509_V_OK;
-    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_getinfo(easy.get(), CURLINFO_HTTP_CONNECTCODE, &connectStatus);
-    curl_easy_getinfo(easy.get(), CURLINFO_SSL_VERIFYRESULT, &verifyResult);
-
-    uint32_t error = code == CURLE_OK ? 0 : ErrorFromCurl(code, verifyResult, transfer.signs);
-    if (m_cancel.IsCancelled()) error = inet::ERROR_INTERNET_OPERATION_CANCELLED;
-    // The number the caller acts on first, so that a trace of the detail names it.
-    std::string detail = "error " + std::to_string(error) + " (libcurl " + std::to_string(code) +
-                         ": " + (errorBuffer[0] ? errorBuffer : curl_easy_strerror(code)) + ")";
-    if (code == CURLE_PEER_FAILED_VERIFICATION) {
-        detail += " (X509 verify result " + std::to_string(verifyResult) + ")";
-    }
-    if (transfer.signs.bOverBound) {
-        detail += " (reply over " + std::to_string(kMaxHttpReplyBytes) + " bytes)";
-    }
-
-    HttpHopResult& result = transfer.result;
-    if (connectStatus >= 300) result.proxyConnectStatus = static_cast<uint32_t>(connectStatus);
-    if (error == 0 || (status != 0 && transfer.bHeadComplete &&
-                       error != inet::ERROR_INTERNET_OPERATION_CANCELLED)) {
-        result.status = static_cast<uint32_t>(status);
-        result.bodyError = error;
-        if (error != 0) result.strBodyDetail = detail;
-    } else {
-        result.error = error;
-        result.strDetail = detail;
-    }
-    return std::move(result);
 }
 
 }  // namespace

@@ -48,6 +48,8 @@ constexpr uint32_t kOverBound = inet::ERROR_HTTP_INVALID_SERVER_RESPONSE;
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -96,6 +98,8 @@ constexpr bool SameNumbers() {
 }
 static_assert(SameNumbers(), "platform/https.h disagrees with <wininet.h>");
 
+// Redirects are the shared client's; no cookie is kept.
+constexpr DWORD kHopFlags = INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES;
 // The most one asynchronous read asks WinINet for.
 constexpr DWORD kReadChunk = 16 * 1024;
 // How long a refused request may take to close before the pool is emptied anyway.
@@ -156,6 +160,62 @@ void PinThisModule() {
                        reinterpret_cast<LPCWSTR>(&OnStatus), &module);
 }
 
+bool IsCertificateFailure(DWORD error) {
+    switch (error) {
+        case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+        case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+        case ERROR_INTERNET_INVALID_CA:
+        case ERROR_INTERNET_SEC_INVALID_CERT:
+        case inet::ERROR_INTERNET_SEC_CERT_WRONG_USAGE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Where a hop goes, as far as WinINet's pool tells connections apart.
+std::string ServerKey(const HttpHop& hop) {
+    const HttpRoute& route = *hop.pRoute;
+    return UrlOf(ParsedUrl{hop.target.serviceType, hop.target.strServer, "/", hop.target.port}) +
+           '\n' + std::to_string(route.accessType) + ' ' + route.strProxy;
+}
+
+}  // namespace
+
+// WinINet keeps the connections itself, for the process. What is kept here is, for each server,
+// the certificate error a checked request met there, or that a request waived the checks: the
+// next checked request to it is answered with that error at once, rather than make a handshake
+// only to fail it again or be handed the connection that the waived request left in WinINet's
+// pool; its resend, waiving the checks, finds that connection.
+class HttpConnections {
+public:
+    ~HttpConnections() {
+        // WinINet's idle connections go with the login object that made them.
+        if (m_bUsed) InternetSetOptionA(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
+    }
+    DWORD FailureOf(const std::string& key) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bUsed = true;
+        auto it = m_failures.find(key);
+        return it == m_failures.end() ? 0 : it->second;
+    }
+    void NoteFailure(const std::string& key, DWORD error) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_failures.emplace(key, error);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<std::string, DWORD> m_failures;
+    bool m_bUsed = false;
+};
+
+std::shared_ptr<HttpConnections> CreateHttpConnections() {
+    return std::make_shared<HttpConnections>();
+}
+
+namespace {
+
 // The length a Content-Length text gives, saturated at UINT64_MAX; nothing without digits.
 std::optional<uint64_t> LengthOf(const std::string& text) {
     uint64_t value = 0;
@@ -174,7 +234,8 @@ class WinInetFace final : public IHttpFace {
 public:
     WinInetFace(HttpCancel& cancel, const HttpClientOptions& options)
         : m_cancel(cancel),
-          m_bOnlyCheckedConnections(options.bOnlyCheckedConnections),
+          m_bRetriesCertificateErrors(options.bRetriesCertificateErrors),
+          m_pConnections(options.connections ? options.connections : CreateHttpConnections()),
           m_timeouts(options.timeouts),
           m_pCompletion(new Completion) {
         {
@@ -200,8 +261,26 @@ public:
     HttpHopResult Send(const HttpHop& hop) override {
         HttpHopResult result;
         m_deadline = GetTickCount64() + hop.remainingMs;
-        if (!SendHop(hop, result.status) || !ReadHead(*hop.pRoute, hop.target, result) ||
-            !ReadBody(result)) {
+        const bool bChecked = (hop.securityFlags & kWaivingFlags) != kWaivingFlags;
+        const std::string key = ServerKey(hop);
+        if (const DWORD failure = bChecked ? m_pConnections->FailureOf(key) : 0) {
+            Fail(failure, "this server's certificate failed its check before");
+            result.error = m_lastError;
+            result.strDetail = Detail();
+            return result;
+        }
+        if (!SendHop(hop, bChecked, result.status)) {
+            if (bChecked && m_bRetriesCertificateErrors && IsCertificateFailure(m_nativeError)) {
+                m_pConnections->NoteFailure(key, m_nativeError);
+            }
+            result.error = m_lastError;
+            result.strDetail = Detail();
+            return result;
+        }
+        // WinINet now keeps a connection whose checks were waived; a checked request to the
+        // server is refused it as an unknown issuer, as SendChecked would.
+        if (!bChecked) m_pConnections->NoteFailure(key, ERROR_INTERNET_INVALID_CA);
+        if (!ReadHead(*hop.pRoute, hop.target, result) || !ReadBody(result)) {
             result.error = m_lastError;
             result.strDetail = Detail();
         }
@@ -248,10 +327,9 @@ private:
         m_connection = InternetConnectA(m_internet, hop.target.strServer.c_str(), hop.target.port,
                                         nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, Context());
         if (!m_connection) return Fail(GetLastError(), "InternetConnect");
-        m_request = HttpOpenRequestA(
-            m_connection, hop.strVerb.c_str(), hop.target.strObject.c_str(), nullptr, nullptr,
-            nullptr, (bSecure ? INTERNET_FLAG_SECURE : 0) | INTERNET_FLAG_NO_AUTO_REDIRECT,
-            Context());
+        m_request = HttpOpenRequestA(m_connection, hop.strVerb.c_str(),
+                                     hop.target.strObject.c_str(), nullptr, nullptr, nullptr,
+                                     (bSecure ? INTERNET_FLAG_SECURE : 0) | kHopFlags, Context());
         if (!m_request) return Fail(GetLastError(), "HttpOpenRequest");
         m_strVerb = hop.strVerb;
         m_strUrl = UrlOf(hop.target);
@@ -278,7 +356,7 @@ private:
         return true;
     }
 
-    bool SendHop(const HttpHop& hop, uint32_t& status) {
+    bool SendHop(const HttpHop& hop, bool bChecked, uint32_t& status) {
         if (m_bAbandoned) return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE, "abandoned");
         if (!Usable() || !OpenSession(*hop.pRoute) || !OpenRequest(hop) || !SetOptions(hop)) {
             return false;
@@ -289,8 +367,13 @@ private:
         } else {
             body.clear();
         }
-        const bool bSent = m_bOnlyCheckedConnections ? SendChecked(*hop.pHeaders, hop.securityFlags)
-                                                     : SendPlain(*hop.pHeaders);
+        // In strict mode a checked request sends its head alone first: WinINet may hand it a
+        // connection whose checks a request of another login object waived. (The default mode
+        // keeps the plain send: under Wine a head sent alone through a proxy's tunnel, after
+        // its 407, went on without the certificate check.)
+        const bool bSent = bChecked && !m_bRetriesCertificateErrors
+                               ? SendChecked(*hop.pHeaders, hop.securityFlags)
+                               : SendPlain(*hop.pHeaders);
         if (!bSent) return false;
         // WinINet takes a connection closed before any status line for an empty reply; status 0
         // tells the shared client there was none.
@@ -553,7 +636,8 @@ private:
     }
 
     HttpCancel& m_cancel;
-    const bool m_bOnlyCheckedConnections;
+    const bool m_bRetriesCertificateErrors;
+    const std::shared_ptr<HttpConnections> m_pConnections;
     const HttpTimeouts m_timeouts;
     ULONGLONG m_deadline = 0;
     Completion* m_pCompletion;  // abandoned, not freed, after a stop left a call pending

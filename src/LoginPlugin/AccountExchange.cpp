@@ -92,7 +92,9 @@ AccountExchange::AccountExchange(IPluginContainer* pContainer, const SecurityPol
 
 std::unique_ptr<IHttpClient> AccountExchange::MakeClient() {
     if (m_fnMakeClient) return m_fnMakeClient(m_cancel);
-    return CreateHttpClient(m_cancel, m_policy.ClientOptions());
+    HttpClientOptions options = m_policy.ClientOptions();
+    options.connections = m_pConnections;
+    return CreateHttpClient(m_cancel, options);
 }
 
 // A stop request ends the exchange before any further call reaches the network, whether or not

@@ -68,6 +68,8 @@ private:
     std::optional<int32_t> m_failure;  // the code of the exchange in progress, once it failed
     const std::atomic<bool>& m_bStopping;
     HttpClientFactory m_fnMakeClient;
+    // What the platform's clients keep between the posts of this login object.
+    std::shared_ptr<HttpConnections> m_pConnections = CreateHttpConnections();
     HttpCancel m_cancel;  // cancelled once, when the worker is asked to stop
     uint32_t m_nReplyBufSize = 10240;
 };

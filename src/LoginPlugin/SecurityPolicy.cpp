@@ -39,10 +39,10 @@ std::string SecurityPolicy::FormBody(
 
 HttpClientOptions SecurityPolicy::ClientOptions() const {
     HttpClientOptions options;
+    options.bRetriesCertificateErrors = RetriesCertificateErrors();
     if (m_bStrict) {
         options.strTrustedCertificates = m_strCaFile;
         options.redirects = HttpRedirectPolicy::kSameHostHttps;
-        options.bOnlyCheckedConnections = true;
     }
     return options;
 }

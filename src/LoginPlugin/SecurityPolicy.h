@@ -41,8 +41,8 @@ public:
     // they are; strict mode percent-encodes them as application/x-www-form-urlencoded does.
     std::string FormBody(const std::vector<std::pair<std::string, std::string>>& fields) const;
 
-    // What the platform's HTTPS client is made with: in strict mode the CA file and redirects
-    // to the same host only.
+    // What the platform's HTTPS client is made with: in strict mode the CA file, redirects to the
+    // same host and port only, and no certificate retry to keep a handshake for.
     HttpClientOptions ClientOptions() const;
 
 private:

@@ -137,4 +137,33 @@ TEST_F(HttpsSuiteTest, ProxyAsksForCredentialsThenTunnelsToTheServer) {
     EXPECT_EQ(ReadOnce(*m_client, post.request, 10240), kUnknownCid);
 }
 
+// The clients of one login object share what they keep: a connection that carried a request
+// with the certificate checks waived (this server's certificate fails them) is refused to a
+// request that checks, and serves the next waived one.
+TEST_F(HttpsSuiteTest, ConnectionWhoseChecksWereWaivedNeverCarriesACheckedRequest) {
+    REQUIRE_PORT(port, "LOGIN_TEST_KEPT_PORT");
+    const std::string log = LogPath("LOGIN_TEST_KEPT_LOG");
+    HttpClientOptions options;
+    options.connections = CreateHttpConnections();
+    const std::string body = "cid=460001234567890&ctype=5";
+    auto post = [&](uint32_t securityFlags, uint32_t& error) {
+        std::unique_ptr<IHttpClient> client = CreateHttpClient(m_cancel, options);
+        OpenedRequest opened = OpenPost(*client, port, "/register");
+        if (securityFlags != 0) {
+            client->SetOption(opened.request, inet::INTERNET_OPTION_SECURITY_FLAGS, securityFlags);
+        }
+        const bool bSent = client->SendRequest(opened.request, kFormHeaders, body);
+        error = bSent ? 0 : client->LastError();
+        return bSent && Query(*client, opened.request, kStatusQuery) == 200u;
+    };
+    uint32_t error = 0;
+    ASSERT_TRUE(post(kAllCertificateChecksOff, error)) << error;
+    ASSERT_EQ(CountInLog(log, "POST /register"), 1);
+    EXPECT_FALSE(post(0, error));
+    EXPECT_EQ(error, inet::ERROR_INTERNET_INVALID_CA);
+    EXPECT_TRUE(post(kAllCertificateChecksOff, error)) << error;
+    // Had the checked request gone through, its line would stand before the third one's.
+    EXPECT_EQ(CountInLog(log, "POST /register", 2), 2);
+}
+
 }  // namespace

@@ -17,6 +17,7 @@ class HttpsClientTest : public ::testing::Test {
 protected:
     // Starts the account server, and a client that does not know its certificate.
     void StartServer(const std::vector<std::string>& switches) {
+        m_client.reset();  // its kept connection would hold the old server's stop
         m_server = std::make_unique<AccountServer>();
         std::string error;
         ASSERT_TRUE(m_server->Start(switches, error)) << error;

@@ -28,6 +28,8 @@ start_server LOGIN_TEST_LONG_PORT --pad-to 1048577 --framing chunked
 start_server LOGIN_TEST_HANG_PORT --hang
 start_server LOGIN_TEST_SELF_REDIRECT_PORT --redirect-self
 start_server LOGIN_TEST_CLAIM_HANG_PORT --claim-length 4000000000 --hang
+# A server whose connections are kept between the requests of one test.
+start_server LOGIN_TEST_KEPT_PORT
 # A server that closes the connection once it has read the request.
 start_server LOGIN_TEST_CLOSE_PORT --close
 

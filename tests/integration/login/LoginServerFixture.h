@@ -12,6 +12,11 @@ class LoginServerTest : public LoginSuiteTest {
 protected:
     // Each test has servers of its own: one subscriber, which servers' account files name.
     LoginServerTest() { host.comm.SetImsi("460001234567890"); }
+    // The login object's kept connections go before the server, whose stop would wait for them.
+    ~LoginServerTest() override {
+        login.reset();
+        recorder.reset();
+    }
 
     // Starts the account server and makes the login object; with `bTrusted` the client trusts
     // the server's certificate, otherwise it is an unknown issuer's.

@@ -1,5 +1,6 @@
 // The platform's HTTPS client with every call noted, so that a test over the real network can
-// tell which requests were sent and how (the certificate retry, the proxy credentials).
+// tell which requests were sent and how (the certificate retry, the proxy credentials). The
+// clients of one recorder keep their connections together, as those of one login object do.
 #pragma once
 
 #include <functional>
@@ -13,7 +14,9 @@
 class RecordingHttps {
 public:
     explicit RecordingHttps(HttpClientOptions options = {})
-        : m_pState(std::make_shared<State>()), m_options(std::move(options)) {}
+        : m_pState(std::make_shared<State>()), m_options(std::move(options)) {
+        if (!m_options.connections) m_options.connections = CreateHttpConnections();
+    }
 
     // For LoginEnvironment::httpClient.
     std::function<std::unique_ptr<IHttpClient>(HttpCancel&)> Factory() {

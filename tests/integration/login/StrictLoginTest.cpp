@@ -61,6 +61,7 @@ TEST_F(StrictLoginTest, StrictModeTrustsOnlyAGoodCertificateOfTheNamedCaTheDefau
                                 std::to_string(c.strictError)),
                       bRefused);
         }
+        login.reset();  // its kept connection would hold the server's stop
     }
 }
 
@@ -84,6 +85,7 @@ TEST_F(StrictLoginTest, PasswordWithAmpersandAndEqualsLogsInOnlyWhenEncoded) {
             EXPECT_TRUE(trace.Has("0 != m_iError! m_iError = 3", 2));
             EXPECT_NE(login->ReadPwd(KeyFile()), password);
         }
+        login.reset();  // its kept connection would hold the server's stop
     }
 }
 

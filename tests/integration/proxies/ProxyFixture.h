@@ -127,7 +127,6 @@ protected:
     // One login sequence of a new login object (the key file stays).
     bool LogIn() {
         login.reset();
-        peers->ForgetKeptConnections();
         LoginEnvironment env;
         env.clock = clock;
         login = std::make_unique<CLoginImpl>(&host.container, env);

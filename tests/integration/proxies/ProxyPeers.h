@@ -42,8 +42,4 @@ public:
     static bool FaceAnswersDigest();
     // A loopback port nothing listens on.
     virtual uint16_t DownPort() = 0;
-    // Ends the connections the client keeps between exchanges, so that a case does not go
-    // through a tunnel an earlier one opened: WinINet keeps one pool for the process, and Wine's
-    // takes a kept connection for any request to the same server, whatever its proxy.
-    virtual void ForgetKeptConnections() {}
 };

@@ -1,9 +1,6 @@
 // Under Wine the account server and the proxies are native programs that with_proxies.sh started
 // for the whole run: the server's port is in LOGIN_TEST_ACCOUNT_PORT, a proxy's port and access
 // log in LOGIN_TEST_SQUID_<KIND>_PORT and _LOG, a port nothing listens on in LOGIN_TEST_DOWN_PORT.
-#include <windows.h>
-#include <wininet.h>
-
 #include <cstdlib>
 
 #include "ProxyPeers.h"
@@ -35,10 +32,6 @@ public:
     }
     uint16_t DownPort() override {
         return static_cast<uint16_t>(std::atoi(Variable("LOGIN_TEST_DOWN_PORT").c_str()));
-    }
-    void ForgetKeptConnections() override {
-        // A change of settings empties the pool.
-        InternetSetOptionA(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
     }
 };
 

@@ -22,12 +22,13 @@ TEST(StrictSettingTest, OnlyTheValueOneTurnsStrictModeOn) {
         const SecurityPolicy policy = SecurityPolicy::FromSettings(&host.setting);
         EXPECT_EQ(policy.IsStrict(), c.bStrict);
         // The CA file is only taken in strict mode, and only there does the client get it, with
-        // redirects to the same host only and connections that checked the certificate.
+        // redirects to the same host only and no handshake kept for a resend that waives its
+        // checks.
         const HttpClientOptions options = policy.ClientOptions();
         EXPECT_EQ(options.strTrustedCertificates, c.bStrict ? "/etc/issuers.pem" : "");
         EXPECT_EQ(options.redirects,
                   c.bStrict ? HttpRedirectPolicy::kSameHostHttps : HttpRedirectPolicy::kHttpsOnly);
-        EXPECT_EQ(options.bOnlyCheckedConnections, c.bStrict);
+        EXPECT_EQ(options.bRetriesCertificateErrors, !c.bStrict);
     }
     EXPECT_FALSE(SecurityPolicy::FromSettings(nullptr).IsStrict());
 }
