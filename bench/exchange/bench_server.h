@@ -15,6 +15,7 @@ public:
     static BenchServer* Get();
 
     std::string Url(const std::string& path) const;
+    uint16_t Port() const { return m_server.Port(); }
     // The server's certificate, trusted by every client of the benchmarks.
     const std::string& Certificate() const { return m_strCertificate; }
     // A login object on the host, using the platform's client with that trust.

@@ -18,9 +18,9 @@ struct CurlCertificateChecks {
     std::vector<long> failures;
 };
 
-// The WinINet number of the first check in `checks` that `securityFlags` do not waive; 0 when
-// they waive all (or none failed).
-uint32_t UnwaivedError(const CurlCertificateChecks& checks, uint32_t securityFlags);
+// The X509 result of the first check in `checks` that failed and that `securityFlags` do not
+// waive; X509_V_OK when they waive all (or none failed).
+long UnwaivedFailure(const CurlCertificateChecks& checks, uint32_t securityFlags);
 
 // Makes `easy` verify the server's certificate as `checks` say, trusting only the PEM file
 // `trustedCertificates` when one is named (the system's store otherwise).

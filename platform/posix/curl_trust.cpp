@@ -106,10 +106,9 @@ uint32_t CertificateError(long x509Result) {
     return CheckOf(x509Result).error;
 }
 
-uint32_t UnwaivedError(const CurlCertificateChecks& checks, uint32_t securityFlags) {
+long UnwaivedFailure(const CurlCertificateChecks& checks, uint32_t securityFlags) {
     for (const long failure : checks.failures) {
-        const CertificateCheck check = CheckOf(failure);
-        if ((check.waivedBy & securityFlags) == 0) return check.error;
+        if ((CheckOf(failure).waivedBy & securityFlags) == 0) return failure;
     }
-    return 0;
+    return X509_V_OK;
 }

@@ -421,12 +421,16 @@ HttpHopResult CurlFace::Send(const HttpHop& hop) {
             connection = Connect(hop, deadline, failed);
             if (!connection) return failed;
         }
-        if (const uint32_t error = UnwaivedError(connection->checks, hop.securityFlags)) {
-            // The request goes nowhere; the connection waits for the resend that waives it.
-            failed.error = error;
-            failed.strDetail = "error " + std::to_string(error) + " (certificate of " +
-                               hop.target.strServer + " failed its check: X509 verify result " +
-                               std::to_string(connection->checks.failures.front()) + ")";
+        const long failure = UnwaivedFailure(connection->checks, hop.securityFlags);
+        if (failure != X509_V_OK) {
+            // The request goes nowhere; the connection waits for the resend that waives it. The
+            // failure is told as libcurl tells the handshake that it ends.
+            failed.error = CertificateError(failure);
+            failed.strDetail =
+                "error " + std::to_string(failed.error) + " (libcurl " +
+                std::to_string(CURLE_PEER_FAILED_VERIFICATION) +
+                ": SSL certificate problem: " + X509_verify_cert_error_string(failure) +
+                ") (X509 verify result " + std::to_string(failure) + ")";
             if (m_options.bRetriesCertificateErrors) m_pConnections->Keep(std::move(connection));
             return failed;
         }

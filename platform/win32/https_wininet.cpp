@@ -197,16 +197,31 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bUsed = true;
         auto it = m_failures.find(key);
-        return it == m_failures.end() ? 0 : it->second;
+        if (it == m_failures.end()) return 0;
+        // As long as WinINet would keep the connection it concerns.
+        if (GetTickCount64() - it->second.notedAt > kNoteLifeMs) {
+            m_failures.erase(it);
+            return 0;
+        }
+        return it->second.error;
     }
     void NoteFailure(const std::string& key, DWORD error) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_failures.emplace(key, error);
+        const ULONGLONG now = GetTickCount64();
+        auto it = m_failures.find(key);
+        if (it == m_failures.end() || now - it->second.notedAt > kNoteLifeMs) {
+            m_failures.insert_or_assign(key, Note{error, now});
+        }
     }
 
 private:
+    static constexpr ULONGLONG kNoteLifeMs = 30000;
+    struct Note {
+        DWORD error;
+        ULONGLONG notedAt;
+    };
     std::mutex m_mutex;
-    std::map<std::string, DWORD> m_failures;
+    std::map<std::string, Note> m_failures;
     bool m_bUsed = false;
 };
 

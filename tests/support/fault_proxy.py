@@ -2,6 +2,7 @@
 """A TCP proxy on loopback that breaks the link to an HTTPS server in chosen ways.
 
     fault_proxy.py --target PORT [--latency-ms N] [--drip-ms N] [--switch [--backend NAME=PORT]...]
+                   [--delay-ms N] [--up-kbit N] [--down-kbit N] [--count-file PATH]
 
 It listens on one port per fault and prints "port FAULT N" for each, then "ready"; every
 connection to a port gets that port's fault:
@@ -16,6 +17,12 @@ connection to a port gets that port's fault:
   stall-body       the head and the body's first record come back, then nothing
   drip             the reply comes back a byte every --drip-ms (default 1000)
   reset            the reply's head comes back, then the connection is reset
+  link             a slow link: each direction delivers every piece --delay-ms after it left
+                   (default 0), no faster than --up-kbit towards the server and --down-kbit
+                   back (0: no cap); pieces in flight do not wait for each other
+
+With --count-file the proxy keeps in that file, for the link port, the connections it took and
+the TLS handshakes their clients began, full or resumed ("connections N full N resumed N").
 
 It reads the TLS record headers (not their content) to find the request and the reply: the
 request is the client's first application-data record after the handshake, the reply's head
@@ -31,6 +38,7 @@ The links made under the fault before are cut, as a link that comes back drops w
 """
 
 import argparse
+import queue
 import socket
 import struct
 import threading
@@ -38,8 +46,12 @@ import time
 
 FAULTS = [
     "pass", "latency", "refuse", "blackhole", "stall-handshake", "stall-request",
-    "stall-headers", "stall-body", "drip", "reset",
+    "stall-headers", "stall-body", "drip", "reset", "link",
 ]
+HANDSHAKE = 22
+CLIENT_HELLO = 1
+PRE_SHARED_KEY = 41   # a TLS 1.3 client offering to resume
+SESSION_TICKET = 35   # a TLS 1.2 client resuming when the extension carries a ticket
 APPLICATION_DATA = 23
 # A stall holds the client's connection even after the server has closed its own (its keep-alive
 # time-out may be shorter than the client's).
@@ -70,6 +82,95 @@ class Records:
             records.append((kind, self.buffer[:5 + length]))
             self.buffer = self.buffer[5 + length:]
         return records
+
+
+class Counts:
+    """What the link port saw, kept in --count-file."""
+
+    def __init__(self, path):
+        self.path = path
+        self.lock = threading.Lock()
+        self.values = {"connections": 0, "full": 0, "resumed": 0}
+        self.write()
+
+    def add(self, name):
+        with self.lock:
+            self.values[name] += 1
+            self.write()
+
+    def write(self):
+        if self.path:
+            with open(self.path + ".new", "w") as out:
+                out.write(" ".join(f"{k} {v}" for k, v in self.values.items()) + "\n")
+            import os
+            os.replace(self.path + ".new", self.path)
+
+
+def resumes(hello):
+    """Whether a ClientHello record offers to resume a session; None if it is none."""
+    try:
+        if hello[0] != HANDSHAKE or hello[5] != CLIENT_HELLO:
+            return None
+        at = 5 + 4 + 2 + 32
+        at += 1 + hello[at]                                  # session id
+        at += 2 + struct.unpack("!H", hello[at:at + 2])[0]   # cipher suites
+        at += 1 + hello[at]                                  # compression methods
+        end = at + 2 + struct.unpack("!H", hello[at:at + 2])[0]
+        at += 2
+        while at + 4 <= end:
+            kind, length = struct.unpack("!HH", hello[at:at + 4])
+            if kind == PRE_SHARED_KEY or (kind == SESSION_TICKET and length > 0):
+                return True
+            at += 4 + length
+        return False
+    except (IndexError, struct.error):
+        return None
+
+
+def pipe(src, dst, delay, kbit, on_first=None):
+    """Forwards src to dst as a link of that delay and rate would, then half-closes dst."""
+    pending = queue.Queue()
+
+    def deliver():
+        while True:
+            item = pending.get()
+            if item is None:
+                break
+            at, data = item
+            wait = at - time.monotonic()
+            if wait > 0:
+                time.sleep(wait)
+            try:
+                dst.sendall(data)
+            except OSError:
+                break
+        try:
+            dst.shutdown(socket.SHUT_WR)
+        except OSError:
+            pass
+
+    sender = threading.Thread(target=deliver, daemon=True)
+    sender.start()
+    free = 0.0   # when the link has sent what it was given
+    first = b""
+    try:
+        while True:
+            data = src.recv(65536)
+            if not data:
+                break
+            if on_first is not None and len(first) < 16384:
+                first += data
+                records = Records().feed(first)
+                if records:
+                    on_first(records[0][1])
+                    on_first = None
+            start = max(time.monotonic(), free)
+            free = start + (len(data) * 8 / (kbit * 1000) if kbit else 0)
+            pending.put((free + delay, data))
+    except OSError:
+        pass
+    pending.put(None)
+    sender.join()
 
 
 class Link:
@@ -112,6 +213,24 @@ class Link:
                 pass
             sock.close()
 
+    def run_link(self):
+        counts = self.options.counts
+        counts.add("connections")
+
+        def hello(record):
+            resumed = resumes(record)
+            if resumed is not None:
+                counts.add("resumed" if resumed else "full")
+
+        delay = self.options.delay_ms / 1000
+        upstream = threading.Thread(
+            target=pipe, args=(self.client, self.server, delay, self.options.up_kbit, hello),
+            daemon=True)
+        upstream.start()
+        pipe(self.server, self.client, delay, self.options.down_kbit)
+        upstream.join()
+        self.close()
+
     def run(self):
         if self.fault == "stall-handshake":
             say(f"{self.fault}: holding the handshake")
@@ -126,6 +245,9 @@ class Link:
             return
         for sock in (self.client, self.server):
             sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        if self.fault == "link":
+            self.run_link()
+            return
         upstream = threading.Thread(target=self.client_to_server, daemon=True)
         upstream.start()
         self.server_to_client()
@@ -336,7 +458,12 @@ def main():
                         help="one more port whose fault the standard input switches")
     parser.add_argument("--backend", action="append", default=[], metavar="NAME=PORT",
                         help="a server the switched port may forward to instead")
+    parser.add_argument("--delay-ms", type=int, default=0, help="the link's one-way delay")
+    parser.add_argument("--up-kbit", type=int, default=0, help="the link's rate to the server")
+    parser.add_argument("--down-kbit", type=int, default=0, help="the link's rate back")
+    parser.add_argument("--count-file", help="where the link port's counts are kept")
     options = parser.parse_args()
+    options.counts = Counts(options.count_file)
     backends = {}
     for text in options.backend:
         name, _, port = text.partition("=")
