@@ -14,7 +14,7 @@ constexpr int32_t LOGIN_STATE_OK = 0;
 constexpr int32_t LOGIN_STATE_KEY_PATH_OR_URL = -1;     // no key file path, or a URL not parsable
 constexpr int32_t LOGIN_STATE_IDENTITY_OR_SCHEME = -2;  // no identity, or a URL not https:
 constexpr int32_t LOGIN_STATE_SIM_TYPE_OR_REPLY = -3;   // no SIM type, or a malformed login reply
-constexpr int32_t LOGIN_STATE_PROXY_CREDENTIALS = 5;    // the proxy asks for credentials not set
+constexpr int32_t LOGIN_STATE_PROXY_CREDENTIALS = 5;    // proxy credentials missing or refused
 constexpr int32_t LOGIN_STATE_PARSER_FAILED = -100;     // a reply parser failed
 
 // The server's resultValue codes.
@@ -25,7 +25,8 @@ constexpr int32_t LOGIN_SERVER_WRONG_PASSWORD = 3;    // the same
 // WinINet error numbers passed on.
 constexpr int32_t LOGIN_INET_TIMEOUT = 12002;
 constexpr int32_t LOGIN_INET_NAME_NOT_RESOLVED = 12007;
-constexpr int32_t LOGIN_INET_CANCELLED = 12017;  // the plug-in was being destroyed
+constexpr int32_t LOGIN_INET_CANCELLED = 12017;      // the plug-in was being destroyed
+constexpr int32_t LOGIN_INET_PROXY_REFUSED = 12033;  // the proxy answered CONNECT with an error
 constexpr int32_t LOGIN_INET_CANNOT_CONNECT = 12029;
 constexpr int32_t LOGIN_INET_CONNECTION_ABORTED = 12030;
 constexpr int32_t LOGIN_INET_CONNECTION_RESET = 12031;
@@ -58,7 +59,7 @@ inline const char* LoginStateText(int32_t code) {
         case LOGIN_SERVER_WRONG_PASSWORD:
             return "server: wrong password";
         case LOGIN_STATE_PROXY_CREDENTIALS:
-            return "the proxy asks for credentials that are not available";
+            return "the proxy asks for credentials that are not set, or refused them";
         case DEVICE_ERROR_SIM_BUSY:
             return "card busy";
         case DEVICE_ERROR_SPN_NOT_FOUND:
@@ -85,6 +86,8 @@ inline const char* LoginStateText(int32_t code) {
             return "server name not resolved";
         case LOGIN_INET_CANCELLED:
             return "cancelled: the plug-in was stopping";
+        case LOGIN_INET_PROXY_REFUSED:
+            return "the proxy refused the tunnel to the server";
         case LOGIN_INET_CANNOT_CONNECT:
             return "cannot connect";
         case LOGIN_INET_CONNECTION_ABORTED:

@@ -71,6 +71,8 @@ constexpr uint32_t ERROR_INTERNET_INCORRECT_HANDLE_STATE = 12019;
 constexpr uint32_t ERROR_INTERNET_CANNOT_CONNECT = 12029;
 constexpr uint32_t ERROR_INTERNET_CONNECTION_ABORTED = 12030;
 constexpr uint32_t ERROR_INTERNET_CONNECTION_RESET = 12031;
+// The proxy refused the tunnel to the server (CONNECT answered with an error other than 407).
+constexpr uint32_t ERROR_INTERNET_INVALID_PROXY_REQUEST = 12033;
 constexpr uint32_t ERROR_INTERNET_SEC_CERT_DATE_INVALID = 12037;
 constexpr uint32_t ERROR_INTERNET_SEC_CERT_CN_INVALID = 12038;
 constexpr uint32_t ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR = 12040;

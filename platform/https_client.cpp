@@ -223,12 +223,19 @@ bool HttpClient::SendRequest(const HttpHandle& handle, const std::string& header
         if (m_cancel.IsCancelled()) {
             return Fail(inet::ERROR_INTERNET_OPERATION_CANCELLED, result.strDetail);
         }
-        if (result.error != 0 && result.proxyConnectStatus >= 300) {
-            // The proxy's refusal to tunnel (407 without, or with wrong, credentials) is a reply
-            // whose status the caller reads.
-            result.status = result.proxyConnectStatus;
-            result.error = 0;
-            result.body.clear();
+        if (result.proxyConnectStatus >= 300) {
+            // The proxy's answer to CONNECT, never the server's reply: nothing reached the
+            // server. Its demand for credentials (407, without or with wrong ones) is a status
+            // the caller reads and answers; any other refusal ends the request.
+            const uint32_t refusal = result.proxyConnectStatus;
+            if (refusal != inet::HTTP_STATUS_PROXY_AUTH_REQ) {
+                return Fail(inet::ERROR_INTERNET_INVALID_PROXY_REQUEST,
+                            Detail(inet::ERROR_INTERNET_INVALID_PROXY_REQUEST,
+                                   "the proxy answered CONNECT with " + std::to_string(refusal)));
+            }
+            result = HttpHopResult();
+            result.status = refusal;
+            result.proxyConnectStatus = refusal;
         }
         if (result.error != 0) return Fail(result.error, result.strDetail);
         // No status line is no reply: the link broke (an empty reply would count as a login).

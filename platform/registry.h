@@ -53,8 +53,3 @@ private:
     explicit RegKey(std::unique_ptr<Impl> pImpl);
     std::unique_ptr<Impl> m_pImpl;
 };
-
-// The proxy "host:port" that the system offers when the browser's own setting is absent: none on
-// Windows, where the registry value is the setting; elsewhere https_proxy (or HTTPS_PROXY, then
-// http_proxy) from the environment, reduced to host and port.
-std::string SystemProxyServer();

@@ -116,6 +116,15 @@ std::shared_ptr<HttpConnections> CreateHttpConnections() {
 
 namespace {
 
+// libcurl decodes %XX in the proxy's user name and password as it would in a URL: given escaped,
+// a '%', ':' or '@' in them reaches the proxy as the user typed it.
+std::string Escaped(CURL* easy, const std::string& text) {
+    char* escaped = curl_easy_escape(easy, text.data(), static_cast<int>(text.size()));
+    std::string result = escaped ? escaped : "";
+    curl_free(escaped);
+    return result;
+}
+
 // Called at least once a second while connecting: a stop request ends it.
 int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<CurlConnection*>(user)->pCancel->IsCancelled() ? 1 : 0;
@@ -265,9 +274,12 @@ std::unique_ptr<CurlConnection> CurlFace::Connect(const HttpHop& hop,
     if (route.accessType == inet::INTERNET_OPEN_TYPE_PROXY) {
         curl_easy_setopt(e, CURLOPT_PROXY, route.strProxy.c_str());
         if (route.proxyUser || route.proxyPassword) {
-            curl_easy_setopt(e, CURLOPT_PROXYAUTH, CURLAUTH_BASIC);
-            curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, route.proxyUser.value_or("").c_str());
-            curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, route.proxyPassword.value_or("").c_str());
+            // Whichever scheme the proxy offers, as WinINet answers its challenge.
+            curl_easy_setopt(e, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+            curl_easy_setopt(e, CURLOPT_PROXYUSERNAME,
+                             Escaped(e, route.proxyUser.value_or("")).c_str());
+            curl_easy_setopt(e, CURLOPT_PROXYPASSWORD,
+                             Escaped(e, route.proxyPassword.value_or("")).c_str());
         }
     } else if (route.accessType != inet::INTERNET_OPEN_TYPE_PRECONFIG) {
         curl_easy_setopt(e, CURLOPT_PROXY, "");  // direct, whatever the environment says

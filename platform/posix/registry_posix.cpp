@@ -247,29 +247,3 @@ bool RegKey::SetStringValue(const std::string& name, const std::string& value) c
     // The text up to its terminating zero is what a string value holds.
     return ReplaceFileAtomically(path, std::string(value.c_str()));
 }
-
-namespace {
-
-// "http://user:pw@host:3128/" gives "host:3128".
-std::string HostAndPort(std::string url) {
-    const size_t scheme = url.find("://");
-    if (scheme != std::string::npos) url.erase(0, scheme + 3);
-    const size_t path = url.find_first_of("/?#");
-    if (path != std::string::npos) url.erase(path);
-    const size_t at = url.rfind('@');
-    if (at != std::string::npos) url.erase(0, at + 1);
-    const size_t first = url.find_first_not_of(" \t");
-    return first == std::string::npos ? std::string() : Trimmed(url.substr(first));
-}
-
-}  // namespace
-
-std::string SystemProxyServer() {
-    for (const char* name : {"https_proxy", "HTTPS_PROXY", "http_proxy"}) {
-        const char* value = std::getenv(name);
-        if (!value || !*value) continue;
-        std::string hostPort = HostAndPort(value);
-        if (!hostPort.empty()) return hostPort;
-    }
-    return {};
-}

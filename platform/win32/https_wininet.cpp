@@ -332,8 +332,9 @@ private:
     }
 
     // The request of the hop: the last one again when the hop repeats it (a resend after its
-    // options changed, which WinINet answers with what the request learnt, such as the proxy's
-    // challenge), else a new one.
+    // options changed, such as the certificate checks), else a new one. After the proxy refused
+    // the tunnel there is no last one (DropConnection): the resend with the credentials asks for
+    // a new tunnel, and WinINet answers the proxy's challenge on it.
     bool OpenRequest(const HttpHop& hop) {
         const bool bSecure = hop.target.serviceType == inet::AFX_INET_SERVICE_HTTPS;
         if (m_request && hop.strVerb == m_strVerb && UrlOf(hop.target) == m_strUrl) return true;
@@ -416,11 +417,21 @@ private:
         if (std::optional<std::string> length = Header(HTTP_QUERY_CONTENT_LENGTH)) {
             result.claimedLength = LengthOf(*length);
         }
-        // Through a proxy, WinINet hands back the proxy's refusal of the tunnel as the reply.
+        // Through a proxy, WinINet hands back the proxy's refusal of the tunnel as the reply: an
+        // answer that came over no secure channel is the proxy's, not the server's.
         if (route.accessType == INTERNET_OPEN_TYPE_PROXY &&
             target.serviceType == inet::AFX_INET_SERVICE_HTTPS &&
-            result.status == HTTP_STATUS_PROXY_AUTH_REQ) {
-            result.proxyConnectStatus = result.status;
+            (result.status < 200 || result.status >= 300)) {
+            DWORD flags = 0;
+            DWORD size = sizeof flags;
+            if (!InternetQueryOptionA(m_request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size) ||
+                (flags & SECURITY_FLAG_SECURE) == 0) {
+                // The connection holds no tunnel: WinINet (Wine's, when the proxy keeps it
+                // open after its 407) would send the resend over it as it is, in clear to the
+                // proxy. The resend opens a new one and asks for the tunnel again.
+                result.proxyConnectStatus = result.status;
+                DropConnection();
+            }
         }
         return true;
     }
@@ -428,7 +439,8 @@ private:
     // Reads the reply to its end, keeping at most kMaxHttpReplyBytes; what breaks it after the
     // head is the body's error.
     bool ReadBody(HttpHopResult& result) {
-        if (result.status == 0) return true;
+        // The proxy's page is no reply of the server.
+        if (result.status == 0 || result.proxyConnectStatus != 0) return true;
         if (RefusesClaim(result.status, result.claimedLength)) {
             result.bodyError = kOverBound;
             result.strBodyDetail = "reply claims " + std::to_string(*result.claimedLength) +
@@ -588,15 +600,8 @@ private:
         const DWORD waived = flags & kWaivingFlags & ~securityFlags;
         if (waived != 0) {
             // Wine puts even a connection left in mid-request back in its pool, where the next
-            // request would be taken for this one's body; a change of settings empties the pool.
-            // The request lets its connection go only as it closes, which may come later.
-            SetClosing(m_request);
-            ResetEvent(c.event);
-            InternetCloseHandle(m_request);
-            m_request = nullptr;
-            if (!m_cancel.IsCancelled()) WaitForSingleObject(c.event, kClosingWaitMs);
-            SetClosing(nullptr);
-            InternetSetOptionA(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
+            // request would be taken for this one's body.
+            DropConnection();
             char detail[96];
             std::snprintf(detail, sizeof detail,
                           "kept connection has certificate checks waived (security flags 0x%lx)",
@@ -616,6 +621,21 @@ private:
         }
         ResetEvent(c.event);
         return Complete(HttpEndRequestA(m_request, nullptr, 0, Context()));
+    }
+
+    // Closes the request and empties WinINet's pool (a change of settings does), so that no
+    // later request goes over the connection it had. The request lets its connection go only
+    // as it closes, which may come later.
+    void DropConnection() {
+        Completion& c = *m_pCompletion;
+        SetClosing(m_request);
+        ResetEvent(c.event);
+        InternetCloseHandle(m_request);
+        m_request = nullptr;
+        if (!m_cancel.IsCancelled()) WaitForSingleObject(c.event, kClosingWaitMs);
+        SetClosing(nullptr);
+        CloseRequest();
+        InternetSetOptionA(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
     }
 
     // The status callback reads it under the same lock.

@@ -94,7 +94,3 @@ bool RegKey::SetStringValue(const std::string& name, const std::string& value) c
                           reinterpret_cast<const BYTE*>(text.c_str()),
                           static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
 }
-
-std::string SystemProxyServer() {
-    return {};
-}

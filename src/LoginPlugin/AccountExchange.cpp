@@ -152,6 +152,10 @@ void AccountExchange::SendWithCertificateRetry(Handles& h, const std::string& he
     if (client.SendRequest(h.request, headers, body)) return;
     const uint32_t error = client.LastError();
     TraceDetail(client, m_policy.TracesExchangedTexts());
+    if (error == inet::ERROR_INTERNET_INVALID_PROXY_REQUEST) {
+        TRACE_AT(kTrace, TRACE_ERRO, "the proxy refused the tunnel!");
+        FailWith(LOGIN_INET_PROXY_REFUSED);
+    }
     if (!IsCertificateError(error)) {
         if (bProxyAuthenticated) {
             TRACE_AT(kTrace, TRACE_ERRO, "HttpSendRequest() return other error code!");
@@ -198,8 +202,12 @@ void AccountExchange::AuthenticateToProxy(Handles& h, const std::string& headers
         TRACE_AT(kTrace, TRACE_ERRO, "GetAccountInfo() failed!");
         FailWith(LOGIN_STATE_PROXY_CREDENTIALS);
     }
-    // The answer to this send is read whatever its status.
     SendWithCertificateRetry(h, headers, body, true);
+    // The proxy asking again refused what was sent: its page is no reply of the server.
+    if (QueryStatus(h) == inet::HTTP_STATUS_PROXY_AUTH_REQ) {
+        TRACE_AT(kTrace, TRACE_ERRO, "the proxy refused the credentials!");
+        FailWith(LOGIN_STATE_PROXY_CREDENTIALS);
+    }
 }
 
 std::string AccountExchange::ReadText(Handles& h) {
@@ -286,7 +294,8 @@ bool AccountExchange::ProxyAccount(std::string& user, std::string& password) {
         }
         user = m_pProxyInfo->GetProxyUser();
         password = m_pProxyInfo->GetProxyPassword();
-        return true;
+        // No user: there is nothing to answer the proxy with.
+        return !user.empty();
     } catch (...) {
         TRACE_AT(kTrace, TRACE_INFO, "GetAccountInfo() exception!");
         return false;

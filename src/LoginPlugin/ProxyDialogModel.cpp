@@ -149,7 +149,7 @@ bool CProxyDialogModel::FieldsFor(int32_t nType, ProxyFieldsState& state) const 
             state.bUser = state.bPassword = true;
             state.values.user = m_current.user;
             state.values.password = m_current.password;
-            const std::string browserProxy = GetIEProxyServer();
+            const std::string browserProxy = GetBrowserProxyServer(m_pPluginContainer);
             state.values.address = ParseProxyAddress(browserProxy);
             state.values.port = ParseProxyPort(browserProxy);
             return true;

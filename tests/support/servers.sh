@@ -71,3 +71,25 @@ CONF
     echo "servers.sh: tinyproxy did not start" >&2
     exit 1
 }
+
+# start_squid KIND [USER PASSWORD]...: squid of that kind (squid_peer.py) with its files under the
+# run's directory; its port goes into LOGIN_TEST_SQUID_<KIND>_PORT, its access log's path into
+# LOGIN_TEST_SQUID_<KIND>_LOG.
+start_squid() {
+    kind=$1
+    name=$(echo "$kind" | tr a-z A-Z)
+    mkfifo "$work/squid-$kind.out"
+    setpriv --pdeathsig TERM -- python3 "$(dirname "$0")/../../support/squid_peer.py" \
+        "$work" "$@" >"$work/squid-$kind.out" 2>"$work/squid-$kind.err" &
+    pids="$pids $!"
+    {
+        read -r word port && read -r word2 log
+    } <"$work/squid-$kind.out" || word=
+    if [ "$word" != port ] || [ "$word2" != log ]; then
+        echo "servers.sh: squid $kind did not start" >&2
+        cat "$work/squid-$kind.err" >&2
+        exit 1
+    fi
+    export "LOGIN_TEST_SQUID_${name}_PORT=$port"
+    export "LOGIN_TEST_SQUID_${name}_LOG=$log"
+}

@@ -71,6 +71,7 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
         std::string trace;  // empty: not checked
         std::string ops;
         bool bStrict = false;
+        bool bNoUser = false;  // the host has no proxy user
     };
     const std::string opens = kOpens, retry = "Send SetOption(31) ",
                       lengthRead = "QueryInfo(length) Read ";
@@ -92,13 +93,21 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
          "HttpQueryInfo() failed!", opens + "Send QueryInfo(status) " + kCloses},
         {"read fails", [](S s) { s.ReadFails(12004); }, false, nullptr, 12004,
          "InternetReadFile() failed!", opens + "Send " + kReads + kCloses},
-        // Through the proxy: one more send with the credentials, whose answer is read whatever
-        // its status; at most four sends when both legs meet a certificate error.
-        {"407", [](S s) { s.Replies(407, "").Replies(407, "no"); }, true, "no", 0, "",
-         opens + auth + "Send " + lengthRead + kCloses},
+        // Through the proxy: one more send with the credentials, whose answer is read unless
+        // the proxy asks again; at most four sends when both legs meet a certificate error.
+        {"407", [](S s) { s.Replies(407, "").Replies(200, "ok"); }, true, "ok", 0, "",
+         opens + auth + "Send QueryInfo(status) " + lengthRead + kCloses},
+        {"credentials refused", [](S s) { s.Replies(407, "").Replies(407, "no"); }, true, nullptr,
+         5, "the proxy refused the credentials!",
+         opens + auth + "Send QueryInfo(status) " + kCloses},
+        {"tunnel refused", [](S s) { s.SendFails(12033); }, true, nullptr, 12033,
+         "the proxy refused the tunnel!", opens + "Send " + kCloses},
+        {"no user stored", [](S s) { s.Replies(407, ""); }, true, nullptr, 5,
+         "GetAccountInfo() failed!", opens + "Send QueryInfo(status) " + kCloses, false, true},
         {"four sends",
          [](S s) { s.SendFails(12038).Replies(407, "").SendFails(12045).Replies(200, "ok"); }, true,
-         "ok", 0, "", opens + retry + auth + retry + "Send " + lengthRead + kCloses},
+         "ok", 0, "",
+         opens + retry + auth + retry + "Send QueryInfo(status) " + lengthRead + kCloses},
         {"407 then other error", [](S s) { s.Replies(407, "").SendFails(12030); }, true, nullptr,
          12030, "HttpSendRequest() return other error code!", opens + auth + "Send " + kCloses},
         {"user not set", [](S s) { s.Replies(407, "").SetOptionFails(43, 1); }, true, nullptr, 5,
@@ -124,6 +133,7 @@ TEST_F(PostToServerTest, EachOutcomeHasItsCallsCodeAndTrace) {
         ExchangeUnderTest other(host, c.bStrict ? SecurityPolicy::Strict() : SecurityPolicy());
         FakeHttps& fresh = other.https;
         c.script(fresh.Script());
+        host.setting.User("PROXY", "USER", c.bNoUser ? "" : "alice");
         trace.Clear();
         ServerReply out;
         const StepOutcome posted =

@@ -1,0 +1,95 @@
+// The desktop's proxy from libproxy, asked in the helper program beside the library. Loaded in
+// the host's process, libproxy's PAC module brings a JavaScript engine that installs signal
+// handlers and thread-exit hooks of its own, and unloading it crashed the next thread to end.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+
+#include "platform/system_proxy.h"
+
+extern char** environ;
+
+namespace {
+
+// A PAC script or a WPAD search that takes longer than this is not waited for: the request goes
+// direct, as when nothing applies.
+constexpr auto kAnswerTime = std::chrono::seconds(10);
+
+std::string HelperPath() {
+    if (const char* path = std::getenv(kSystemProxyHelperVariable); path && *path) return path;
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&SystemProxyFor), &info) == 0 || !info.dli_fname) return {};
+    const std::string self = info.dli_fname;
+    const size_t slash = self.rfind('/');
+    return (slash == std::string::npos ? std::string() : self.substr(0, slash + 1)) +
+           kSystemProxyHelperName;
+}
+
+// The helper's whole output, or false when it could not be run, failed or took too long.
+bool RunHelper(const std::string& program, const std::string& url, std::string& output) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    // libproxy's modules talk on standard error; the host's own is not theirs.
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(url.c_str()), nullptr};
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (error != 0) {
+        close(fds[0]);
+        return false;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kAnswerTime;
+    bool bEnded = false;
+    char buffer[1024];
+    while (!bEnded) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd ready{fds[0], POLLIN, 0};
+        const int n = poll(&ready, 1, static_cast<int>(left.count()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        const ssize_t count = read(fds[0], buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) {
+            bEnded = true;
+        } else {
+            output.append(buffer, static_cast<size_t>(count));
+        }
+    }
+    close(fds[0]);
+    if (!bEnded) kill(pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return bEnded && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+SystemProxy SystemProxyFor(const std::string& url) {
+    const std::string program = HelperPath();
+    std::string output;
+    if (program.empty() || url.empty() || !RunHelper(program, url, output)) return {};
+    std::vector<std::string> urls;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty()) urls.push_back(line);
+    return SystemProxyFromList(urls);
+}
