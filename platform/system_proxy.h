@@ -26,6 +26,9 @@ SystemProxy SystemProxyFor(const std::string& url);
 // when none of them is usable.
 SystemProxy SystemProxyFromList(const std::vector<std::string>& urls);
 
-// The helper program's name beside the library, and the variable that names another (tests).
+// The helper program's name beside the library.
 constexpr char kSystemProxyHelperName[] = "loginplugin-proxy";
-constexpr char kSystemProxyHelperVariable[] = "LOGINPLUGIN_PROXY_HELPER";
+
+// Tests only: run `program` in place of the helper beside the library; empty restores it. No
+// environment names the program, so no caller's environment chooses what the plug-in runs.
+void SetSystemProxyHelperForTest(const std::string& program);

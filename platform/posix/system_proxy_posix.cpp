@@ -1,7 +1,6 @@
 // The desktop's proxy from libproxy, asked in the helper program beside the library. Loaded in
 // the host's process, libproxy's PAC module brings a JavaScript engine that installs signal
 // handlers and thread-exit hooks of its own, and unloading it crashed the next thread to end.
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,9 +10,10 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
+#include <mutex>
 #include <sstream>
 
+#include "platform/module.h"
 #include "platform/system_proxy.h"
 
 extern char** environ;
@@ -24,14 +24,18 @@ namespace {
 // direct, as when nothing applies.
 constexpr auto kAnswerTime = std::chrono::seconds(10);
 
+std::mutex g_testMutex;
+std::string g_strTestHelper;
+
+// Beside the library, by the absolute path settled when it was loaded: a host that loaded it by
+// a relative path and changed directory since still runs the helper it shipped with.
 std::string HelperPath() {
-    if (const char* path = std::getenv(kSystemProxyHelperVariable); path && *path) return path;
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&SystemProxyFor), &info) == 0 || !info.dli_fname) return {};
-    const std::string self = info.dli_fname;
-    const size_t slash = self.rfind('/');
-    return (slash == std::string::npos ? std::string() : self.substr(0, slash + 1)) +
-           kSystemProxyHelperName;
+    {
+        std::lock_guard<std::mutex> lock(g_testMutex);
+        if (!g_strTestHelper.empty()) return g_strTestHelper;
+    }
+    const std::string& directory = GetLibraryDirectory();
+    return directory.empty() ? std::string() : directory + kSystemProxyHelperName;
 }
 
 // The helper's whole output, or false when it could not be run, failed or took too long.
@@ -82,6 +86,11 @@ bool RunHelper(const std::string& program, const std::string& url, std::string& 
 }
 
 }  // namespace
+
+void SetSystemProxyHelperForTest(const std::string& program) {
+    std::lock_guard<std::mutex> lock(g_testMutex);
+    g_strTestHelper = program;
+}
 
 SystemProxy SystemProxyFor(const std::string& url) {
     const std::string program = HelperPath();

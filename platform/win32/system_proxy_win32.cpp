@@ -5,3 +5,6 @@
 SystemProxy SystemProxyFor(const std::string&) {
     return {};
 }
+
+// No helper is run on Windows.
+void SetSystemProxyHelperForTest(const std::string&) {}

@@ -62,6 +62,7 @@ TEST(WatchStateTest, WordAndNoticeForEachView) {
         {"wrong password", Ready(3), "refused", "refused 3"},
         {"a code of the server's own", Ready(7), "refused", "refused 7"},
         {"proxy credentials", Ready(5), "proxy-credentials", "proxy"},
+        {"the proxy refused the tunnel", Ready(12033), "proxy-refused", "proxy-refused"},
         {"cannot connect", Ready(12029), "failed", ""},
         {"a card error with the card ready", Ready(10302), "failed", ""},
         {"SIM busy", Ready(14), "failed", ""},

@@ -105,7 +105,7 @@ TEST_F(ProxyInfoTest, TheSystemStandsInOnlyForAMissingBrowserValue) {
                               << "printf '" << lines << "'\n";
         chmod(helper.c_str(), 0755);
     };
-    setenv(kSystemProxyHelperVariable, helper.c_str(), 1);
+    SetSystemProxyHelperForTest(helper);
     host.setting.Sys("LOGIN", "URL", "https://server.example/login");
     Proxy("TYPE", "2");
     Proxy("ADDRESS", "stored.but.not.the.browsers");
@@ -133,7 +133,7 @@ TEST_F(ProxyInfoTest, TheSystemStandsInOnlyForAMissingBrowserValue) {
     sandbox.SetString("Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
                       "ProxyServer", "10.9.9.9:81");
     EXPECT_EQ(proxy.GetProxyAddress(), "10.9.9.9");
-    unsetenv(kSystemProxyHelperVariable);
+    SetSystemProxyHelperForTest("");
 }
 
 }  // namespace

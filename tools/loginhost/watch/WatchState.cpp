@@ -44,6 +44,7 @@ std::string WatchStateWord(const WatchFacts& f) {
     if (f.bHeld || f.bNoSpn) return "held";
     if (f.bLogining || f.nState == LOGIN_STATE_OK) return "signing-in";
     if (f.nState == LOGIN_STATE_PROXY_CREDENTIALS) return "proxy-credentials";
+    if (f.nState == LOGIN_INET_PROXY_REFUSED) return "proxy-refused";
     return IsServerRefusal(f.nState) ? "refused" : "failed";
 }
 
@@ -77,6 +78,11 @@ WatchNotice WatchNoticeFor(const WatchFacts& f, const std::string& profileDir) {
     if (word == "proxy-credentials") {
         return {"proxy", "network-cellular-no-route", "The proxy needs a user and password",
                 Meaning(f.nState) + ": give them with loginhost settings --profile " + profileDir};
+    }
+    if (word == "proxy-refused") {
+        return {"proxy-refused", "network-cellular-no-route", "The proxy refused the connection",
+                Meaning(f.nState) + ": check the proxy with loginhost settings --profile " +
+                    profileDir};
     }
     if (word == "signed-in") {
         const std::string spn = f.modem.spn.empty() ? "" : " (" + f.modem.spn + ")";

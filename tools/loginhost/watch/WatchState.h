@@ -19,7 +19,7 @@ struct WatchFacts {
 };
 
 // One word: starting, no-modem, no-sim, locked, disabled, not-ready, held, signing-in,
-// signed-in, refused, proxy-credentials, failed.
+// signed-in, refused, proxy-credentials, proxy-refused, failed.
 std::string WatchStateWord(const WatchFacts& facts);
 
 // A state code that is the server's refusal (its resultValue), not the plug-in's, the card's or
