@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 // The variable that names the file store's root.
 constexpr char kRegistryRootVariable[] = "LOGINPLUGIN_REGISTRY";
@@ -22,18 +23,18 @@ enum class RegAccess {
 // An open key, closed when the object goes.
 class RegKey {
 public:
-    RegKey();
-    ~RegKey();
-    RegKey(RegKey&& other) noexcept;
-    RegKey& operator=(RegKey&& other) noexcept;
+    RegKey() = default;
+    ~RegKey() = default;
+    RegKey(RegKey&& other) noexcept = default;
+    RegKey& operator=(RegKey&& other) noexcept = default;
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
 
     // Opens an existing key below HKEY_CURRENT_USER; an empty path is the root itself.
     static RegKey OpenCurrentUser(const std::string& path, RegAccess access);
 
-    bool IsOpen() const;
-    void Close();
+    bool IsOpen() const { return m_pImpl != nullptr; }
+    void Close() { m_pImpl.reset(); }
 
     // Opens the subkey, or creates it when it does not exist. bVolatile asks for a key that lives
     // until the system restarts; like the Windows option, it takes effect only on creation.
@@ -49,7 +50,12 @@ public:
     bool SetStringValue(const std::string& name, const std::string& value) const;
 
 private:
+    // Each OS face defines the key it holds and how it goes; the rest is here, once.
     struct Impl;
-    explicit RegKey(std::unique_ptr<Impl> pImpl);
-    std::unique_ptr<Impl> m_pImpl;
+    struct ImplDeleter {
+        void operator()(Impl* pImpl) const noexcept;
+    };
+    using ImplPtr = std::unique_ptr<Impl, ImplDeleter>;
+    explicit RegKey(ImplPtr pImpl) : m_pImpl(std::move(pImpl)) {}
+    ImplPtr m_pImpl;
 };

@@ -9,16 +9,16 @@
 
 class SerialPort {
 public:
-    SerialPort();
-    ~SerialPort();
+    SerialPort() = default;
+    ~SerialPort() = default;
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
     // Opens the port for this program alone; false with error saying why: no such port, no
     // permission, held by another program, or a speed the port cannot take.
     bool Open(const std::string& path, uint32_t baud, std::string& error);
-    bool IsOpen() const;
-    void Close();
+    bool IsOpen() const { return m_pImpl != nullptr; }
+    void Close() { m_pImpl.reset(); }
 
     // Writes every byte; false when the port is gone (unplugged, hung up) or stays blocked for
     // the time-out.
@@ -30,6 +30,11 @@ public:
     void DropInput();
 
 private:
+    // Each OS face defines the port it holds and how it goes; the rest is here, once.
     struct Impl;
-    std::unique_ptr<Impl> m_pImpl;
+    struct ImplDeleter {
+        void operator()(Impl* pImpl) const noexcept;
+    };
+    using ImplPtr = std::unique_ptr<Impl, ImplDeleter>;
+    ImplPtr m_pImpl;
 };

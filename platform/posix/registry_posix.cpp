@@ -161,18 +161,8 @@ struct RegKey::Impl {
     RegAccess access;
 };
 
-RegKey::RegKey() = default;
-RegKey::RegKey(std::unique_ptr<Impl> pImpl) : m_pImpl(std::move(pImpl)) {}
-RegKey::~RegKey() = default;
-RegKey::RegKey(RegKey&& other) noexcept = default;
-RegKey& RegKey::operator=(RegKey&& other) noexcept = default;
-
-bool RegKey::IsOpen() const {
-    return m_pImpl != nullptr;
-}
-
-void RegKey::Close() {
-    m_pImpl.reset();
+void RegKey::ImplDeleter::operator()(Impl* pImpl) const noexcept {
+    delete pImpl;
 }
 
 RegKey RegKey::OpenCurrentUser(const std::string& path, RegAccess access) {
@@ -184,7 +174,7 @@ RegKey RegKey::OpenCurrentUser(const std::string& path, RegAccess access) {
         if (!IsLive(StateOf(dir))) return RegKey();
     }
     if (!Allows(dir, access)) return RegKey();
-    return RegKey(std::make_unique<Impl>(Impl{dir, access}));
+    return RegKey(ImplPtr(new Impl{dir, access}));
 }
 
 RegKey RegKey::CreateSubKey(const std::string& name, RegAccess access, bool bVolatile) const {
@@ -202,7 +192,7 @@ RegKey RegKey::CreateSubKey(const std::string& name, RegAccess access, bool bVol
         const KeyState state = StateOf(dir);
         if (IsLive(state)) {
             if (!Allows(dir, access)) return RegKey();
-            return RegKey(std::make_unique<Impl>(Impl{dir, access}));
+            return RegKey(ImplPtr(new Impl{dir, access}));
         }
         if (state == KeyState::Stale) {
             RemoveStaleKey(parent, dir);
@@ -212,7 +202,7 @@ RegKey RegKey::CreateSubKey(const std::string& name, RegAccess access, bool bVol
         // As on Windows, the children of a volatile key must be volatile too.
         if (parentState == KeyState::LiveVolatile && !bVolatile) return RegKey();
         const int error = bVolatile ? MakeVolatileKey(parent, dir) : MakeKey(dir);
-        if (error == 0) return RegKey(std::make_unique<Impl>(Impl{dir, access}));
+        if (error == 0) return RegKey(ImplPtr(new Impl{dir, access}));
         if (error != EEXIST && error != ENOTEMPTY) return RegKey();
     }
     return RegKey();

@@ -60,8 +60,9 @@ struct SerialPort::Impl {
     }
 };
 
-SerialPort::SerialPort() = default;
-SerialPort::~SerialPort() = default;
+void SerialPort::ImplDeleter::operator()(Impl* pImpl) const noexcept {
+    delete pImpl;
+}
 
 bool SerialPort::Open(const std::string& path, uint32_t baud, std::string& error) {
     Close();
@@ -76,7 +77,7 @@ bool SerialPort::Open(const std::string& path, uint32_t baud, std::string& error
         error = OpenError(path, errno);
         return false;
     }
-    auto impl = std::make_unique<Impl>();
+    ImplPtr impl(new Impl);
     impl->fd = fd;
     // Exclusive mode does not bind root: a port another program (the system's modem service)
     // holds that way is refused here, or both would talk over it.
@@ -112,14 +113,6 @@ bool SerialPort::Open(const std::string& path, uint32_t baud, std::string& error
     tcflush(fd, TCIOFLUSH);
     m_pImpl = std::move(impl);
     return true;
-}
-
-bool SerialPort::IsOpen() const {
-    return m_pImpl != nullptr;
-}
-
-void SerialPort::Close() {
-    m_pImpl.reset();
 }
 
 bool SerialPort::Write(const std::string& bytes, int timeoutMs) {

@@ -35,18 +35,8 @@ struct RegKey::Impl {
     }
 };
 
-RegKey::RegKey() = default;
-RegKey::RegKey(std::unique_ptr<Impl> pImpl) : m_pImpl(std::move(pImpl)) {}
-RegKey::~RegKey() = default;
-RegKey::RegKey(RegKey&& other) noexcept = default;
-RegKey& RegKey::operator=(RegKey&& other) noexcept = default;
-
-bool RegKey::IsOpen() const {
-    return m_pImpl != nullptr;
-}
-
-void RegKey::Close() {
-    m_pImpl.reset();
+void RegKey::ImplDeleter::operator()(Impl* pImpl) const noexcept {
+    delete pImpl;
 }
 
 RegKey RegKey::OpenCurrentUser(const std::string& path, RegAccess access) {
@@ -54,7 +44,7 @@ RegKey RegKey::OpenCurrentUser(const std::string& path, RegAccess access) {
     if (RegOpenKeyExA(HKEY_CURRENT_USER, Normalized(path).c_str(), 0, Sam(access), &hKey) !=
         ERROR_SUCCESS)
         return RegKey();
-    auto pImpl = std::make_unique<Impl>();
+    ImplPtr pImpl(new Impl);
     pImpl->hKey = hKey;
     pImpl->access = access;
     return RegKey(std::move(pImpl));
@@ -71,7 +61,7 @@ RegKey RegKey::CreateSubKey(const std::string& name, RegAccess access, bool bVol
     if (RegCreateKeyExA(m_pImpl->hKey, name.c_str(), 0, nullptr, options, Sam(access), nullptr,
                         &hKey, &disposition) != ERROR_SUCCESS)
         return RegKey();
-    auto pImpl = std::make_unique<Impl>();
+    ImplPtr pImpl(new Impl);
     pImpl->hKey = hKey;
     pImpl->access = access;
     return RegKey(std::move(pImpl));

@@ -34,8 +34,9 @@ struct SerialPort::Impl {
     }
 };
 
-SerialPort::SerialPort() = default;
-SerialPort::~SerialPort() = default;
+void SerialPort::ImplDeleter::operator()(Impl* pImpl) const noexcept {
+    delete pImpl;
+}
 
 bool SerialPort::Open(const std::string& path, uint32_t baud, std::string& error) {
     Close();
@@ -46,7 +47,7 @@ bool SerialPort::Open(const std::string& path, uint32_t baud, std::string& error
         error = OpenError(path, GetLastError());
         return false;
     }
-    auto impl = std::make_unique<Impl>();
+    ImplPtr impl(new Impl);
     impl->hPort = h;
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
@@ -85,14 +86,6 @@ bool SerialPort::Open(const std::string& path, uint32_t baud, std::string& error
     PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
     m_pImpl = std::move(impl);
     return true;
-}
-
-bool SerialPort::IsOpen() const {
-    return m_pImpl != nullptr;
-}
-
-void SerialPort::Close() {
-    m_pImpl.reset();
 }
 
 bool SerialPort::Write(const std::string& bytes, int /*timeoutMs*/) {

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "ServeHostServices.h"
+
 namespace {
 template <typename Map>
 bool Lookup(const Map& map, const typename Map::key_type& key, std::string& value) {
@@ -221,10 +223,5 @@ int FakeContainer::Queries(const std::string& pluginId, int32_t number) const {
 }
 
 FakeHost::FakeHost() {
-    container.Serve(PLUGIN_ID_SETTING, IID_SETTING, &setting);
-    container.Serve(PLUGIN_ID_STRING_RES_MGR, IID_STRING_RES_MGR, &strings);
-    container.Serve(PLUGIN_ID_CHECK_DEVICE_TYPE, IID_CHECK_DEVICE_TYPE, &device);
-    container.Serve(PLUGIN_ID_NET_CONNECT, IID_NET_CONNECT, &net);
-    container.Serve(PLUGIN_ID_CHECK_NET_CONNECTION, IID_CHECK_NET_CONNECTION, &check);
-    container.Serve(PLUGIN_ID_CRYPT, IID_CRYPT, &crypt);
+    ServeHostServices(container, *this);
 }

@@ -2,7 +2,7 @@
 // identity, the login interface, device events, the login and its results, shutdown. The
 // commands (run, demo) and the script steps compose these steps; all run on the host's thread.
 // The pieces live beside it: the waits (HostWait.h), the interfaces asked for by number
-// (PluginQueries.h), the skin-change listeners (SkinListeners.h), the card's events
+// (PluginQueries.h), the skin-change listeners (HostSkinListeners.h), the card's events
 // (CardEventLog.h), the identity it signs in with (CardIdentity.h) and interrupts
 // (HostInterrupt.h).
 #pragma once
@@ -23,7 +23,7 @@
 #include "HostWait.h"
 #include "ILogin.h"
 #include "PluginSession.h"
-#include "SkinListeners.h"
+#include "HostSkinListeners.h"
 
 class HostRunner {
 public:
@@ -117,7 +117,7 @@ private:
     WatchedSetting m_watchedSetting;
     HostContainer m_container;
     CardProfile m_card;
-    SkinListeners m_listeners;
+    HostSkinListeners m_listeners;
     ILogin2* m_pLogin = nullptr;
     std::string m_strPath;
     std::function<void()> m_onRequest;

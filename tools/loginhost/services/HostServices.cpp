@@ -5,6 +5,7 @@
 #include "HostStringTable.h"
 #include "LoginSettings.h"
 #include "PluginIds.h"
+#include "ServeHostServices.h"
 #include "platform/textcodec.h"
 
 HostSetting::HostSetting(HostProfile& profile, std::string defaultCrypt, HostObserver* pObserver)
@@ -151,10 +152,5 @@ HostServices::HostServices(HostProfile& profile, HostObserver* pObserver,
       check(profile.net.nCheckResult) {}
 
 void HostServices::Register(HostContainer& container) {
-    container.Serve(PLUGIN_ID_SETTING, IID_SETTING, &setting);
-    container.Serve(PLUGIN_ID_STRING_RES_MGR, IID_STRING_RES_MGR, &strings);
-    container.Serve(PLUGIN_ID_CHECK_DEVICE_TYPE, IID_CHECK_DEVICE_TYPE, &device);
-    container.Serve(PLUGIN_ID_NET_CONNECT, IID_NET_CONNECT, &net);
-    container.Serve(PLUGIN_ID_CHECK_NET_CONNECTION, IID_CHECK_NET_CONNECTION, &check);
-    container.Serve(PLUGIN_ID_CRYPT, IID_CRYPT, &crypt);
+    ServeHostServices(container, *this);
 }

@@ -10,9 +10,9 @@
 #include "ILogin.h"
 #include "ISkinControlEvent.h"
 
-class SkinListeners {
+class HostSkinListeners {
 public:
-    explicit SkinListeners(HostReport& report);
+    explicit HostSkinListeners(HostReport& report);
 
     // Registers the host's own listener.
     void RegisterHost(ILogin2& login);

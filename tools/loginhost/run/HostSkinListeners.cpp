@@ -1,4 +1,4 @@
-#include "SkinListeners.h"
+#include "HostSkinListeners.h"
 
 namespace {
 
@@ -6,28 +6,28 @@ constexpr char kHostListener[] = "host";
 
 }  // namespace
 
-int32_t SkinListeners::Listener::OnSkinChange(SkinChangeInfo* pInfo) {
+int32_t HostSkinListeners::Listener::OnSkinChange(SkinChangeInfo* pInfo) {
     ++m_nNotices;
     if (pInfo)
         m_report.OnSkinChange(*pInfo, m_strName == kHostListener ? std::string() : m_strName);
     return 1;
 }
 
-SkinListeners::SkinListeners(HostReport& report) : m_report(report) {
+HostSkinListeners::HostSkinListeners(HostReport& report) : m_report(report) {
     m_listeners.emplace_back(report, kHostListener);
 }
 
-void SkinListeners::RegisterHost(ILogin2& login) {
+void HostSkinListeners::RegisterHost(ILogin2& login) {
     login.SetEventHandler(&m_listeners.front());
 }
 
-SkinListeners::Listener* SkinListeners::Find(const std::string& name) {
+HostSkinListeners::Listener* HostSkinListeners::Find(const std::string& name) {
     for (Listener& listener : m_listeners)
         if (listener.Name() == name) return &listener;
     return nullptr;
 }
 
-bool SkinListeners::Add(ILogin2& login, const std::string& name) {
+bool HostSkinListeners::Add(ILogin2& login, const std::string& name) {
     Listener* listener = Find(name);
     if (!listener) {
         m_listeners.emplace_back(m_report, name);
@@ -38,7 +38,7 @@ bool SkinListeners::Add(ILogin2& login, const std::string& name) {
     return added;
 }
 
-bool SkinListeners::Remove(ILogin2& login, const std::string& name) {
+bool HostSkinListeners::Remove(ILogin2& login, const std::string& name) {
     Listener* listener = Find(name);
     if (!listener) return false;
     const bool removed = login.RemoveEventHandler(listener);
@@ -46,11 +46,11 @@ bool SkinListeners::Remove(ILogin2& login, const std::string& name) {
     return removed;
 }
 
-void SkinListeners::RemoveAll(ILogin2& login) {
+void HostSkinListeners::RemoveAll(ILogin2& login) {
     for (Listener& listener : m_listeners) login.RemoveEventHandler(&listener);
 }
 
-int SkinListeners::Notices(const std::string& name) const {
+int HostSkinListeners::Notices(const std::string& name) const {
     for (const Listener& listener : m_listeners)
         if (listener.Name() == name) return listener.Notices();
     return -1;
