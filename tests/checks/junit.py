@@ -4,7 +4,8 @@
   junit.py check DIR NAME STATUS   report a check that is not a CTest test as one test
   junit.py summary DIR NAME...     one line per report in that order, then "N passed, N failed";
                                    exits 1 when a test failed or a report is missing
-A test CTest did not count (disabled) is left out; a skipped one passed, as CTest counts them.
+A test CTest did not count (disabled) is left out; one that skipped itself passed and one that
+could not run failed, as CTest counts them.
 """
 import sys
 import xml.etree.ElementTree as ET
@@ -29,6 +30,13 @@ def counts(report):
     except (OSError, ET.ParseError):
         return 0, 1
     tests, failures, disabled = (int(suite.get(a, "0")) for a in ("tests", "failures", "disabled"))
+    # A test that did not run because its fixture failed or its program is missing failed, as
+    # CTest counts it; one that skipped itself (SKIP_RETURN_CODE, SKIP_REGULAR_EXPRESSION) passed.
+    for case in suite.iter("testcase"):
+        skipped = case.find("skipped")
+        if case.get("status") == "notrun" and not (
+                skipped is not None and skipped.get("message", "").startswith("SKIP_")):
+            failures += 1
     return tests - disabled - failures, failures
 
 
