@@ -7,7 +7,7 @@
 #include "FakeHost.h"
 #include "FormHeaders.h"
 #include "LoginImpl.h"
-#include "loopback_servers.h"
+#include "LoopbackServers.h"
 
 class BenchServer {
 public:

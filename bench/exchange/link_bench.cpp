@@ -21,7 +21,7 @@
 
 #include "bench_server.h"
 #include "link_signin.h"
-#include "test_process.h"
+#include "TestProcess.h"
 
 namespace {
 

@@ -93,8 +93,9 @@ void KeyStore::Create() const {
     }
 }
 
-std::string KeyStore::Read(const std::string& keyFile) {
-    if (keyFile.empty()) return {};
+KeyStore::Stored KeyStore::Load(const std::string& keyFile) {
+    Stored stored;
+    if (keyFile.empty()) return stored;
     try {
         // Declared in this order so that the record is released before the file is closed.
         CFileManager fm;
@@ -106,6 +107,7 @@ std::string KeyStore::Read(const std::string& keyFile) {
         }
         if (fm.GetRecordCount() == 0) {
             TRACE_AT(kTrace, TRACE_INFO, " FileManager.GetRecordCount() return zero");
+            stored.found = Found::kNone;
             throw CVelkoException();
         }
         record.reset(fm.ReadRecord(0));
@@ -113,20 +115,22 @@ std::string KeyStore::Read(const std::string& keyFile) {
             TRACE_AT(kTrace, TRACE_ERRO, " FileManager.ReadRecord() return NULL!");
             throw CVelkoException();
         }
-        std::string key;
-        if (record->GetFieldValue(0, key) != 0) {
+        if (record->GetFieldValue(0, stored.password) != 0) {
             TRACE_AT(kTrace, TRACE_ERRO, " FileManager.GetFieldValue() failed!");
+            stored.password.clear();
             throw CVelkoException();
         }
-        if (key.empty()) TRACE_AT(kTrace, TRACE_INFO, " strKey equal !");
+        if (stored.password.empty()) TRACE_AT(kTrace, TRACE_INFO, " strKey equal !");
+        stored.found = stored.password.empty() ? Found::kNone : Found::kPassword;
         fm.Close();
-        return key;
     } catch (const CVelkoException&) {
         TRACE_AT(kTrace, TRACE_CRIT, "ReadPwd() throw CVelkoException exception!");
     } catch (...) {
+        // An exception after the field was read still leaves what was read unusable.
+        stored = {Found::kUnreadable, {}};
         TRACE_AT(kTrace, TRACE_CRIT, "ReadPwd() exception!");
     }
-    return {};
+    return stored;
 }
 
 bool KeyStore::Write(const std::string& keyFile, const std::string& password) {

@@ -15,8 +15,18 @@ public:
     std::string Path() const;
     // Prepares the file at Path() (its field declared) unless it already holds a record.
     void Create() const;
-    // The password of record 0; empty (traced) when there is none.
-    static std::string Read(const std::string& keyFile);
+    // What a read found: a password, no password yet (no record, or an empty one), or a file
+    // that could not be read (no path, not openable, a record or field that does not read).
+    enum class Found { kPassword, kNone, kUnreadable };
+    struct Stored {
+        Found found = Found::kUnreadable;
+        std::string password;  // empty unless found is kPassword
+    };
+    // Record 0 of the file; every case but kPassword is traced.
+    static Stored Load(const std::string& keyFile);
+    // The password of record 0; empty for both kNone and kUnreadable, which the sequence treats
+    // alike (it registers).
+    static std::string Read(const std::string& keyFile) { return Load(keyFile).password; }
     // Makes or rewrites record 0; a file with more than one record is left alone.
     static bool Write(const std::string& keyFile, const std::string& password);
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "ServerLogs.h"
-#include "exchange_support.h"
+#include "ExchangeSupport.h"
 
 namespace {
 

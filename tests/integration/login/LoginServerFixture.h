@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "LoginSuiteFixture.h"
-#include "loopback_servers.h"
+#include "LoopbackServers.h"
 
 class LoginServerTest : public LoginSuiteTest {
 protected:

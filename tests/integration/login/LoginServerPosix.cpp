@@ -4,7 +4,7 @@
 #include <iterator>
 #include <vector>
 
-#include "loopback_servers.h"
+#include "LoopbackServers.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <map>
 
 #include "ProxyPeers.h"
-#include "loopback_servers.h"
-#include "squid_proxy.h"
+#include "LoopbackServers.h"
+#include "SquidProxy.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "../fuzz_check.h"
+#include "../FuzzCheck.h"
 #include "libs/filemanager/RecordFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

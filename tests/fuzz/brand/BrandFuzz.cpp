@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "BrandTable.h"
-#include "../fuzz_check.h"
+#include "../FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../fuzz_check.h"
+#include "../FuzzCheck.h"
 #include "AtChannel.h"
 #include "AtReplies.h"
 #include "ModemCard.h"

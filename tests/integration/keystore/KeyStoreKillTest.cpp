@@ -38,7 +38,7 @@ Child Spawn(const std::string& dir, long first) {
         dup2(fds[1], STDOUT_FILENO);
         close(fds[0]);
         close(fds[1]);
-        execl(KEYFILE_WRITER, KEYFILE_WRITER, dir.c_str(), std::to_string(first).c_str(),
+        execl(KEYSTORE_WRITER, KEYSTORE_WRITER, dir.c_str(), std::to_string(first).c_str(),
               static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -60,7 +60,7 @@ long LastReported(int fd) {
     return std::atol(text.substr(start == std::string::npos ? 0 : start + 1).c_str());
 }
 
-TEST(KeyFileKillTest, AKillAtAnyMomentLeavesTheOldOrTheNewPassword) {
+TEST(KeyStoreKillTest, AKillAtAnyMomentLeavesTheOldOrTheNewPassword) {
     TempDir dir;
     FakeHost host;
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "SimSpn.h"
-#include "../fuzz_check.h"
+#include "../FuzzCheck.h"
 
 namespace {
 

@@ -20,7 +20,7 @@ std::string Coded(const std::string& code, const std::string& rest = "") {
     return "<result><resultValue>" + code + "</resultValue>" + rest + "</result>";
 }
 
-TEST(ServerRepliesTest, ResultCodeReadsAsAtoiAndSaturates) {
+TEST(AccountRepliesTest, ResultCodeReadsAsAtoiAndSaturates) {
     for (const auto& [text, code] : {std::pair<const char*, int32_t>{"0", 0},
                                      {" 7abc", 7},
                                      {"-4", -4},
@@ -33,7 +33,7 @@ TEST(ServerRepliesTest, ResultCodeReadsAsAtoiAndSaturates) {
     }
 }
 
-TEST(ServerRepliesTest, RegistrationGivesThePasswordOnlyWhenTheCodeReadsAsZero) {
+TEST(AccountRepliesTest, RegistrationGivesThePasswordOnlyWhenTheCodeReadsAsZero) {
     TraceCapture trace;
     for (const auto& [reply, password, error] : {
              std::tuple<std::string, const char*, std::optional<int32_t>>{
@@ -50,7 +50,7 @@ TEST(ServerRepliesTest, RegistrationGivesThePasswordOnlyWhenTheCodeReadsAsZero) 
     EXPECT_EQ(trace.Count("atoi() failed!", 2), 1);
 }
 
-TEST(ServerRepliesTest, RegistrationFailuresTraceAndLeaveTheCode) {
+TEST(AccountRepliesTest, RegistrationFailuresTraceAndLeaveTheCode) {
     const std::string wrongRoot = "<reply><resultValue>0</resultValue></reply>";
     for (const auto& [reply, message, error] : {
              std::tuple<std::string, const char*, std::optional<int32_t>>{
@@ -80,7 +80,7 @@ TEST(ServerRepliesTest, RegistrationFailuresTraceAndLeaveTheCode) {
     }
 }
 
-TEST(ServerRepliesTest, LoginTakesKeyAndSessionInThisOrder) {
+TEST(AccountRepliesTest, LoginTakesKeyAndSessionInThisOrder) {
     LoginResult result{"old-key", "old-session"};
     std::optional<int32_t> code;
     EXPECT_TRUE(LoginResultFromReply(
@@ -92,7 +92,7 @@ TEST(ServerRepliesTest, LoginTakesKeyAndSessionInThisOrder) {
     EXPECT_EQ(code, 0);
 }
 
-TEST(ServerRepliesTest, LoginFailuresTraceLeaveTheCodeAndKeepTheResult) {
+TEST(AccountRepliesTest, LoginFailuresTraceLeaveTheCodeAndKeepTheResult) {
     for (const auto& [reply, message, level, error] : {
              std::tuple<std::string, std::string, int, std::optional<int32_t>>{
                  "", "strResponse equal !", 4, kUntouched},
@@ -123,7 +123,7 @@ TEST(ServerRepliesTest, LoginFailuresTraceLeaveTheCodeAndKeepTheResult) {
 
 // Strict mode traces nothing the server wrote: a refusal's code text may carry anything, a
 // forged record included.
-TEST(ServerRepliesTest, StrictRefusalTracesTheCodeReadNotTheServersText) {
+TEST(AccountRepliesTest, StrictRefusalTracesTheCodeReadNotTheServersText) {
     const std::string reply = Coded("3\n2026-12-07 CRIT forged record");
     for (const bool bTraceReply : {true, false}) {
         SCOPED_TRACE(bTraceReply);
@@ -143,7 +143,7 @@ TEST(ServerRepliesTest, StrictRefusalTracesTheCodeReadNotTheServersText) {
     }
 }
 
-TEST(ServerRepliesTest, RequestBodiesNameTheirFieldsAndEncodeOnlyInStrictMode) {
+TEST(AccountRepliesTest, RequestBodiesNameTheirFieldsAndEncodeOnlyInStrictMode) {
     const SecurityPolicy plain;
     const SecurityPolicy strict = SecurityPolicy::Strict();
     for (const auto& [policy, registration, login] : {

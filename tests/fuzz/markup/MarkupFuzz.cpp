@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "../fuzz_check.h"
+#include "../FuzzCheck.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "squid_proxy.h"
+#include "SquidProxy.h"
 
 #include <cstdlib>
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "TempDir.h"
-#include "test_process.h"
+#include "TestProcess.h"
 
 enum class SquidKind { kOpen, kBasic, kDigest, kRefusing };
 

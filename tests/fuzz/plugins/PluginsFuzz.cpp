@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "PluginList.h"
-#include "../fuzz_check.h"
+#include "../FuzzCheck.h"
 
 namespace {
 bool IsSpace(char c) {

@@ -1,4 +1,4 @@
-#include "loopback_servers.h"
+#include "LoopbackServers.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,7 +1,7 @@
 // Prepares the key file of a directory as the login object does at its start, then writes
 // passwords into it, one after another, for as long as it lives, and reports each number on its
 // standard output once its write has returned.
-//   keyfile_writer DIR/ FIRST
+//   keystore_writer DIR/ FIRST
 #include <unistd.h>
 
 #include <cstdlib>

@@ -26,9 +26,9 @@ std::string ReadBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-class KeyFileTest : public ::testing::Test {
+class KeyStoreTest : public ::testing::Test {
 protected:
-    KeyFileTest() { host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator()); }
+    KeyStoreTest() { host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator()); }
 
     // The key store as a start of the login object leaves it: the file prepared.
     std::unique_ptr<KeyStore> Start(IPluginContainer* pContainer = nullptr) {
@@ -49,6 +49,7 @@ protected:
             r->Release();
         }
     }
+    KeyStore::Found Found() const { return KeyStore::Load(keyFile).found; }
     void ExpectTrace(const std::string& message, int level) {
         const TraceRecord record = trace.Find(message);
         EXPECT_EQ(record.level, level) << message;
@@ -62,7 +63,7 @@ protected:
     std::string keyFile = dir.File("Key.dtc");
 };
 
-TEST_F(KeyFileTest, ThePathIsTheSettingWithTheFileNameAppendedAsItIs) {
+TEST_F(KeyStoreTest, ThePathIsTheSettingWithTheFileNameAppendedAsItIs) {
     auto store = Start();
     EXPECT_EQ(store->Path(), keyFile);
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", "D:\\Data\\u");
@@ -81,11 +82,11 @@ TEST_F(KeyFileTest, ThePathIsTheSettingWithTheFileNameAppendedAsItIs) {
     EXPECT_EQ(trace.Count(kNoPath, 1), 2);
 }
 
-TEST_F(KeyFileTest, TheFileGoesFromAbsentToPreparedToHoldingThePassword) {
+TEST_F(KeyStoreTest, TheFileGoesFromAbsentToPreparedToHoldingThePassword) {
     auto store = Start();
     fs::remove(keyFile);
     trace.Clear();
-    EXPECT_EQ(KeyStore::Read(keyFile), "");
+    EXPECT_EQ(Found(), KeyStore::Found::kNone);
     ExpectTrace(kNoRecord, 4);
     ExpectTrace(kReadFailed, 1);
 
@@ -99,6 +100,7 @@ TEST_F(KeyFileTest, TheFileGoesFromAbsentToPreparedToHoldingThePassword) {
     // The first password adds record 0, later ones replace it.
     EXPECT_TRUE(KeyStore::Write(keyFile, "first-pw"));
     EXPECT_EQ(KeyStore::Read(keyFile), "first-pw");
+    EXPECT_EQ(Found(), KeyStore::Found::kPassword);
     EXPECT_TRUE(KeyStore::Write(keyFile, "\xC3\xDC\xC2\xEB-2"));
     // A later start finds the password and leaves the file alone.
     const std::string before = ReadBytes(keyFile);
@@ -109,7 +111,7 @@ TEST_F(KeyFileTest, TheFileGoesFromAbsentToPreparedToHoldingThePassword) {
     EXPECT_EQ(KeyStore::Read(keyFile), "\xC3\xDC\xC2\xEB-2");
 }
 
-TEST_F(KeyFileTest, WritesThatCannotBeMadeLeaveTheFileAsItWas) {
+TEST_F(KeyStoreTest, WritesThatCannotBeMadeLeaveTheFileAsItWas) {
     auto store = Start();
     EXPECT_FALSE(KeyStore::Write(keyFile, ""));
     ASSERT_TRUE(KeyStore::Write(keyFile, std::string(199, 'p')));
@@ -127,12 +129,12 @@ TEST_F(KeyFileTest, WritesThatCannotBeMadeLeaveTheFileAsItWas) {
 
     StoreRecords({""});
     trace.Clear();
-    EXPECT_EQ(KeyStore::Read(keyFile), "");
+    EXPECT_EQ(Found(), KeyStore::Found::kNone);
     ExpectTrace(" strKey equal !", 4);
     EXPECT_FALSE(trace.Has(kReadFailed));
 }
 
-TEST_F(KeyFileTest, AMissingDirectoryFailsEveryOperationWithItsTrace) {
+TEST_F(KeyStoreTest, AMissingDirectoryFailsEveryOperationWithItsTrace) {
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.File("gone") + "/");
     auto store = Start();
     ExpectTrace("fm.Open() failed!", 2);
@@ -141,7 +143,9 @@ TEST_F(KeyFileTest, AMissingDirectoryFailsEveryOperationWithItsTrace) {
         "key file cannot be opened, does its folder exist? " + dir.File("gone") + "/Key.dtc";
     EXPECT_EQ(trace.Count(hint, 2), 1);
     trace.Clear();
-    EXPECT_EQ(KeyStore::Read(store->Path()), "");
+    const KeyStore::Stored stored = KeyStore::Load(store->Path());
+    EXPECT_EQ(stored.found, KeyStore::Found::kUnreadable);
+    EXPECT_EQ(stored.password, "");
     ExpectTrace(" FileManager.Open() failed!", 2);
     ExpectTrace(kReadFailed, 1);
     EXPECT_FALSE(KeyStore::Write(store->Path(), "pw"));
@@ -150,7 +154,7 @@ TEST_F(KeyFileTest, AMissingDirectoryFailsEveryOperationWithItsTrace) {
     EXPECT_FALSE(fs::exists(dir.File("gone")));
 }
 
-TEST_F(KeyFileTest, ADeletedDamagedOrForeignFileReadsAsNoPasswordAndTakesTheNextOne) {
+TEST_F(KeyStoreTest, ADeletedDamagedOrForeignFileReadsAsNoPasswordAndTakesTheNextOne) {
     auto store = Start();
     ASSERT_TRUE(KeyStore::Write(keyFile, "pw"));
     const std::string good = ReadBytes(keyFile);
@@ -161,7 +165,7 @@ TEST_F(KeyFileTest, ADeletedDamagedOrForeignFileReadsAsNoPasswordAndTakesTheNext
         else
             std::ofstream(keyFile, std::ios::binary | std::ios::trunc) << bad;
         trace.Clear();
-        EXPECT_EQ(KeyStore::Read(keyFile), "");
+        EXPECT_EQ(Found(), KeyStore::Found::kNone);
         ExpectTrace(kNoRecord, 4);
         EXPECT_TRUE(KeyStore::Write(keyFile, "new-pw"));
         EXPECT_EQ(KeyStore::Read(keyFile), "new-pw");

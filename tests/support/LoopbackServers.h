@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "TempDir.h"
-#include "test_process.h"
+#include "TestProcess.h"
 
 class AccountServer {
 public:

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "certificate.h"
-#include "loopback_servers.h"
+#include "LoopbackServers.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "test_process.h"
+#include "TestProcess.h"
 
 #include <signal.h>
 #include <sys/prctl.h>

@@ -14,8 +14,8 @@
 #include <fstream>
 
 #include "TempDir.h"
-#include "exchange_support.h"
-#include "loopback_servers.h"
+#include "ExchangeSupport.h"
+#include "LoopbackServers.h"
 
 namespace {
 

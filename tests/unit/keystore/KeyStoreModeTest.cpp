@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(KeyFileModeTest, TheKeyFileIsPrivateToTheUser) {
+TEST(KeyStoreModeTest, TheKeyFileIsPrivateToTheUser) {
     TempDir dir;
     FakeHost host;
     host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", dir.WithSeparator());

@@ -158,7 +158,7 @@ TEST_F(LoginSequenceTest, WithoutAStoredPasswordItRegistersThenLogsIn) {
 }
 
 // A key file damaged past reading after the start takes the password of the next registration,
-// so that the login after that needs none. (A deleted or foreign file: KeyFileTest.)
+// so that the login after that needs none. (A deleted or foreign file: KeyStoreTest.)
 TEST_F(LoginSequenceTest, AfterTheKeyFileIsLostTheNextRegistrationStoresItsPasswordAgain) {
     https.Script()
         .Replies(200, Registered("pw-1"))

@@ -6,8 +6,8 @@
 #include <iostream>
 #include <thread>
 
-#include "exchange_support.h"
-#include "loopback_servers.h"
+#include "ExchangeSupport.h"
+#include "LoopbackServers.h"
 
 namespace {
 
