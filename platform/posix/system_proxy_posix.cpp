@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,9 +13,8 @@
 #include <sstream>
 
 #include "platform/module.h"
+#include "platform/posix/spawn_helper.h"
 #include "platform/system_proxy.h"
-
-extern char** environ;
 
 namespace {
 
@@ -42,19 +40,10 @@ std::string HelperPath() {
 bool RunHelper(const std::string& program, const std::string& url, std::string& output) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     // libproxy's modules talk on standard error; the host's own is not theirs.
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(url.c_str()), nullptr};
-    pid_t pid = -1;
-    const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = SpawnHelper(program, {url}, {kSpawnNullDevice, fds[1], kSpawnNullDevice});
     close(fds[1]);
-    if (error != 0) {
+    if (pid < 0) {
         close(fds[0]);
         return false;
     }

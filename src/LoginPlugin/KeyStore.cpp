@@ -40,6 +40,14 @@ void TraceUnopenable(const std::string& path) {
     TraceHintOnce(TRACE_ERRO, "key file cannot be opened, does its folder exist? " + path);
 }
 
+// Opens the key file for a read or a write, or traces why not and throws.
+void OpenOrThrow(CFileManager& fm, const std::string& keyFile) {
+    if (fm.Open(keyFile) == 0) return;
+    TRACE_AT(kTrace, TRACE_ERRO, " FileManager.Open() failed!");
+    TraceUnopenable(keyFile);
+    throw CVelkoException();
+}
+
 }  // namespace
 
 std::string KeyStore::Path() const {
@@ -100,11 +108,7 @@ KeyStore::Stored KeyStore::Load(const std::string& keyFile) {
         // Declared in this order so that the record is released before the file is closed.
         CFileManager fm;
         RecordPtr record;
-        if (fm.Open(keyFile) != 0) {
-            TRACE_AT(kTrace, TRACE_ERRO, " FileManager.Open() failed!");
-            TraceUnopenable(keyFile);
-            throw CVelkoException();
-        }
+        OpenOrThrow(fm, keyFile);
         if (fm.GetRecordCount() == 0) {
             TRACE_AT(kTrace, TRACE_INFO, " FileManager.GetRecordCount() return zero");
             stored.found = Found::kNone;
@@ -138,11 +142,7 @@ bool KeyStore::Write(const std::string& keyFile, const std::string& password) {
     try {
         CFileManager fm;
         RecordPtr record;
-        if (fm.Open(keyFile) != 0) {
-            TRACE_AT(kTrace, TRACE_ERRO, " FileManager.Open() failed!");
-            TraceUnopenable(keyFile);
-            throw CVelkoException();
-        }
+        OpenOrThrow(fm, keyFile);
         const unsigned count = fm.GetRecordCount();
         if (count > 1) {
             // One password per user: a file with more records is not ours to rewrite.

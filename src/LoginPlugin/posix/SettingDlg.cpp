@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -19,9 +18,8 @@
 #include "libs/trace/Trace.h"
 #include "platform/atomic_file.h"
 #include "platform/module.h"
+#include "platform/posix/spawn_helper.h"
 #include "platform/textcodec.h"
-
-extern char** environ;
 
 namespace {
 
@@ -124,19 +122,11 @@ void CSettingDlg::Cancel() {
 bool CSettingDlg::Start(const std::string& program) {
     int fds[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
     // The dialog's end of the socket is its standard input and output; nothing else of the
     // host's descriptors goes with it.
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 0);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    pid_t pid = -1;
-    const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = SpawnHelper(program, {}, {fds[1], fds[1], 2});
     close(fds[1]);
-    if (error != 0) {
+    if (pid < 0) {
         close(fds[0]);
         return false;
     }
