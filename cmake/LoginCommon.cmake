@@ -98,6 +98,33 @@ function(login_wine_test_env out)
   set(${out} "${env}" PARENT_SCOPE)
 endfunction()
 
+# login_add_served_test(NAME SCRIPT script SOURCES ... [LIBS ...] [ENV var=value ...] [TIMEOUT s])
+# A GoogleTest program run as one test inside a script of its folder that starts the native peers
+# it needs around it (a program under Wine cannot start native ones). The account server is named
+# by LOGIN_ACCOUNT_SERVER; without it the program's cases skip themselves.
+function(login_add_served_test name)
+  cmake_parse_arguments(A "" "SCRIPT;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gmock GTest::gtest_main login_options)
+  add_test(NAME ${name}
+           COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/${A_SCRIPT} ${CMAKE_CROSSCOMPILING_EMULATOR}
+                   $<TARGET_FILE:${name}>
+           WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  if(WIN32)
+    login_wine_test_env(_env LOGIN_ACCOUNT_SERVER)
+    set(_labels "windows;integration")
+  else()
+    set(_env "LOGIN_ACCOUNT_SERVER=$<TARGET_FILE:account-server>")
+    set(_labels integration)
+    add_dependencies(${name} account-server)
+  endif()
+  list(APPEND _env ${A_ENV})
+  set_tests_properties(${name} PROPERTIES LABELS "${_labels}" ENVIRONMENT "${_env}")
+  if(A_TIMEOUT)
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT})
+  endif()
+endfunction()
+
 # login_add_gtest(NAME SOURCES ... [LIBS ...] [LABELS ...] [WORKING_DIRECTORY dir])
 # One GoogleTest program; natively each test case is a CTest test, under Wine the program is one.
 # A gathered program is an object library of that name, so that callers may still set its

@@ -1,6 +1,5 @@
-// The login object behind a real proxy on loopback, through the platform's own client (libcurl
-// natively, WinINet under Wine): a key file directory and a registry of its own, a host whose
-// URLs point at the account server, and the proxy's access log read from where this test began.
+// The login object behind a real proxy on loopback, and the proxy's access log read from where
+// the test began.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,15 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "FakeHost.h"
-#include "LoginImpl.h"
-#include "LoginSettings.h"
-#include "ManualClock.h"
+#include "LiveLoginFixture.h"
 #include "ProxyPeers.h"
-#include "RegistrySandbox.h"
 #include "ServerLogs.h"
-#include "TempDir.h"
-#include "libs/trace/TraceCapture.h"
 
 // A proxy's access log from a given point on (under Wine the proxies serve the whole run).
 class AccessLog {
@@ -77,31 +70,15 @@ private:
     size_t m_from = 0;
 };
 
-class ProxyTest : public ::testing::Test {
+class ProxyTest : public LiveLoginTest {
 protected:
-    ProxyTest() {
-        m_registry.CreateKey(LOGIN_REGISTRY_PRODUCT_KEY);
-        host.comm.SetSpn("CMCC");
-        // Each test and each case its own subscriber: under Wine the server lives for the run.
-        NewSubscriber("");
-        host.setting.Sys("CURRENT_USER_PRIVATE_DIR", "PATH", m_dir.WithSeparator());
-    }
-    ~ProxyTest() override { login.reset(); }
-
     void SetUp() override {
         std::string why;
         peers = ProxyPeers::Make(m_dir.Path(), why);
         if (!peers) GTEST_SKIP() << why;
-        host.setting.Sys("REGISTER", "URL", peers->ServerBase() + "/register");
-        host.setting.Sys("LOGIN", "URL", peers->ServerBase() + "/login");
+        PointAt(peers->ServerBase());
     }
 
-    void NewSubscriber(const std::string& salt) {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        host.comm.SetImsi(
-            "46000" +
-            std::to_string(1000000000 + std::hash<std::string>()(info->name() + salt) % 999999999));
-    }
     // The port of a proxy of that kind, its log read from now on; 0 (a failure noted) if none.
     uint16_t StartProxy(ProxyKind kind) {
         uint16_t port = 0;
@@ -126,20 +103,10 @@ protected:
     }
     // One login sequence of a new login object (the key file stays).
     bool LogIn() {
-        login.reset();
-        LoginEnvironment env;
-        env.clock = clock;
-        login = std::make_unique<CLoginImpl>(&host.container, env);
+        MakeLogin();
         return login->DoLoginThread();
     }
-    std::string KeyFile() const { return m_dir.File("Key.dtc"); }
 
-    RegistrySandbox m_registry;
-    TempDir m_dir;
-    FakeHost host;
-    TraceCapture trace;
-    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     std::unique_ptr<ProxyPeers> peers;
     AccessLog log;
-    std::unique_ptr<CLoginImpl> login;
 };
