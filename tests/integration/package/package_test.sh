@@ -40,6 +40,10 @@ cflags=$(pkg-config --cflags loginplugin)
 libs=$(pkg-config --libs loginplugin)
 plugin=$(pkg-config --variable=plugin loginplugin)
 [ -f "$plugin" ] || fail "pkg-config names no plug-in file ($plugin)"
+# The programs the library starts (the settings dialog, the system's proxy) lie beside it.
+for helper in loginplugin-settings loginplugin-proxy; do
+    [ -x "$(dirname "$plugin")/$helper" ] || fail "$helper is not installed beside $plugin"
+done
 cat >"$work/pc_check.cpp" <<'CPP'
 #include "LoginAbi.h"
 extern "C" IBasePlugin* CreatePlugin();
