@@ -3,6 +3,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <utility>
 
 #include "EasyUseInterface.h"
 #include "LoginSettings.h"
@@ -119,19 +120,17 @@ KeyStore::Stored KeyStore::Load(const std::string& keyFile) {
             TRACE_AT(kTrace, TRACE_ERRO, " FileManager.ReadRecord() return NULL!");
             throw CVelkoException();
         }
-        if (record->GetFieldValue(0, stored.password) != 0) {
+        std::string key;
+        if (record->GetFieldValue(0, key) != 0) {
             TRACE_AT(kTrace, TRACE_ERRO, " FileManager.GetFieldValue() failed!");
-            stored.password.clear();
             throw CVelkoException();
         }
-        if (stored.password.empty()) TRACE_AT(kTrace, TRACE_INFO, " strKey equal !");
-        stored.found = stored.password.empty() ? Found::kNone : Found::kPassword;
+        if (key.empty()) TRACE_AT(kTrace, TRACE_INFO, " strKey equal !");
         fm.Close();
+        stored = {key.empty() ? Found::kNone : Found::kPassword, std::move(key)};
     } catch (const CVelkoException&) {
         TRACE_AT(kTrace, TRACE_CRIT, "ReadPwd() throw CVelkoException exception!");
     } catch (...) {
-        // An exception after the field was read still leaves what was read unusable.
-        stored = {Found::kUnreadable, {}};
         TRACE_AT(kTrace, TRACE_CRIT, "ReadPwd() exception!");
     }
     return stored;

@@ -124,7 +124,7 @@ bool CSettingDlg::Start(const std::string& program) {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
     // The dialog's end of the socket is its standard input and output; nothing else of the
     // host's descriptors goes with it.
-    const pid_t pid = SpawnHelper(program, {}, {fds[1], fds[1], 2});
+    const pid_t pid = SpawnHelper(program, {}, {fds[1], fds[1]});
     close(fds[1]);
     if (pid < 0) {
         close(fds[0]);
